@@ -1,0 +1,246 @@
+#include "RemoteDataModule.h"
+#include "Exceptions.h"
+#include "Picture.h"
+#include "Query.h"
+#include <QDateTime>
+#include <QSqlError>
+#include <QSqlQuery>
+
+namespace {
+TPacketField S(const char *name, int size) { return {QString::fromLatin1(name), TFieldType::String, size, false}; }
+TPacketField F(const char *name, int size) { return {QString::fromLatin1(name), TFieldType::FixedChar, size, false}; }
+TPacketField D(const char *name) { return {QString::fromLatin1(name), TFieldType::Float, 0, false}; }
+
+TParams textParams(std::initializer_list<std::pair<const char *, QString>> values)
+{
+    TParams p;
+    for (const auto &[name, value] : values)
+        p.CreateParam(TParamType::String, QString::fromLatin1(name)).SetAsString(value);
+    return p;
+}
+
+QString kindName(int kind)
+{
+    switch (kind) {
+    case 0: return QStringLiteral("texto");
+    case 1: return QStringLiteral("inteiro");
+    default: return QStringLiteral("pacote de dados");
+    }
+}
+
+int countRows(const QVariant &v)
+{
+    if (v.typeId() == QMetaType::QByteArray && TDataPacket::LooksLikePacket(v.toByteArray())) {
+        try {
+            return static_cast<int>(TDataPacket::Decode(v.toByteArray()).Rows.size());
+        } catch (const EPacketError &) {
+            return 0;
+        }
+    }
+    if (v.typeId() == QMetaType::QVariantList) {
+        int n = 0;
+        for (const QVariant &item : v.toList())
+            n += countRows(item);
+        return n;
+    }
+    return 0;
+}
+} // namespace
+
+TrdmRelLancContReceber::TrdmRelLancContReceber(TdtmDBGeral *db, QString openError) : m_db(db), m_openError(std::move(openError))
+{
+    using K = Kind;
+    Register(QStringLiteral("GetDtVenc"), {}, [this](const QVariantList &) { return GetDtVenc(); });
+    Register(QStringLiteral("GetOpEmissao"), {K::Text, K::Text}, [this](const QVariantList &a) { return GetOpEmissao(a[0].toString(), a[1].toString()); });
+    Register(QStringLiteral("SetOpEmissao"), {K::Bytes}, [this](const QVariantList &a) { return SetOpEmissao(a[0].toByteArray()); });
+    Register(QStringLiteral("GetFiliLanca"), {K::Text, K::Text}, [this](const QVariantList &a) { return GetFiliLanca(a[0].toString(), a[1].toString()); });
+    Register(QStringLiteral("GetConsultaServ"), {K::Text, K::Text},
+             [this](const QVariantList &a) { return GetConsultaServ(a[0].toString(), a[1].toString()); });
+    Register(QStringLiteral("GetAtivClie"), {K::Integer}, [this](const QVariantList &a) { return GetAtivClie(a[0].toLongLong()); });
+    Register(QStringLiteral("getTimeServ"), {}, [this](const QVariantList &) { return GetTimeServ(); });
+}
+
+void TrdmRelLancContReceber::Register(const QString &name, std::vector<Kind> args, std::function<QVariant(const QVariantList &)> run)
+{
+    m_methods[name.toLower()] = Method{std::move(args), std::move(run)};
+}
+
+Wire::Reply TrdmRelLancContReceber::Dispatch(const Wire::Request &request)
+{
+    m_lastRows = 0;
+    Wire::Reply reply;
+    auto fail = [&](const QString &message) {
+        reply.Ok = false;
+        reply.Error = message;
+        return reply;
+    };
+    if (request.Object.compare(QLatin1String(kRegisteredName), Qt::CaseInsensitive) != 0)
+        return fail(QStringLiteral("O objeto '%1' não está registrado neste servidor de aplicação (disponível: %2).")
+                        .arg(request.Object, QLatin1String(kRegisteredName)));
+    const auto it = m_methods.find(request.Method.toLower());
+    if (it == m_methods.end())
+        return fail(QStringLiteral("O método '%1' não existe em %2.").arg(request.Method, QLatin1String(kRegisteredName)));
+    const Method &m = it->second;
+    if (static_cast<size_t>(request.Args.size()) != m.Args.size())
+        return fail(QStringLiteral("O método %1 espera %2 argumento(s) e recebeu %3.").arg(request.Method).arg(m.Args.size()).arg(request.Args.size()));
+    for (size_t i = 0; i < m.Args.size(); ++i) {
+        const QVariant &a = request.Args[static_cast<qsizetype>(i)];
+        bool ok = false;
+        switch (m.Args[i]) {
+        case Kind::Text: ok = a.typeId() == QMetaType::QString; break;
+        case Kind::Integer: ok = a.typeId() == QMetaType::LongLong || a.typeId() == QMetaType::Int; break;
+        case Kind::Bytes: ok = a.typeId() == QMetaType::QByteArray; break;
+        }
+        if (!ok)
+            return fail(QStringLiteral("O método %1 espera %2 no argumento %3.").arg(request.Method, kindName(static_cast<int>(m.Args[i]))).arg(i + 1));
+    }
+    if (!m_db)
+        return fail(QStringLiteral("%1: o servidor de aplicação não tem acesso ao banco de dados: %2").arg(request.Method, m_openError));
+    try {
+        reply.Result = m.Run(request.Args);
+    } catch (const EMethodError &e) {
+        return fail(QStringLiteral("%1: %2").arg(request.Method, e.Message));
+    } catch (const EHostError &e) {
+        return fail(QStringLiteral("%1: %2").arg(request.Method, e.Message()));
+    }
+    // By-reference arguments go back as they came.
+    for (qsizetype i = 0; i < request.Args.size(); ++i)
+        if (i < request.ByRef.size() && request.ByRef[i])
+            reply.RefValues << request.Args[i];
+    m_lastRows = countRows(reply.Result);
+    return reply;
+}
+
+QSqlDatabase TrdmRelLancContReceber::Db() const { return m_db->Database(); }
+
+TDataPacket TrdmRelLancContReceber::Select(const QString &sql, const TParams &params, const std::vector<TPacketField> &shape, const QString &what)
+{
+    QSqlQuery q = RunStatement(Db(), sql, params, what);
+    TDataPacket p;
+    p.Fields = shape;
+    for (TRecord &row : FetchRecords(q, shape, what))
+        p.AddRow(std::move(row));
+    return p;
+}
+
+QVariant TrdmRelLancContReceber::GetDtVenc()
+{
+    const TDataPacket venc = Select(QStringLiteral("SELECT QTDIAANTLANR, CDGERALREC, QTDIAAPOLANR FROM PARAMGERALREC ORDER BY CDGERALREC"), {},
+                                    {D("QTDIAANTLANR"), S("CDGERALREC", 1), D("QTDIAAPOLANR")}, QStringLiteral("GetDtVenc"));
+    const TDataPacket orca = Select(QStringLiteral("SELECT IDEXIBDADORC FROM PARAMGERALORCA ORDER BY CDGERALORCA"), {}, {F("IDEXIBDADORC", 1)},
+                                    QStringLiteral("GetDtVenc"));
+    return QVariantList{PacketToVariant(venc), PacketToVariant(orca)};
+}
+
+QVariant TrdmRelLancContReceber::GetOpEmissao(const QString &screen, const QString &op)
+{
+    const TDataPacket p = Select(QStringLiteral("SELECT CDTELAPROG, CDOPERADOR, IDUTOPEMIFIN FROM OPCAOEMISSAO "
+                                                "WHERE CDTELAPROG = :CDTELAPROG AND CDOPERADOR = :CDOPERADOR"),
+                                 textParams({{"CDTELAPROG", screen}, {"CDOPERADOR", op}}),
+                                 {S("CDTELAPROG", 10), S("CDOPERADOR", 12), S("IDUTOPEMIFIN", 1)}, QStringLiteral("GetOpEmissao"));
+    return PacketToVariant(p);
+}
+
+QVariant TrdmRelLancContReceber::SetOpEmissao(const QByteArray &bytes)
+{
+    TDataPacket delta;
+    try {
+        delta = TDataPacket::Decode(bytes);
+    } catch (const EPacketError &e) {
+        throw EMethodError(QStringLiteral("o delta recebido não é um pacote de dados válido: %1").arg(e.Message()));
+    }
+    const QStringList expected = {QStringLiteral("CDTELAPROG"), QStringLiteral("CDOPERADOR"), QStringLiteral("IDUTOPEMIFIN")};
+    if (delta.Fields.size() != 3)
+        throw EMethodError(QStringLiteral("o delta deve ter exatamente os campos %1.").arg(expected.join(QStringLiteral(", "))));
+    int col[3];
+    for (int i = 0; i < 3; ++i) {
+        col[i] = delta.FieldIndex(expected[i]);
+        if (col[i] < 0)
+            throw EMethodError(QStringLiteral("o delta não tem o campo %1; ele não pertence à opção de emissão.").arg(expected[i]));
+        const TFieldType t = delta.Fields[static_cast<size_t>(col[i])].Type;
+        if (t != TFieldType::String && t != TFieldType::FixedChar)
+            throw EMethodError(QStringLiteral("o campo %1 do delta deve ser texto.").arg(expected[i]));
+    }
+    auto value = [&](size_t row, int c) { return delta.Rows[row][static_cast<size_t>(col[c])].toString(); };
+    const bool insert = delta.Rows.size() == 1 && delta.Kinds[0] == TRowKind::Inserted;
+    const bool modify = delta.Rows.size() == 2 && delta.Kinds[0] == TRowKind::Original && delta.Kinds[1] == TRowKind::Modified;
+    if (!insert && !modify)
+        throw EMethodError(QStringLiteral("o delta deve conter exatamente um registro incluído ou alterado."));
+    const size_t r = insert ? 0 : 1;
+    const QString screen = value(r, 0), op = value(r, 1), flag = value(r, 2);
+    if (modify && (value(0, 0) != screen || value(0, 1) != op))
+        throw EMethodError(QStringLiteral("a alteração não pode mudar a tela nem o operador do registro."));
+    if (screen != QLatin1String(kScreenCode))
+        throw EMethodError(QStringLiteral("o registro é da tela '%1'; este servidor grava apenas a tela %2.").arg(screen, QLatin1String(kScreenCode)));
+    if (op.trimmed().isEmpty())
+        throw EMethodError(QStringLiteral("o registro não informa o operador."));
+    if (flag != QStringLiteral("S") && flag != QStringLiteral("N"))
+        throw EMethodError(QStringLiteral("a opção de emissão deve ser 'S' ou 'N', recebido '%1'.").arg(flag));
+
+    TTransaction tx(Db());
+    const TParams params = textParams({{"CDTELAPROG", screen}, {"CDOPERADOR", op}, {"IDUTOPEMIFIN", flag}});
+    QSqlQuery upd = RunStatement(Db(), QStringLiteral("UPDATE OPCAOEMISSAO SET IDUTOPEMIFIN = :IDUTOPEMIFIN WHERE CDTELAPROG = :CDTELAPROG AND CDOPERADOR = :CDOPERADOR"),
+                                 params, QStringLiteral("SetOpEmissao"));
+    if (upd.numRowsAffected() <= 0)
+        RunStatement(Db(), QStringLiteral("INSERT INTO OPCAOEMISSAO (CDTELAPROG, CDOPERADOR, IDUTOPEMIFIN) VALUES (:CDTELAPROG, :CDOPERADOR, :IDUTOPEMIFIN)"),
+                     params, QStringLiteral("SetOpEmissao"));
+    tx.Commit();
+    return QVariant(true);
+}
+
+QVariant TrdmRelLancContReceber::GetFiliLanca(const QString &list, const QString &flag)
+{
+    const TDataPacket p = Select(QStringLiteral("SELECT CASE WHEN INSTR(:LISTA, CDFILIAL) <> 0 THEN 'S' ELSE 'N' END AS IDMARCADO, "
+                                                "CDFILIAL, NMFILIAL, CDFILIAL || ' ' || NMFILIAL AS NOME FROM FILIAL "
+                                                "WHERE (INSTR(:LISTA, CDFILIAL) <> 0 OR :TODOS = 'T') ORDER BY CDFILIAL"),
+                                 textParams({{"LISTA", list}, {"TODOS", flag}}),
+                                 {F("IDMARCADO", 1), S("CDFILIAL", 4), S("NMFILIAL", 30), S("NOME", 35)}, QStringLiteral("GetFiliLanca"));
+    return PacketToVariant(p);
+}
+
+QVariant TrdmRelLancContReceber::GetConsultaServ(const QString &name, const QString &list)
+{
+    const TParams params = textParams({{"LISTA", list}});
+    if (name == QStringLiteral("Cliente"))
+        return PacketToVariant(Select(QStringLiteral("SELECT CDCLIENTE, NMFANTCLIE, NMRAZSOCCLIE, NRINSJURCLIE, IDTPIJURCLIE FROM CLIENTE "
+                                                     "WHERE INSTR(:LISTA, CDCLIENTE) <> 0 ORDER BY NRINSJURCLIE"),
+                                      params,
+                                      {S("CDCLIENTE", 21), S("NMFANTCLIE", 50), S("NMRAZSOCCLIE", 100), S("NRINSJURCLIE", 20), S("IDTPIJURCLIE", 1)},
+                                      QStringLiteral("GetConsultaServ")));
+    if (name == QStringLiteral("TipoConta"))
+        return PacketToVariant(Select(QStringLiteral("SELECT CDTPCTRECEB, DSTPCTRECEB, CDTPCTRECEB || ' ' || DSTPCTRECEB AS NOME FROM TIPOCTRECEBER "
+                                                     "WHERE INSTR(:LISTA, CDTPCTRECEB) <> 0 ORDER BY CDTPCTRECEB"),
+                                      params, {S("CDTPCTRECEB", 6), S("DSTPCTRECEB", 40), S("NOME", 47)}, QStringLiteral("GetConsultaServ")));
+    if (name == QStringLiteral("ClassFinanceira"))
+        return PacketToVariant(Select(QStringLiteral("SELECT CDCLASSFINA, DSCLASSFINA, CDCLASSFINA || ' ' || DSCLASSFINA AS NOME FROM CLASSFINANC "
+                                                     "WHERE INSTR(:LISTA, CDCLASSFINA) <> 0 ORDER BY CDCLASSFINA"),
+                                      params, {S("CDCLASSFINA", 6), S("DSCLASSFINA", 30), S("NOME", 37)}, QStringLiteral("GetConsultaServ")));
+    throw EMethodError(QStringLiteral("a consulta '%1' não existe; use Cliente, TipoConta ou ClassFinanceira.").arg(name));
+}
+
+QVariant TrdmRelLancContReceber::GetAtivClie(qint64 levels)
+{
+    TParams pic;
+    pic.CreateParam(TParamType::Integer, QStringLiteral("TPPICTURE")).SetValue(16);
+    QSqlQuery q = RunStatement(Db(), QStringLiteral("SELECT DSPICTURE FROM PICTURE WHERE TPPICTURE = :TPPICTURE"), pic, QStringLiteral("GetAtivClie"));
+    if (!q.next())
+        throw EMethodError(QStringLiteral("a máscara do ramo de atividade (tipo 16) não está cadastrada."));
+    const TDBPicture picture(q.value(0).toString());
+    if (levels < 1)
+        throw EMethodError(QStringLiteral("o número de níveis deve ser ao menos 1, recebido %1.").arg(levels));
+    const int maxLen = picture.CodeLength(static_cast<int>(std::min<qint64>(levels, picture.GetTtNiveis())));
+    TParams params;
+    params.CreateParam(TParamType::Integer, QStringLiteral("TAMANHO")).SetValue(maxLen);
+    const TDataPacket p = Select(QStringLiteral("SELECT 'N' AS IDMARCADO, CDARVATIVCLI, DSATIVCLI, CDATIVCLI FROM ATIVCLIENTE "
+                                                "WHERE LENGTH(CDARVATIVCLI) <= :TAMANHO ORDER BY CDARVATIVCLI"),
+                                 params, {F("IDMARCADO", 1), S("CDARVATIVCLI", 20), S("DSATIVCLI", 50), S("CDATIVCLI", 5)}, QStringLiteral("GetAtivClie"));
+    return PacketToVariant(p);
+}
+
+QVariant TrdmRelLancContReceber::GetTimeServ()
+{
+    TDataPacket p;
+    p.Fields = {{QStringLiteral("DTATUA"), TFieldType::DateTime, 0, false}};
+    p.AddRow({QDateTimeToDateTime(QDateTime::currentDateTime())});
+    return PacketToVariant(p);
+}

@@ -1,0 +1,53 @@
+#pragma once
+#include "DataPacket.h"
+#include "Database.h"
+#include "Wire.h"
+#include <functional>
+#include <map>
+
+// The remote data module "Rec11001.rdmRelLancContReceber": the custom methods
+// the receivables screen calls, each answered from the business database.
+class TrdmRelLancContReceber {
+public:
+    static constexpr const char *kRegisteredName = "Rec11001.rdmRelLancContReceber";
+    static constexpr const char *kScreenCode = "REC11001";
+
+    // db may be null when the worker could not open the database; every call
+    // then fails with openError.
+    TrdmRelLancContReceber(TdtmDBGeral *db, QString openError = {});
+
+    // Runs one request; a bad request or a failing method gives a failure reply.
+    Wire::Reply Dispatch(const Wire::Request &request);
+    // Rows of the last reply's payload, for the call log.
+    int LastRows() const { return m_lastRows; }
+
+private:
+    enum class Kind { Text, Integer, Bytes };
+    struct Method {
+        std::vector<Kind> Args;
+        std::function<QVariant(const QVariantList &)> Run;
+    };
+    void Register(const QString &name, std::vector<Kind> args, std::function<QVariant(const QVariantList &)> run);
+    TDataPacket Select(const QString &sql, const TParams &params, const std::vector<TPacketField> &shape, const QString &what);
+    QSqlDatabase Db() const;
+
+    QVariant GetDtVenc();
+    QVariant GetOpEmissao(const QString &screen, const QString &op);
+    QVariant SetOpEmissao(const QByteArray &delta);
+    QVariant GetFiliLanca(const QString &list, const QString &flag);
+    QVariant GetConsultaServ(const QString &name, const QString &list);
+    QVariant GetAtivClie(qint64 levels);
+    QVariant GetTimeServ();
+
+    TdtmDBGeral *m_db;
+    QString m_openError;
+    std::map<QString, Method> m_methods; // keyed by lower-case name
+    int m_lastRows = 0;
+};
+
+// A method that refuses its input raises this; its text goes back to the caller.
+class EMethodError : public std::runtime_error {
+public:
+    explicit EMethodError(const QString &message) : std::runtime_error(message.toStdString()), Message(message) {}
+    QString Message;
+};

@@ -1,0 +1,22 @@
+#pragma once
+#include <QDate>
+#include <QString>
+#include <functional>
+
+class TdtmDBGeral;
+
+struct TDemoOptions {
+    QString Target;            // SQLite file path or PostgreSQL URL
+    qint64 Receivables = 2000;
+    quint64 Seed = 1;
+    bool Replace = false;      // replace an existing database's tables or file
+    QDate BaseDate = QDate(2026, 12, 1);
+};
+
+// Creates the business schema in an empty database.
+void ApplySchema(TdtmDBGeral &db);
+
+// Writes a deterministic demo database: the same options give the same rows.
+// Raises EDatabaseError when the target cannot be written or already holds
+// data and Replace is not set.
+void GenerateDemoDatabase(const TDemoOptions &options, const std::function<void(const QString &)> &progress = {});

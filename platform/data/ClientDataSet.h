@@ -1,0 +1,40 @@
+#pragma once
+#include "DataPacket.h"
+#include "DataSet.h"
+
+// A data set filled from data packets that logs every change made to it
+// until the log is merged or cancelled.
+class TClientDataSet : public TDataSet {
+    Q_OBJECT
+public:
+    explicit TClientDataSet(const QString &name = {}, QObject *parent = nullptr);
+
+    // Replaces the contents; the loaded rows become the base state.
+    void SetData(const QVariant &packet);
+    void SetData(const TDataPacket &packet);
+    // The current rows as a packet.
+    QVariant Data() const;
+    int ChangeCount() const;
+    // The pending changes: inserted rows, modified rows preceded by their
+    // originals, and deleted rows.
+    QVariant Delta() const;
+    TDataPacket DeltaPacket() const;
+    void MergeChangeLog();
+    void CancelUpdates();
+
+protected:
+    void InternalClose() override;
+    void RowInserted(int row) override;
+    void RowModified(int row, const TRecord &before) override;
+    void RowDeleted(int row) override;
+
+private:
+    struct RowLog {
+        int baseIndex = -1; // -1: inserted since the base state
+        bool modified = false;
+    };
+    void ResetLog();
+    std::vector<TRecord> m_base;
+    std::vector<RowLog> m_log;
+    std::vector<int> m_deletedBase;
+};

@@ -1,0 +1,65 @@
+#pragma once
+#include "Params.h"
+#include <QObject>
+#include <QSqlDatabase>
+#include <QSqlQuery>
+#include <memory>
+
+// Kinds of business database; each query keeps one statement text per kind
+// group (default, Oracle, SQL Server, InterBase).
+enum class TDBKind { SQLite, PostgreSQL, Oracle, MSSQL, InterBase };
+
+// The host data module: the connection to the business database.
+class TdtmDBGeral : public QObject {
+    Q_OBJECT
+public:
+    explicit TdtmDBGeral(QObject *parent = nullptr);
+    ~TdtmDBGeral() override;
+
+    // Opens a SQLite file path or a postgres:// / postgresql:// URL.
+    // Raises EDatabaseError with the reason when it cannot.
+    void Open(const QString &target);
+    void Close();
+    bool Connected() const;
+    TDBKind Kind() const { return m_kind; }
+    QString Target() const { return m_target; }
+    QSqlDatabase Database() const;
+    // Index of the statement text that fits this database: 0 default, 1 Oracle, 2 SQL Server, 3 InterBase.
+    int SqlIndex() const;
+
+    // The host's own data module, used by queries that name no other.
+    static TdtmDBGeral *Current();
+    static void SetCurrent(TdtmDBGeral *module);
+
+private:
+    QString m_connectionName;
+    QString m_target;
+    TDBKind m_kind = TDBKind::SQLite;
+};
+
+// Turns ":NAME" markers outside quotes into positional markers and lists
+// the names in order; a name may occur several times.
+struct TNamedStatement {
+    QString Sql;
+    QStringList Names;
+};
+TNamedStatement TranslateNamedParams(const QString &sql);
+
+// Prepares and runs a statement with its named parameters bound from params.
+// Raises EDatabaseError naming the statement's purpose and the database's reason.
+QSqlQuery RunStatement(const QSqlDatabase &db, const QString &sql, const TParams &params, const QString &what);
+
+// Converts a parameter's value to the variant the SQL driver binds.
+QVariant BindValue(const TParam &param);
+
+// RAII transaction: rolled back unless committed.
+class TTransaction {
+public:
+    explicit TTransaction(QSqlDatabase db);
+    ~TTransaction();
+    void Commit();
+
+private:
+    QSqlDatabase m_db;
+    bool m_done = false;
+};

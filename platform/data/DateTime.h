@@ -1,0 +1,28 @@
+#pragma once
+#include <QDate>
+#include <QDateTime>
+#include <QString>
+
+// Dates are day counts since 1899-12-30 held in a double; 0 means "no date".
+using TDateTime = double;
+
+struct TFormatSettings {
+    QString ShortDateFormat = QStringLiteral("dd/MM/yyyy");
+    QChar DecimalSeparator = QLatin1Char(',');
+    QChar ThousandSeparator = QLatin1Char('.');
+};
+
+// The process-wide format settings; the host context sets them at log-in.
+TFormatSettings &FormatSettings();
+
+TDateTime DateToDateTime(const QDate &date);
+TDateTime QDateTimeToDateTime(const QDateTime &dt);
+QDate DateTimeToDate(TDateTime value);
+QDateTime DateTimeToQDateTime(TDateTime value);
+// Short-date text of the date part; empty for 0.
+QString DateToStr(TDateTime value);
+// Date and, when not midnight, time.
+QString DateTimeToStr(TDateTime value);
+// Parses a text in the short-date format; returns false when it is not a valid date.
+bool TryStrToDate(const QString &text, TDateTime &out);
+QString FloatToStr(double value);

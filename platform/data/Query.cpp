@@ -1,0 +1,111 @@
+#include "Query.h"
+#include "Exceptions.h"
+#include <QSqlError>
+#include <QSqlField>
+#include <QSqlRecord>
+
+TQueryDataSet::TQueryDataSet(TADOIBQuery &owner, const QString &name) : TDataSet(name), m_owner(owner) {}
+
+void TQueryDataSet::InternalOpen() { m_rows = m_owner.Fetch(); }
+
+TADOIBQuery::TADOIBQuery(const QString &name, QObject *parent) : QObject(parent), m_query(*this, name)
+{
+    setObjectName(name);
+    m_query.setParent(this);
+}
+
+void TADOIBQuery::SetSQL(int index, const QStringList &lines)
+{
+    switch (index) {
+    case 0: SQL = lines; break;
+    case 1: SQL_ORACLE = lines; break;
+    case 2: SQL_MSSQL = lines; break;
+    case 3: SQL_IB = lines; break;
+    default: throw EDatabaseError(QStringLiteral("%1: índice de instrução SQL %2 inválido (0 a 3).").arg(objectName()).arg(index));
+    }
+}
+
+const QStringList &TADOIBQuery::GetSQL(int index) const
+{
+    switch (index) {
+    case 0: return SQL;
+    case 1: return SQL_ORACLE;
+    case 2: return SQL_MSSQL;
+    case 3: return SQL_IB;
+    default: throw EDatabaseError(QStringLiteral("%1: índice de instrução SQL %2 inválido (0 a 3).").arg(objectName()).arg(index));
+    }
+}
+
+TdtmDBGeral &TADOIBQuery::ConnectionModule() const
+{
+    TdtmDBGeral *db = Connection ? Connection : TdtmDBGeral::Current();
+    if (!db)
+        throw EDatabaseError(QStringLiteral("%1: nenhum banco de dados conectado.").arg(objectName()));
+    return *db;
+}
+
+QString TADOIBQuery::ActiveSQL() const { return GetSQL(ConnectionModule().SqlIndex()).join(QLatin1Char('\n')); }
+
+std::vector<TRecord> TADOIBQuery::Fetch()
+{
+    const QString sql = ActiveSQL();
+    if (sql.trimmed().isEmpty())
+        throw EDatabaseError(QStringLiteral("%1: a consulta não tem instrução SQL.").arg(objectName()));
+    QSqlQuery q = RunStatement(ConnectionModule().Database(), sql, m_params, objectName());
+    if (m_query.FieldCount() == 0) {
+        const QSqlRecord rec = q.record();
+        for (int i = 0; i < rec.count(); ++i) {
+            const QMetaType mt = rec.field(i).metaType();
+            TFieldType t = TFieldType::String;
+            switch (mt.id()) {
+            case QMetaType::Double: t = TFieldType::Float; break;
+            case QMetaType::Int:
+            case QMetaType::LongLong: t = TFieldType::Integer; break;
+            case QMetaType::Bool: t = TFieldType::Boolean; break;
+            case QMetaType::QDate:
+            case QMetaType::QDateTime: t = TFieldType::DateTime; break;
+            default: break;
+            }
+            m_query.AddField(rec.fieldName(i).toUpper(), t, t == TFieldType::String ? 255 : 0);
+        }
+    }
+    std::vector<TPacketField> shape;
+    for (int i = 0; i < m_query.FieldCount(); ++i) {
+        const TField &f = m_query.Fields(i);
+        shape.push_back({f.FieldName, f.DataType, f.Size, f.Required});
+    }
+    return FetchRecords(q, shape, objectName());
+}
+
+std::vector<TRecord> FetchRecords(QSqlQuery &query, const std::vector<TPacketField> &shape, const QString &what)
+{
+    const QSqlRecord rec = query.record();
+    std::vector<int> map;
+    map.reserve(shape.size());
+    for (const auto &f : shape) {
+        int found = -1;
+        for (int i = 0; i < rec.count(); ++i) {
+            if (rec.fieldName(i).compare(f.Name, Qt::CaseInsensitive) == 0) {
+                found = i;
+                break;
+            }
+        }
+        if (found < 0)
+            throw EDatabaseError(QStringLiteral("%1: o resultado da consulta não tem o campo '%2'.").arg(what, f.Name));
+        map.push_back(found);
+    }
+    std::vector<TRecord> rows;
+    while (query.next()) {
+        TRecord row(shape.size());
+        for (size_t i = 0; i < shape.size(); ++i) {
+            const QVariant v = query.value(map[i]);
+            if (v.isNull())
+                continue;
+            row[i] = CoerceFieldValue(shape[i].Type, shape[i].Size, shape[i].Name, v);
+        }
+        rows.push_back(std::move(row));
+    }
+    if (query.lastError().isValid())
+        throw EDatabaseError(QStringLiteral("%1: erro ao ler o resultado: %2").arg(what, query.lastError().text()));
+    return rows;
+}

@@ -1,0 +1,78 @@
+#pragma once
+#include "DataPacket.h"
+#include "DataSet.h"
+#include "Database.h"
+#include "Params.h"
+#include <QSqlQuery>
+
+class TADOIBQuery;
+
+// The inner data set of a query; data sources and grids bind to it.
+class TQueryDataSet : public TDataSet {
+    Q_OBJECT
+public:
+    TQueryDataSet(TADOIBQuery &owner, const QString &name);
+
+protected:
+    void InternalOpen() override;
+
+private:
+    TADOIBQuery &m_owner;
+};
+
+// The host's query component: four statement texts (default, Oracle,
+// SQL Server, InterBase), named parameters and an inner data set.
+class TADOIBQuery : public QObject {
+    Q_OBJECT
+public:
+    explicit TADOIBQuery(const QString &name, QObject *parent = nullptr);
+
+    QStringList SQL;
+    QStringList SQL_ORACLE;
+    QStringList SQL_MSSQL;
+    QStringList SQL_IB;
+    // Null: the host's data module.
+    TdtmDBGeral *Connection = nullptr;
+
+    void SetSQL(int index, const QStringList &lines);
+    const QStringList &GetSQL(int index) const;
+    TParams &Params() { return m_params; }
+    const TParams &Params() const { return m_params; }
+    TParams GetIBParams() const { return m_params; }
+    void SetIBParams(const TParams &params) { m_params = params; }
+    TParam &ParamByName(const QString &name) { return m_params.ParamByName(name); }
+
+    void Open() { m_query.Open(); }
+    void Close() { m_query.Close(); }
+    bool Active() const { return m_query.Active(); }
+    bool IsEmpty() const { return m_query.IsEmpty(); }
+    TDataSet &Query() { return m_query; }
+    const TDataSet &Query() const { return m_query; }
+    TField &FieldByName(const QString &name) const { return m_query.FieldByName(name); }
+
+    // The statement text that the connected database runs.
+    QString ActiveSQL() const;
+    TdtmDBGeral &ConnectionModule() const;
+
+private:
+    friend class TQueryDataSet;
+    std::vector<TRecord> Fetch();
+    TParams m_params;
+    TQueryDataSet m_query;
+};
+
+// Reads every row of an executed statement into the shape of the given
+// fields, matching columns by name without regard to case.
+std::vector<TRecord> FetchRecords(QSqlQuery &query, const std::vector<TPacketField> &shape, const QString &what);
+
+// Data source: binds a grid or a search list to a data set.
+class TDataSource : public QObject {
+    Q_OBJECT
+public:
+    explicit TDataSource(const QString &name, TDataSet *dataSet = nullptr, QObject *parent = nullptr)
+        : QObject(parent), DataSet(dataSet)
+    {
+        setObjectName(name);
+    }
+    TDataSet *DataSet;
+};

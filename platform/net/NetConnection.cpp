@@ -1,0 +1,100 @@
+#include "NetConnection.h"
+#include "Exceptions.h"
+#include "RemoteResult.h"
+
+TNetConnection::TNetConnection(const QString &name, QObject *parent) : QObject(parent) { setObjectName(name); }
+
+TNetConnection::~TNetConnection() { Close(); }
+
+bool TNetConnection::Connected() const { return m_socket && m_socket->state() == QAbstractSocket::ConnectedState; }
+
+void TNetConnection::Open()
+{
+    if (Connected())
+        return;
+    if (BeforeConnect)
+        BeforeConnect(*this);
+    m_socket = std::make_unique<QTcpSocket>();
+    m_socket->connectToHost(Host, static_cast<quint16>(Port));
+    if (!m_socket->waitForConnected(ConnectTimeoutMs)) {
+        const QString reason = m_socket->errorString();
+        m_socket.reset();
+        throw EHostError(QStringLiteral("Não foi possível conectar ao servidor de aplicação em %1:%2: %3").arg(Host).arg(Port).arg(reason));
+    }
+    m_socket->setSocketOption(QAbstractSocket::LowDelayOption, 1);
+}
+
+void TNetConnection::Close()
+{
+    if (!m_socket)
+        return;
+    m_socket->abort();
+    m_socket.reset();
+}
+
+QVariant TNetConnection::Fail(const QString &method, const QString &message)
+{
+    if (ThrowException)
+        throw EHostError(message);
+    return RemoteFailure(method, message);
+}
+
+QVariant TNetConnection::Call(const QString &method, std::vector<TCallArg> args)
+{
+    if (!Connected()) {
+        try {
+            Open();
+        } catch (const EHostError &e) {
+            return Fail(method, e.Message());
+        }
+    }
+    Wire::Request request;
+    request.Object = ServerName;
+    request.Method = method;
+    for (const TCallArg &a : args) {
+        request.Args << a.Value;
+        request.ByRef << (a.Ref != nullptr || a.RefString != nullptr);
+    }
+    const QByteArray frame = Wire::Frame(Wire::EncodeRequest(request));
+    auto lost = [&](const QString &reason) {
+        Close();
+        return Fail(method, QStringLiteral("A conexão com o servidor de aplicação foi perdida na chamada de %1: %2").arg(method, reason));
+    };
+    if (m_socket->write(frame) != frame.size() || !m_socket->waitForBytesWritten(CallTimeoutMs))
+        return lost(m_socket->errorString());
+    Wire::FrameReader reader;
+    QByteArray body;
+    for (;;) {
+        const auto status = reader.Next(body);
+        if (status == Wire::FrameReader::Status::Ready)
+            break;
+        if (status == Wire::FrameReader::Status::TooLarge)
+            return lost(QStringLiteral("resposta de %1 bytes excede o limite").arg(reader.AnnouncedSize()));
+        if (m_socket->bytesAvailable() == 0 && !m_socket->waitForReadyRead(CallTimeoutMs))
+            return lost(m_socket->state() == QAbstractSocket::ConnectedState ? QStringLiteral("o servidor não respondeu a tempo")
+                                                                             : m_socket->errorString());
+        reader.Append(m_socket->readAll());
+    }
+    Wire::Reply reply;
+    QString error;
+    if (!Wire::DecodeReply(body, reply, error))
+        return lost(error);
+    if (!reply.Ok)
+        return Fail(method, reply.Error);
+    // Hand back the by-reference values in the order of the by-reference arguments.
+    qsizetype k = 0;
+    for (const TCallArg &a : args) {
+        if (!a.Ref && !a.RefString)
+            continue;
+        if (k < reply.RefValues.size()) {
+            if (a.Ref)
+                *a.Ref = reply.RefValues[k];
+            else
+                *a.RefString = reply.RefValues[k].toString();
+        }
+        ++k;
+    }
+    return reply.Result;
+}
+
+QVariant TAppServerProxy::Call(const QString &method, std::vector<TCallArg> args) { return m_connection.Call(method, std::move(args)); }

@@ -1,0 +1,72 @@
+#pragma once
+#include "Wire.h"
+#include <QObject>
+#include <QTcpSocket>
+#include <functional>
+#include <memory>
+#include <vector>
+
+// One argument of a late-bound call; a by-reference argument receives the
+// value the server hands back.
+struct TCallArg {
+    TCallArg(QVariant v) : Value(std::move(v)) {}
+    TCallArg(const QString &s) : Value(s) {}
+    TCallArg(const char *) = delete;
+    static TCallArg ByRef(QVariant &target)
+    {
+        TCallArg a(target);
+        a.Ref = &target;
+        return a;
+    }
+    static TCallArg ByRef(QString &target)
+    {
+        TCallArg a{QVariant(target)};
+        a.RefString = &target;
+        return a;
+    }
+    QVariant Value;
+    QVariant *Ref = nullptr;
+    QString *RefString = nullptr;
+};
+
+class TNetConnection;
+
+// The application-server object of a connection: methods are called by name.
+class TAppServerProxy {
+public:
+    explicit TAppServerProxy(TNetConnection &connection) : m_connection(connection) {}
+    QVariant Call(const QString &method, std::vector<TCallArg> args = {});
+
+private:
+    TNetConnection &m_connection;
+};
+
+// Socket connection to the application server.
+class TNetConnection : public QObject {
+    Q_OBJECT
+public:
+    explicit TNetConnection(const QString &name, QObject *parent = nullptr);
+    ~TNetConnection() override;
+
+    QString Host;
+    int Port = 0;
+    QString ServerName = QStringLiteral("Rec11001.rdmRelLancContReceber");
+    // When true a failed call raises an error; when false it returns a failure result.
+    bool ThrowException = false;
+    int ConnectTimeoutMs = 10000;
+    int CallTimeoutMs = 300000;
+    // Runs before every connection attempt.
+    std::function<void(TNetConnection &)> BeforeConnect;
+
+    bool Connected() const;
+    void SetConnected(bool connected) { connected ? Open() : Close(); }
+    // Connects, raising EHostError with the reason when the server cannot be reached.
+    void Open();
+    void Close();
+    TAppServerProxy AppServer() { return TAppServerProxy(*this); }
+    QVariant Call(const QString &method, std::vector<TCallArg> args = {});
+
+private:
+    QVariant Fail(const QString &method, const QString &message);
+    std::unique_ptr<QTcpSocket> m_socket;
+};

@@ -1,0 +1,265 @@
+#include "Wire.h"
+#include <QDataStream>
+#include <QIODevice>
+
+namespace Wire {
+namespace {
+enum Tag : quint8 { TNull = 0, TBool = 1, TInt = 2, TDouble = 3, TString = 4, TBytes = 5, TList = 6 };
+constexpr int kMaxDepth = 4;
+
+QDataStream &prepare(QDataStream &s)
+{
+    s.setVersion(QDataStream::Qt_6_0);
+    return s;
+}
+
+void writeValue(QDataStream &s, const QVariant &v)
+{
+    if (!v.isValid() || v.isNull()) {
+        s << quint8(TNull);
+        return;
+    }
+    switch (v.typeId()) {
+    case QMetaType::Bool: s << quint8(TBool) << v.toBool(); break;
+    case QMetaType::Int:
+    case QMetaType::UInt:
+    case QMetaType::LongLong:
+    case QMetaType::ULongLong: s << quint8(TInt) << v.toLongLong(); break;
+    case QMetaType::Double:
+    case QMetaType::Float: s << quint8(TDouble) << v.toDouble(); break;
+    case QMetaType::QByteArray: s << quint8(TBytes) << v.toByteArray(); break;
+    case QMetaType::QVariantList: {
+        const QVariantList list = v.toList();
+        s << quint8(TList) << quint32(list.size());
+        for (const QVariant &item : list)
+            writeValue(s, item);
+        break;
+    }
+    default: s << quint8(TString) << v.toString(); break;
+    }
+}
+
+bool readValue(QDataStream &s, QVariant &out, int depth, QString &error)
+{
+    quint8 tag = 0;
+    s >> tag;
+    if (s.status() != QDataStream::Ok) {
+        error = QStringLiteral("mensagem truncada");
+        return false;
+    }
+    switch (tag) {
+    case TNull: out = QVariant(); return true;
+    case TBool: {
+        bool b = false;
+        s >> b;
+        out = b;
+        break;
+    }
+    case TInt: {
+        qint64 i = 0;
+        s >> i;
+        out = i;
+        break;
+    }
+    case TDouble: {
+        double d = 0;
+        s >> d;
+        out = d;
+        break;
+    }
+    case TString: {
+        QString str;
+        s >> str;
+        out = str.isNull() ? QString(QLatin1String("")) : str;
+        break;
+    }
+    case TBytes: {
+        QByteArray b;
+        s >> b;
+        out = b;
+        break;
+    }
+    case TList: {
+        if (depth >= kMaxDepth) {
+            error = QStringLiteral("listas aninhadas demais");
+            return false;
+        }
+        quint32 n = 0;
+        s >> n;
+        if (s.status() != QDataStream::Ok || n > static_cast<quint32>(s.device()->bytesAvailable())) {
+            error = QStringLiteral("lista truncada");
+            return false;
+        }
+        QVariantList list;
+        list.reserve(static_cast<qsizetype>(n));
+        for (quint32 i = 0; i < n; ++i) {
+            QVariant item;
+            if (!readValue(s, item, depth + 1, error))
+                return false;
+            list << item;
+        }
+        out = list;
+        break;
+    }
+    default: error = QStringLiteral("tipo de valor %1 desconhecido").arg(tag); return false;
+    }
+    if (s.status() != QDataStream::Ok) {
+        error = QStringLiteral("mensagem truncada");
+        return false;
+    }
+    return true;
+}
+
+bool checkEnd(QDataStream &s, QString &error)
+{
+    if (s.status() != QDataStream::Ok) {
+        error = QStringLiteral("mensagem truncada");
+        return false;
+    }
+    if (!s.atEnd()) {
+        error = QStringLiteral("bytes a mais no fim da mensagem");
+        return false;
+    }
+    return true;
+}
+} // namespace
+
+bool IsWireValue(const QVariant &v, int depth)
+{
+    if (!v.isValid() || v.isNull())
+        return true;
+    switch (v.typeId()) {
+    case QMetaType::Bool:
+    case QMetaType::Int:
+    case QMetaType::UInt:
+    case QMetaType::LongLong:
+    case QMetaType::ULongLong:
+    case QMetaType::Double:
+    case QMetaType::Float:
+    case QMetaType::QString:
+    case QMetaType::QByteArray: return true;
+    case QMetaType::QVariantList:
+        if (depth >= kMaxDepth)
+            return false;
+        for (const QVariant &item : v.toList())
+            if (!IsWireValue(item, depth + 1))
+                return false;
+        return true;
+    default: return false;
+    }
+}
+
+QByteArray EncodeRequest(const Request &r)
+{
+    QByteArray out;
+    QDataStream s(&out, QIODevice::WriteOnly);
+    prepare(s) << kRequestMagic << kVersion << r.Object << r.Method << quint32(r.Args.size());
+    for (qsizetype i = 0; i < r.Args.size(); ++i) {
+        s << (i < r.ByRef.size() && r.ByRef[i]);
+        writeValue(s, r.Args[i]);
+    }
+    return out;
+}
+
+QByteArray EncodeReply(const Reply &r)
+{
+    QByteArray out;
+    QDataStream s(&out, QIODevice::WriteOnly);
+    prepare(s) << kReplyMagic << kVersion << r.Ok << r.Error;
+    writeValue(s, r.Result);
+    s << quint32(r.RefValues.size());
+    for (const QVariant &v : r.RefValues)
+        writeValue(s, v);
+    return out;
+}
+
+bool DecodeRequest(const QByteArray &body, Request &out, QString &error)
+{
+    QDataStream s(body);
+    prepare(s);
+    quint32 magic = 0;
+    quint16 version = 0;
+    s >> magic >> version;
+    if (s.status() != QDataStream::Ok || magic != kRequestMagic) {
+        error = QStringLiteral("não é uma requisição do servidor de aplicação");
+        return false;
+    }
+    if (version != kVersion) {
+        error = QStringLiteral("versão de protocolo %1 não suportada (esperada %2)").arg(version).arg(kVersion);
+        return false;
+    }
+    quint32 n = 0;
+    s >> out.Object >> out.Method >> n;
+    if (s.status() != QDataStream::Ok || n > static_cast<quint32>(body.size())) {
+        error = QStringLiteral("cabeçalho da requisição corrompido");
+        return false;
+    }
+    for (quint32 i = 0; i < n; ++i) {
+        bool byRef = false;
+        s >> byRef;
+        QVariant v;
+        if (!readValue(s, v, 0, error))
+            return false;
+        out.ByRef << byRef;
+        out.Args << v;
+    }
+    return checkEnd(s, error);
+}
+
+bool DecodeReply(const QByteArray &body, Reply &out, QString &error)
+{
+    QDataStream s(body);
+    prepare(s);
+    quint32 magic = 0;
+    quint16 version = 0;
+    s >> magic >> version;
+    if (s.status() != QDataStream::Ok || magic != kReplyMagic || version != kVersion) {
+        error = QStringLiteral("resposta do servidor de aplicação em formato desconhecido");
+        return false;
+    }
+    s >> out.Ok >> out.Error;
+    if (!readValue(s, out.Result, 0, error))
+        return false;
+    quint32 n = 0;
+    s >> n;
+    if (s.status() != QDataStream::Ok || n > static_cast<quint32>(body.size())) {
+        error = QStringLiteral("resposta truncada");
+        return false;
+    }
+    for (quint32 i = 0; i < n; ++i) {
+        QVariant v;
+        if (!readValue(s, v, 0, error))
+            return false;
+        out.RefValues << v;
+    }
+    return checkEnd(s, error);
+}
+
+QByteArray Frame(const QByteArray &body)
+{
+    QByteArray out;
+    const quint32 n = static_cast<quint32>(body.size());
+    out.reserve(body.size() + 4);
+    out.append(static_cast<char>((n >> 24) & 0xff));
+    out.append(static_cast<char>((n >> 16) & 0xff));
+    out.append(static_cast<char>((n >> 8) & 0xff));
+    out.append(static_cast<char>(n & 0xff));
+    out.append(body);
+    return out;
+}
+
+FrameReader::Status FrameReader::Next(QByteArray &body)
+{
+    if (m_buffer.size() < 4)
+        return Status::NeedMore;
+    const auto *p = reinterpret_cast<const unsigned char *>(m_buffer.constData());
+    m_announced = (quint32(p[0]) << 24) | (quint32(p[1]) << 16) | (quint32(p[2]) << 8) | quint32(p[3]);
+    if (m_announced > m_max)
+        return Status::TooLarge;
+    if (static_cast<quint64>(m_buffer.size()) < 4ull + m_announced)
+        return Status::NeedMore;
+    body = m_buffer.mid(4, m_announced);
+    m_buffer.remove(0, 4 + m_announced);
+    return Status::Ready;
+}
+} // namespace Wire

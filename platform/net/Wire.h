@@ -1,0 +1,55 @@
+#pragma once
+#include <QByteArray>
+#include <QString>
+#include <QVariant>
+#include <QVariantList>
+#include <QVector>
+
+// The application-server wire: each frame is a 4-byte big-endian length and a
+// body. Bodies use a pinned QDataStream version; values are tagged so only
+// plain kinds (null, boolean, integer, float, text, bytes, lists) travel.
+namespace Wire {
+constexpr quint32 kRequestMagic = 0x52454351; // "RECQ"
+constexpr quint32 kReplyMagic = 0x52454352;   // "RECR"
+constexpr quint16 kVersion = 1;
+constexpr quint32 kMaxFrame = 64u * 1024u * 1024u;
+
+struct Request {
+    QString Object;
+    QString Method;
+    QVariantList Args;
+    QVector<bool> ByRef;
+};
+
+struct Reply {
+    bool Ok = true;
+    QString Error;
+    QVariant Result;
+    QVariantList RefValues;
+};
+
+QByteArray EncodeRequest(const Request &request);
+QByteArray EncodeReply(const Reply &reply);
+// Return false with a reason when the body is not a well-formed message.
+bool DecodeRequest(const QByteArray &body, Request &out, QString &error);
+bool DecodeReply(const QByteArray &body, Reply &out, QString &error);
+// Whether a value may travel on the wire.
+bool IsWireValue(const QVariant &value, int depth = 0);
+
+QByteArray Frame(const QByteArray &body);
+
+// Collects bytes as they arrive and hands out whole frame bodies.
+class FrameReader {
+public:
+    enum class Status { NeedMore, Ready, TooLarge };
+    explicit FrameReader(quint32 maxFrame = kMaxFrame) : m_max(maxFrame) {}
+    void Append(const QByteArray &bytes) { m_buffer.append(bytes); }
+    Status Next(QByteArray &body);
+    quint32 AnnouncedSize() const { return m_announced; }
+
+private:
+    QByteArray m_buffer;
+    quint32 m_max;
+    quint32 m_announced = 0;
+};
+} // namespace Wire

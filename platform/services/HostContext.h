@@ -1,0 +1,31 @@
+#pragma once
+#include "DateTime.h"
+#include <QDate>
+#include <QString>
+#include <optional>
+
+// The logged-in context of the host client.
+struct THostContext {
+    QString Operator;
+    QString Branch;
+    bool PerBranch = false;
+    QString ServerHost = QStringLiteral("127.0.0.1");
+    int ServerPort = 0;
+    QString Database;
+    QString DateFormat = QStringLiteral("dd/MM/yyyy");
+    // A fixed "today" for batch runs and tests; unset means the system clock.
+    std::optional<QDate> FixedToday;
+};
+
+// The context in force; setting it also applies the short-date format.
+const THostContext &HostContext();
+void SetHostContext(const THostContext &context);
+
+QString Operador();
+bool ModuFili();
+QString FiliProc();
+QString WebURL();
+int WebPort();
+// Today's date (date part only) from the host's clock.
+TDateTime Date();
+TDateTime Now();
