@@ -393,7 +393,7 @@ void GenerateDemoDatabase(const TDemoOptions &o, const std::function<void(const 
             accounts.push_back(pad(i, 3));
             // The last account has no number yet: it was opened but not registered.
             const QVariant number = i == 8 ? nullText() : QVariant(digits(rng, acLen[b]));
-            t.Add({accounts.back(), banks[b], digits(rng, agLen[b]), QStringLiteral("Agência %1").arg(kCities[static_cast<size_t>(i) % kCities.size()]),
+            t.Add({accounts.back(), banks[b], digits(rng, agLen[b]), QStringLiteral("Agência %1").arg(pad(i, 2)),
                    number, QStringLiteral("Conta movimento %1").arg(i), companies[static_cast<size_t>(i - 1) % companies.size()]});
         }
         t.Flush();

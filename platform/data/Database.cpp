@@ -111,7 +111,7 @@ int TdtmDBGeral::SqlIndex() const
 TdtmDBGeral *TdtmDBGeral::Current() { return g_current; }
 void TdtmDBGeral::SetCurrent(TdtmDBGeral *module) { g_current = module; }
 
-TNamedStatement TranslateNamedParams(const QString &sql)
+TNamedStatement TranslateNamedParams(const QString &sql, const std::function<QString(const QString &name)> &marker)
 {
     TNamedStatement out;
     out.Sql.reserve(sql.size());
@@ -149,8 +149,9 @@ TNamedStatement TranslateNamedParams(const QString &sql)
             qsizetype j = i + 1;
             while (j < n && isNameChar(sql.at(j)))
                 ++j;
-            out.Names << sql.mid(i + 1, j - i - 1);
-            out.Sql += QLatin1Char('?');
+            const QString name = sql.mid(i + 1, j - i - 1);
+            out.Names << name;
+            out.Sql += marker ? marker(name) : QStringLiteral("?");
             i = j - 1;
             continue;
         }
@@ -184,7 +185,26 @@ QVariant BindValue(const TParam &param)
 
 QSqlQuery RunStatement(const QSqlDatabase &db, const QString &sql, const TParams &params, const QString &what)
 {
-    const TNamedStatement st = TranslateNamedParams(sql);
+    // PostgreSQL cannot infer the type of a bare parameter in every position
+    // (":P IS NULL"), so each one carries the type of its value.
+    std::function<QString(const QString &)> marker;
+    if (db.driverName() == QStringLiteral("QPSQL")) {
+        marker = [&params](const QString &name) {
+            const TParam *p = params.FindParam(name);
+            switch (p ? p->DataType : TParamType::Unknown) {
+            case TParamType::String: return QStringLiteral("CAST(? AS text)");
+            case TParamType::Float: return QStringLiteral("CAST(? AS double precision)");
+            case TParamType::Integer: return QStringLiteral("CAST(? AS bigint)");
+            case TParamType::Boolean: return QStringLiteral("CAST(? AS boolean)");
+            case TParamType::Date: return QStringLiteral("CAST(? AS date)");
+            case TParamType::DateTime:
+                return BindValue(*p).typeId() == QMetaType::QDate ? QStringLiteral("CAST(? AS date)") : QStringLiteral("CAST(? AS timestamp)");
+            case TParamType::Unknown: break;
+            }
+            return QStringLiteral("?");
+        };
+    }
+    const TNamedStatement st = TranslateNamedParams(sql, marker);
     QSqlQuery q(db);
     q.setForwardOnly(true);
     if (!q.prepare(st.Sql))

@@ -3,6 +3,7 @@
 #include <QObject>
 #include <QSqlDatabase>
 #include <QSqlQuery>
+#include <functional>
 #include <memory>
 
 // Kinds of business database; each query keeps one statement text per kind
@@ -43,7 +44,8 @@ struct TNamedStatement {
     QString Sql;
     QStringList Names;
 };
-TNamedStatement TranslateNamedParams(const QString &sql);
+// The marker function gives the text that stands for each occurrence.
+TNamedStatement TranslateNamedParams(const QString &sql, const std::function<QString(const QString &name)> &marker = {});
 
 // Prepares and runs a statement with its named parameters bound from params.
 // Raises EDatabaseError naming the statement's purpose and the database's reason.

@@ -1,0 +1,419 @@
+#include "ClientDataSet.h"
+#include "DataPacket.h"
+#include "Database.h"
+#include "Exceptions.h"
+#include "Params.h"
+#include "Query.h"
+#include "TestSupport.h"
+#include <QDir>
+#include <QFile>
+#include <QRandomGenerator>
+#include <gtest/gtest.h>
+
+namespace {
+TClientDataSet &emissionSet(TClientDataSet &cds)
+{
+    cds.AddField(QStringLiteral("CDTELAPROG"), TFieldType::String, 10);
+    cds.AddField(QStringLiteral("CDOPERADOR"), TFieldType::String, 12);
+    cds.AddField(QStringLiteral("IDUTOPEMIFIN"), TFieldType::String, 1);
+    return cds;
+}
+
+TDataPacket emissionPacket(std::initializer_list<std::array<const char *, 3>> rows)
+{
+    TDataPacket p;
+    p.Fields = {{QStringLiteral("CDTELAPROG"), TFieldType::String, 10, false},
+                {QStringLiteral("CDOPERADOR"), TFieldType::String, 12, false},
+                {QStringLiteral("IDUTOPEMIFIN"), TFieldType::String, 1, false}};
+    for (const auto &r : rows)
+        p.AddRow({QString::fromUtf8(r[0]), QString::fromUtf8(r[1]), QString::fromUtf8(r[2])});
+    return p;
+}
+} // namespace
+
+TEST(DataSet, CursorStatesAndFieldLookup)
+{
+    TDataSet ds(QStringLiteral("cdsTeste"));
+    ds.AddField(QStringLiteral("CODIGO"), TFieldType::String, 4);
+    ds.AddField(QStringLiteral("VALOR"), TFieldType::Float);
+    ds.Open();
+    EXPECT_TRUE(ds.IsEmpty());
+    EXPECT_TRUE(ds.Eof());
+    EXPECT_EQ(ds.RecNo(), 0);
+    for (int i = 1; i <= 3; ++i) {
+        ds.Append();
+        ds.FieldByName(QStringLiteral("codigo")).SetAsString(QStringLiteral("C%1").arg(i));
+        ds.FieldByName(QStringLiteral("VALOR")).SetAsFloat(i * 1.5);
+        ds.Post();
+    }
+    EXPECT_EQ(ds.RecordCount(), 3);
+    QStringList seen;
+    for (ds.First(); !ds.Eof(); ds.Next())
+        seen << ds.FieldByName(QStringLiteral("CODIGO")).AsString();
+    EXPECT_EQ(seen, (QStringList{QStringLiteral("C1"), QStringLiteral("C2"), QStringLiteral("C3")}));
+
+    // A string field keeps at most its size.
+    ds.First();
+    ds.Edit();
+    ds.FieldByName(QStringLiteral("CODIGO")).SetAsString(QStringLiteral("ABCDEFG"));
+    EXPECT_EQ(ds.State(), TDataSetState::Edit);
+    ds.Cancel();
+    EXPECT_EQ(ds.FieldByName(QStringLiteral("CODIGO")).AsString(), QStringLiteral("C1"));
+
+    try {
+        ds.FieldByName(QStringLiteral("NAOEXISTE"));
+        FAIL() << "missing field accepted";
+    } catch (const EDatabaseError &e) {
+        EXPECT_TRUE(e.Message().contains(QStringLiteral("NAOEXISTE")));
+        EXPECT_TRUE(e.Message().contains(QStringLiteral("cdsTeste")));
+    }
+    // Writing outside edit state is an error, not a silent change.
+    EXPECT_THROW(ds.FieldByName(QStringLiteral("CODIGO")).SetAsString(QStringLiteral("X")), EDatabaseError);
+    // A row the grid shows is read without moving the cursor.
+    ds.SetRecNo(1);
+    QString third;
+    ds.WithRecord(2, [&] { third = ds.FieldByName(QStringLiteral("CODIGO")).AsString(); });
+    EXPECT_EQ(third, QStringLiteral("C3"));
+    EXPECT_EQ(ds.RecNo(), 1);
+}
+
+TEST(ClientDataSet, ChangeLogThroughInsertEditPostDeltaMergeAndCancel)
+{
+    TClientDataSet cds(QStringLiteral("cdsOpEmissao"));
+    emissionSet(cds);
+    int posts = 0;
+    cds.AfterPost = [&](TDataSet &) { ++posts; };
+    cds.SetData(emissionPacket({{"REC11001", "MARIA", "S"}}));
+    EXPECT_EQ(cds.ChangeCount(), 0);
+
+    // A post that changes nothing logs nothing.
+    cds.Edit();
+    cds.FieldByName(QStringLiteral("IDUTOPEMIFIN")).SetAsString(QStringLiteral("S"));
+    cds.Post();
+    EXPECT_EQ(posts, 1);
+    EXPECT_EQ(cds.ChangeCount(), 0);
+
+    cds.Edit();
+    cds.FieldByName(QStringLiteral("IDUTOPEMIFIN")).SetAsString(QStringLiteral("N"));
+    cds.Post();
+    EXPECT_EQ(cds.ChangeCount(), 1);
+    cds.Append();
+    cds.FieldByName(QStringLiteral("CDTELAPROG")).SetAsString(QStringLiteral("REC11001"));
+    cds.FieldByName(QStringLiteral("CDOPERADOR")).SetAsString(QStringLiteral("ADMIN"));
+    cds.FieldByName(QStringLiteral("IDUTOPEMIFIN")).SetAsString(QStringLiteral("S"));
+    cds.Post();
+    EXPECT_EQ(cds.ChangeCount(), 2);
+
+    const TDataPacket delta = TDataPacket::Decode(cds.Delta().toByteArray());
+    ASSERT_EQ(delta.Rows.size(), 3u);
+    EXPECT_EQ(delta.Kinds[0], TRowKind::Original);
+    EXPECT_EQ(delta.Rows[0][2].toString(), QStringLiteral("S"));
+    EXPECT_EQ(delta.Kinds[1], TRowKind::Modified);
+    EXPECT_EQ(delta.Rows[1][2].toString(), QStringLiteral("N"));
+    EXPECT_EQ(delta.Kinds[2], TRowKind::Inserted);
+    EXPECT_EQ(delta.Rows[2][1].toString(), QStringLiteral("ADMIN"));
+
+    // Cancel brings back the loaded rows.
+    cds.CancelUpdates();
+    EXPECT_EQ(cds.ChangeCount(), 0);
+    EXPECT_EQ(cds.RecordCount(), 1);
+    cds.First();
+    EXPECT_EQ(cds.FieldByName(QStringLiteral("IDUTOPEMIFIN")).AsString(), QStringLiteral("S"));
+
+    // Merge makes the change part of the base.
+    cds.Edit();
+    cds.FieldByName(QStringLiteral("IDUTOPEMIFIN")).SetAsString(QStringLiteral("N"));
+    cds.Post();
+    cds.MergeChangeLog();
+    EXPECT_EQ(cds.ChangeCount(), 0);
+    cds.CancelUpdates();
+    EXPECT_EQ(cds.FieldByName(QStringLiteral("IDUTOPEMIFIN")).AsString(), QStringLiteral("N"));
+
+    // Delete of a base row is a change too.
+    cds.Delete();
+    EXPECT_EQ(cds.ChangeCount(), 1);
+    EXPECT_EQ(TDataPacket::Decode(cds.Delta().toByteArray()).Kinds[0], TRowKind::Deleted);
+
+    // A packet without a persistent field is refused by name.
+    TDataPacket other;
+    other.Fields = {{QStringLiteral("CDEMPRESA"), TFieldType::String, 2, false}};
+    try {
+        cds.SetData(other);
+        FAIL();
+    } catch (const EDatabaseError &e) {
+        EXPECT_TRUE(e.Message().contains(QStringLiteral("CDTELAPROG")));
+    }
+}
+
+TEST(Params, NullEmptyTypesAndLookup)
+{
+    TParams params;
+    TParam &a = params.CreateParam(TParamType::Unknown, QStringLiteral("CLIENTE"));
+    TParam &b = params.CreateParam(TParamType::Unknown, QStringLiteral("DATVENIN"));
+    TParam &c = params.CreateParam(TParamType::Date, QStringLiteral("VALORINI"));
+    EXPECT_TRUE(a.IsNull());
+    a.SetAsString(QString());
+    EXPECT_FALSE(a.IsNull());
+    EXPECT_EQ(a.AsString(), QString());
+    EXPECT_EQ(a.DataType, TParamType::String);
+    a.Clear();
+    EXPECT_TRUE(a.IsNull());
+    b.SetAsDateTime(DateToDateTime(QDate(2026, 12, 7)));
+    EXPECT_EQ(b.DataType, TParamType::DateTime);
+    EXPECT_EQ(b.AsString(), QStringLiteral("07/12/2026"));
+    c.SetAsFloat(500);
+    EXPECT_EQ(c.DataType, TParamType::Float);
+    EXPECT_DOUBLE_EQ(c.AsFloat(), 500.0);
+
+    EXPECT_EQ(params.Count(), 3);
+    EXPECT_EQ(&params[1], &b);
+    EXPECT_EQ(&params.ParamByName(QStringLiteral("cliente")), &a);
+    EXPECT_EQ(params.FindParam(QStringLiteral("TCLIENTE")), nullptr);
+    EXPECT_TRUE(ExistParam(params, QStringLiteral("Valorini")));
+    EXPECT_FALSE(ExistParam(params, QStringLiteral("VALORFIN")));
+    try {
+        params.ParamByName(QStringLiteral("TCLIENTE"));
+        FAIL();
+    } catch (const EDatabaseError &e) {
+        EXPECT_EQ(e.Message(), QStringLiteral("Parâmetro 'TCLIENTE' não encontrado."));
+    }
+    // A copy is independent.
+    TParams copy = params;
+    copy.ParamByName(QStringLiteral("VALORINI")).Clear();
+    EXPECT_FALSE(params.ParamByName(QStringLiteral("VALORINI")).IsNull());
+}
+
+TEST(DataPacket, RoundTripOfEveryTypeNullAndText)
+{
+    TDataPacket p;
+    p.Fields = {{QStringLiteral("NOME"), TFieldType::String, 50, true},   {QStringLiteral("FLAG"), TFieldType::FixedChar, 1, false},
+                {QStringLiteral("VALOR"), TFieldType::Float, 0, false},   {QStringLiteral("QTD"), TFieldType::Integer, 0, false},
+                {QStringLiteral("ATIVO"), TFieldType::Boolean, 0, false}, {QStringLiteral("DATA"), TFieldType::DateTime, 0, false}};
+    p.AddRow({QStringLiteral("Região Sul — Açaí ção"), QStringLiteral("S"), 1234.56, qint64(-42), true, 46363.5}, TRowKind::Inserted);
+    p.AddRow({QVariant(), QVariant(), QVariant(), QVariant(), QVariant(), QVariant()});
+    p.AddRow({QString(QLatin1String("")), QStringLiteral(" "), 0.0, qint64(0), false, 0.0}, TRowKind::Modified);
+    const TDataPacket back = TDataPacket::Decode(p.Encode());
+    ASSERT_EQ(back.Fields.size(), 6u);
+    EXPECT_EQ(back.Fields[0].Name, QStringLiteral("NOME"));
+    EXPECT_TRUE(back.Fields[0].Required);
+    EXPECT_EQ(back.Fields[1].Type, TFieldType::FixedChar);
+    EXPECT_EQ(back.Fields[0].Size, 50);
+    ASSERT_EQ(back.Rows.size(), 3u);
+    EXPECT_EQ(back.Rows[0][0].toString(), QStringLiteral("Região Sul — Açaí ção"));
+    EXPECT_DOUBLE_EQ(back.Rows[0][2].toDouble(), 1234.56);
+    EXPECT_EQ(back.Rows[0][3].toLongLong(), -42);
+    EXPECT_TRUE(back.Rows[0][4].toBool());
+    EXPECT_DOUBLE_EQ(back.Rows[0][5].toDouble(), 46363.5);
+    EXPECT_EQ(back.Kinds[0], TRowKind::Inserted);
+    for (const QVariant &v : back.Rows[1])
+        EXPECT_FALSE(v.isValid());
+    // The empty text survives as a value, not as null.
+    EXPECT_TRUE(back.Rows[2][0].isValid());
+    EXPECT_EQ(back.Rows[2][0].toString(), QString());
+    EXPECT_EQ(back.Kinds[2], TRowKind::Modified);
+}
+
+TEST(DataPacket, CorruptOrTruncatedPacketRaisesClearError)
+{
+    TDataPacket p = emissionPacket({{"REC11001", "MARIA", "S"}, {"REC11001", "ADMIN", "N"}});
+    const QByteArray good = p.Encode();
+    // Every truncation is refused.
+    for (qsizetype n = 0; n < good.size(); ++n)
+        EXPECT_THROW(TDataPacket::Decode(good.left(n)), EPacketError) << "length " << n;
+    // Flipped bytes either decode to some packet or raise EPacketError; never anything else.
+    QRandomGenerator rng(1234);
+    for (int i = 0; i < 2000; ++i) {
+        QByteArray bad = good;
+        const int flips = 1 + rng.bounded(4);
+        for (int f = 0; f < flips; ++f)
+            bad[rng.bounded(static_cast<int>(bad.size()))] = static_cast<char>(rng.bounded(256));
+        try {
+            TDataPacket::Decode(bad);
+        } catch (const EPacketError &) {
+        }
+    }
+    QByteArray huge = good;
+    huge[10] = '\x7f'; // field count far beyond the data
+    EXPECT_THROW(TDataPacket::Decode(huge), EPacketError);
+    QByteArray version = good;
+    version[5] = 9;
+    try {
+        TDataPacket::Decode(version);
+        FAIL();
+    } catch (const EPacketError &e) {
+        EXPECT_TRUE(e.Message().contains(QStringLiteral("Versão")));
+    }
+    EXPECT_THROW(TDataPacket::Decode(good + QByteArray("x")), EPacketError);
+    EXPECT_THROW(PacketFromVariant(QVariant(QStringLiteral("texto"))), EPacketError);
+    TClientDataSet cds(QStringLiteral("cdsOpEmissao"));
+    emissionSet(cds);
+    EXPECT_THROW(cds.SetData(QVariant(QByteArray("RDPK\x00\x01"))), EPacketError);
+    EXPECT_FALSE(cds.Active());
+}
+
+TEST(NamedParams, TranslationSkipsQuotesAndRepeatsNames)
+{
+    const TNamedStatement st = TranslateNamedParams(
+        QStringLiteral("SELECT ':NAO', \"A:B\", X::text FROM T WHERE (INSTR(:LISTA, C) <> 0 OR :TODOS = 'T') AND D = :LISTA -- :COMENTARIO\n"));
+    EXPECT_EQ(st.Names, (QStringList{QStringLiteral("LISTA"), QStringLiteral("TODOS"), QStringLiteral("LISTA")}));
+    EXPECT_TRUE(st.Sql.contains(QStringLiteral("':NAO'")));
+    EXPECT_TRUE(st.Sql.contains(QStringLiteral("X::text")));
+    EXPECT_TRUE(st.Sql.contains(QStringLiteral("(INSTR(?, C) <> 0 OR ? = 'T') AND D = ?")));
+}
+
+class QueryOnDatabase : public ::testing::TestWithParam<TBackend> {
+protected:
+    void SetUp() override
+    {
+        if (GetParam() == TBackend::PostgreSQL && !PostgresAvailable())
+            GTEST_SKIP() << "no PostgreSQL server (REC_TEST_PG_URL) for this run";
+        m_db = std::make_unique<TTestDatabase>(GetParam(), 50);
+        m_module = std::make_unique<TdtmDBGeral>();
+        m_module->Open(m_db->Target());
+    }
+    std::unique_ptr<TTestDatabase> m_db;
+    std::unique_ptr<TdtmDBGeral> m_module;
+};
+
+TEST_P(QueryOnDatabase, ListTestOfTheLookupStatements)
+{
+    TADOIBQuery q(QStringLiteral("qryEmpresa"));
+    q.Connection = m_module.get();
+    q.SQL = {QStringLiteral("SELECT CDEMPRESA, NMEMPRESA, CDEMPRESA || ' ' || NMEMPRESA as NOME"), QStringLiteral("FROM EMPRESA"),
+             QStringLiteral("WHERE (INSTR(:CODEMPRESA, CDEMPRESA)<>0 OR :TCODEMPRESA = 'T')"), QStringLiteral("ORDER BY CDEMPRESA")};
+    q.SQL_MSSQL = {QStringLiteral("this text is for another database and must not run")};
+    q.Query().AddField(QStringLiteral("CDEMPRESA"), TFieldType::String, 2).Required = true;
+    q.Query().AddField(QStringLiteral("NMEMPRESA"), TFieldType::String, 40);
+    q.Query().AddField(QStringLiteral("NOME"), TFieldType::String, 43).Visible = false;
+    q.Params().CreateParam(TParamType::String, QStringLiteral("CODEMPRESA"));
+    q.Params().CreateParam(TParamType::String, QStringLiteral("TCODEMPRESA"));
+
+    auto codes = [&] {
+        QStringList out;
+        for (q.Query().First(); !q.Query().Eof(); q.Query().Next())
+            out << q.FieldByName(QStringLiteral("CDEMPRESA")).AsString();
+        return out;
+    };
+    // "T" lets every row through even with an empty list.
+    q.ParamByName(QStringLiteral("CODEMPRESA")).SetAsString(QString());
+    q.ParamByName(QStringLiteral("TCODEMPRESA")).SetAsString(QStringLiteral("T"));
+    q.Open();
+    EXPECT_EQ(codes().size(), 5);
+    EXPECT_EQ(q.FieldByName(QStringLiteral("NOME")).Size, 43);
+    // Empty flag and empty list: nothing.
+    q.Close();
+    q.ParamByName(QStringLiteral("TCODEMPRESA")).SetAsString(QString());
+    q.Open();
+    EXPECT_TRUE(q.IsEmpty());
+    // A cleared flag (null) behaves as "not all".
+    q.Close();
+    q.ParamByName(QStringLiteral("CODEMPRESA")).SetAsString(QStringLiteral("_01__03_"));
+    q.ParamByName(QStringLiteral("TCODEMPRESA")).Clear();
+    q.Open();
+    EXPECT_EQ(codes(), (QStringList{QStringLiteral("01"), QStringLiteral("03")}));
+    // The test is a substring test: a code passes wherever its text occurs.
+    q.Close();
+    q.ParamByName(QStringLiteral("CODEMPRESA")).SetAsString(QStringLiteral("x0204y"));
+    q.Open();
+    EXPECT_EQ(codes(), (QStringList{QStringLiteral("02"), QStringLiteral("04")}));
+    // Quotes and SQL in a list are only text.
+    q.Close();
+    q.ParamByName(QStringLiteral("CODEMPRESA")).SetAsString(QStringLiteral("'); DROP TABLE EMPRESA; --_05_"));
+    q.Open();
+    EXPECT_EQ(codes(), (QStringList{QStringLiteral("05")}));
+    q.Close();
+    q.ParamByName(QStringLiteral("TCODEMPRESA")).SetAsString(QStringLiteral("T"));
+    q.Open();
+    EXPECT_EQ(q.Query().RecordCount(), 5);
+}
+
+TEST_P(QueryOnDatabase, NullAndEmptyTextStayDistinct)
+{
+    TADOIBQuery q(QStringLiteral("qryTeste"));
+    q.Connection = m_module.get();
+    q.SQL = {QStringLiteral("SELECT CASE WHEN :P IS NULL THEN 'nulo' WHEN :P = '' THEN 'vazio' ELSE 'texto' END AS R FROM EMPRESA WHERE CDEMPRESA = '01'")};
+    q.Query().AddField(QStringLiteral("R"), TFieldType::String, 10);
+    TParam &p = q.Params().CreateParam(TParamType::String, QStringLiteral("P"));
+    auto run = [&] {
+        q.Close();
+        q.Open();
+        return q.FieldByName(QStringLiteral("R")).AsString();
+    };
+    p.Clear();
+    EXPECT_EQ(run(), QStringLiteral("nulo"));
+    p.SetAsString(QString());
+    EXPECT_EQ(run(), QStringLiteral("vazio"));
+    p.SetAsString(QStringLiteral(" "));
+    EXPECT_EQ(run(), QStringLiteral("texto"));
+}
+
+TEST_P(QueryOnDatabase, MissingFieldsParamsAndBadStatementsGiveClearErrors)
+{
+    TADOIBQuery q(QStringLiteral("qryFilial"));
+    q.Connection = m_module.get();
+    q.SQL = {QStringLiteral("SELECT CDFILIAL FROM FILIAL WHERE (:P_TODOS = 'T')")};
+    q.Query().AddField(QStringLiteral("CDFILIAL"), TFieldType::String, 4);
+    q.Query().AddField(QStringLiteral("NMFILIAL"), TFieldType::String, 30);
+    q.Params().CreateParam(TParamType::String, QStringLiteral("P_TODOS")).SetAsString(QStringLiteral("T"));
+    try {
+        q.Open();
+        FAIL();
+    } catch (const EDatabaseError &e) {
+        EXPECT_TRUE(e.Message().contains(QStringLiteral("NMFILIAL"))) << e.what();
+    }
+    EXPECT_FALSE(q.Active());
+    q.SQL = {QStringLiteral("SELECT CDFILIAL, NMFILIAL FROM FILIAL WHERE (:P_OUTRO = 'T')")};
+    try {
+        q.Open();
+        FAIL();
+    } catch (const EDatabaseError &e) {
+        EXPECT_TRUE(e.Message().contains(QStringLiteral("P_OUTRO"))) << e.what();
+    }
+    q.SQL = {QStringLiteral("SELECT FROM NADA WHERE")};
+    EXPECT_THROW(q.Open(), EDatabaseError);
+    // The four texts are kept and replaced by index.
+    q.SetSQL(3, {QStringLiteral("SELECT 1 FROM RDB$DATABASE")});
+    EXPECT_EQ(q.GetSQL(3).first(), QStringLiteral("SELECT 1 FROM RDB$DATABASE"));
+    EXPECT_THROW(q.SetSQL(4, {}), EDatabaseError);
+}
+
+INSTANTIATE_TEST_SUITE_P(Backends, QueryOnDatabase, ::testing::Values(TBackend::SQLite, TBackend::PostgreSQL),
+                         [](const auto &info) { return BackendName(info.param).toStdString(); });
+
+TEST(DataModule, BadTargetsGiveClearErrors)
+{
+    TdtmDBGeral db;
+    try {
+        db.Open(QStringLiteral("/nao/existe/banco.db"));
+        FAIL();
+    } catch (const EDatabaseError &e) {
+        EXPECT_TRUE(e.Message().contains(QStringLiteral("não existe")));
+    }
+    try {
+        db.Open(QStringLiteral("postgresql://"));
+        FAIL();
+    } catch (const EDatabaseError &e) {
+        EXPECT_TRUE(e.Message().contains(QStringLiteral("inválido")));
+    }
+    try {
+        db.Open(QStringLiteral("postgresql://usuario@127.0.0.1:1/banco"));
+        FAIL();
+    } catch (const EDatabaseError &e) {
+        EXPECT_TRUE(e.Message().contains(QStringLiteral("Não foi possível abrir")));
+    }
+    const QString junk = QDir::tempPath() + QStringLiteral("/rec-not-a-db.db");
+    {
+        QFile f(junk);
+        ASSERT_TRUE(f.open(QIODevice::WriteOnly));
+        f.write(QByteArray(4096, 'x'));
+    }
+    try {
+        db.Open(junk);
+        FAIL();
+    } catch (const EDatabaseError &e) {
+        EXPECT_TRUE(e.Message().contains(QStringLiteral("não é um banco de dados válido"))) << e.what();
+    }
+    QFile::remove(junk);
+    EXPECT_FALSE(db.Connected());
+    EXPECT_THROW(db.Database(), EDatabaseError);
+}

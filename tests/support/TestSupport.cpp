@@ -1,0 +1,114 @@
+#include "TestSupport.h"
+#include "DemoData.h"
+#include "Database.h"
+#include "Exceptions.h"
+#include <QCoreApplication>
+#include <QDir>
+#include <QSqlError>
+#include <QSqlQuery>
+#include <QTemporaryDir>
+#include <QUrl>
+#include <QUuid>
+#include <csignal>
+#include <stdexcept>
+
+QString BinDir() { return QStringLiteral(REC_BIN_DIR); }
+
+QString BackendName(TBackend backend) { return backend == TBackend::SQLite ? QStringLiteral("SQLite") : QStringLiteral("PostgreSQL"); }
+
+bool PostgresAvailable() { return !qEnvironmentVariableIsEmpty("REC_TEST_PG_URL"); }
+
+TTestDatabase::TTestDatabase(TBackend backend, qint64 receivables, quint64 seed) : m_backend(backend)
+{
+    TDemoOptions o;
+    o.Receivables = receivables;
+    o.Seed = seed;
+    if (backend == TBackend::SQLite) {
+        m_dir = QDir::tempPath() + QStringLiteral("/rec-test-") + QUuid::createUuid().toString(QUuid::WithoutBraces);
+        QDir().mkpath(m_dir);
+        m_target = m_dir + QStringLiteral("/demo.db");
+    } else {
+        const QString admin = qEnvironmentVariable("REC_TEST_PG_URL");
+        m_pgName = QStringLiteral("rec_t_") + QUuid::createUuid().toString(QUuid::Id128).left(16);
+        TdtmDBGeral db;
+        db.Open(admin);
+        QSqlQuery q(db.Database());
+        if (!q.exec(QStringLiteral("CREATE DATABASE %1").arg(m_pgName)))
+            throw std::runtime_error(q.lastError().text().toStdString());
+        QUrl url(admin);
+        url.setPath(QLatin1Char('/') + m_pgName);
+        m_target = url.toString();
+    }
+    o.Target = m_target;
+    GenerateDemoDatabase(o);
+}
+
+TTestDatabase::~TTestDatabase()
+{
+    if (m_backend == TBackend::SQLite) {
+        QDir(m_dir).removeRecursively();
+        return;
+    }
+    try {
+        TdtmDBGeral db;
+        db.Open(qEnvironmentVariable("REC_TEST_PG_URL"));
+        QSqlQuery q(db.Database());
+        q.exec(QStringLiteral("DROP DATABASE IF EXISTS %1 WITH (FORCE)").arg(m_pgName));
+    } catch (const EHostError &) {
+    }
+}
+
+TServerProcess::TServerProcess(QString database, int port, QStringList extraArgs) : m_database(std::move(database)), m_extra(std::move(extraArgs))
+{
+    Start(port);
+}
+
+TServerProcess::~TServerProcess() { Stop(); }
+
+void TServerProcess::Start(int port)
+{
+    m_process = std::make_unique<QProcess>();
+    QStringList args = {QStringLiteral("--database"), m_database, QStringLiteral("--listen"), QStringLiteral("127.0.0.1:%1").arg(port)};
+    args += m_extra;
+    m_process->start(BinDir() + QStringLiteral("/rec-appserver"), args);
+    if (!m_process->waitForStarted(10000))
+        throw std::runtime_error("rec-appserver did not start");
+    QByteArray line;
+    while (!line.contains('\n')) {
+        if (!m_process->waitForReadyRead(15000))
+            throw std::runtime_error(("rec-appserver did not report its port: " + m_process->readAllStandardError()).toStdString());
+        line += m_process->readAllStandardOutput();
+    }
+    const QString first = QString::fromUtf8(line).section(QLatin1Char('\n'), 0, 0).trimmed();
+    if (!first.startsWith(QStringLiteral("listening on ")))
+        throw std::runtime_error("unexpected first line: " + first.toStdString());
+    m_port = first.section(QLatin1Char(':'), -1).toInt();
+}
+
+void TServerProcess::Stop()
+{
+    if (!m_process)
+        return;
+    if (m_process->state() != QProcess::NotRunning) {
+        ::kill(static_cast<pid_t>(m_process->processId()), SIGTERM);
+        if (!m_process->waitForFinished(10000)) {
+            m_process->kill();
+            m_process->waitForFinished(5000);
+        }
+    }
+    m_log += QString::fromUtf8(m_process->readAllStandardError());
+    m_process.reset();
+}
+
+void TServerProcess::Restart()
+{
+    Stop();
+    Start(m_port);
+}
+
+QString TServerProcess::Log()
+{
+    if (m_process)
+        m_log += QString::fromUtf8(m_process->readAllStandardError());
+    return m_log;
+}

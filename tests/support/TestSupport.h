@@ -1,0 +1,51 @@
+#pragma once
+#include <QProcess>
+#include <QString>
+#include <QStringList>
+#include <memory>
+
+// Where the built programs are.
+QString BinDir();
+
+enum class TBackend { SQLite, PostgreSQL };
+QString BackendName(TBackend backend);
+// PostgreSQL runs when the test script started a server and exported its URL.
+bool PostgresAvailable();
+
+// A demo database made for one test: a SQLite file in a temporary folder, or
+// a new database on the test PostgreSQL server, removed afterwards.
+class TTestDatabase {
+public:
+    explicit TTestDatabase(TBackend backend, qint64 receivables = 300, quint64 seed = 7);
+    ~TTestDatabase();
+    TTestDatabase(const TTestDatabase &) = delete;
+    TTestDatabase &operator=(const TTestDatabase &) = delete;
+    const QString &Target() const { return m_target; }
+    TBackend Backend() const { return m_backend; }
+
+private:
+    TBackend m_backend;
+    QString m_target;
+    QString m_dir;
+    QString m_pgName;
+};
+
+// A real rec-appserver process on a loopback port.
+class TServerProcess {
+public:
+    explicit TServerProcess(QString database, int port = 0, QStringList extraArgs = {});
+    ~TServerProcess();
+    int Port() const { return m_port; }
+    void Stop();
+    // Starts again on the same port.
+    void Restart();
+    QString Log();
+
+private:
+    void Start(int port);
+    QString m_database;
+    QStringList m_extra;
+    int m_port = 0;
+    std::unique_ptr<QProcess> m_process;
+    QString m_log;
+};
