@@ -1,0 +1,102 @@
+#include "Database.h"
+#include "DemoData.h"
+#include "Exceptions.h"
+#include "TestSupport.h"
+#include <QCryptographicHash>
+#include <QDir>
+#include <QFile>
+#include <QSqlQuery>
+#include <QSqlRecord>
+#include <QTemporaryDir>
+#include <gtest/gtest.h>
+
+namespace {
+QByteArray tableDigest(const QString &target, const QString &sql)
+{
+    TdtmDBGeral db;
+    db.Open(target);
+    QSqlQuery q(db.Database());
+    EXPECT_TRUE(q.exec(sql));
+    QCryptographicHash h(QCryptographicHash::Sha256);
+    while (q.next())
+        for (int i = 0; i < q.record().count(); ++i)
+            h.addData(q.value(i).toString().toUtf8() + '|');
+    return h.result();
+}
+
+QStringList values(const QString &target, const QString &sql)
+{
+    TdtmDBGeral db;
+    db.Open(target);
+    QSqlQuery q(db.Database());
+    EXPECT_TRUE(q.exec(sql));
+    QStringList out;
+    while (q.next())
+        out << q.value(0).toString();
+    return out;
+}
+} // namespace
+
+TEST(DemoDatabase, SameSeedSameRowsAndRealisticCoverage)
+{
+    QTemporaryDir dir;
+    TDemoOptions o;
+    o.Receivables = 3000;
+    o.Target = dir.filePath(QStringLiteral("a.db"));
+    GenerateDemoDatabase(o);
+    o.Target = dir.filePath(QStringLiteral("b.db"));
+    GenerateDemoDatabase(o);
+    o.Seed = 2;
+    o.Target = dir.filePath(QStringLiteral("c.db"));
+    GenerateDemoDatabase(o);
+    const QString a = dir.filePath(QStringLiteral("a.db")), b = dir.filePath(QStringLiteral("b.db")), c = dir.filePath(QStringLiteral("c.db"));
+    const QString all = QStringLiteral("SELECT * FROM CONTARECEBER ORDER BY NRLANCTOREC");
+    EXPECT_EQ(tableDigest(a, all), tableDigest(b, all));
+    EXPECT_EQ(tableDigest(a, QStringLiteral("SELECT * FROM CLIENTE ORDER BY CDCLIENTE")), tableDigest(b, QStringLiteral("SELECT * FROM CLIENTE ORDER BY CDCLIENTE")));
+    EXPECT_NE(tableDigest(a, all), tableDigest(c, all));
+
+    EXPECT_EQ(values(a, QStringLiteral("SELECT count(*) FROM CONTARECEBER")), QStringList{QStringLiteral("3000")});
+    EXPECT_EQ(values(a, QStringLiteral("SELECT DISTINCT IDSTATREC FROM CONTARECEBER ORDER BY 1")),
+              (QStringList{QStringLiteral("A"), QStringLiteral("B"), QStringLiteral("D"), QStringLiteral("P")}));
+    EXPECT_EQ(values(a, QStringLiteral("SELECT DISTINCT IDTPLANCREC FROM CONTARECEBER ORDER BY 1")),
+              (QStringList{QStringLiteral("A"), QStringLiteral("E"), QStringLiteral("V")}));
+    EXPECT_EQ(values(a, QStringLiteral("SELECT DISTINCT IDTPIJURCLIE || IDPUBPRIVCLIE FROM CLIENTE ORDER BY 1")),
+              (QStringList{QStringLiteral("FV"), QStringLiteral("JB"), QStringLiteral("JV")}));
+    // Codes in their real widths.
+    EXPECT_EQ(values(a, QStringLiteral("SELECT DISTINCT length(CDEMPRESA) || '/' || length(CDFILIAL) || '/' || length(CDCLIENTE) || '/' || "
+                                       "length(CDTPCTRECEB) FROM CONTARECEBER")),
+              QStringList{QStringLiteral("2/4/6/6")});
+    EXPECT_EQ(values(a, QStringLiteral("SELECT DISTINCT length(NRINSJURCLIE) FROM CLIENTE WHERE IDTPIJURCLIE = 'F'")), QStringList{QStringLiteral("11")});
+    EXPECT_EQ(values(a, QStringLiteral("SELECT DISTINCT length(NRINSJURCLIE) FROM CLIENTE WHERE IDTPIJURCLIE = 'J'")), QStringList{QStringLiteral("14")});
+    // Every settled receivable has its settlement, and nothing else has one.
+    EXPECT_EQ(values(a, QStringLiteral("SELECT count(*) FROM CONTARECEBER R LEFT JOIN BAIXAREC B ON B.NRLANCTOREC = R.NRLANCTOREC "
+                                       "WHERE (R.IDSTATREC = 'B') <> (B.NRBAIXAREC IS NOT NULL)")),
+              QStringList{QStringLiteral("0")});
+    // The documented logins.
+    EXPECT_EQ(values(a, QStringLiteral("SELECT CDOPERADOR || ':' || count(*) FROM OPEREMPRESA GROUP BY CDOPERADOR ORDER BY 1")),
+              (QStringList{QStringLiteral("ADMIN:5"), QStringLiteral("MARIA:2")}));
+}
+
+TEST(DemoDatabase, ProgramRefusesToOverwriteAndReportsBadArguments)
+{
+    QTemporaryDir dir;
+    const QString target = dir.filePath(QStringLiteral("demo.db"));
+    QProcess p;
+    const QString prog = BinDir() + QStringLiteral("/rec-demo-db");
+    p.start(prog, {QStringLiteral("--out"), target, QStringLiteral("--receivables"), QStringLiteral("50")});
+    ASSERT_TRUE(p.waitForFinished(60000));
+    ASSERT_EQ(p.exitCode(), 0) << p.readAllStandardError().toStdString();
+    const QByteArray before = tableDigest(target, QStringLiteral("SELECT * FROM CONTARECEBER"));
+    p.start(prog, {QStringLiteral("--out"), target, QStringLiteral("--receivables"), QStringLiteral("10")});
+    ASSERT_TRUE(p.waitForFinished(60000));
+    EXPECT_EQ(p.exitCode(), 1);
+    EXPECT_TRUE(QString::fromUtf8(p.readAllStandardError()).contains(QStringLiteral("--replace")));
+    EXPECT_EQ(tableDigest(target, QStringLiteral("SELECT * FROM CONTARECEBER")), before);
+    p.start(prog, {QStringLiteral("--out"), target, QStringLiteral("--receivables"), QStringLiteral("muitas")});
+    ASSERT_TRUE(p.waitForFinished(60000));
+    EXPECT_EQ(p.exitCode(), 2);
+    p.start(prog, {QStringLiteral("--out"), dir.filePath(QStringLiteral("sem/pasta/demo.db"))});
+    ASSERT_TRUE(p.waitForFinished(60000));
+    EXPECT_EQ(p.exitCode(), 1);
+    EXPECT_FALSE(QString::fromUtf8(p.readAllStandardError()).isEmpty());
+}
