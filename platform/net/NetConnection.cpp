@@ -41,6 +41,7 @@ QVariant TNetConnection::Fail(const QString &method, const QString &message)
 
 QVariant TNetConnection::Call(const QString &method, std::vector<TCallArg> args)
 {
+    CallLog << method;
     if (!Connected()) {
         try {
             Open();

@@ -1,6 +1,7 @@
 #pragma once
 #include "Wire.h"
 #include <QObject>
+#include <QStringList>
 #include <QTcpSocket>
 #include <functional>
 #include <memory>
@@ -55,6 +56,8 @@ public:
     bool ThrowException = false;
     int ConnectTimeoutMs = 10000;
     int CallTimeoutMs = 300000;
+    // Method names of the calls made, in order.
+    QStringList CallLog;
     // Runs before every connection attempt.
     std::function<void(TNetConnection &)> BeforeConnect;
 

@@ -1,0 +1,34 @@
+#pragma once
+#include "PackageInfo.h"
+#include <QString>
+#include <QStringList>
+
+// Loads a run-time module the way the host does: the library, then its
+// description check, then its units' initialisation.
+class TModuleLoader {
+public:
+    explicit TModuleLoader(QString file);
+    ~TModuleLoader();
+    TModuleLoader(const TModuleLoader &) = delete;
+    TModuleLoader &operator=(const TModuleLoader &) = delete;
+
+    // Raises EHostError with the reason when the module cannot be used; nothing stays loaded then.
+    void Load();
+    // Finalises the units and unloads the library.
+    void Unload();
+    bool Loaded() const { return m_handle != nullptr; }
+    // Calls an exported procedure without arguments.
+    void Call(const char *entry);
+    // The address of an exported symbol; raises EHostError when it is missing.
+    void *Symbol(const char *name) const;
+    const TPackageDescription &Description() const;
+    const QString &File() const { return m_file; }
+
+    // The units a module of this screen must contain, in order.
+    static QStringList ExpectedUnits();
+
+private:
+    void CheckDescription(const TPackageDescription &d) const;
+    QString m_file;
+    void *m_handle = nullptr;
+};

@@ -1,0 +1,60 @@
+#include "Dialogs.h"
+#include "Exceptions.h"
+#include "HostWindow.h"
+#include <QApplication>
+#include <QCommandLineParser>
+#include <QSettings>
+#include <cstdio>
+
+int main(int argc, char **argv)
+{
+    QApplication app(argc, argv);
+    QApplication::setApplicationName(QStringLiteral("rec-host"));
+    QCommandLineParser parser;
+    parser.setApplicationDescription(QStringLiteral("Cliente de gestão: abre a tela Contas a Receber/Recebidas."));
+    parser.addHelpOption();
+    parser.addOption({QStringLiteral("settings"), QStringLiteral("Arquivo INI com o contexto de acesso."), QStringLiteral("FILE")});
+    parser.addOption({QStringLiteral("operator"), QStringLiteral("Operador."), QStringLiteral("CODE")});
+    parser.addOption({QStringLiteral("branch"), QStringLiteral("Filial em processo."), QStringLiteral("CODE")});
+    parser.addOption({QStringLiteral("per-branch"), QStringLiteral("O módulo roda por filial.")});
+    parser.addOption({QStringLiteral("server"), QStringLiteral("Servidor de aplicação."), QStringLiteral("HOST:PORT")});
+    parser.addOption({QStringLiteral("database"), QStringLiteral("Banco de negócio (arquivo SQLite ou URL postgresql://)."), QStringLiteral("PATH-or-URL")});
+    parser.addOption({QStringLiteral("date-format"), QStringLiteral("Formato de data curta."), QStringLiteral("FORMAT")});
+    parser.addOption({QStringLiteral("open"), QStringLiteral("Abre a tela ao iniciar.")});
+    parser.process(app);
+
+    // The settings file gives the defaults; the command line overrides them.
+    QSettings file(parser.value(QStringLiteral("settings")), QSettings::IniFormat);
+    auto value = [&](const QString &option, const QString &key, const QString &fallback = {}) {
+        if (parser.isSet(option))
+            return parser.value(option);
+        return file.value(key, fallback).toString();
+    };
+    THostContext ctx;
+    ctx.Operator = value(QStringLiteral("operator"), QStringLiteral("login/operator"));
+    ctx.Branch = value(QStringLiteral("branch"), QStringLiteral("login/branch"));
+    ctx.PerBranch = parser.isSet(QStringLiteral("per-branch")) || file.value(QStringLiteral("login/perBranch"), false).toBool();
+    const QString server = value(QStringLiteral("server"), QStringLiteral("server/address"), QStringLiteral("127.0.0.1:7001"));
+    ctx.ServerHost = server.section(QLatin1Char(':'), 0, -2);
+    ctx.ServerPort = server.section(QLatin1Char(':'), -1).toInt();
+    ctx.Database = value(QStringLiteral("database"), QStringLiteral("database/target"));
+    ctx.DateFormat = value(QStringLiteral("date-format"), QStringLiteral("login/dateFormat"), QStringLiteral("dd/MM/yyyy"));
+
+    TDialogPresenter dialogs;
+    TPresenterScope scope(dialogs);
+    if (ctx.Operator.isEmpty() || ctx.Database.isEmpty() || ctx.ServerPort <= 0) {
+        dialogs.ShowError(QStringLiteral("Informe o operador (--operator), o banco (--database) e o servidor de aplicação (--server HOST:PORTA)."));
+        return 1;
+    }
+    std::unique_ptr<THostWindow> window;
+    try {
+        window = std::make_unique<THostWindow>(ctx);
+    } catch (const EHostError &e) {
+        dialogs.ShowError(e.Message());
+        return 1;
+    }
+    window->show();
+    if (parser.isSet(QStringLiteral("open")))
+        window->OpenReceivables();
+    return app.exec();
+}

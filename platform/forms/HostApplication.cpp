@@ -1,0 +1,111 @@
+#include "HostApplication.h"
+#include "Events.h"
+#include <QApplication>
+#include <QEventLoop>
+#include <QMdiArea>
+#include <QMdiSubWindow>
+
+namespace {
+THostApplication *g_app = nullptr;
+}
+
+THostApplication *THostApplication::Application() { return g_app; }
+void THostApplication::SetApplication(THostApplication *app) { g_app = app; }
+
+void THostApplication::Show(TfrmDadosGerRel &form)
+{
+    if (form.FormStyle == TFormStyle::fsMDIChild)
+        ShowMdiChild(form);
+    else
+        ShowModal(form);
+}
+
+TMdiApplication::TMdiApplication(QWidget *mainForm, QMdiArea *area) : m_mainForm(mainForm), m_area(area)
+{
+    connect(area, &QMdiArea::subWindowActivated, this, &TMdiApplication::OnSubWindowActivated);
+}
+
+TMdiApplication::~TMdiApplication()
+{
+    if (THostApplication::Application() == this)
+        THostApplication::SetApplication(nullptr);
+    while (m_cursor != crDefault && QApplication::overrideCursor())
+        SetScreenCursor(crDefault);
+}
+
+void TMdiApplication::Adopt(TfrmDadosGerRel &form)
+{
+    QMdiSubWindow *frame = m_area->addSubWindow(&form, Qt::SubWindow | Qt::WindowTitleHint | Qt::WindowSystemMenuHint |
+                                                           Qt::WindowMinimizeButtonHint | Qt::WindowCloseButtonHint);
+    frame->setObjectName(form.objectName() + QStringLiteral("_frame"));
+    frame->setAttribute(Qt::WA_DeleteOnClose, false);
+    frame->move(form.DesignPosition);
+}
+
+QMdiSubWindow *TMdiApplication::FrameOf(const TfrmDadosGerRel &form) const
+{
+    return qobject_cast<QMdiSubWindow *>(form.parentWidget());
+}
+
+TfrmDadosGerRel *TMdiApplication::ActiveForm() const { return m_active.data(); }
+
+void TMdiApplication::ShowMdiChild(TfrmDadosGerRel &form)
+{
+    QMdiSubWindow *frame = FrameOf(form);
+    if (!frame)
+        return;
+    const bool firstShow = !frame->isVisible();
+    m_showing = true;
+    frame->show();
+    frame->adjustSize();
+    m_area->setActiveSubWindow(frame);
+    m_showing = false;
+    if (firstShow)
+        form.DoShow();
+    if (m_active != &form) {
+        m_active = &form;
+        form.DoActivate();
+    }
+}
+
+void TMdiApplication::ShowModal(TfrmDadosGerRel &form)
+{
+    form.setParent(nullptr);
+    form.setWindowModality(Qt::ApplicationModal);
+    form.show();
+    form.DoShow();
+    form.DoActivate();
+    QEventLoop loop;
+    QObject::connect(&form, &QObject::destroyed, &loop, &QEventLoop::quit);
+    loop.exec();
+}
+
+void TMdiApplication::SetWindowStateNormal(TfrmDadosGerRel &form)
+{
+    if (QMdiSubWindow *frame = FrameOf(form))
+        frame->showNormal();
+    else
+        form.showNormal();
+}
+
+void TMdiApplication::SetScreenCursor(int cursor)
+{
+    if (cursor == m_cursor)
+        return;
+    if (m_cursor != crDefault)
+        QApplication::restoreOverrideCursor();
+    if (cursor == crHourGlass)
+        QApplication::setOverrideCursor(Qt::WaitCursor);
+    m_cursor = cursor;
+}
+
+void TMdiApplication::OnSubWindowActivated(QMdiSubWindow *window)
+{
+    if (m_showing || !window)
+        return;
+    auto *form = qobject_cast<TfrmDadosGerRel *>(window->widget());
+    if (!form || form == m_active)
+        return;
+    m_active = form;
+    FireEvent([form] { form->DoActivate(); });
+}

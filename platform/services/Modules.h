@@ -1,0 +1,19 @@
+#pragma once
+#include <QString>
+#include <QStringList>
+
+// The run-time list of loaded modules: each registers itself when its library is
+// attached and leaves when it is detached.
+struct TModuleRecord {
+    QString Name;
+    QString File;
+    // The language resource library in use, or the module's own file.
+    QString ResourceFile;
+};
+
+void RegisterModule(const TModuleRecord &module);
+void UnregisterModule(const QString &name);
+QStringList RegisteredModules();
+TModuleRecord FindModule(const QString &name);
+// The language resource library of a module file: "<file>.<language>" when it exists.
+QString LanguageResourceFor(const QString &moduleFile, const QString &language = QStringLiteral("pt_BR"));

@@ -1,0 +1,24 @@
+#pragma once
+#include <QChar>
+#include <QObject>
+#include <functional>
+
+// Event types of the host's controls.
+using TNotifyEvent = std::function<void(QObject *sender)>;
+// key holds the virtual key code (F9 is 120); setting it to 0 swallows the key.
+using TKeyEvent = std::function<void(QObject *sender, int &key, Qt::KeyboardModifiers shift)>;
+// key holds the typed character; setting it to the null character swallows it.
+using TKeyPressEvent = std::function<void(QObject *sender, QChar &key)>;
+using TChangingEvent = std::function<void(QObject *sender, bool &allowChange)>;
+
+// Runs an event that Qt reports (a click, a key, a focus move): it runs as a
+// user action inside the action runner and no error ever leaves it.
+bool FireEvent(const std::function<void()> &event);
+// Runs an event that code causes (a Checked set in code): inside a running
+// handler its errors pass to that handler; on its own it is a user action.
+void CallEvent(const std::function<void()> &event);
+// True while an event or user action is running.
+bool InsideEvent();
+
+// The host's virtual key code of a Qt key (F1 = 112 ... F12 = 123).
+int VirtualKey(int qtKey);

@@ -1,0 +1,201 @@
+#include "Screen.h"
+#include <QHBoxLayout>
+
+namespace {
+
+// The panel, scroll box and captionless group box that hold a page's groups.
+QWidget *pageArea(TTabSheet *page, const QString &suffix)
+{
+    auto *layout = new QHBoxLayout(page);
+    layout->setContentsMargins(0, 0, 0, 0);
+    auto *panel = new TPanel(QStringLiteral("pan") + suffix, page, true);
+    layout->addWidget(panel);
+    auto *panelLayout = new QHBoxLayout(panel);
+    panelLayout->setContentsMargins(1, 1, 1, 1);
+    auto *scroll = new QScrollArea(panel);
+    scroll->setObjectName(QStringLiteral("scb") + suffix);
+    scroll->setFrameShape(QFrame::NoFrame);
+    panelLayout->addWidget(scroll);
+    auto *inner = new TGroupBox(QStringLiteral("grb") + suffix, QString(), nullptr, false);
+    inner->setMinimumSize(652, 226);
+    scroll->setWidget(inner);
+    scroll->setWidgetResizable(true);
+    return inner;
+}
+
+TGroupBox *group(QWidget *parent, const char *name, const QString &caption, int left, int top, int width, int height)
+{
+    auto *g = new TGroupBox(QString::fromLatin1(name), caption, parent);
+    Place(g, left, top, width, height);
+    return g;
+}
+
+TAllOrList allOrList(TGroupBox *g, const char *all, const QString &allCaption, const char *list, const char *search)
+{
+    TAllOrList p;
+    p.Group = g;
+    p.All = new TRadioButton(QString::fromLatin1(all), allCaption, g);
+    p.List = new TRadioButton(QString::fromLatin1(list), QStringLiteral("Lista"), g);
+    p.Search = new TButtonFlat(QString::fromLatin1(search), g, QStringLiteral("Pesquisar"), QStringLiteral("magnifier"));
+    Place(p.All, 10, 18, 70, 20);
+    Place(p.List, 10, 42, 55, 20);
+    Place(p.Search, 64, 40, 23, 23);
+    p.All->setChecked(true);
+    p.Search->setEnabled(false);
+    return p;
+}
+
+// "de" above "até", each edit labelled on its left; the edits are made in tab order.
+template <class Edit, class... Extra> std::pair<Edit *, Edit *> range(TGroupBox *g, const char *first, const char *second, int editWidth, Extra... extra)
+{
+    auto *a = new Edit(QString::fromLatin1(first), g, extra...);
+    auto *b = new Edit(QString::fromLatin1(second), g, extra...);
+    auto *de = new TLabel(g->objectName() + QStringLiteral("_lblDe"), QStringLiteral("de"), g);
+    auto *ate = new TLabel(g->objectName() + QStringLiteral("_lblAte"), QStringLiteral("até"), g);
+    Place(de, 8, 21, 22, 17);
+    Place(ate, 8, 45, 22, 17);
+    Place(a, 32, 18, editWidth, 21);
+    Place(b, 32, 42, editWidth, 21);
+    return {a, b};
+}
+} // namespace
+
+// Controls are made in their tab order, which the focus chain follows.
+void TCriteriaControls::CreateCriteriaScreen(QWidget *frame)
+{
+    pgcRelatorio = new TPageControl(QStringLiteral("pgcRelatorio"), frame);
+    Place(pgcRelatorio, 2, 44, 672, 280);
+    tshDadosCntReceb = new TTabSheet(QStringLiteral("tshDadosCntReceb"), QStringLiteral("Dados da Conta a Receber"));
+    tshDadosDocu = new TTabSheet(QStringLiteral("tshDadosDocu"), QStringLiteral("Dados do Documento"));
+    tshDadosBaixa = new TTabSheet(QStringLiteral("tshDadosBaixa"), QStringLiteral("Dados da Baixa"));
+    pgcRelatorio->AddPage(tshDadosCntReceb);
+    pgcRelatorio->AddPage(tshDadosDocu);
+    pgcRelatorio->AddPage(tshDadosBaixa);
+    pgcRelatorio->SetActivePage(tshDadosCntReceb);
+
+    // ---- Dados da Conta a Receber
+    QWidget *p1 = pageArea(tshDadosCntReceb, QStringLiteral("DadosCntReceb"));
+    grbVencimento = group(p1, "grbVencimento", QStringLiteral("Vencimento"), 5, 15, 139, 70);
+    std::tie(depVenIni, depVenFin) = range<TDateEditPlus>(grbVencimento, "depVenIni", "depVenFin", 100);
+    for (TDateEditPlus *d : {depVenIni, depVenFin}) {
+        QPalette pal = d->palette();
+        pal.setColor(QPalette::Base, QColor(0xFF, 0xFF, 0xE1)); // the info-tip background
+        d->setPalette(pal);
+    }
+    grbValorLiquido = group(p1, "grbValorLiquido", QStringLiteral("Valor Líquido"), 145, 15, 136, 70);
+    std::tie(nedValor1, nedValor2) = range<TNumberEdit>(grbValorLiquido, "nedValor1", "nedValor2", 96);
+    grbStatus = group(p1, "grbStatus", QStringLiteral("Status"), 525, 15, 121, 139);
+    chkTodos = new TCheckBox(QStringLiteral("chkTodos"), QStringLiteral("Todos"), grbStatus);
+    chkBaixada = new TCheckBox(QStringLiteral("chkBaixada"), QStringLiteral("Baixada"), grbStatus);
+    chkDescontada = new TCheckBox(QStringLiteral("chkDescontada"), QStringLiteral("Descontada"), grbStatus);
+    chkAberto = new TCheckBox(QStringLiteral("chkAberto"), QStringLiteral("Em Aberto"), grbStatus);
+    chkPlanejada = new TCheckBox(QStringLiteral("chkPlanejada"), QStringLiteral("Planejada"), grbStatus);
+    Place(chkTodos, 8, 18, 100, 20);
+    int y = 42;
+    for (TCheckBox *c : {chkBaixada, chkDescontada, chkAberto, chkPlanejada}) {
+        Place(c, 22, y, 94, 20);
+        y += 23;
+    }
+    for (TCheckBox *c : {chkTodos, chkBaixada, chkDescontada, chkAberto, chkPlanejada})
+        c->setChecked(true);
+
+    grbAtivClie = group(p1, "grbAtivClie", QStringLiteral("Ramo de Atividade"), 6, 86, 139, 69);
+    TAllOrList ativ = allOrList(grbAtivClie, "rdbTodosAtivClie", QStringLiteral("Todos"), "rdbListaAtivClie", "sbtAtivClie");
+    rdbTodosAtivClie = ativ.All, rdbListaAtivClie = ativ.List, sbtAtivClie = ativ.Search;
+    grbTipoConta = group(p1, "grbTipoConta", QStringLiteral("Tipo de Conta"), 279, 86, 245, 69);
+    TAllOrList tipo = allOrList(grbTipoConta, "rbtTodosTipo", QStringLiteral("Todos"), "rbtListaTipo", "sbtTipoConta");
+    rbtTodosTipo = tipo.All, rbtListaTipo = tipo.List, sbtTipoConta = tipo.Search;
+    chbConAdian = new TCheckBox(QStringLiteral("chbConAdian"), QStringLiteral("Considera Adiantamento"), grbTipoConta);
+    Place(chbConAdian, 96, 42, 145, 20);
+    grbSegMerc = group(p1, "grbSegMerc", QStringLiteral("Seg. de Mercado"), 146, 86, 132, 69);
+    TAllOrList seg = allOrList(grbSegMerc, "rdbTodosSegMerc", QStringLiteral("Todos"), "rdbListaSegMerc", "sbtSegMerc");
+    rdbTodosSegMerc = seg.All, rdbListaSegMerc = seg.List, sbtSegMerc = seg.Search;
+    grbOpEm = group(p1, "grbOpEm", QStringLiteral("Opções de Emissão"), 282, 15, 128, 69);
+    rdbUtiliza = new TRadioButton(QStringLiteral("rdbUtiliza"), QStringLiteral("Utiliza"), grbOpEm);
+    rdbNaoUtiliza = new TRadioButton(QStringLiteral("rdbNaoUtiliza"), QStringLiteral("Não Utiliza"), grbOpEm);
+    Place(rdbUtiliza, 10, 18, 110, 20);
+    Place(rdbNaoUtiliza, 10, 42, 110, 20);
+    rdbUtiliza->setChecked(true);
+    grbClassFinanc = group(p1, "grbClassFinanc", QStringLiteral("Class. Financeira"), 411, 15, 112, 69);
+    TAllOrList cls = allOrList(grbClassFinanc, "rdgTClassFinanc", QStringLiteral("Todas"), "rdgLClassFinanc", "sbtListaClass");
+    rdgTClassFinanc = cls.All, rdgLClassFinanc = cls.List, sbtListaClass = cls.Search;
+    // As designed: neither radio checked and the search button enabled.
+    rdgTClassFinanc->SetChecked(false);
+    sbtListaClass->setEnabled(true);
+
+    // ---- Dados do Documento
+    QWidget *p2 = pageArea(tshDadosDocu, QStringLiteral("DadosDocu"));
+    grbRegiao = group(p2, "grbRegiao", QStringLiteral("Região"), 4, 15, 101, 70);
+    TAllOrList reg = allOrList(grbRegiao, "rbtTodasReg", QStringLiteral("Todas"), "rbtListaReg", "sbtRegiao");
+    rbtTodasReg = reg.All, rbtListaReg = reg.List, sbtRegiao = reg.Search;
+    grbCliente = group(p2, "grbCliente", QStringLiteral("Cliente"), 108, 15, 101, 70);
+    TAllOrList cli = allOrList(grbCliente, "rbtTodosClie", QStringLiteral("Todos"), "rbtListaClie", "sbtCliente");
+    rbtTodosClie = cli.All, rbtListaClie = cli.List, sbtCliente = cli.Search;
+    grbTipoCliente = group(p2, "grbTipoCliente", QStringLiteral("Tipo de Cliente"), 212, 15, 109, 70);
+    chkPrivado = new TCheckBox(QStringLiteral("chkPrivado"), QStringLiteral("Privado"), grbTipoCliente);
+    chkPublico = new TCheckBox(QStringLiteral("chkPublico"), QStringLiteral("Público"), grbTipoCliente);
+    Place(chkPrivado, 10, 18, 95, 20);
+    Place(chkPublico, 10, 42, 95, 20);
+    chkPrivado->setChecked(true);
+    chkPublico->setChecked(true);
+    grbGrupClie = group(p2, "grbGrupClie", QStringLiteral("Grupo de Cliente"), 324, 15, 113, 70);
+    TAllOrList grp = allOrList(grbGrupClie, "rbtTodosGrupC", QStringLiteral("Todos"), "rbtListaGrupC", "sbtGrupClie");
+    rbtTodosGrupC = grp.All, rbtListaGrupC = grp.List, sbtGrupClie = grp.Search;
+    grbEmpresa = group(p2, "grbEmpresa", QStringLiteral("Empresa"), 440, 15, 98, 70);
+    TAllOrList emp = allOrList(grbEmpresa, "rbtTodosEmpr", QStringLiteral("Todas"), "rbtListaEmp", "sbtEmpresa");
+    rbtTodosEmpr = emp.All, rbtListaEmp = emp.List, sbtEmpresa = emp.Search;
+    rdgTipo = new TRadioGroup(QStringLiteral("rdgTipo"), QStringLiteral("Tipo"),
+                              {QStringLiteral("Todas"), QStringLiteral("Reais"), QStringLiteral("Previstas")}, p2);
+    Place(rdgTipo, 540, 15, 92, 70);
+    rdgTipo->SetItemIndex(0);
+    grbFilial = group(p2, "grbFilial", QStringLiteral("Filial Origem"), 4, 85, 101, 70);
+    TAllOrList fil = allOrList(grbFilial, "rbtTodosFilial", QStringLiteral("Todas"), "rbtListaFilial", "sbtFilial");
+    rbtTodosFilial = fil.All, rbtListaFilial = fil.List, sbtFilial = fil.Search;
+    grbLanca = group(p2, "grbLanca", QStringLiteral("Filial Lançamento"), 108, 85, 131, 70);
+    TAllOrList lan = allOrList(grbLanca, "rbtTodosLanca", QStringLiteral("Todas"), "rbtListaLanca", "sbtLancamento");
+    rbtTodosLanca = lan.All, rbtListaLanca = lan.List, sbtLancamento = lan.Search;
+    grbVendedor = group(p2, "grbVendedor", QStringLiteral("Vendedor"), 242, 85, 104, 70);
+    TAllOrList ven = allOrList(grbVendedor, "rbtTodosVend", QStringLiteral("Todas"), "rbtListaVend", "sbtVendedor");
+    rbtTodosVend = ven.All, rbtListaVend = ven.List, sbtVendedor = ven.Search;
+    grbEmissao = group(p2, "grbEmissao", QStringLiteral("Emissão"), 349, 85, 140, 70);
+    std::tie(depEmissaoDE, depEmissaoATE) = range<TDateEditPlus>(grbEmissao, "depEmissaoDE", "depEmissaoATE", 100);
+    grbEntrada = group(p2, "grbEntrada", QStringLiteral("Saída"), 492, 85, 140, 70);
+    std::tie(depSaidaDe, depSaidaAte) = range<TDateEditPlus>(grbEntrada, "depSaidaDe", "depSaidaAte", 100);
+    grbRefeFat = group(p2, "grbRefeFat", QStringLiteral("Referência de Faturamento"), 5, 155, 200, 67);
+    std::tie(depDtIniRefeFat, depDtFinRefeFat) = range<TDateEditPlus>(grbRefeFat, "depDtIniRefeFat", "depDtFinRefeFat", 100);
+    grbOrca = group(p2, "grbOrca", QStringLiteral("Orçamento"), 208, 155, 138, 67);
+    std::tie(medNrOrcaIni, medNrOrcaFin) = range<TMaskEdit>(grbOrca, "medNrOrcaIni", "medNrOrcaFin", 96, 10);
+
+    // ---- Dados da Baixa
+    QWidget *p3 = pageArea(tshDadosBaixa, QStringLiteral("DadosBaixa"));
+    grbBaixa = group(p3, "grbBaixa", QStringLiteral("Baixa"), 4, 15, 142, 70);
+    std::tie(depBaixaEntr, depBaixaSaid) = range<TDateEditPlus>(grbBaixa, "depBaixaEntr", "depBaixaSaid", 100);
+    grbFormaRecebida = group(p3, "grbFormaRecebida", QStringLiteral("Tipo de Baixa"), 151, 15, 125, 70);
+    TAllOrList forma = allOrList(grbFormaRecebida, "rbtFormaTodos", QStringLiteral("Todas"), "rbtFormaLista", "sbtFormaPaga");
+    rbtFormaTodos = forma.All, rbtFormaLista = forma.List, sbtFormaPaga = forma.Search;
+    grbCCorr = group(p3, "grbCCorr", QStringLiteral("Conta Corrente"), 281, 15, 125, 70);
+    TAllOrList cc = allOrList(grbCCorr, "rbtCCorrTodas", QStringLiteral("Todas"), "rbtCCorrLista", "sbtCCorr");
+    rbtCCorrTodas = cc.All, rbtCCorrLista = cc.List, sbtCCorr = cc.Search;
+}
+
+QVector<TAllOrList> TCriteriaControls::AllOrListGroups() const
+{
+    return {{grbTipoConta, rbtTodosTipo, rbtListaTipo, sbtTipoConta},
+            {grbAtivClie, rdbTodosAtivClie, rdbListaAtivClie, sbtAtivClie},
+            {grbSegMerc, rdbTodosSegMerc, rdbListaSegMerc, sbtSegMerc},
+            {grbClassFinanc, rdgTClassFinanc, rdgLClassFinanc, sbtListaClass},
+            {grbRegiao, rbtTodasReg, rbtListaReg, sbtRegiao},
+            {grbCliente, rbtTodosClie, rbtListaClie, sbtCliente},
+            {grbGrupClie, rbtTodosGrupC, rbtListaGrupC, sbtGrupClie},
+            {grbEmpresa, rbtTodosEmpr, rbtListaEmp, sbtEmpresa},
+            {grbFilial, rbtTodosFilial, rbtListaFilial, sbtFilial},
+            {grbLanca, rbtTodosLanca, rbtListaLanca, sbtLancamento},
+            {grbVendedor, rbtTodosVend, rbtListaVend, sbtVendedor},
+            {grbFormaRecebida, rbtFormaTodos, rbtFormaLista, sbtFormaPaga},
+            {grbCCorr, rbtCCorrTodas, rbtCCorrLista, sbtCCorr}};
+}
+
+QVector<TDateEditPlus *> TCriteriaControls::DateEdits() const
+{
+    return {depBaixaEntr, depBaixaSaid, depVenIni, depVenFin, depEmissaoDE, depEmissaoATE, depSaidaDe, depSaidaAte, depDtIniRefeFat, depDtFinRefeFat};
+}

@@ -1,0 +1,124 @@
+#include "ScreenFixture.h"
+#include "Events.h"
+#include <QApplication>
+#include <QMdiSubWindow>
+
+std::unique_ptr<TTestDatabase> ScreenTest::s_db;
+std::unique_ptr<TServerProcess> ScreenTest::s_server;
+
+void ScreenTest::SetUpTestSuite()
+{
+    s_db = std::make_unique<TTestDatabase>(TBackend::SQLite, 300);
+    s_server = std::make_unique<TServerProcess>(s_db->Target());
+    TfrmDadosGerRel::SetReportDir(BinDir() + QStringLiteral("/../reports"));
+    static bool initialised = false;
+    if (!initialised) {
+        Initialize();
+        initialised = true;
+    }
+}
+
+void ScreenTest::TearDownTestSuite()
+{
+    s_server.reset();
+    s_db.reset();
+}
+
+THostContext ScreenTest::Context()
+{
+    THostContext ctx;
+    ctx.Operator = QStringLiteral("MARIA");
+    ctx.Branch = QStringLiteral("0101");
+    ctx.ServerHost = QStringLiteral("127.0.0.1");
+    ctx.ServerPort = s_server->Port();
+    ctx.Database = s_db->Target();
+    ctx.FixedToday = QDate(2026, 12, 7);
+    return ctx;
+}
+
+void ScreenTest::SetUp()
+{
+    m_scope = std::make_unique<TPresenterScope>(m_messages);
+    SetHostContext(Context());
+    m_module = std::make_unique<TdtmDBGeral>();
+    m_module->Open(s_db->Target());
+    TdtmDBGeral::SetCurrent(m_module.get());
+    m_main = std::make_unique<QMainWindow>();
+    m_main->resize(1400, 800);
+    m_area = new QMdiArea(m_main.get());
+    m_main->setCentralWidget(m_area);
+    m_app = std::make_unique<TMdiApplication>(m_main.get(), m_area);
+    THostApplication::SetApplication(m_app.get());
+    m_main->show();
+    QApplication::setActiveWindow(m_main.get());
+}
+
+void ScreenTest::TearDown()
+{
+    for (QMdiSubWindow *w : m_area->subWindowList())
+        delete w;
+    QApplication::processEvents();
+    QApplication::sendPostedEvents(nullptr, QEvent::DeferredDelete);
+    SetFormCriado(false);
+    THostApplication::SetApplication(nullptr);
+    m_app.reset();
+    m_main.reset();
+    TdtmDBGeral::SetCurrent(nullptr);
+    m_module.reset();
+    m_scope.reset();
+}
+
+bool ScreenTest::Open()
+{
+    const bool ok = FireEvent([] { CriaRelLancContReceber(); });
+    if (Form())
+        QApplication::setActiveWindow(m_main.get());
+    return ok;
+}
+
+void ScreenTest::Click(QWidget *w)
+{
+    ASSERT_NE(w, nullptr);
+    QTest::mouseClick(w, Qt::LeftButton, Qt::NoModifier, w->rect().center());
+}
+
+void ScreenTest::ClickTab(int index)
+{
+    QTabBar *bar = Form()->pgcRelatorio->tabBar();
+    QTest::mouseClick(bar, Qt::LeftButton, Qt::NoModifier, bar->tabRect(index).center());
+}
+
+void ScreenTest::Type(const char *name, const QString &text)
+{
+    auto *edit = W<QLineEdit>(name);
+    ASSERT_NE(edit, nullptr);
+    QWidget *page = edit;
+    while (page && Form()->pgcRelatorio->indexOf(page) < 0)
+        page = page->parentWidget();
+    if (page)
+        Form()->pgcRelatorio->SetActivePage(static_cast<TTabSheet *>(page));
+    edit->setFocus(Qt::TabFocusReason);
+    edit->selectAll();
+    QTest::keyClick(edit, Qt::Key_Delete);
+    edit->home(false);
+    QTest::keyClicks(edit, text);
+}
+
+void ScreenTest::Leave(QWidget *w)
+{
+    ASSERT_TRUE(w->hasFocus()) << w->objectName().toStdString() << " has no focus";
+    Form()->cbbReportNames->setFocus(Qt::TabFocusReason);
+}
+
+void ScreenTest::Key(const char *name, int qtKey, Qt::KeyboardModifiers mods)
+{
+    QWidget *w = W(name);
+    QTest::keyClick(w, static_cast<Qt::Key>(qtKey), mods);
+}
+
+QStringList ScreenTest::TakeMessages()
+{
+    QStringList out = m_messages.Messages;
+    m_messages.Messages.clear();
+    return out;
+}
