@@ -104,7 +104,11 @@ void TMdiApplication::OnSubWindowActivated(QMdiSubWindow *window)
     if (m_showing || !window)
         return;
     auto *form = qobject_cast<TfrmDadosGerRel *>(window->widget());
-    if (!form || form == m_active)
+    if (!form) {
+        m_active = nullptr; // another child window is in front now
+        return;
+    }
+    if (form == m_active)
         return;
     m_active = form;
     FireEvent([form] { form->DoActivate(); });

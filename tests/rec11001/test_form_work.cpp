@@ -1,0 +1,458 @@
+#include "Consiste.h"
+#include "Events.h"
+#include "Exceptions.h"
+#include "ScreenFixture.h"
+#include "Showavi.h"
+#include <QMdiSubWindow>
+#include <QSqlQuery>
+
+namespace {
+// Runs statements on the test database, for data the demo lacks.
+void exec(const QString &target, const QStringList &statements)
+{
+    TdtmDBGeral db;
+    db.Open(target);
+    for (const QString &s : statements) {
+        QSqlQuery q(db.Database());
+        ASSERT_TRUE(q.exec(s)) << s.toStdString();
+    }
+}
+} // namespace
+
+using FormAtWork = ScreenTest;
+
+TEST_F(FormAtWork, DefaultsAfterOpening)
+{
+    ASSERT_TRUE(Open());
+    TfrmRelLancContReceber *f = Form();
+    // Offsets 30 and 0 around the fixed today, 07/12/2026.
+    EXPECT_EQ(f->depVenIni->Text(), QStringLiteral("07/11/2026"));
+    EXPECT_EQ(f->depVenFin->Text(), QStringLiteral("07/12/2026"));
+    EXPECT_EQ(f->rdgTipo->ItemIndex(), 1);
+    EXPECT_TRUE(f->chkTodos->isEnabled());
+    for (TCheckBox *c : {f->chkBaixada, f->chkDescontada, f->chkAberto, f->chkPlanejada}) {
+        EXPECT_TRUE(c->isChecked());
+        EXPECT_FALSE(c->isEnabled());
+    }
+    for (TDateEditPlus *d : {f->depBaixaEntr, f->depBaixaSaid, f->depEmissaoDE, f->depEmissaoATE, f->depSaidaDe, f->depSaidaAte,
+                             f->depDtIniRefeFat, f->depDtFinRefeFat})
+        EXPECT_TRUE(d->IsBlank()) << d->objectName().toStdString();
+    EXPECT_TRUE(f->rdgTClassFinanc->isChecked());
+    EXPECT_FALSE(f->sbtListaClass->isEnabled());
+    EXPECT_EQ(f->lstEmpresaOper, QStringLiteral("_01__03_"));
+    EXPECT_TRUE(f->rdbUtiliza->isChecked()); // MARIA keeps "S" for this screen
+    EXPECT_FALSE(f->grbOrca->isHidden());
+    EXPECT_TRUE(f->rbtTodosFilial->isChecked());
+    EXPECT_TRUE(f->lstFilial.isEmpty());
+    EXPECT_EQ(f->netRelLancContReceber->Port, s_server->Port());
+    EXPECT_EQ(f->netRelLancContReceber->CallLog, (QStringList{QStringLiteral("GetDtVenc"), QStringLiteral("GetOpEmissao")}));
+    EXPECT_GT(f->GetTimeSever(), DateToDateTime(QDate(2026, 1, 1)));
+    EXPECT_EQ(ShowAviDepth(), 0);
+    EXPECT_TRUE(TakeMessages().isEmpty());
+}
+
+TEST_F(FormAtWork, EmissionOptionAndBudgetGroupFollowTheServerOnEveryActivation)
+{
+    THostContext ctx = Context();
+    ctx.Operator = QStringLiteral("ADMIN"); // nothing stored for this screen
+    ApplyContext(ctx);
+    ASSERT_TRUE(Open());
+    EXPECT_TRUE(Form()->rdbNaoUtiliza->isChecked());
+
+    // A lower-case "s" is not "S"; a display flag other than "S" hides the budget group.
+    exec(s_db->Target(), {QStringLiteral("PRAGMA ignore_check_constraints = ON"),
+                          QStringLiteral("INSERT INTO OPCAOEMISSAO (CDTELAPROG, CDOPERADOR, IDUTOPEMIFIN) VALUES ('REC11001', 'ADMIN', 's')"),
+                          QStringLiteral("UPDATE PARAMGERALORCA SET IDEXIBDADORC = 'N'")});
+    Form()->rdbUtiliza->SetChecked(true);
+    Form()->DoClose();
+    ASSERT_TRUE(Open());
+    EXPECT_TRUE(Form()->rdbNaoUtiliza->isChecked());
+    EXPECT_TRUE(Form()->grbOrca->isHidden());
+    Form()->grbOrca->setVisible(true);
+    Form()->cbbReportNames->UserSelect(3);
+    EXPECT_TRUE(Form()->grbOrca->isHidden());
+    // Coming back to the window reloads the option.
+    exec(s_db->Target(), {QStringLiteral("UPDATE OPCAOEMISSAO SET IDUTOPEMIFIN = 'S' WHERE CDOPERADOR = 'ADMIN'")});
+    auto *other = new QWidget;
+    QMdiSubWindow *sub = m_area->addSubWindow(other);
+    sub->show();
+    m_area->setActiveSubWindow(sub);
+    m_area->setActiveSubWindow(m_app->FrameOf(*Form()));
+    EXPECT_TRUE(Form()->rdbUtiliza->isChecked());
+    exec(s_db->Target(), {QStringLiteral("DELETE FROM OPCAOEMISSAO WHERE CDOPERADOR = 'ADMIN'"),
+                          QStringLiteral("UPDATE PARAMGERALORCA SET IDEXIBDADORC = 'S'")});
+}
+
+TEST_F(FormAtWork, PerBranchLocksTheOriginBranch)
+{
+    THostContext ctx = Context();
+    ctx.PerBranch = true;
+    ctx.Branch = QStringLiteral("0302");
+    ApplyContext(ctx);
+    ASSERT_TRUE(Open());
+    TfrmRelLancContReceber *f = Form();
+    EXPECT_TRUE(f->rbtListaFilial->isChecked());
+    EXPECT_FALSE(f->grbFilial->isEnabled());
+    EXPECT_FALSE(f->rbtTodosFilial->isEnabled());
+    EXPECT_FALSE(f->sbtFilial->isEnabled());
+    EXPECT_EQ(f->lstFilial, QStringLiteral("_0302_"));
+    // The lock passes the branch check and reaches the report.
+    Action("sbtPrint");
+    EXPECT_TRUE(TakeMessages().isEmpty());
+    EXPECT_TRUE(f->rpddPadrao->HasLastParams());
+}
+
+struct CheckCase {
+    const char *Title;
+    std::function<void(TfrmRelLancContReceber &)> Setup;
+    const char *Key;
+    const char *Page;
+    const char *Focus;
+};
+
+TEST_F(FormAtWork, EachCriteriaCheckFailsAloneWithItsPageFocusAndMessage)
+{
+    auto date = [](int d, int m, int y) { return DateToDateTime(QDate(y, m, d)); };
+    const std::vector<CheckCase> cases = {
+        {"due dates blank", [](auto &f) { f.depVenIni->SetDate(0), f.depVenFin->SetDate(0); }, "DtVencIni_inf", "tshDadosCntReceb", "depVenIni"},
+        {"due end blank", [](auto &f) { f.depVenFin->SetDate(0); }, "DtVencFin_inf", "tshDadosCntReceb", "depVenFin"},
+        {"due end before start", [&](auto &f) { f.depVenFin->SetDate(date(6, 11, 2026)); }, "DTVENC_INV", "tshDadosCntReceb", "depVenIni"},
+        {"value start over a blank end", [](auto &f) { f.nedValor1->SetText(QStringLiteral("100")); }, "VRLIQUIDO_INV", "tshDadosCntReceb", "nedValor1"},
+        {"classification list empty", [](auto &f) { f.rdgLClassFinanc->SetChecked(true); }, "Class_ni", "tshDadosCntReceb", "rdgLClassFinanc"},
+        {"activity list empty", [](auto &f) { f.rdbListaAtivClie->SetChecked(true); }, "Ramo_ni", "tshDadosCntReceb", "rdbListaAtivClie"},
+        {"segment list empty", [](auto &f) { f.rdbListaSegMerc->SetChecked(true); }, "Seg_ni", "tshDadosCntReceb", "rdbListaSegMerc"},
+        {"type list empty", [](auto &f) { f.rbtListaTipo->SetChecked(true); }, "Tipo_ni", "tshDadosCntReceb", "rbtListaTipo"},
+        {"region list empty", [](auto &f) { f.rbtListaReg->SetChecked(true); }, "Regiao_ni", "tshDadosDocu", "rbtListaReg"},
+        {"client list empty", [](auto &f) { f.rbtListaClie->SetChecked(true); }, "Cliente_ni", "tshDadosDocu", "rbtListaClie"},
+        {"group list empty", [](auto &f) { f.rbtListaGrupC->SetChecked(true); }, "GrupoClie_ni", "tshDadosDocu", "rbtListaGrupC"},
+        {"company list empty", [](auto &f) { f.rbtListaEmp->SetChecked(true); }, "Empresa_ni", "tshDadosDocu", "rbtListaEmp"},
+        {"origin list empty", [](auto &f) { f.rbtListaFilial->SetChecked(true); }, "FilialOri_ni", "tshDadosDocu", "rbtListaFilial"},
+        {"posting list empty", [](auto &f) { f.rbtListaLanca->SetChecked(true); }, "FiliLanca_ni", "tshDadosDocu", "rbtListaLanca"},
+        {"seller list empty", [](auto &f) { f.rbtListaVend->SetChecked(true); }, "Vendedor_ni", "tshDadosDocu", "rbtListaVend"},
+        {"issue end only", [&](auto &f) { f.depEmissaoATE->SetDate(date(1, 12, 2026)); }, "DtEmissIni_inf", "tshDadosDocu", "depEmissaoDE"},
+        {"issue start only", [&](auto &f) { f.depEmissaoDE->SetDate(date(1, 12, 2026)); }, "DtEmissFin_inf", "tshDadosDocu", "depEmissaoATE"},
+        {"issue reversed", [&](auto &f) { f.depEmissaoDE->SetDate(date(2, 12, 2026)), f.depEmissaoATE->SetDate(date(1, 12, 2026)); }, "DTEMIS_INV",
+         "tshDadosDocu", "depEmissaoDE"},
+        {"exit end only", [&](auto &f) { f.depSaidaAte->SetDate(date(1, 12, 2026)); }, "DtSaidIni_inf", "tshDadosDocu", "depSaidaDe"},
+        {"exit start only", [&](auto &f) { f.depSaidaDe->SetDate(date(1, 12, 2026)); }, "DtSaidFin_inf", "tshDadosDocu", "depSaidaAte"},
+        {"exit reversed", [&](auto &f) { f.depSaidaDe->SetDate(date(3, 12, 2026)), f.depSaidaAte->SetDate(date(1, 12, 2026)); }, "DtSAID_INV",
+         "tshDadosDocu", "depSaidaDe"},
+        {"budget start over end", [](auto &f) { f.medNrOrcaIni->SetText(QStringLiteral("20")), f.medNrOrcaFin->SetText(QStringLiteral("3")); },
+         "NrOrca_Inv", "tshDadosDocu", "medNrOrcaIni"},
+        {"budget start blank", [](auto &f) { f.medNrOrcaFin->SetText(QStringLiteral("5")); }, "NrOrcaIni_ninf", "tshDadosDocu", "medNrOrcaIni"},
+        {"settlement end only", [&](auto &f) { f.depBaixaSaid->SetDate(date(1, 12, 2026)); }, "DtBaixIni_inf", "tshDadosBaixa", "depBaixaEntr"},
+        {"settlement start only", [&](auto &f) { f.depBaixaEntr->SetDate(date(1, 12, 2026)); }, "DtBaixFin_inf", "tshDadosBaixa", "depBaixaSaid"},
+        {"settlement reversed", [&](auto &f) { f.depBaixaEntr->SetDate(date(2, 12, 2026)), f.depBaixaSaid->SetDate(date(1, 12, 2026)); },
+         "DTBAIXA_INV", "tshDadosBaixa", "depBaixaEntr"},
+        {"settlement form list empty", [](auto &f) { f.rbtFormaLista->SetChecked(true); }, "TBaixa_ni", "tshDadosBaixa", "rbtFormaLista"},
+        {"bank account list empty", [](auto &f) { f.rbtCCorrLista->SetChecked(true); }, "CCorr_ni", "tshDadosBaixa", "rbtCCorrLista"},
+        {"billing end only", [&](auto &f) { f.depDtFinRefeFat->SetDate(date(1, 12, 2026)); }, "DtRefeFatIni_inf", "tshDadosDocu", "depDtIniRefeFat"},
+        {"billing start only", [&](auto &f) { f.depDtIniRefeFat->SetDate(date(1, 12, 2026)); }, "DtRefeFatFin_inf", "tshDadosDocu", "depDtFinRefeFat"},
+        {"billing reversed", [&](auto &f) { f.depDtIniRefeFat->SetDate(date(2, 12, 2026)), f.depDtFinRefeFat->SetDate(date(1, 11, 2026)); },
+         "DTREFEFAT_INV", "tshDadosDocu", "depDtIniRefeFat"},
+        {"two failures: blank due start and an empty region list",
+         [](auto &f) { f.depVenIni->SetDate(0), f.rbtListaReg->SetChecked(true); }, "DtVencIni_inf", "tshDadosCntReceb", "depVenIni"},
+    };
+    for (const CheckCase &c : cases) {
+        SCOPED_TRACE(c.Title);
+        ASSERT_TRUE(Open());
+        TfrmRelLancContReceber &f = *Form();
+        // Start from a page other than the one the check names.
+        f.pgcRelatorio->SetActivePage(QLatin1String(c.Page) == QLatin1String("tshDadosDocu") ? f.tshDadosBaixa : f.tshDadosDocu);
+        c.Setup(f);
+        TakeMessages();
+        Action("sbtPrint");
+        EXPECT_EQ(TakeMessages(), QStringList{f.msgPadrao->Msg(QLatin1String(c.Key))});
+        EXPECT_EQ(ActivePage(), QLatin1String(c.Page));
+        EXPECT_EQ(Focused(), QLatin1String(c.Focus));
+        EXPECT_FALSE(f.rpddPadrao->HasLastParams());
+        f.DoClose();
+        QApplication::sendPostedEvents(nullptr, QEvent::DeferredDelete);
+    }
+}
+
+TEST_F(FormAtWork, WritesOfTheChecksStayAndEqualEndsPass)
+{
+    ASSERT_TRUE(Open());
+    TfrmRelLancContReceber &f = *Form();
+    f.depVenFin->SetDate(f.depVenIni->GetDate());
+    f.depEmissaoDE->SetDate(DateToDateTime(QDate(2026, 12, 1)));
+    f.depEmissaoATE->SetDate(DateToDateTime(QDate(2026, 12, 1)));
+    f.medNrOrcaIni->SetText(QStringLiteral("123"));
+    Action("sbtPrint");
+    EXPECT_TRUE(TakeMessages().isEmpty());
+    EXPECT_TRUE(f.rpddPadrao->HasLastParams());
+    EXPECT_EQ(f.nedValor1->Text(), QStringLiteral("0"));
+    EXPECT_EQ(f.nedValor2->Text(), QStringLiteral("0"));
+    EXPECT_EQ(f.medNrOrcaIni->Text(), QStringLiteral("0000000123"));
+    EXPECT_EQ(f.medNrOrcaFin->Text(), QStringLiteral("0000000123"));
+    // A blank value becomes "0" even when a later check fails.
+    f.rdbListaSegMerc->SetChecked(true);
+    f.nedValor1->SetText(QString());
+    Action("sbtPreview");
+    EXPECT_EQ(TakeMessages(), QStringList{QStringLiteral("Segmento de mercado deve ser informado.")});
+    EXPECT_EQ(f.nedValor1->Text(), QStringLiteral("0"));
+    // A list filled earlier is ignored once the criterion is back on all.
+    f.lstSegMerc = QStringLiteral("_00001_");
+    f.rdbTodosSegMerc->SetChecked(true);
+    f.lstSegMerc.clear();
+    Action("sbtSalvarComo");
+    EXPECT_TRUE(TakeMessages().isEmpty());
+}
+
+TEST_F(FormAtWork, ClientTypeAndStatusChecks)
+{
+    ASSERT_TRUE(Open());
+    TfrmRelLancContReceber &f = *Form();
+    f.chkPrivado->SetChecked(false);
+    f.chkPublico->SetChecked(false);
+    for (const char *action : {"sbtPrint", "sbtPreview", "sbtSalvarComo"}) {
+        Action(action);
+        EXPECT_EQ(TakeMessages(), QStringList{QStringLiteral("Tipo de cliente deve ser informado.")}) << action;
+    }
+    EXPECT_FALSE(f.rpddPadrao->HasLastParams());
+    Action("sbtReportEdit"); // editing the layout skips the client-type check
+    EXPECT_TRUE(TakeMessages().isEmpty());
+    EXPECT_TRUE(f.rpddPadrao->HasLastParams());
+    f.rpddPadrao->ClearLastParams();
+    f.chkPrivado->SetChecked(true);
+
+    f.chkTodos->SetChecked(false);
+    for (TCheckBox *c : {f.chkBaixada, f.chkDescontada, f.chkAberto, f.chkPlanejada})
+        c->SetChecked(false);
+    f.pgcRelatorio->SetActivePage(f.tshDadosBaixa);
+    for (const char *action : {"sbtPrint", "sbtPreview", "sbtSalvarComo", "sbtReportEdit"}) {
+        Action(action);
+        EXPECT_EQ(TakeMessages(), QStringList{QStringLiteral("Status deve ser informado.")}) << action;
+        EXPECT_EQ(ActivePage(), QStringLiteral("tshDadosBaixa"));
+    }
+    EXPECT_FALSE(f.rpddPadrao->HasLastParams());
+}
+
+TEST_F(FormAtWork, PageChangesRefusedByAnInvalidDate)
+{
+    ASSERT_TRUE(Open());
+    TfrmRelLancContReceber &f = *Form();
+    f.pgcRelatorio->SetActivePage(f.tshDadosDocu);
+    f.depEmissaoDE->SetText(QStringLiteral("31/02/2026"));
+    f.depBaixaEntr->SetText(QStringLiteral("99/99/2026")); // another page's date is not looked at
+    ClickTab(0);
+    EXPECT_EQ(TakeMessages(), QStringList{QStringLiteral("'31/02/2026' não é uma data válida.")});
+    EXPECT_EQ(ActivePage(), QStringLiteral("tshDadosDocu"));
+    f.depEmissaoDE->SetDate(0);
+    ClickTab(0);
+    EXPECT_TRUE(TakeMessages().isEmpty());
+    EXPECT_EQ(ActivePage(), QStringLiteral("tshDadosCntReceb"));
+    f.depVenFin->SetText(QStringLiteral("32/12/2026"));
+    ClickTab(1);
+    EXPECT_EQ(TakeMessages(), QStringList{QStringLiteral("'32/12/2026' não é uma data válida.")});
+    EXPECT_EQ(ActivePage(), QStringLiteral("tshDadosCntReceb"));
+    // The report checks meet the bad date first, with the same message and no page change.
+    f.depVenFin->SetDate(Date());
+    Action("sbtPrint");
+    EXPECT_EQ(TakeMessages(), QStringList{QStringLiteral("'99/99/2026' não é uma data válida.")});
+    EXPECT_EQ(ActivePage(), QStringLiteral("tshDadosCntReceb"));
+    // Leaving a date edit checks it too.
+    Type("depVenIni", QStringLiteral("30022026"));
+    Leave("depVenIni");
+    EXPECT_EQ(TakeMessages(), QStringList{QStringLiteral("'30/02/2026' não é uma data válida.")});
+}
+
+TEST_F(FormAtWork, StatusBoxesAndTheSettlementPage)
+{
+    ASSERT_TRUE(Open());
+    TfrmRelLancContReceber &f = *Form();
+    f.depBaixaEntr->SetDate(DateToDateTime(QDate(2026, 11, 1)));
+    f.depBaixaSaid->SetDate(DateToDateTime(QDate(2026, 11, 30)));
+    f.rbtFormaLista->SetChecked(true);
+    f.rbtCCorrLista->SetChecked(true);
+    f.lstFormaPaga = QStringLiteral("_01_");
+    Click("chkTodos"); // unchecked: the four unlock, still checked
+    for (TCheckBox *c : {f.chkBaixada, f.chkDescontada, f.chkAberto, f.chkPlanejada}) {
+        EXPECT_TRUE(c->isEnabled());
+        EXPECT_TRUE(c->isChecked());
+    }
+    EXPECT_TRUE(f.grbBaixa->isEnabled());
+    EXPECT_EQ(f.depBaixaEntr->Text(), QStringLiteral("01/11/2026"));
+    EXPECT_TRUE(f.rbtFormaTodos->isChecked()); // every click resets the settlement criteria to all
+    EXPECT_TRUE(f.rbtCCorrTodas->isChecked());
+    EXPECT_FALSE(f.sbtFormaPaga->isEnabled());
+    EXPECT_FALSE(f.sbtCCorr->isEnabled());
+    EXPECT_EQ(f.lstFormaPaga, QStringLiteral("_01_"));
+
+    Click("chkBaixada"); // unchecking clears both settlement dates at once
+    EXPECT_TRUE(f.depBaixaEntr->IsBlank());
+    EXPECT_TRUE(f.depBaixaSaid->IsBlank());
+    Click("chkBaixada");
+    EXPECT_TRUE(f.depBaixaEntr->IsBlank());
+    Click("chkBaixada");
+    Click("chkPlanejada");
+    ClickTab(2); // neither settled nor planned: the settlement dates are locked
+    EXPECT_EQ(ActivePage(), QStringLiteral("tshDadosBaixa"));
+    EXPECT_FALSE(f.grbBaixa->isEnabled());
+    EXPECT_FALSE(f.depBaixaEntr->isEnabled());
+    ClickTab(0);
+    Click("chkPlanejada"); // planned only: dates can be typed but are emptied on entry
+    ClickTab(2);
+    EXPECT_TRUE(f.grbBaixa->isEnabled());
+    f.depBaixaEntr->SetDate(DateToDateTime(QDate(2026, 11, 1)));
+    ClickTab(0);
+    ClickTab(2);
+    EXPECT_TRUE(f.depBaixaEntr->IsBlank());
+
+    ClickTab(0);
+    Click("chkTodos"); // checked again: the four lock, all checked
+    for (TCheckBox *c : {f.chkBaixada, f.chkDescontada, f.chkAberto, f.chkPlanejada}) {
+        EXPECT_FALSE(c->isEnabled());
+        EXPECT_TRUE(c->isChecked());
+    }
+    EXPECT_TRUE(f.grbBaixa->isEnabled());
+    EXPECT_TRUE(TakeMessages().isEmpty());
+}
+
+TEST_F(FormAtWork, KeyFiltersAndBudgetNumbers)
+{
+    ASSERT_TRUE(Open());
+    TfrmRelLancContReceber &f = *Form();
+    Type("nedValor1", QStringLiteral("-12"));
+    EXPECT_EQ(f.nedValor1->text(), QStringLiteral("12"));
+    Type("nedValor1", QStringLiteral("123456789012"));
+    EXPECT_EQ(f.nedValor1->text(), QStringLiteral("1234567890"));
+    Type("nedValor2", QStringLiteral("1,2345"));
+    EXPECT_EQ(f.nedValor2->text(), QStringLiteral("1,23"));
+    Leave("nedValor2");
+    EXPECT_EQ(f.nedValor2->text(), QStringLiteral("1,23"));
+    Type("nedValor2", QStringLiteral("1234567,5"));
+    Leave("nedValor2");
+    EXPECT_EQ(f.nedValor2->text(), QStringLiteral("1.234.567,50"));
+    EXPECT_DOUBLE_EQ(f.nedValor2->GetNumber(), 1234567.5);
+
+    Type("medNrOrcaIni", QStringLiteral("-15"));
+    EXPECT_EQ(f.medNrOrcaIni->Text(), QStringLiteral("15"));
+    Leave("medNrOrcaIni");
+    EXPECT_EQ(f.medNrOrcaIni->Text(), QStringLiteral("0000000015"));
+    EXPECT_EQ(f.medNrOrcaFin->Text(), QStringLiteral("0000000015"));
+    Type("medNrOrcaFin", QStringLiteral("7"));
+    Type("medNrOrcaIni", QStringLiteral("3"));
+    Leave("medNrOrcaIni");
+    EXPECT_EQ(f.medNrOrcaFin->Text(), QStringLiteral("0000000007")); // a given end number stays, adjusted as it was left
+    Type("medNrOrcaFin", QStringLiteral("70"));
+    Leave("medNrOrcaFin");
+    EXPECT_EQ(f.medNrOrcaFin->Text(), QStringLiteral("0000000070"));
+    Type("medNrOrcaFin", QStringLiteral("12345678901"));
+    EXPECT_EQ(f.medNrOrcaFin->Text(), QStringLiteral("1234567890"));
+    EXPECT_TRUE(TakeMessages().isEmpty());
+}
+
+TEST_F(FormAtWork, EmissionOptionSaveCallsTheServerOnlyForAChange)
+{
+    ASSERT_TRUE(Open());
+    TfrmRelLancContReceber &f = *Form();
+    TClientDataSet &op = *f.cdsOpEmissao;
+    f.netRelLancContReceber->CallLog.clear();
+    ASSERT_TRUE(RunAction([&] {
+        op.Edit();
+        op.FieldByName(QStringLiteral("IDUTOPEMIFIN")).SetAsString(QStringLiteral("S"));
+        op.Post();
+    }));
+    EXPECT_TRUE(f.netRelLancContReceber->CallLog.isEmpty());
+    ASSERT_TRUE(RunAction([&] {
+        op.Edit();
+        op.FieldByName(QStringLiteral("IDUTOPEMIFIN")).SetAsString(QStringLiteral("N"));
+        op.Post();
+    }));
+    EXPECT_EQ(f.netRelLancContReceber->CallLog, QStringList{QStringLiteral("SetOpEmissao")});
+    EXPECT_EQ(op.ChangeCount(), 0);
+    EXPECT_EQ(ShowAviDepth(), 0);
+    // Stored: the next activation shows it.
+    f.DoActivate();
+    EXPECT_TRUE(f.rdbNaoUtiliza->isChecked());
+    ASSERT_TRUE(RunAction([&] {
+        op.Edit();
+        op.FieldByName(QStringLiteral("IDUTOPEMIFIN")).SetAsString(QStringLiteral("S"));
+        op.Post();
+    }));
+}
+
+TEST_F(FormAtWork, AFailedSaveLeavesTheServersRecordAndHidesTheAnimation)
+{
+    TServerProcess own(s_db->Target());
+    THostContext ctx = Context();
+    ctx.ServerPort = own.Port();
+    ApplyContext(ctx);
+    ASSERT_TRUE(Open());
+    TClientDataSet &op = *Form()->cdsOpEmissao;
+    int shows = 0;
+    SetShowAviView({[&](QWidget *, int) { ++shows; }, [] {}});
+    own.Stop();
+    EXPECT_FALSE(RunAction([&] {
+        op.Edit();
+        op.FieldByName(QStringLiteral("IDUTOPEMIFIN")).SetAsString(QStringLiteral("N"));
+        op.Post();
+    }));
+    SetShowAviView({});
+    EXPECT_EQ(shows, 1);
+    EXPECT_EQ(ShowAviDepth(), 0);
+    EXPECT_EQ(op.ChangeCount(), 0);
+    EXPECT_EQ(op.FieldByName(QStringLiteral("IDUTOPEMIFIN")).AsString(), QStringLiteral("S"));
+    const QStringList shown = TakeMessages();
+    ASSERT_EQ(shown.size(), 1);
+    EXPECT_TRUE(shown[0].contains(QStringLiteral("SetOpEmissao"))) << shown[0].toStdString();
+}
+
+TEST_F(FormAtWork, DisplayTextsUseTheRowBeingShown)
+{
+    ASSERT_TRUE(Open());
+    TfrmRelLancContReceber &f = *Form();
+    f.qryCliente1->ParamByName(QStringLiteral("P_CLIENTE")).Clear();
+    f.qryCliente1->ParamByName(QStringLiteral("TCLIENTE")).SetAsString(QStringLiteral("T"));
+    f.qryCliente1->Open();
+    // qryCliente holds one client of the other type, as after a binding.
+    TDataSet &rows = f.qryCliente1->Query();
+    int individuals = 0, companies = 0;
+    for (int r = 0; r < rows.RecordCount(); ++r) {
+        rows.WithRecord(r, [&] {
+            const QString type = rows.FieldByName(QStringLiteral("IDTPIJURCLIE")).AsString();
+            const QString number = rows.FieldByName(QStringLiteral("NRINSJURCLIE")).AsString();
+            const QString shown = rows.FieldByName(QStringLiteral("NRINSJURCLIE")).DisplayText();
+            if (type == QStringLiteral("F")) {
+                ++individuals;
+                EXPECT_EQ(shown, QStringLiteral("%1.%2.%3-%4").arg(number.mid(0, 3), number.mid(3, 3), number.mid(6, 3), number.mid(9, 2)));
+            } else {
+                ++companies;
+                EXPECT_EQ(shown, QStringLiteral("%1.%2.%3/%4-%5").arg(number.mid(0, 2), number.mid(2, 3), number.mid(5, 3), number.mid(8, 4), number.mid(12, 2)));
+            }
+            EXPECT_EQ(rows.FieldByName(QStringLiteral("CDCLIENTE")).DisplayText(), number);
+        });
+    }
+    EXPECT_GT(individuals, 0);
+    EXPECT_GT(companies, 0);
+
+    f.qryContCorr->ParamByName(QStringLiteral("P_CDREDUCONT")).SetAsString(QString());
+    f.qryContCorr->ParamByName(QStringLiteral("P_TCDREDUCONT")).SetAsString(QStringLiteral("T"));
+    f.qryContCorr->Open();
+    TDataSet &cc = f.qryContCorr->Query();
+    bool sawNull = false;
+    for (cc.First(); !cc.Eof(); cc.Next()) {
+        TField &acc = cc.FieldByName(QStringLiteral("CDCONTCORR"));
+        if (acc.IsNull()) {
+            sawNull = true;
+            EXPECT_EQ(acc.DisplayText(), QString());
+        } else {
+            const QString pict = cc.FieldByName(QStringLiteral("CDPICTCONT")).AsString();
+            EXPECT_EQ(acc.DisplayText(), FormatMaskText(pict + QStringLiteral(";0; "), acc.AsString()));
+            EXPECT_TRUE(acc.DisplayText().contains(QLatin1Char('-')));
+        }
+        EXPECT_EQ(cc.FieldByName(QStringLiteral("CDAGENCIA")).DisplayText(),
+                  FormatMaskText(cc.FieldByName(QStringLiteral("CDPICTAGEN")).AsString() + QStringLiteral(";0; "),
+                                 cc.FieldByName(QStringLiteral("CDAGENCIA")).AsString()));
+    }
+    EXPECT_TRUE(sawNull);
+
+    TDataPacket tree;
+    tree.Fields = {{QStringLiteral("IDMARCADO"), TFieldType::FixedChar, 1, false}, {QStringLiteral("CDARVATIVCLI"), TFieldType::String, 20, false},
+                   {QStringLiteral("DSATIVCLI"), TFieldType::String, 50, false}, {QStringLiteral("CDATIVCLI"), TFieldType::String, 5, false}};
+    tree.AddRow({QStringLiteral("N"), QStringLiteral("102001"), QStringLiteral("Comércio Atacadista"), QStringLiteral("00005")});
+    f.qryAtivClie->SetData(tree);
+    EXPECT_EQ(f.qryAtivClie->FieldByName(QStringLiteral("CDARVATIVCLI")).DisplayText(), QStringLiteral("1.02.001"));
+}
