@@ -100,6 +100,36 @@ void TfrmRelLancContReceber::BindEvents()
     rbtListaVend->OnClick = notify(&F::rbtListaVendClick);
     rbtFormaTodos->OnClick = rbtFormaLista->OnClick = notify(&F::rbtFormaListaClick);
     rbtCCorrTodas->OnClick = rbtCCorrLista->OnClick = notify(&F::rbtCCorrListaClick);
+
+    auto keyDown = [this](void (F::*m)(QObject *, int &, Qt::KeyboardModifiers)) {
+        return [this, m](QObject *s, int &k, Qt::KeyboardModifiers sh) { (this->*m)(s, k, sh); };
+    };
+    sbtCliente->OnClick = notify(&F::sbtClienteClick);
+    sbtFilial->OnClick = notify(&F::sbtFilialClick);
+    sbtLancamento->OnClick = notify(&F::sbtLancamentoClick);
+    sbtEmpresa->OnClick = notify(&F::sbtEmpresaClick);
+    sbtTipoConta->OnClick = notify(&F::sbtPesqListaClick);
+    sbtFormaPaga->OnClick = notify(&F::sbtFormaPagaClick);
+    sbtCCorr->OnClick = notify(&F::sbtCCorrClick);
+    sbtAtivClie->OnClick = notify(&F::sbtAtivClieClick);
+    sbtSegMerc->OnClick = notify(&F::sbtSegMercClick);
+    sbtListaClass->OnClick = notify(&F::sbtListaClassClick);
+    sbtGrupClie->OnClick = notify(&F::sbtGrupClieClick);
+    sbtRegiao->OnClick = notify(&F::sbtRegiaoClick);
+    sbtVendedor->OnClick = notify(&F::sbtVendedorClick);
+    rbtListaClie->OnKeyDown = keyDown(&F::rbtListaClieKeyDown);
+    rbtListaFilial->OnKeyDown = keyDown(&F::rbtListaFilialKeyDown);
+    rbtListaLanca->OnKeyDown = keyDown(&F::rbtListaLancaKeyDown);
+    rbtListaEmp->OnKeyDown = keyDown(&F::rbtListaEmpKeyDown);
+    rbtListaTipo->OnKeyDown = keyDown(&F::rbtListaTipoKeyDown);
+    rbtFormaLista->OnKeyDown = keyDown(&F::rbtFormaListaKeyDown);
+    rbtCCorrLista->OnKeyDown = keyDown(&F::rbtCCorrListaKeyDown);
+    rdbListaAtivClie->OnKeyDown = keyDown(&F::rdbListaAtivClieKeyDown);
+    rdbListaSegMerc->OnKeyDown = keyDown(&F::rdbListaSegMercKeyDown);
+    rdgLClassFinanc->OnKeyDown = keyDown(&F::rdgLClassFinancKeyDown);
+    rbtListaGrupC->OnKeyDown = keyDown(&F::rbtListaGrupCKeyDown);
+    rbtListaReg->OnKeyDown = keyDown(&F::rbtListaRegKeyDown);
+    rbtListaVend->OnKeyDown = keyDown(&F::rbtListaVendKeyDown);
 }
 
 // ------------------------------------------------------------- lifecycle

@@ -106,8 +106,46 @@ public:
     void rbtFormaListaClick(QObject *sender);
     void rbtCCorrListaClick(QObject *sender);
 
+    // Pickers: search buttons and F9 on the "Lista" radios.
+    void sbtClienteClick(QObject *sender);
+    void sbtFilialClick(QObject *sender);
+    void sbtLancamentoClick(QObject *sender);
+    void sbtEmpresaClick(QObject *sender);
+    void sbtPesqListaClick(QObject *sender);
+    void sbtFormaPagaClick(QObject *sender);
+    void sbtCCorrClick(QObject *sender);
+    void sbtAtivClieClick(QObject *sender);
+    void sbtSegMercClick(QObject *sender);
+    void sbtListaClassClick(QObject *sender);
+    void sbtGrupClieClick(QObject *sender);
+    void sbtRegiaoClick(QObject *sender);
+    void sbtVendedorClick(QObject *sender);
+    void rbtListaClieKeyDown(QObject *sender, int &key, Qt::KeyboardModifiers shift);
+    void rbtListaFilialKeyDown(QObject *sender, int &key, Qt::KeyboardModifiers shift);
+    void rbtListaLancaKeyDown(QObject *sender, int &key, Qt::KeyboardModifiers shift);
+    void rbtListaEmpKeyDown(QObject *sender, int &key, Qt::KeyboardModifiers shift);
+    void rbtListaTipoKeyDown(QObject *sender, int &key, Qt::KeyboardModifiers shift);
+    void rbtFormaListaKeyDown(QObject *sender, int &key, Qt::KeyboardModifiers shift);
+    void rbtCCorrListaKeyDown(QObject *sender, int &key, Qt::KeyboardModifiers shift);
+    void rdbListaAtivClieKeyDown(QObject *sender, int &key, Qt::KeyboardModifiers shift);
+    void rdbListaSegMercKeyDown(QObject *sender, int &key, Qt::KeyboardModifiers shift);
+    void rdgLClassFinancKeyDown(QObject *sender, int &key, Qt::KeyboardModifiers shift);
+    void rbtListaGrupCKeyDown(QObject *sender, int &key, Qt::KeyboardModifiers shift);
+    void rbtListaRegKeyDown(QObject *sender, int &key, Qt::KeyboardModifiers shift);
+    void rbtListaVendKeyDown(QObject *sender, int &key, Qt::KeyboardModifiers shift);
+
+    // Gives qryCliente1 the four statement texts and the parameter list of another client query.
+    void CopyClientStatement(TADOIBQuery &from);
+
 private:
     void BindEvents();
+    // The query picker: reopen the lookup with its parameters, refuse an empty
+    // list with its message, then let the user mark codes into the list.
+    void QueryPicker(TADOIBQuery &query, const std::function<void(TADOIBQuery &)> &setParams, const char *emptyKey, const char *titleKey,
+                     TDataSource *source, const char *keyField, QString &codes);
+    void ListaPicker(TDataSource *source, const char *titleKey, const char *keyField, QString &codes);
+    // F9 on a "Lista" radio runs its picker, whatever the modifier keys and the button's state.
+    void F9Picker(int key, void (TfrmRelLancContReceber::*picker)(QObject *), QObject *sender);
     // Brings the page to the front, focuses the control and ends the action with the message of the key.
     [[noreturn]] void FalhaCampo(TTabSheet *page, QWidget *focus, const char *key);
     [[noreturn]] void Falha(const char *key);

@@ -1,0 +1,300 @@
+#include "Events.h"
+#include "ScreenFixture.h"
+#include "SearchList.h"
+#include <QLineEdit>
+#include <QPushButton>
+#include <QSqlQuery>
+#include <QTableWidget>
+#include <QTimer>
+
+namespace {
+int count(const QString &target, const QString &sql)
+{
+    TdtmDBGeral db;
+    db.Open(target);
+    QSqlQuery q(db.Database());
+    q.exec(sql);
+    return q.next() ? q.value(0).toInt() : -1;
+}
+} // namespace
+
+class Pickers : public ScreenTest {
+protected:
+    void SetUp() override
+    {
+        ScreenTest::SetUp();
+        TSearchListScript::Clear();
+        TSearchListScript::SetObserver([this](const TSearchListRun &run) { m_runs.push_back(run); });
+    }
+    void TearDown() override
+    {
+        TSearchListScript::SetObserver({});
+        TSearchListScript::Clear();
+        ScreenTest::TearDown();
+    }
+    std::vector<TSearchListRun> m_runs;
+};
+
+TEST_F(Pickers, F9OnAListaRadioOpensItsListWhateverTheButtonState)
+{
+    ASSERT_TRUE(Open());
+    TfrmRelLancContReceber &f = *Form();
+    const std::vector<std::pair<const char *, const char *>> radios = {
+        {"rbtListaTipo", "Tipo de Conta a Receber"}, {"rdbListaAtivClie", "Ramo de Atividade"}, {"rdbListaSegMerc", "Segmento de Mercado"},
+        {"rdgLClassFinanc", "Classificação Financeira"}, {"rbtListaReg", "Região"}, {"rbtListaClie", "Cliente"},
+        {"rbtListaGrupC", "Grupo de Cliente"}, {"rbtListaEmp", "Empresa"}, {"rbtListaFilial", "Filial"}, {"rbtListaLanca", "Filial"},
+        {"rbtListaVend", "Vendedor"}, {"rbtFormaLista", "Tipo de Baixa"}, {"rbtCCorrLista", "Conta Corrente"}};
+    const Qt::KeyboardModifiers mods[] = {Qt::NoModifier, Qt::ShiftModifier, Qt::ControlModifier, Qt::AltModifier};
+    int i = 0;
+    for (const auto &[radio, title] : radios) {
+        ASSERT_FALSE(W<QWidget>(radio)->isEnabled() && false);
+        TSearchListScript::PushCancel();
+        Key(radio, Qt::Key_F9, mods[i++ % 4]);
+        ASSERT_EQ(m_runs.size(), static_cast<size_t>(i)) << radio;
+        EXPECT_EQ(m_runs.back().Title, QString::fromUtf8(title)) << radio;
+        EXPECT_GE(m_runs.back().Rows, 1) << radio;
+    }
+    EXPECT_FALSE(f.sbtCliente->isEnabled()); // the all radios stayed checked
+    // F9 on an all radio and other keys on a "Lista" radio do nothing.
+    Key("rbtTodosClie", Qt::Key_F9);
+    Key("rbtListaClie", Qt::Key_F8);
+    EXPECT_EQ(m_runs.size(), radios.size());
+    EXPECT_TRUE(TakeMessages().isEmpty());
+}
+
+TEST_F(Pickers, ListaRadiosEnableTheirButtonsAndClientListLocksTheTypes)
+{
+    ASSERT_TRUE(Open());
+    TfrmRelLancContReceber &f = *Form();
+    for (const TAllOrList &g : f.AllOrListGroups()) {
+        Click(g.List);
+        EXPECT_TRUE(g.Search->isEnabled()) << g.Group->objectName().toStdString();
+        Click(g.All);
+        EXPECT_FALSE(g.Search->isEnabled()) << g.Group->objectName().toStdString();
+    }
+    f.chkPrivado->SetChecked(false);
+    Click("rbtListaClie");
+    EXPECT_FALSE(f.chkPrivado->isEnabled());
+    EXPECT_FALSE(f.chkPublico->isEnabled());
+    EXPECT_TRUE(f.chkPrivado->isChecked());
+    EXPECT_TRUE(f.chkPublico->isChecked());
+}
+
+TEST_F(Pickers, ClientListFollowsTheRegions)
+{
+    ASSERT_TRUE(Open());
+    TfrmRelLancContReceber &f = *Form();
+    const int allClients = count(s_db->Target(), QStringLiteral("SELECT count(*) FROM CLIENTE"));
+    const int region1 = count(s_db->Target(), QStringLiteral("SELECT count(*) FROM CLIENTE WHERE CDREGIAOPED = '001'"));
+    ASSERT_GT(region1, 0);
+    ASSERT_LT(region1, allClients);
+
+    // Regions in list mode without regions: no client.
+    Click("rbtListaReg");
+    Click("rbtListaClie");
+    Click("sbtCliente");
+    EXPECT_EQ(TakeMessages(), QStringList{QStringLiteral("Não há cliente cadastrado.")});
+    EXPECT_TRUE(m_runs.empty());
+
+    // Pick region 001, then two of its clients: the client criterion went back to all.
+    TSearchListScript::PushCodes({QStringLiteral("001")});
+    Click("sbtRegiao");
+    EXPECT_EQ(f.lstRegiao, QStringLiteral("_001_"));
+    EXPECT_TRUE(f.rbtTodosClie->isChecked());
+    EXPECT_FALSE(f.sbtCliente->isEnabled());
+    EXPECT_TRUE(f.chkPrivado->isEnabled() && f.chkPrivado->isChecked());
+    Click("rbtListaClie");
+    TSearchListScript::PushCodes({});
+    Click("sbtCliente");
+    ASSERT_EQ(m_runs.size(), 2u);
+    EXPECT_EQ(m_runs[1].Title, QStringLiteral("Cliente"));
+    EXPECT_EQ(m_runs[1].KeyField, QStringLiteral("CDCLIENTE"));
+    EXPECT_EQ(m_runs[1].Rows, region1);
+    TDataSet &rows = f.qryCliente1->Query();
+    QStringList codes;
+    for (rows.First(); !rows.Eof() && codes.size() < 2; rows.Next())
+        codes << rows.FieldByName(QStringLiteral("CDCLIENTE")).AsString();
+    TSearchListScript::PushCodes(codes);
+    Click("sbtCliente");
+    EXPECT_EQ(f.lstCliente, QLatin1Char('_') + codes[0] + QStringLiteral("__") + codes[1] + QLatin1Char('_'));
+    EXPECT_EQ(QStringList(m_runs.back().Marked), QStringList()); // an empty list before
+    // Reopened, the chosen codes come marked; a cancel keeps them.
+    TSearchListScript::PushCancel();
+    Click("sbtCliente");
+    EXPECT_EQ(m_runs.back().Marked, codes);
+    EXPECT_FALSE(m_runs.back().Confirmed);
+    EXPECT_EQ(f.lstCliente, QLatin1Char('_') + codes[0] + QStringLiteral("__") + codes[1] + QLatin1Char('_'));
+
+    // Choosing regions again puts the clients back on all, keeping their codes.
+    TSearchListScript::PushCodes({QStringLiteral("001"), QStringLiteral("002")});
+    Click("sbtRegiao");
+    EXPECT_TRUE(f.rbtTodosClie->isChecked());
+    EXPECT_FALSE(f.sbtCliente->isEnabled());
+    EXPECT_TRUE(f.chkPrivado->isEnabled() && f.chkPublico->isEnabled());
+    EXPECT_FALSE(f.lstCliente.isEmpty());
+
+    // Back on all regions the client list has every client again.
+    Click("rbtTodasReg");
+    Click("rbtListaClie");
+    TSearchListScript::PushCancel();
+    Click("sbtCliente");
+    EXPECT_EQ(m_runs.back().Rows, allClients);
+    EXPECT_EQ(f.qryCliente1->SQL, f.qryClienteAux->SQL);
+    EXPECT_TRUE(TakeMessages().isEmpty());
+}
+
+TEST_F(Pickers, CompaniesOfTheOperatorOnly)
+{
+    ASSERT_TRUE(Open());
+    Click("rbtListaEmp");
+    TSearchListScript::PushCodes({QStringLiteral("03"), QStringLiteral("02")});
+    Click("sbtEmpresa");
+    ASSERT_EQ(m_runs.size(), 1u);
+    EXPECT_EQ(m_runs[0].Rows, 2); // MARIA sees 01 and 03
+    EXPECT_EQ(Form()->lstEmpresa, QStringLiteral("_03_"));
+    Form()->DoClose();
+    THostContext ctx = Context();
+    ctx.Operator = QStringLiteral("CAIXA");
+    ApplyContext(ctx);
+    ASSERT_TRUE(Open());
+    EXPECT_TRUE(Form()->lstEmpresaOper.isEmpty());
+    Click("rbtListaEmp");
+    Click("sbtEmpresa");
+    EXPECT_EQ(TakeMessages(), QStringList{QStringLiteral("Não há empresa cadastrada.")});
+    EXPECT_EQ(m_runs.size(), 1u);
+}
+
+TEST_F(Pickers, ServerFedListsAndTheMendedPostingBranchButton)
+{
+    ASSERT_TRUE(Open());
+    TfrmRelLancContReceber &f = *Form();
+    Click("rbtListaLanca");
+    EXPECT_TRUE(f.sbtLancamento->isEnabled()); // follows its radio as every other pair
+    TSearchListScript::PushCodes({QStringLiteral("0101"), QStringLiteral("0502")});
+    Click("sbtLancamento");
+    EXPECT_EQ(f.lstLancamento, QStringLiteral("_0101__0502_"));
+    EXPECT_EQ(m_runs.back().Rows, 11);
+    Click("rbtTodosLanca");
+    EXPECT_FALSE(f.sbtLancamento->isEnabled());
+    Click("rdbListaAtivClie");
+    TSearchListScript::PushCodes({QStringLiteral("00001")});
+    Click("sbtAtivClie");
+    EXPECT_EQ(m_runs.back().Rows, 30); // three levels of the picture "9.99.999"
+    EXPECT_EQ(m_runs.back().KeyField, QStringLiteral("CDATIVCLI"));
+    EXPECT_EQ(f.lstAtivClie, QStringLiteral("_00001_"));
+    EXPECT_EQ(f.netRelLancContReceber->CallLog.mid(2), (QStringList{QStringLiteral("GetFiliLanca"), QStringLiteral("GetAtivClie")}));
+    // Settlement forms and segments go to the list closed and are opened by it.
+    EXPECT_FALSE(f.qrySegMerc->Active());
+    Click("rdbListaSegMerc");
+    TSearchListScript::PushCodes({QStringLiteral("00002")});
+    Click("sbtSegMerc");
+    EXPECT_TRUE(f.qrySegMerc->Active());
+    EXPECT_EQ(f.lstSegMerc, QStringLiteral("_00002_"));
+    ClickTab(1);
+    ClickTab(2);
+    Click("rbtFormaLista");
+    TSearchListScript::PushCodes({QStringLiteral("05")});
+    Click("sbtFormaPaga");
+    EXPECT_EQ(f.lstFormaPaga, QStringLiteral("_05_"));
+    EXPECT_EQ(f.qryFormaRec->ParamByName(QStringLiteral("P_TCODIGO")).AsString(), QStringLiteral("T"));
+    EXPECT_TRUE(TakeMessages().isEmpty());
+}
+
+TEST_F(Pickers, EmptyTablesGiveTheirMessagesOrAnEmptyList)
+{
+    // A database whose lookup tables are empty.
+    TTestDatabase empty(TBackend::SQLite, 0);
+    {
+        TdtmDBGeral db;
+        db.Open(empty.Target());
+        for (const char *sql : {"PRAGMA foreign_keys = OFF", "DELETE FROM FILIAL", "DELETE FROM ATIVCLIENTE", "DELETE FROM TIPOBAIXAREC",
+                                "DELETE FROM SEGMERCADO", "DELETE FROM CLASSFINANC"}) {
+            QSqlQuery q(db.Database());
+            ASSERT_TRUE(q.exec(QLatin1String(sql))) << sql;
+        }
+    }
+    TServerProcess server(empty.Target());
+    THostContext ctx = Context();
+    ctx.ServerPort = server.Port();
+    ctx.Database = empty.Target();
+    ApplyContext(ctx);
+    TdtmDBGeral module;
+    module.Open(empty.Target());
+    TdtmDBGeral::SetCurrent(&module);
+    ASSERT_TRUE(Open());
+    TfrmRelLancContReceber &f = *Form();
+
+    ClickTab(1);
+    Click("rbtListaFilial");
+    Click("sbtFilial");
+    Click("rbtListaLanca");
+    Click("sbtLancamento");
+    EXPECT_EQ(TakeMessages(), (QStringList{QStringLiteral("Não há filial cadastrada."), QStringLiteral("Não há filial cadastrada.")}));
+    EXPECT_TRUE(m_runs.empty());
+
+    ClickTab(0);
+    TSearchListScript::PushCodes({});
+    Key("rdbListaAtivClie", Qt::Key_F9);
+    TSearchListScript::PushCodes({});
+    Key("rdbListaSegMerc", Qt::Key_F9);
+    ASSERT_EQ(m_runs.size(), 2u);
+    EXPECT_EQ(m_runs[0].Rows, 0);
+    EXPECT_EQ(m_runs[1].Rows, 0);
+
+    Click("rdgLClassFinanc");
+    Click("sbtListaClass");
+    EXPECT_EQ(TakeMessages(), QStringList{QStringLiteral("Não há classificação financeira cadastrada.")});
+    EXPECT_EQ(Focused(), QStringLiteral("rdgLClassFinanc"));
+
+    ClickTab(1);
+    ClickTab(2);
+    TSearchListScript::PushCodes({});
+    Key("rbtFormaLista", Qt::Key_F9);
+    EXPECT_EQ(m_runs.size(), 3u);
+    EXPECT_EQ(m_runs[2].Rows, 0);
+    f.DoClose();
+    QApplication::sendPostedEvents(nullptr, QEvent::DeferredDelete);
+    TdtmDBGeral::SetCurrent(m_module.get());
+}
+
+TEST_F(Pickers, TheRealDialogFiltersMarksAndConfirms)
+{
+    ASSERT_TRUE(Open());
+    TfrmRelLancContReceber &f = *Form();
+    Click("rbtListaTipo");
+    int shown = 0, afterFilter = 0;
+    QTimer::singleShot(0, [&] {
+        auto *dialog = qobject_cast<TSearchListDialog *>(QApplication::activeModalWidget());
+        ASSERT_NE(dialog, nullptr);
+        EXPECT_EQ(dialog->windowTitle(), QStringLiteral("Tipo de Conta a Receber"));
+        shown = dialog->VisibleRows();
+        // The visible columns with their labels.
+        EXPECT_EQ(dialog->Grid()->horizontalHeaderItem(1)->text(), QStringLiteral("Código"));
+        EXPECT_EQ(dialog->Grid()->horizontalHeaderItem(2)->text(), QStringLiteral("Descrição"));
+        QTest::keyClicks(dialog->FilterBox(), QStringLiteral("cheque"));
+        afterFilter = dialog->VisibleRows();
+        QTest::keyClick(dialog->FilterBox(), Qt::Key_Down);
+        QTest::keyClick(dialog->Grid(), Qt::Key_Space);
+        dialog->FilterBox()->clear();
+        QTest::keyClicks(dialog->FilterBox(), QStringLiteral("adiant"));
+        dialog->findChild<QPushButton *>(QStringLiteral("btnMarcarTodos"))->click();
+        dialog->findChild<QPushButton *>(QStringLiteral("btnOK"))->click();
+    });
+    Click("sbtTipoConta");
+    EXPECT_EQ(shown, 8);
+    EXPECT_EQ(afterFilter, 1);
+    EXPECT_EQ(f.lstTipoConta, QStringLiteral("_000002__000007_"));
+
+    // Cancel leaves the list as it was, and the chosen codes come marked.
+    QStringList marked;
+    QTimer::singleShot(0, [&] {
+        auto *dialog = qobject_cast<TSearchListDialog *>(QApplication::activeModalWidget());
+        ASSERT_NE(dialog, nullptr);
+        marked = dialog->MarkedKeys();
+        dialog->findChild<QPushButton *>(QStringLiteral("btnDesmarcarTodos"))->click();
+        QTest::keyClick(dialog, Qt::Key_Escape);
+    });
+    Click("sbtTipoConta");
+    EXPECT_EQ(marked, (QStringList{QStringLiteral("000002"), QStringLiteral("000007")}));
+    EXPECT_EQ(f.lstTipoConta, QStringLiteral("_000002__000007_"));
+}
