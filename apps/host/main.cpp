@@ -1,13 +1,46 @@
 #include "Dialogs.h"
 #include "Exceptions.h"
+#include "Batch.h"
 #include "HostWindow.h"
 #include <QApplication>
 #include <QCommandLineParser>
 #include <QSettings>
 #include <cstdio>
 
+namespace {
+bool hasArgument(int argc, char **argv, const char *name)
+{
+    for (int i = 1; i < argc; ++i)
+        if (qstrcmp(argv[i], name) == 0)
+            return true;
+    return false;
+}
+
+// rec-host --batch SCRIPT --log LOG: plays the script against the screen without a display.
+int runBatch(const QCommandLineParser &parser)
+{
+    auto fail = [](int code, const QString &msg) {
+        std::fprintf(stderr, "rec-host: %s\n", msg.toUtf8().constData());
+        return code;
+    };
+    if (!parser.isSet(QStringLiteral("log")))
+        return fail(TBatchRun::BadScript, QStringLiteral("informe o arquivo de registro com --log LOG.json"));
+    TBatchRun batch;
+    QString error;
+    if (!batch.Load(parser.value(QStringLiteral("batch")), error))
+        return fail(TBatchRun::BadScript, error);
+    const int code = batch.Run(parser.value(QStringLiteral("log")), error);
+    if (code != TBatchRun::Ok)
+        return fail(code, error);
+    return code;
+}
+} // namespace
+
 int main(int argc, char **argv)
 {
+    // A batch run needs no display.
+    if (hasArgument(argc, argv, "--batch"))
+        qputenv("QT_QPA_PLATFORM", "offscreen");
     QApplication app(argc, argv);
     QApplication::setApplicationName(QStringLiteral("rec-host"));
     QCommandLineParser parser;
@@ -21,7 +54,11 @@ int main(int argc, char **argv)
     parser.addOption({QStringLiteral("database"), QStringLiteral("Banco de negócio (arquivo SQLite ou URL postgresql://)."), QStringLiteral("PATH-or-URL")});
     parser.addOption({QStringLiteral("date-format"), QStringLiteral("Formato de data curta."), QStringLiteral("FORMAT")});
     parser.addOption({QStringLiteral("open"), QStringLiteral("Abre a tela ao iniciar.")});
+    parser.addOption({QStringLiteral("batch"), QStringLiteral("Executa um roteiro de passos sem tela."), QStringLiteral("SCRIPT.json")});
+    parser.addOption({QStringLiteral("log"), QStringLiteral("Registro do que a tela fez no roteiro."), QStringLiteral("LOG.json")});
     parser.process(app);
+    if (parser.isSet(QStringLiteral("batch")))
+        return runBatch(parser);
 
     // The settings file gives the defaults; the command line overrides them.
     QSettings file(parser.value(QStringLiteral("settings")), QSettings::IniFormat);

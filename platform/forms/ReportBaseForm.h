@@ -58,6 +58,8 @@ public:
     const QString &ScreenCode() const { return m_screenCode; }
     const QString &ReportCode() const { return m_reportCode; }
     const QVector<TReportLayout> &Layouts() const { return m_layouts; }
+    // The criteria code lists of a derived screen by name, for logs of what the screen did.
+    virtual QList<std::pair<QString, QString>> CodeListValues() { return {}; }
     // Where the report actions write (print to file, save as); set by a batch run.
     QString ReportOutput;
 

@@ -1,4 +1,5 @@
 #pragma once
+#include <QMetaObject>
 #include <QString>
 #include <QStringList>
 
@@ -9,6 +10,8 @@ struct TModuleRecord {
     QString File;
     // The language resource library in use, or the module's own file.
     QString ResourceFile;
+    // The class of the module's form, for hosts that look at a screen's design.
+    const QMetaObject *FormClass = nullptr;
 };
 
 void RegisterModule(const TModuleRecord &module);

@@ -21,6 +21,7 @@ std::deque<Answer> &answers()
     static std::deque<Answer> queue;
     return queue;
 }
+bool g_interactive = true;
 std::function<void(const TSearchListRun &)> &observer()
 {
     static std::function<void(const TSearchListRun &)> fn;
@@ -33,6 +34,7 @@ void TSearchListScript::PushCodes(const QStringList &codes) { answers().push_bac
 void TSearchListScript::PushCancel() { answers().push_back({true, {}}); }
 bool TSearchListScript::HasAnswer() { return !answers().empty(); }
 void TSearchListScript::Clear() { answers().clear(); }
+void TSearchListScript::SetInteractive(bool interactive) { g_interactive = interactive; }
 void TSearchListScript::SetObserver(std::function<void(const TSearchListRun &)> fn) { observer() = std::move(fn); }
 
 TSearchListDialog::TSearchListDialog(TDataSet &data, const QString &keyField, const QString &title, const QString &codes, QWidget *parent)
@@ -226,7 +228,7 @@ bool PesquisaLista(TDataSource *source, const QString &keyField, const QString &
             for (const QString &c : a.Codes)
                 dialog.SetMarked(c, true);
         }
-    } else {
+    } else if (g_interactive) {
         run.Confirmed = dialog.exec() == QDialog::Accepted;
     }
     if (run.Confirmed)

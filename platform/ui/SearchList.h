@@ -27,6 +27,8 @@ public:
     static void PushCancel();
     static bool HasAnswer();
     static void Clear();
+    // Without a person to answer, a list with no scripted answer is cancelled.
+    static void SetInteractive(bool interactive);
     // Sees every run, scripted or not.
     static void SetObserver(std::function<void(const TSearchListRun &)> observer);
 };

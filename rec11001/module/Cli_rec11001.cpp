@@ -41,6 +41,14 @@ QList<std::pair<QString, QString *>> TfrmRelLancContReceber::CodeLists()
             {QStringLiteral("lstClass"), &lstClass},         {QStringLiteral("lstRegiao"), &lstRegiao}};
 }
 
+QList<std::pair<QString, QString>> TfrmRelLancContReceber::CodeListValues()
+{
+    QList<std::pair<QString, QString>> out;
+    for (const auto &[name, list] : CodeLists())
+        out.push_back({name, *list});
+    return out;
+}
+
 void TfrmRelLancContReceber::BindEvents()
 {
     using F = TfrmRelLancContReceber;

@@ -12,7 +12,7 @@ public:
     static constexpr const char *kScreenCode = "REC11001";
     static constexpr const char *kReportCode = "REC110";
 
-    explicit TfrmRelLancContReceber(QWidget *parent = nullptr);
+    Q_INVOKABLE explicit TfrmRelLancContReceber(QWidget *parent = nullptr);
     ~TfrmRelLancContReceber() override;
 
     TNetConnection *netRelLancContReceber;
@@ -34,6 +34,7 @@ public:
     QString lstRegiao;
     // Every code list by its name, in declaration order.
     QList<std::pair<QString, QString *>> CodeLists();
+    QList<std::pair<QString, QString>> CodeListValues() override;
 
     // Lifecycle and report actions.
     void FormCreate(QObject *sender) override;

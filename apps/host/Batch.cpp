@@ -1,0 +1,462 @@
+#include "Batch.h"
+#include "Events.h"
+#include "Exceptions.h"
+#include "HostWindow.h"
+#include "MessagePresenter.h"
+#include "NetConnection.h"
+#include "Modules.h"
+#include "NetConnection.h"
+#include "SearchList.h"
+#include <QApplication>
+#include <QFile>
+#include <QJsonDocument>
+#include <QMdiSubWindow>
+#include <QSaveFile>
+#include <QTabBar>
+#include <QtTest/QTest>
+#include <QSet>
+
+// The screen's controls by name and kind, read from the module's form as designed (built, not created).
+struct ControlIndex {
+    QSet<QString> clickable, editable, pages, radioGroups, all;
+    explicit ControlIndex(const QMetaObject &formClass)
+    {
+        std::unique_ptr<QObject> form(formClass.newInstance(Q_ARG(QWidget *, nullptr)));
+        if (!form)
+            throw EHostError(QStringLiteral("O módulo não permite ler o desenho da tela."));
+        for (QWidget *w : form->findChildren<QWidget *>()) {
+            const QString n = w->objectName();
+            if (n.isEmpty())
+                continue;
+            all << n;
+            if (qobject_cast<QAbstractButton *>(w) && !n.contains(QLatin1Char('_')))
+                clickable << n;
+            if (qobject_cast<QLineEdit *>(w))
+                editable << n;
+            if (dynamic_cast<TTabSheet *>(w))
+                pages << n;
+            if (dynamic_cast<TRadioGroup *>(w))
+                radioGroups << n;
+        }
+    }
+};
+
+
+namespace {
+
+const QStringList kVerbs = {QStringLiteral("open"),  QStringLiteral("close"), QStringLiteral("activate"), QStringLiteral("click"),
+                            QStringLiteral("page"),  QStringLiteral("type"),  QStringLiteral("exit"),     QStringLiteral("key"),
+                            QStringLiteral("pick"),  QStringLiteral("layout"), QStringLiteral("action")};
+const QStringList kActions = {QStringLiteral("print"), QStringLiteral("preview"), QStringLiteral("save"), QStringLiteral("edit")};
+
+QString verbOf(const QJsonObject &step)
+{
+    for (const QString &v : kVerbs)
+        if (step.contains(v))
+            return v;
+    return {};
+}
+
+Qt::Key qtKeyOf(int vk)
+{
+    if (vk >= 112 && vk <= 135)
+        return static_cast<Qt::Key>(Qt::Key_F1 + (vk - 112));
+    if ((vk >= 'A' && vk <= 'Z') || (vk >= '0' && vk <= '9'))
+        return static_cast<Qt::Key>(vk);
+    switch (vk) {
+    case 8: return Qt::Key_Backspace;
+    case 9: return Qt::Key_Tab;
+    case 13: return Qt::Key_Return;
+    case 27: return Qt::Key_Escape;
+    case 32: return Qt::Key_Space;
+    case 37: return Qt::Key_Left;
+    case 38: return Qt::Key_Up;
+    case 39: return Qt::Key_Right;
+    case 40: return Qt::Key_Down;
+    case 46: return Qt::Key_Delete;
+    default: return Qt::Key_unknown;
+    }
+}
+
+QJsonObject controlState(QWidget *w)
+{
+    QJsonObject o;
+    o[QStringLiteral("enabled")] = w->isEnabled();
+    o[QStringLiteral("visible")] = !w->isHidden();
+    if (auto *b = qobject_cast<QAbstractButton *>(w)) {
+        o[QStringLiteral("checked")] = b->isChecked();
+        o[QStringLiteral("text")] = b->text();
+    } else if (auto *e = qobject_cast<QLineEdit *>(w)) {
+        o[QStringLiteral("checked")] = false;
+        auto *d = dynamic_cast<TDateEditPlus *>(w);
+        o[QStringLiteral("text")] = d ? d->Text() : e->text();
+    } else if (auto *rg = dynamic_cast<TRadioGroup *>(w)) {
+        o[QStringLiteral("checked")] = false;
+        o[QStringLiteral("text")] = rg->title();
+        o[QStringLiteral("itemIndex")] = rg->ItemIndex();
+    } else if (auto *g = qobject_cast<QGroupBox *>(w)) {
+        o[QStringLiteral("checked")] = g->isChecked();
+        o[QStringLiteral("text")] = g->title();
+    } else if (auto *c = qobject_cast<QComboBox *>(w)) {
+        o[QStringLiteral("checked")] = false;
+        o[QStringLiteral("text")] = c->currentText();
+        o[QStringLiteral("itemIndex")] = c->currentIndex();
+    } else if (auto *l = qobject_cast<QLabel *>(w)) {
+        o[QStringLiteral("checked")] = false;
+        o[QStringLiteral("text")] = l->text();
+    } else if (auto *t = dynamic_cast<TTabSheet *>(w)) {
+        o[QStringLiteral("checked")] = false;
+        o[QStringLiteral("text")] = t->Caption;
+    } else {
+        return {};
+    }
+    return o;
+}
+
+QJsonObject formState(TfrmDadosGerRel &form)
+{
+    QJsonObject state;
+    for (QWidget *w : form.findChildren<QWidget *>()) {
+        const QString n = w->objectName();
+        if (n.isEmpty() || n.contains(QLatin1Char('_')) || state.contains(n))
+            continue;
+        const QJsonObject o = controlState(w);
+        if (!o.isEmpty())
+            state[n] = o;
+    }
+    for (const auto &[name, list] : form.CodeListValues())
+        state[name] = list;
+    return state;
+}
+
+QJsonArray paramsLog(const TParams &params)
+{
+    QJsonArray out;
+    for (int i = 0; i < params.Count(); ++i) {
+        const TParam &p = params[i];
+        out.append(QJsonObject{{QStringLiteral("name"), p.Name},
+                               {QStringLiteral("type"), ParamTypeName(p.DataType)},
+                               {QStringLiteral("null"), p.IsNull()},
+                               {QStringLiteral("value"), p.AsString()}});
+    }
+    return out;
+}
+
+QStringList splitCodes(const QString &codes)
+{
+    QStringList out;
+    for (const QString &c : codes.split(QLatin1Char('_'), Qt::SkipEmptyParts))
+        out << c;
+    return out;
+}
+} // namespace
+
+bool TBatchRun::CheckStep(int index, const QJsonObject &step, bool &open, const ControlIndex *controls, QString &error) const
+{
+    const QString where = QStringLiteral("passo %1").arg(index);
+    const QString verb = verbOf(step);
+    auto fail = [&](const QString &problem) {
+        error = QStringLiteral("%1: %2").arg(where, problem);
+        return false;
+    };
+    if (verb.isEmpty())
+        return fail(QStringLiteral("nenhuma ação conhecida (%1)").arg(kVerbs.join(QStringLiteral(", "))));
+    const QJsonValue v = step.value(verb);
+    auto needOpen = [&] { return open ? true : fail(QStringLiteral("\"%1\" antes de abrir a tela com {\"open\": \"REC11001\"}").arg(verb)); };
+    auto needName = [&](const QSet<QString> &kinds, const QString &kind) {
+        if (!v.isString() || v.toString().isEmpty())
+            return fail(QStringLiteral("\"%1\" deve trazer o nome de um controle").arg(verb));
+        if (controls && !kinds.contains(v.toString()))
+            return fail(QStringLiteral("\"%1\" não é %2 da tela").arg(v.toString(), kind));
+        return needOpen();
+    };
+    if (verb == QStringLiteral("open")) {
+        if (v.toString() != QStringLiteral("REC11001"))
+            return fail(QStringLiteral("só a tela \"REC11001\" pode ser aberta"));
+        open = true;
+        return true;
+    }
+    if (verb == QStringLiteral("close") || verb == QStringLiteral("activate")) {
+        if (!needOpen())
+            return false;
+        if (verb == QStringLiteral("close"))
+            open = false;
+        return true;
+    }
+    if (verb == QStringLiteral("click")) {
+        if (step.contains(QStringLiteral("item"))) {
+            if (!needName(controls ? controls->radioGroups : QSet<QString>(), QStringLiteral("um grupo de opções")))
+                return false;
+            if (!step.value(QStringLiteral("item")).isDouble())
+                return fail(QStringLiteral("\"item\" deve ser um número"));
+            return true;
+        }
+        return needName(controls ? controls->clickable : QSet<QString>(), QStringLiteral("um botão, caixa de marcação ou opção"));
+    }
+    if (verb == QStringLiteral("page"))
+        return needName(controls ? controls->pages : QSet<QString>(), QStringLiteral("uma página"));
+    if (verb == QStringLiteral("type")) {
+        if (!step.value(QStringLiteral("text")).isString())
+            return fail(QStringLiteral("\"type\" precisa de \"text\""));
+        return needName(controls ? controls->editable : QSet<QString>(), QStringLiteral("um campo de edição"));
+    }
+    if (verb == QStringLiteral("exit"))
+        return needName(controls ? controls->all : QSet<QString>(), QStringLiteral("um controle"));
+    if (verb == QStringLiteral("key")) {
+        if (!step.value(QStringLiteral("code")).isDouble() || qtKeyOf(step.value(QStringLiteral("code")).toInt()) == Qt::Key_unknown)
+            return fail(QStringLiteral("\"code\" deve ser um código de tecla conhecido"));
+        for (const QJsonValue &m : step.value(QStringLiteral("shift")).toArray())
+            if (!QStringList{QStringLiteral("ctrl"), QStringLiteral("shift"), QStringLiteral("alt")}.contains(m.toString()))
+                return fail(QStringLiteral("modificador \"%1\" desconhecido (ctrl, shift, alt)").arg(m.toString()));
+        return needName(controls ? controls->all : QSet<QString>(), QStringLiteral("um controle"));
+    }
+    if (verb == QStringLiteral("pick")) {
+        if (v.isString() && v.toString() == QStringLiteral("cancel"))
+            return true;
+        if (!v.isArray())
+            return fail(QStringLiteral("\"pick\" deve ser uma lista de códigos ou \"cancel\""));
+        for (const QJsonValue &c : v.toArray())
+            if (!c.isString())
+                return fail(QStringLiteral("os códigos de \"pick\" devem ser textos"));
+        return true;
+    }
+    if (verb == QStringLiteral("layout")) {
+        if (!v.isDouble() || v.toInt() < 0)
+            return fail(QStringLiteral("\"layout\" deve ser o número de um relatório da lista"));
+        return needOpen();
+    }
+    // action
+    if (!kActions.contains(v.toString()))
+        return fail(QStringLiteral("ação \"%1\" desconhecida (%2)").arg(v.toString(), kActions.join(QStringLiteral(", "))));
+    if (step.contains(QStringLiteral("output")) && !step.value(QStringLiteral("output")).isString())
+        return fail(QStringLiteral("\"output\" deve ser um caminho"));
+    return needOpen();
+}
+
+bool TBatchRun::Load(const QString &scriptFile, QString &error)
+{
+    QFile f(scriptFile);
+    if (!f.open(QIODevice::ReadOnly)) {
+        error = QStringLiteral("não foi possível ler o roteiro '%1': %2").arg(scriptFile, f.errorString());
+        return false;
+    }
+    QJsonParseError perr{};
+    const QJsonDocument doc = QJsonDocument::fromJson(f.readAll(), &perr);
+    if (perr.error != QJsonParseError::NoError || !doc.isObject()) {
+        error = QStringLiteral("o roteiro '%1' não é um JSON válido: %2 (posição %3)").arg(scriptFile, perr.errorString()).arg(perr.offset);
+        return false;
+    }
+    const QJsonObject root = doc.object();
+    const QJsonObject ctx = root.value(QStringLiteral("context")).toObject();
+    m_context = THostContext{};
+    m_context.Operator = ctx.value(QStringLiteral("operator")).toString();
+    m_context.Branch = ctx.value(QStringLiteral("branch")).toString();
+    m_context.PerBranch = ctx.value(QStringLiteral("perBranch")).toBool();
+    const QString server = ctx.value(QStringLiteral("server")).toString();
+    m_context.ServerHost = server.section(QLatin1Char(':'), 0, -2);
+    bool portOk = false;
+    m_context.ServerPort = server.section(QLatin1Char(':'), -1).toInt(&portOk);
+    m_context.Database = ctx.value(QStringLiteral("database")).toString();
+    m_context.DateFormat = ctx.value(QStringLiteral("dateFormat")).toString(QStringLiteral("dd/MM/yyyy"));
+    if (m_context.Operator.isEmpty() || m_context.Database.isEmpty() || !portOk || m_context.ServerHost.isEmpty()) {
+        error = QStringLiteral("contexto: informe \"operator\", \"database\" e \"server\" (HOST:PORTA)");
+        return false;
+    }
+    if (ctx.contains(QStringLiteral("today"))) {
+        const QDate today = QDate::fromString(ctx.value(QStringLiteral("today")).toString(), Qt::ISODate);
+        if (!today.isValid()) {
+            error = QStringLiteral("contexto: \"today\" deve ser uma data AAAA-MM-DD");
+            return false;
+        }
+        m_context.FixedToday = today;
+    }
+    if (!root.value(QStringLiteral("steps")).isArray()) {
+        error = QStringLiteral("o roteiro não tem a lista \"steps\"");
+        return false;
+    }
+    m_steps = root.value(QStringLiteral("steps")).toArray();
+    bool open = false;
+    for (qsizetype i = 0; i < m_steps.size(); ++i) {
+        if (!m_steps[i].isObject()) {
+            error = QStringLiteral("passo %1: cada passo deve ser um objeto").arg(i);
+            return false;
+        }
+        if (!CheckStep(static_cast<int>(i), m_steps[i].toObject(), open, nullptr, error))
+            return false;
+    }
+    return true;
+}
+
+int TBatchRun::Run(const QString &logFile, QString &error)
+{
+    TRecordingPresenter messages;
+    TPresenterScope scope(messages);
+    std::unique_ptr<THostWindow> window;
+    try {
+        window = std::make_unique<THostWindow>(m_context);
+    } catch (const EHostError &e) {
+        error = e.Message();
+        return HostFailed;
+    }
+    {
+        TNetConnection probe(QStringLiteral("probe"));
+        probe.Host = m_context.ServerHost;
+        probe.Port = m_context.ServerPort;
+        try {
+            probe.Open();
+        } catch (const EHostError &e) {
+            error = e.Message();
+            return HostFailed;
+        }
+    }
+    // The control names of every step must exist in the screen before anything runs.
+    try {
+        window->Module().Load();
+        const TModuleRecord module = FindModule(QStringLiteral("PKG_REC11001"));
+        if (!module.FormClass)
+            throw EHostError(QStringLiteral("O módulo PKG_REC11001 não registrou a sua tela."));
+        const ControlIndex controls(*module.FormClass);
+        bool open = false;
+        for (qsizetype i = 0; i < m_steps.size(); ++i)
+            if (!CheckStep(static_cast<int>(i), m_steps[i].toObject(), open, &controls, error))
+                return BadScript;
+    } catch (const EHostError &e) {
+        error = e.Message();
+        return HostFailed;
+    }
+    window->show();
+    QApplication::setActiveWindow(window.get());
+    auto screen = [&]() -> TfrmDadosGerRel * {
+        for (QMdiSubWindow *w : window->Area()->subWindowList())
+            if (auto *f = qobject_cast<TfrmDadosGerRel *>(w->widget()); f && f->objectName() == QStringLiteral("frmRelLancContReceber"))
+                return f;
+        return nullptr;
+    };
+
+    std::vector<TSearchListRun> runs;
+    TSearchListScript::Clear();
+    TSearchListScript::SetInteractive(false);
+    TSearchListScript::SetObserver([&](const TSearchListRun &r) { runs.push_back(r); });
+    QJsonArray log;
+    for (qsizetype i = 0; i < m_steps.size(); ++i) {
+        const QJsonObject step = m_steps[i].toObject();
+        const QString verb = verbOf(step);
+        const QJsonValue v = step.value(verb);
+        messages.Messages.clear();
+        runs.clear();
+        TfrmDadosGerRel *form = screen();
+        auto net = [&] { return form->findChild<TNetConnection *>(QStringLiteral("netRelLancContReceber")); };
+        auto pages = [&] { return form->findChild<TPageControl *>(QStringLiteral("pgcRelatorio")); };
+        const qsizetype callsBefore = form ? net()->CallLog.size() : 0;
+        bool paramsFromThisStep = false;
+        auto control = [&](const QString &name) { return form ? form->findChild<QWidget *>(name) : nullptr; };
+
+        if (verb != QStringLiteral("open") && verb != QStringLiteral("pick") && !form) {
+            messages.ShowError(QStringLiteral("A tela REC11001 não está aberta; o passo não foi executado."));
+        } else if (verb == QStringLiteral("open")) {
+            window->OpenReceivables();
+            form = screen();
+        } else if (verb == QStringLiteral("close")) {
+            form->DoClose();
+        } else if (verb == QStringLiteral("activate")) {
+            FireEvent([form] { form->DoActivate(); });
+        } else if (verb == QStringLiteral("click")) {
+            QWidget *w = control(v.toString());
+            if (auto *rg = dynamic_cast<TRadioGroup *>(w)) {
+                const int item = step.value(QStringLiteral("item")).toInt();
+                if (item >= 0 && item < rg->Count())
+                    QTest::mouseClick(rg->Button(item), Qt::LeftButton);
+            } else if (w) {
+                QTest::mouseClick(w, Qt::LeftButton, Qt::NoModifier, w->rect().center());
+            }
+        } else if (verb == QStringLiteral("page")) {
+            const int index = pages()->indexOf(control(v.toString()));
+            QTabBar *bar = pages()->tabBar();
+            QTest::mouseClick(bar, Qt::LeftButton, Qt::NoModifier, bar->tabRect(index).center());
+        } else if (verb == QStringLiteral("type")) {
+            auto *edit = qobject_cast<QLineEdit *>(control(v.toString()));
+            edit->setFocus(Qt::TabFocusReason);
+            edit->selectAll();
+            QTest::keyClick(edit, Qt::Key_Delete);
+            edit->home(false);
+            QTest::keyClicks(edit, step.value(QStringLiteral("text")).toString());
+        } else if (verb == QStringLiteral("exit")) {
+            QWidget *w = control(v.toString());
+            if (w && w->hasFocus())
+                form->cbbReportNames->setFocus(Qt::TabFocusReason);
+        } else if (verb == QStringLiteral("key")) {
+            Qt::KeyboardModifiers mods;
+            for (const QJsonValue &m : step.value(QStringLiteral("shift")).toArray())
+                mods |= m.toString() == QStringLiteral("ctrl") ? Qt::ControlModifier : m.toString() == QStringLiteral("alt") ? Qt::AltModifier : Qt::ShiftModifier;
+            QTest::keyClick(control(v.toString()), qtKeyOf(step.value(QStringLiteral("code")).toInt()), mods);
+        } else if (verb == QStringLiteral("pick")) {
+            if (v.isString())
+                TSearchListScript::PushCancel();
+            else {
+                QStringList codes;
+                for (const QJsonValue &c : v.toArray())
+                    codes << c.toString();
+                TSearchListScript::PushCodes(codes);
+            }
+        } else if (verb == QStringLiteral("layout")) {
+            if (v.toInt() < form->cbbReportNames->count())
+                form->cbbReportNames->UserSelect(v.toInt());
+            else
+                messages.ShowError(QStringLiteral("O relatório %1 não existe; a lista tem %2.").arg(v.toInt()).arg(form->cbbReportNames->count()));
+        } else if (verb == QStringLiteral("action")) {
+            const QString action = v.toString();
+            form->ReportOutput = step.value(QStringLiteral("output")).toString();
+            form->svdSaveReport->FileName = form->ReportOutput;
+            form->rpddPadrao->ClearLastParams();
+            TButtonFlat *button = action == QStringLiteral("print")     ? form->sbtPrint
+                                  : action == QStringLiteral("preview") ? form->sbtPreview
+                                  : action == QStringLiteral("save")    ? form->sbtSalvarComo
+                                                                        : form->sbtReportEdit;
+            button->Click();
+            paramsFromThisStep = form->rpddPadrao->HasLastParams();
+        }
+        QApplication::sendPostedEvents(nullptr, QEvent::DeferredDelete);
+        form = screen();
+
+        QJsonObject entry{{QStringLiteral("step"), static_cast<int>(i)}};
+        QJsonArray msgs;
+        for (const QString &m : messages.Messages)
+            msgs.append(QJsonObject{{QStringLiteral("text"), m}});
+        entry[QStringLiteral("messages")] = msgs;
+        QJsonArray lists;
+        for (const TSearchListRun &r : runs)
+            lists.append(QJsonObject{{QStringLiteral("title"), r.Title},
+                                     {QStringLiteral("keyField"), r.KeyField},
+                                     {QStringLiteral("rows"), r.Rows},
+                                     {QStringLiteral("confirmed"), r.Confirmed},
+                                     {QStringLiteral("codes"), QJsonArray::fromStringList(splitCodes(r.Codes))}});
+        entry[QStringLiteral("searchLists")] = lists;
+        if (form) {
+            entry[QStringLiteral("page")] = pages()->ActivePage()->objectName();
+            entry[QStringLiteral("focus")] = form->focusWidget() ? form->focusWidget()->objectName() : QString();
+            const QStringList calls = net()->CallLog;
+            entry[QStringLiteral("serverCalls")] = QJsonArray::fromStringList(calls.mid(callsBefore < calls.size() ? callsBefore : calls.size()));
+            if (paramsFromThisStep)
+                entry[QStringLiteral("params")] = paramsLog(form->rpddPadrao->LastParams());
+            entry[QStringLiteral("state")] = formState(*form);
+        } else {
+            entry[QStringLiteral("serverCalls")] = QJsonArray();
+        }
+        log.append(entry);
+    }
+    TSearchListScript::SetObserver({});
+    TSearchListScript::SetInteractive(true);
+    TSearchListScript::Clear();
+
+    QSaveFile out(logFile);
+    if (!out.open(QIODevice::WriteOnly)) {
+        error = QStringLiteral("não foi possível gravar o registro '%1': %2").arg(logFile, out.errorString());
+        return HostFailed;
+    }
+    out.write(QJsonDocument(log).toJson(QJsonDocument::Indented));
+    if (!out.commit()) {
+        error = QStringLiteral("não foi possível gravar o registro '%1': %2").arg(logFile, out.errorString());
+        return HostFailed;
+    }
+    return Ok;
+}

@@ -1,0 +1,173 @@
+#include "TestSupport.h"
+#include <QDir>
+#include <QFile>
+#include <QJsonArray>
+#include <QJsonDocument>
+#include <QJsonObject>
+#include <QTemporaryDir>
+#include <gtest/gtest.h>
+
+class BatchRun : public ::testing::Test {
+protected:
+    static void SetUpTestSuite()
+    {
+        s_db = std::make_unique<TTestDatabase>(TBackend::SQLite, 200);
+        s_server = std::make_unique<TServerProcess>(s_db->Target());
+    }
+    static void TearDownTestSuite()
+    {
+        s_server.reset();
+        s_db.reset();
+    }
+    QJsonObject Context(int port = 0) const
+    {
+        return {{QStringLiteral("operator"), QStringLiteral("MARIA")},   {QStringLiteral("branch"), QStringLiteral("0101")},
+                {QStringLiteral("perBranch"), false},                    {QStringLiteral("server"), QStringLiteral("127.0.0.1:%1").arg(port ? port : s_server->Port())},
+                {QStringLiteral("database"), s_db->Target()},            {QStringLiteral("today"), QStringLiteral("2026-12-07")},
+                {QStringLiteral("dateFormat"), QStringLiteral("dd/MM/yyyy")}};
+    }
+    // Runs rec-host on a script; the log's entries, or an empty array when none was written.
+    QJsonArray Run(const QByteArray &script, int &exitCode, QString &stderrText)
+    {
+        const QString scriptFile = m_dir.filePath(QStringLiteral("script.json"));
+        const QString logFile = m_dir.filePath(QStringLiteral("log.json"));
+        QFile::remove(logFile);
+        QFile f(scriptFile);
+        f.open(QIODevice::WriteOnly);
+        f.write(script);
+        f.close();
+        QProcess p;
+        QProcessEnvironment env = QProcessEnvironment::systemEnvironment();
+        env.insert(QStringLiteral("REC_REPORT_DIR"), BinDir() + QStringLiteral("/../reports"));
+        p.setProcessEnvironment(env);
+        p.start(BinDir() + QStringLiteral("/rec-host"), {QStringLiteral("--batch"), scriptFile, QStringLiteral("--log"), logFile});
+        EXPECT_TRUE(p.waitForFinished(60000));
+        exitCode = p.exitCode();
+        stderrText = QString::fromUtf8(p.readAllStandardError());
+        QFile log(logFile);
+        if (!log.open(QIODevice::ReadOnly))
+            return {};
+        return QJsonDocument::fromJson(log.readAll()).array();
+    }
+    QJsonArray Run(const QJsonArray &steps, int &exitCode, QString &stderrText)
+    {
+        return Run(QJsonDocument(QJsonObject{{QStringLiteral("context"), Context()}, {QStringLiteral("steps"), steps}}).toJson(), exitCode, stderrText);
+    }
+    static QJsonObject step(const char *json) { return QJsonDocument::fromJson(QByteArray(json)).object(); }
+    static QStringList texts(const QJsonObject &entry)
+    {
+        QStringList out;
+        for (const QJsonValue &m : entry.value(QStringLiteral("messages")).toArray())
+            out << m.toObject().value(QStringLiteral("text")).toString();
+        return out;
+    }
+
+    static std::unique_ptr<TTestDatabase> s_db;
+    static std::unique_ptr<TServerProcess> s_server;
+    QTemporaryDir m_dir;
+};
+
+std::unique_ptr<TTestDatabase> BatchRun::s_db;
+std::unique_ptr<TServerProcess> BatchRun::s_server;
+
+TEST_F(BatchRun, TypicalRoadPicksALayoutTwoClientsAndPrints)
+{
+    int code = -1;
+    QString err;
+    const QJsonArray log = Run(QJsonArray{step(R"({"open": "REC11001"})"), step(R"({"layout": 1})"), step(R"({"page": "tshDadosDocu"})"),
+                                          step(R"({"click": "rbtListaClie"})"), step(R"({"pick": ["000001", "000002"]})"),
+                                          step(R"({"click": "sbtCliente"})"), step(R"({"action": "print", "output": "rel.pdf"})")},
+                               code, err);
+    ASSERT_EQ(code, 0) << err.toStdString();
+    ASSERT_EQ(log.size(), 7);
+    const QJsonObject opened = log[0].toObject();
+    EXPECT_EQ(opened.value(QStringLiteral("serverCalls")).toArray(), (QJsonArray{QStringLiteral("GetDtVenc"), QStringLiteral("GetOpEmissao")}));
+    const QJsonObject state0 = opened.value(QStringLiteral("state")).toObject();
+    EXPECT_EQ(state0.value(QStringLiteral("depVenIni")).toObject().value(QStringLiteral("text")).toString(), QStringLiteral("07/11/2026"));
+    EXPECT_EQ(state0.value(QStringLiteral("depVenFin")).toObject().value(QStringLiteral("text")).toString(), QStringLiteral("07/12/2026"));
+    EXPECT_EQ(state0.value(QStringLiteral("rdgTipo")).toObject().value(QStringLiteral("itemIndex")).toInt(), 1);
+    EXPECT_EQ(state0.value(QStringLiteral("lstEmpresaOper")).toString(), QStringLiteral("_01__03_"));
+    EXPECT_EQ(log[1].toObject().value(QStringLiteral("state")).toObject().value(QStringLiteral("cbbReportNames")).toObject().value(QStringLiteral("itemIndex")).toInt(), 1);
+    EXPECT_EQ(log[3].toObject().value(QStringLiteral("state")).toObject().value(QStringLiteral("sbtCliente")).toObject().value(QStringLiteral("enabled")).toBool(), true);
+    const QJsonArray lists = log[5].toObject().value(QStringLiteral("searchLists")).toArray();
+    ASSERT_EQ(lists.size(), 1);
+    EXPECT_EQ(lists[0].toObject().value(QStringLiteral("title")).toString(), QStringLiteral("Cliente"));
+    EXPECT_EQ(lists[0].toObject().value(QStringLiteral("keyField")).toString(), QStringLiteral("CDCLIENTE"));
+    EXPECT_EQ(lists[0].toObject().value(QStringLiteral("codes")).toArray(), (QJsonArray{QStringLiteral("000001"), QStringLiteral("000002")}));
+    const QJsonObject printed = log[6].toObject();
+    EXPECT_TRUE(texts(printed).isEmpty());
+    EXPECT_EQ(printed.value(QStringLiteral("state")).toObject().value(QStringLiteral("lstCliente")).toString(), QStringLiteral("_000001__000002_"));
+    const QJsonArray params = printed.value(QStringLiteral("params")).toArray();
+    ASSERT_FALSE(params.isEmpty());
+    QStringList names;
+    for (const QJsonValue &p : params)
+        names << p.toObject().value(QStringLiteral("name")).toString();
+    EXPECT_TRUE(names.contains(QStringLiteral("CLIENTE")));
+    EXPECT_TRUE(names.contains(QStringLiteral("DATVENIN")));
+    for (const QJsonValue &p : params)
+        EXPECT_TRUE(p.toObject().contains(QStringLiteral("type")) && p.toObject().contains(QStringLiteral("null")));
+}
+
+TEST_F(BatchRun, RefusedActionAndRefusedPageChangeAreLogged)
+{
+    int code = -1;
+    QString err;
+    const QJsonArray log = Run(QJsonArray{step(R"({"open": "REC11001"})"), step(R"({"click": "rbtListaReg"})"),
+                                          step(R"({"action": "preview"})"), step(R"({"type": "depEmissaoDE", "text": "31022026"})"),
+                                          step(R"({"page": "tshDadosBaixa"})"), step(R"({"key": "rbtListaTipo", "code": 120, "shift": ["ctrl"]})")},
+                               code, err);
+    ASSERT_EQ(code, 0) << err.toStdString();
+    ASSERT_EQ(log.size(), 6);
+    const QJsonObject refused = log[2].toObject();
+    EXPECT_EQ(texts(refused), QStringList{QStringLiteral("Região deve ser informada.")});
+    EXPECT_FALSE(refused.contains(QStringLiteral("params")));
+    EXPECT_EQ(refused.value(QStringLiteral("page")).toString(), QStringLiteral("tshDadosDocu"));
+    EXPECT_EQ(refused.value(QStringLiteral("focus")).toString(), QStringLiteral("rbtListaReg"));
+    const QJsonObject pageChange = log[4].toObject();
+    EXPECT_TRUE(texts(pageChange).contains(QStringLiteral("'31/02/2026' não é uma data válida."))) << texts(pageChange).join(QLatin1Char('|')).toStdString();
+    EXPECT_EQ(pageChange.value(QStringLiteral("page")).toString(), QStringLiteral("tshDadosDocu"));
+    // F9 with Ctrl on "Lista" opens the receivable-type list; with no answer scripted it is cancelled.
+    const QJsonArray lists = log[5].toObject().value(QStringLiteral("searchLists")).toArray();
+    ASSERT_EQ(lists.size(), 1);
+    EXPECT_EQ(lists[0].toObject().value(QStringLiteral("title")).toString(), QStringLiteral("Tipo de Conta a Receber"));
+    EXPECT_FALSE(lists[0].toObject().value(QStringLiteral("confirmed")).toBool());
+    EXPECT_EQ(lists[0].toObject().value(QStringLiteral("rows")).toInt(), 8);
+}
+
+TEST_F(BatchRun, BadScriptsRunNothingAndNameTheStep)
+{
+    int code = -1;
+    QString err;
+    QJsonArray log = Run(QJsonArray{step(R"({"open": "REC11001"})"), step(R"({"click": "rbtListaClie"})"), step(R"({"click": "btnNaoExiste"})")},
+                         code, err);
+    EXPECT_EQ(code, 2);
+    EXPECT_TRUE(err.contains(QStringLiteral("passo 2"))) << err.toStdString();
+    EXPECT_TRUE(err.contains(QStringLiteral("btnNaoExiste")));
+    EXPECT_TRUE(log.isEmpty());
+    log = Run(QJsonArray{step(R"({"click": "rbtListaClie"})")}, code, err);
+    EXPECT_EQ(code, 2);
+    EXPECT_TRUE(err.contains(QStringLiteral("passo 0"))) << err.toStdString();
+    log = Run(QJsonArray{step(R"({"open": "REC11001"})"), step(R"({"action": "fax"})")}, code, err);
+    EXPECT_EQ(code, 2);
+    EXPECT_TRUE(err.contains(QStringLiteral("fax"))) << err.toStdString();
+    log = Run(QByteArray("{ \"context\": "), code, err);
+    EXPECT_EQ(code, 2);
+    EXPECT_TRUE(err.contains(QStringLiteral("JSON"))) << err.toStdString();
+    EXPECT_TRUE(log.isEmpty());
+}
+
+TEST_F(BatchRun, UnreachableServerIsAHostFailure)
+{
+    TServerProcess gone(s_db->Target());
+    const int port = gone.Port();
+    gone.Stop();
+    int code = -1;
+    QString err;
+    const QJsonArray log = Run(QJsonDocument(QJsonObject{{QStringLiteral("context"), Context(port)},
+                                                         {QStringLiteral("steps"), QJsonArray{step(R"({"open": "REC11001"})")}}})
+                                   .toJson(),
+                               code, err);
+    EXPECT_EQ(code, 1);
+    EXPECT_TRUE(err.contains(QStringLiteral("servidor de aplicação"))) << err.toStdString();
+    EXPECT_TRUE(log.isEmpty());
+}
