@@ -47,15 +47,8 @@ double TField::AsFloat() const
     const QVariant v = Value();
     if (!v.isValid())
         return 0;
-    if (DataType == TFieldType::String || DataType == TFieldType::FixedChar) {
-        bool ok = false;
-        QString s = v.toString().trimmed();
-        s.replace(FormatSettings().DecimalSeparator, QLatin1Char('.'));
-        const double d = s.toDouble(&ok);
-        if (!ok)
-            throw EDatabaseError(QStringLiteral("'%1' não é um valor numérico válido para o campo '%2'.").arg(v.toString(), FieldName));
-        return d;
-    }
+    if (DataType == TFieldType::String || DataType == TFieldType::FixedChar)
+        return CoerceFieldValue(TFieldType::Float, 0, FieldName, v).toDouble();
     return v.toDouble();
 }
 

@@ -15,6 +15,7 @@ QWidget *pageArea(TTabSheet *page, const QString &suffix)
     auto *scroll = new QScrollArea(panel);
     scroll->setObjectName(QStringLiteral("scb") + suffix);
     scroll->setFrameShape(QFrame::NoFrame);
+    scroll->setFocusPolicy(Qt::NoFocus);
     panelLayout->addWidget(scroll);
     auto *inner = new TGroupBox(QStringLiteral("grb") + suffix, QString(), nullptr, false);
     inner->setMinimumSize(652, 226);
@@ -28,6 +29,18 @@ TGroupBox *group(QWidget *parent, const char *name, const QString &caption, int 
     auto *g = new TGroupBox(QString::fromLatin1(name), caption, parent);
     Place(g, left, top, width, height);
     return g;
+}
+
+TAllOrList allOrList(TGroupBox *g, const char *all, const QString &allCaption, const char *list, const char *search);
+
+// The three controls of an all-or-list group, stored in the screen's named members.
+void allOrList(TGroupBox *g, const char *all, const QString &allCaption, const char *list, const char *search, TRadioButton *&allOut,
+               TRadioButton *&listOut, TButtonFlat *&searchOut)
+{
+    const TAllOrList p = allOrList(g, all, allCaption, list, search);
+    allOut = p.All;
+    listOut = p.List;
+    searchOut = p.Search;
 }
 
 TAllOrList allOrList(TGroupBox *g, const char *all, const QString &allCaption, const char *list, const char *search)
@@ -100,16 +113,13 @@ void TCriteriaControls::CreateCriteriaScreen(QWidget *frame)
         c->setChecked(true);
 
     grbAtivClie = group(p1, "grbAtivClie", QStringLiteral("Ramo de Atividade"), 6, 86, 139, 69);
-    TAllOrList ativ = allOrList(grbAtivClie, "rdbTodosAtivClie", QStringLiteral("Todos"), "rdbListaAtivClie", "sbtAtivClie");
-    rdbTodosAtivClie = ativ.All, rdbListaAtivClie = ativ.List, sbtAtivClie = ativ.Search;
+    allOrList(grbAtivClie, "rdbTodosAtivClie", QStringLiteral("Todos"), "rdbListaAtivClie", "sbtAtivClie", rdbTodosAtivClie, rdbListaAtivClie, sbtAtivClie);
     grbTipoConta = group(p1, "grbTipoConta", QStringLiteral("Tipo de Conta"), 279, 86, 245, 69);
-    TAllOrList tipo = allOrList(grbTipoConta, "rbtTodosTipo", QStringLiteral("Todos"), "rbtListaTipo", "sbtTipoConta");
-    rbtTodosTipo = tipo.All, rbtListaTipo = tipo.List, sbtTipoConta = tipo.Search;
+    allOrList(grbTipoConta, "rbtTodosTipo", QStringLiteral("Todos"), "rbtListaTipo", "sbtTipoConta", rbtTodosTipo, rbtListaTipo, sbtTipoConta);
     chbConAdian = new TCheckBox(QStringLiteral("chbConAdian"), QStringLiteral("Considera Adiantamento"), grbTipoConta);
     Place(chbConAdian, 96, 42, 145, 20);
     grbSegMerc = group(p1, "grbSegMerc", QStringLiteral("Seg. de Mercado"), 146, 86, 132, 69);
-    TAllOrList seg = allOrList(grbSegMerc, "rdbTodosSegMerc", QStringLiteral("Todos"), "rdbListaSegMerc", "sbtSegMerc");
-    rdbTodosSegMerc = seg.All, rdbListaSegMerc = seg.List, sbtSegMerc = seg.Search;
+    allOrList(grbSegMerc, "rdbTodosSegMerc", QStringLiteral("Todos"), "rdbListaSegMerc", "sbtSegMerc", rdbTodosSegMerc, rdbListaSegMerc, sbtSegMerc);
     grbOpEm = group(p1, "grbOpEm", QStringLiteral("Opções de Emissão"), 282, 15, 128, 69);
     rdbUtiliza = new TRadioButton(QStringLiteral("rdbUtiliza"), QStringLiteral("Utiliza"), grbOpEm);
     rdbNaoUtiliza = new TRadioButton(QStringLiteral("rdbNaoUtiliza"), QStringLiteral("Não Utiliza"), grbOpEm);
@@ -117,8 +127,7 @@ void TCriteriaControls::CreateCriteriaScreen(QWidget *frame)
     Place(rdbNaoUtiliza, 10, 42, 110, 20);
     rdbUtiliza->setChecked(true);
     grbClassFinanc = group(p1, "grbClassFinanc", QStringLiteral("Class. Financeira"), 411, 15, 112, 69);
-    TAllOrList cls = allOrList(grbClassFinanc, "rdgTClassFinanc", QStringLiteral("Todas"), "rdgLClassFinanc", "sbtListaClass");
-    rdgTClassFinanc = cls.All, rdgLClassFinanc = cls.List, sbtListaClass = cls.Search;
+    allOrList(grbClassFinanc, "rdgTClassFinanc", QStringLiteral("Todas"), "rdgLClassFinanc", "sbtListaClass", rdgTClassFinanc, rdgLClassFinanc, sbtListaClass);
     // As designed: neither radio checked and the search button enabled.
     rdgTClassFinanc->SetChecked(false);
     sbtListaClass->setEnabled(true);
@@ -126,11 +135,9 @@ void TCriteriaControls::CreateCriteriaScreen(QWidget *frame)
     // ---- Dados do Documento
     QWidget *p2 = pageArea(tshDadosDocu, QStringLiteral("DadosDocu"));
     grbRegiao = group(p2, "grbRegiao", QStringLiteral("Região"), 4, 15, 101, 70);
-    TAllOrList reg = allOrList(grbRegiao, "rbtTodasReg", QStringLiteral("Todas"), "rbtListaReg", "sbtRegiao");
-    rbtTodasReg = reg.All, rbtListaReg = reg.List, sbtRegiao = reg.Search;
+    allOrList(grbRegiao, "rbtTodasReg", QStringLiteral("Todas"), "rbtListaReg", "sbtRegiao", rbtTodasReg, rbtListaReg, sbtRegiao);
     grbCliente = group(p2, "grbCliente", QStringLiteral("Cliente"), 108, 15, 101, 70);
-    TAllOrList cli = allOrList(grbCliente, "rbtTodosClie", QStringLiteral("Todos"), "rbtListaClie", "sbtCliente");
-    rbtTodosClie = cli.All, rbtListaClie = cli.List, sbtCliente = cli.Search;
+    allOrList(grbCliente, "rbtTodosClie", QStringLiteral("Todos"), "rbtListaClie", "sbtCliente", rbtTodosClie, rbtListaClie, sbtCliente);
     grbTipoCliente = group(p2, "grbTipoCliente", QStringLiteral("Tipo de Cliente"), 212, 15, 109, 70);
     chkPrivado = new TCheckBox(QStringLiteral("chkPrivado"), QStringLiteral("Privado"), grbTipoCliente);
     chkPublico = new TCheckBox(QStringLiteral("chkPublico"), QStringLiteral("Público"), grbTipoCliente);
@@ -139,24 +146,19 @@ void TCriteriaControls::CreateCriteriaScreen(QWidget *frame)
     chkPrivado->setChecked(true);
     chkPublico->setChecked(true);
     grbGrupClie = group(p2, "grbGrupClie", QStringLiteral("Grupo de Cliente"), 324, 15, 113, 70);
-    TAllOrList grp = allOrList(grbGrupClie, "rbtTodosGrupC", QStringLiteral("Todos"), "rbtListaGrupC", "sbtGrupClie");
-    rbtTodosGrupC = grp.All, rbtListaGrupC = grp.List, sbtGrupClie = grp.Search;
+    allOrList(grbGrupClie, "rbtTodosGrupC", QStringLiteral("Todos"), "rbtListaGrupC", "sbtGrupClie", rbtTodosGrupC, rbtListaGrupC, sbtGrupClie);
     grbEmpresa = group(p2, "grbEmpresa", QStringLiteral("Empresa"), 440, 15, 98, 70);
-    TAllOrList emp = allOrList(grbEmpresa, "rbtTodosEmpr", QStringLiteral("Todas"), "rbtListaEmp", "sbtEmpresa");
-    rbtTodosEmpr = emp.All, rbtListaEmp = emp.List, sbtEmpresa = emp.Search;
+    allOrList(grbEmpresa, "rbtTodosEmpr", QStringLiteral("Todas"), "rbtListaEmp", "sbtEmpresa", rbtTodosEmpr, rbtListaEmp, sbtEmpresa);
     rdgTipo = new TRadioGroup(QStringLiteral("rdgTipo"), QStringLiteral("Tipo"),
                               {QStringLiteral("Todas"), QStringLiteral("Reais"), QStringLiteral("Previstas")}, p2);
     Place(rdgTipo, 540, 15, 92, 70);
     rdgTipo->SetItemIndex(0);
     grbFilial = group(p2, "grbFilial", QStringLiteral("Filial Origem"), 4, 85, 101, 70);
-    TAllOrList fil = allOrList(grbFilial, "rbtTodosFilial", QStringLiteral("Todas"), "rbtListaFilial", "sbtFilial");
-    rbtTodosFilial = fil.All, rbtListaFilial = fil.List, sbtFilial = fil.Search;
+    allOrList(grbFilial, "rbtTodosFilial", QStringLiteral("Todas"), "rbtListaFilial", "sbtFilial", rbtTodosFilial, rbtListaFilial, sbtFilial);
     grbLanca = group(p2, "grbLanca", QStringLiteral("Filial Lançamento"), 108, 85, 131, 70);
-    TAllOrList lan = allOrList(grbLanca, "rbtTodosLanca", QStringLiteral("Todas"), "rbtListaLanca", "sbtLancamento");
-    rbtTodosLanca = lan.All, rbtListaLanca = lan.List, sbtLancamento = lan.Search;
+    allOrList(grbLanca, "rbtTodosLanca", QStringLiteral("Todas"), "rbtListaLanca", "sbtLancamento", rbtTodosLanca, rbtListaLanca, sbtLancamento);
     grbVendedor = group(p2, "grbVendedor", QStringLiteral("Vendedor"), 242, 85, 104, 70);
-    TAllOrList ven = allOrList(grbVendedor, "rbtTodosVend", QStringLiteral("Todas"), "rbtListaVend", "sbtVendedor");
-    rbtTodosVend = ven.All, rbtListaVend = ven.List, sbtVendedor = ven.Search;
+    allOrList(grbVendedor, "rbtTodosVend", QStringLiteral("Todas"), "rbtListaVend", "sbtVendedor", rbtTodosVend, rbtListaVend, sbtVendedor);
     grbEmissao = group(p2, "grbEmissao", QStringLiteral("Emissão"), 349, 85, 140, 70);
     std::tie(depEmissaoDE, depEmissaoATE) = range<TDateEditPlus>(grbEmissao, "depEmissaoDE", "depEmissaoATE", 100);
     grbEntrada = group(p2, "grbEntrada", QStringLiteral("Saída"), 492, 85, 140, 70);
@@ -171,11 +173,9 @@ void TCriteriaControls::CreateCriteriaScreen(QWidget *frame)
     grbBaixa = group(p3, "grbBaixa", QStringLiteral("Baixa"), 4, 15, 142, 70);
     std::tie(depBaixaEntr, depBaixaSaid) = range<TDateEditPlus>(grbBaixa, "depBaixaEntr", "depBaixaSaid", 100);
     grbFormaRecebida = group(p3, "grbFormaRecebida", QStringLiteral("Tipo de Baixa"), 151, 15, 125, 70);
-    TAllOrList forma = allOrList(grbFormaRecebida, "rbtFormaTodos", QStringLiteral("Todas"), "rbtFormaLista", "sbtFormaPaga");
-    rbtFormaTodos = forma.All, rbtFormaLista = forma.List, sbtFormaPaga = forma.Search;
+    allOrList(grbFormaRecebida, "rbtFormaTodos", QStringLiteral("Todas"), "rbtFormaLista", "sbtFormaPaga", rbtFormaTodos, rbtFormaLista, sbtFormaPaga);
     grbCCorr = group(p3, "grbCCorr", QStringLiteral("Conta Corrente"), 281, 15, 125, 70);
-    TAllOrList cc = allOrList(grbCCorr, "rbtCCorrTodas", QStringLiteral("Todas"), "rbtCCorrLista", "sbtCCorr");
-    rbtCCorrTodas = cc.All, rbtCCorrLista = cc.List, sbtCCorr = cc.Search;
+    allOrList(grbCCorr, "rbtCCorrTodas", QStringLiteral("Todas"), "rbtCCorrLista", "sbtCCorr", rbtCCorrTodas, rbtCCorrLista, sbtCCorr);
 }
 
 QVector<TAllOrList> TCriteriaControls::AllOrListGroups() const

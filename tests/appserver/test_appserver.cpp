@@ -34,15 +34,6 @@ QStringList column(TDataSet &ds, const char *name)
     return out;
 }
 
-int countRows(const QString &target, const QString &sql)
-{
-    TdtmDBGeral db;
-    db.Open(target);
-    QSqlQuery q(db.Database());
-    q.exec(sql);
-    return q.next() ? q.value(0).toInt() : -1;
-}
-
 class AppServer : public ::testing::TestWithParam<TBackend> {
 protected:
     void SetUp() override
@@ -59,7 +50,7 @@ protected:
         };
         m_net->Open();
     }
-    int emissionRows() { return countRows(m_db->Target(), QStringLiteral("SELECT count(*) FROM OPCAOEMISSAO")); }
+    int emissionRows() { return QueryInt(m_db->Target(), QStringLiteral("SELECT count(*) FROM OPCAOEMISSAO")); }
     // The server still answers a well-formed call.
     void expectServing()
     {
@@ -178,7 +169,7 @@ TEST_P(AppServer, BadRequestsFailByNameAndWriteNothing)
     QString hostile = QStringLiteral("_000001_'); DELETE FROM OPCAOEMISSAO; DROP TABLE CLIENTE; --");
     ServerCalls::GetConsultaServ(*m_net, QStringLiteral("Cliente"), hostile, cli);
     EXPECT_EQ(column(cli, "CDCLIENTE"), QStringList{QStringLiteral("000001")});
-    EXPECT_GT(countRows(m_db->Target(), QStringLiteral("SELECT count(*) FROM CLIENTE")), 0);
+    EXPECT_GT(QueryInt(m_db->Target(), QStringLiteral("SELECT count(*) FROM CLIENTE")), 0);
 
     // Deltas of any shape but one emission-option record are refused.
     TDataPacket other;

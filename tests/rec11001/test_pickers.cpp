@@ -7,16 +7,6 @@
 #include <QTableWidget>
 #include <QTimer>
 
-namespace {
-int count(const QString &target, const QString &sql)
-{
-    TdtmDBGeral db;
-    db.Open(target);
-    QSqlQuery q(db.Database());
-    q.exec(sql);
-    return q.next() ? q.value(0).toInt() : -1;
-}
-} // namespace
 
 class Pickers : public ScreenTest {
 protected:
@@ -84,8 +74,8 @@ TEST_F(Pickers, ClientListFollowsTheRegions)
 {
     ASSERT_TRUE(Open());
     TfrmRelLancContReceber &f = *Form();
-    const int allClients = count(s_db->Target(), QStringLiteral("SELECT count(*) FROM CLIENTE"));
-    const int region1 = count(s_db->Target(), QStringLiteral("SELECT count(*) FROM CLIENTE WHERE CDREGIAOPED = '001'"));
+    const int allClients = QueryInt(s_db->Target(), QStringLiteral("SELECT count(*) FROM CLIENTE"));
+    const int region1 = QueryInt(s_db->Target(), QStringLiteral("SELECT count(*) FROM CLIENTE WHERE CDREGIAOPED = '001'"));
     ASSERT_GT(region1, 0);
     ASSERT_LT(region1, allClients);
 

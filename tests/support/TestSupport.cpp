@@ -18,6 +18,16 @@ QString BackendName(TBackend backend) { return backend == TBackend::SQLite ? QSt
 
 bool PostgresAvailable() { return !qEnvironmentVariableIsEmpty("REC_TEST_PG_URL"); }
 
+int QueryInt(const QString &target, const QString &sql)
+{
+    TdtmDBGeral db;
+    db.Open(target);
+    QSqlQuery q(db.Database());
+    if (!q.exec(sql) || !q.next())
+        throw std::runtime_error("statement failed: " + sql.toStdString());
+    return q.value(0).toInt();
+}
+
 TTestDatabase::TTestDatabase(TBackend backend, qint64 receivables, quint64 seed) : m_backend(backend)
 {
     TDemoOptions o;

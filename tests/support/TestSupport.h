@@ -12,6 +12,9 @@ QString BackendName(TBackend backend);
 // PostgreSQL runs when the test script started a server and exported its URL.
 bool PostgresAvailable();
 
+// The first column of the first row of a statement on a test database, as a number.
+int QueryInt(const QString &target, const QString &sql);
+
 // A demo database made for one test: a SQLite file in a temporary folder, or
 // a new database on the test PostgreSQL server, removed afterwards.
 class TTestDatabase {
