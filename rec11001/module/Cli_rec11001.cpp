@@ -28,7 +28,7 @@ TfrmRelLancContReceber::TfrmRelLancContReceber(QWidget *parent)
     BindEvents();
 }
 
-TfrmRelLancContReceber::~TfrmRelLancContReceber() = default;
+TfrmRelLancContReceber::~TfrmRelLancContReceber() { *m_alive = false; }
 
 QList<std::pair<QString, QString *>> TfrmRelLancContReceber::CodeLists()
 {
@@ -52,11 +52,30 @@ QList<std::pair<QString, QString>> TfrmRelLancContReceber::CodeListValues()
 void TfrmRelLancContReceber::BindEvents()
 {
     using F = TfrmRelLancContReceber;
-    auto notify = [this](void (F::*m)(QObject *)) { return [this, m](QObject *s) { (this->*m)(s); }; };
-    auto keyPress = [this](void (F::*m)(QObject *, QChar &)) { return [this, m](QObject *s, QChar &k) { (this->*m)(s, k); }; };
-    auto getText = [this](void (F::*m)(TField &, QString &, bool)) { return [this, m](TField &f, QString &t, bool d) { (this->*m)(f, t, d); }; };
+    // Every control event reaches its handler only while the form is whole.
+    auto notify = [this](void (F::*m)(QObject *)) {
+        return [this, m, alive = m_alive](QObject *s) {
+            if (*alive)
+                (this->*m)(s);
+        };
+    };
+    auto keyPress = [this](void (F::*m)(QObject *, QChar &)) {
+        return [this, m, alive = m_alive](QObject *s, QChar &k) {
+            if (*alive)
+                (this->*m)(s, k);
+        };
+    };
+    auto getText = [this](void (F::*m)(TField &, QString &, bool)) {
+        return [this, m, alive = m_alive](TField &f, QString &t, bool d) {
+            if (*alive)
+                (this->*m)(f, t, d);
+        };
+    };
 
-    pgcRelatorio->OnChanging = [this](QObject *s, bool &allow) { pgcRelatorioChanging(s, allow); };
+    pgcRelatorio->OnChanging = [this, alive = m_alive](QObject *s, bool &allow) {
+        if (*alive)
+            pgcRelatorioChanging(s, allow);
+    };
     cbbReportNames->OnChange = notify(&F::cbbReportNamesChange);
     netRelLancContReceber->BeforeConnect = [this](TNetConnection &c) { netRelLancContReceberBeforeConnect(&c); };
     cdsOpEmissao->AfterPost = [this](TDataSet &ds) { cdsOpEmissaoAfterPost(ds); };
@@ -110,7 +129,10 @@ void TfrmRelLancContReceber::BindEvents()
     rbtCCorrTodas->OnClick = rbtCCorrLista->OnClick = notify(&F::rbtCCorrListaClick);
 
     auto keyDown = [this](void (F::*m)(QObject *, int &, Qt::KeyboardModifiers)) {
-        return [this, m](QObject *s, int &k, Qt::KeyboardModifiers sh) { (this->*m)(s, k, sh); };
+        return [this, m, alive = m_alive](QObject *s, int &k, Qt::KeyboardModifiers sh) {
+            if (*alive)
+                (this->*m)(s, k, sh);
+        };
     };
     sbtCliente->OnClick = notify(&F::sbtClienteClick);
     sbtFilial->OnClick = notify(&F::sbtFilialClick);

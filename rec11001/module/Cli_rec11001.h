@@ -4,6 +4,7 @@
 #include "NetConnection.h"
 #include "ReportBaseForm.h"
 #include "Screen.h"
+#include <memory>
 
 // The accounts-receivable report criteria window, screen REC11001.
 class TfrmRelLancContReceber : public TfrmDadosGerRel, public TCriteriaControls, public TLookupData {
@@ -158,4 +159,6 @@ private:
     // The checks in front of a base report action; the client-type check only when asked.
     void RunChecked(bool clientType, const std::function<void()> &baseAction);
     QString m_pictAtivClie;
+    // False from the start of destruction: controls that lose the focus then reach no handler.
+    std::shared_ptr<bool> m_alive = std::make_shared<bool>(true);
 };
