@@ -6,6 +6,7 @@
 #include <QSqlError>
 #include <QSqlQuery>
 #include <QVariantList>
+#include <functional>
 #include <random>
 
 namespace {
@@ -51,10 +52,14 @@ public:
         if (static_cast<int>(m_rows.size()) >= m_batch)
             Flush();
     }
+    // Runs before each write, for rows this table's rows refer to.
+    std::function<void()> BeforeFlush;
     void Flush()
     {
         if (m_rows.empty())
             return;
+        if (BeforeFlush)
+            BeforeFlush();
         const int n = static_cast<int>(m_rows.size());
         QSqlQuery *q = nullptr;
         QSqlQuery partial(m_db);
@@ -465,6 +470,8 @@ void GenerateDemoDatabase(const TDemoOptions &o, const std::function<void(const 
                       {QStringLiteral("NRBAIXAREC"), QStringLiteral("NRLANCTOREC"), QStringLiteral("DTBAIXAREC"), QStringLiteral("VRBAIXAREC"),
                        QStringLiteral("CDTPBAIXAREC"), QStringLiteral("CDREDUCONT")},
                       1000);
+        // A settlement refers to its receivable, which must be written first.
+        bx.BeforeFlush = [&rec] { rec.Flush(); };
         std::vector<std::vector<Branch>> byCompany(companies.size());
         for (const Branch &b : branches)
             byCompany[static_cast<size_t>(b.company.toInt() - 1)].push_back(b);

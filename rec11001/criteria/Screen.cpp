@@ -33,6 +33,19 @@ TGroupBox *group(QWidget *parent, const char *name, const QString &caption, int 
 
 TAllOrList allOrList(TGroupBox *g, const char *all, const QString &allCaption, const char *list, const char *search);
 
+// Two options one above the other, both checked as designed or only the first.
+template <class Option> void twoOptions(TGroupBox *g, Option *&first, const char *firstName, const QString &firstCaption, Option *&second,
+                                        const char *secondName, const QString &secondCaption, bool bothChecked)
+{
+    first = new Option(QString::fromLatin1(firstName), firstCaption, g);
+    second = new Option(QString::fromLatin1(secondName), secondCaption, g);
+    Place(first, 10, 18, g->width() - 14, 20);
+    Place(second, 10, 42, g->width() - 14, 20);
+    first->setChecked(true);
+    if (bothChecked)
+        second->setChecked(true);
+}
+
 // The three controls of an all-or-list group, stored in the screen's named members.
 void allOrList(TGroupBox *g, const char *all, const QString &allCaption, const char *list, const char *search, TRadioButton *&allOut,
                TRadioButton *&listOut, TButtonFlat *&searchOut)
@@ -121,11 +134,7 @@ void TCriteriaControls::CreateCriteriaScreen(QWidget *frame)
     grbSegMerc = group(p1, "grbSegMerc", QStringLiteral("Seg. de Mercado"), 146, 86, 132, 69);
     allOrList(grbSegMerc, "rdbTodosSegMerc", QStringLiteral("Todos"), "rdbListaSegMerc", "sbtSegMerc", rdbTodosSegMerc, rdbListaSegMerc, sbtSegMerc);
     grbOpEm = group(p1, "grbOpEm", QStringLiteral("Opções de Emissão"), 282, 15, 128, 69);
-    rdbUtiliza = new TRadioButton(QStringLiteral("rdbUtiliza"), QStringLiteral("Utiliza"), grbOpEm);
-    rdbNaoUtiliza = new TRadioButton(QStringLiteral("rdbNaoUtiliza"), QStringLiteral("Não Utiliza"), grbOpEm);
-    Place(rdbUtiliza, 10, 18, 110, 20);
-    Place(rdbNaoUtiliza, 10, 42, 110, 20);
-    rdbUtiliza->setChecked(true);
+    twoOptions(grbOpEm, rdbUtiliza, "rdbUtiliza", QStringLiteral("Utiliza"), rdbNaoUtiliza, "rdbNaoUtiliza", QStringLiteral("Não Utiliza"), false);
     grbClassFinanc = group(p1, "grbClassFinanc", QStringLiteral("Class. Financeira"), 411, 15, 112, 69);
     allOrList(grbClassFinanc, "rdgTClassFinanc", QStringLiteral("Todas"), "rdgLClassFinanc", "sbtListaClass", rdgTClassFinanc, rdgLClassFinanc, sbtListaClass);
     // As designed: neither radio checked and the search button enabled.
@@ -139,12 +148,7 @@ void TCriteriaControls::CreateCriteriaScreen(QWidget *frame)
     grbCliente = group(p2, "grbCliente", QStringLiteral("Cliente"), 108, 15, 101, 70);
     allOrList(grbCliente, "rbtTodosClie", QStringLiteral("Todos"), "rbtListaClie", "sbtCliente", rbtTodosClie, rbtListaClie, sbtCliente);
     grbTipoCliente = group(p2, "grbTipoCliente", QStringLiteral("Tipo de Cliente"), 212, 15, 109, 70);
-    chkPrivado = new TCheckBox(QStringLiteral("chkPrivado"), QStringLiteral("Privado"), grbTipoCliente);
-    chkPublico = new TCheckBox(QStringLiteral("chkPublico"), QStringLiteral("Público"), grbTipoCliente);
-    Place(chkPrivado, 10, 18, 95, 20);
-    Place(chkPublico, 10, 42, 95, 20);
-    chkPrivado->setChecked(true);
-    chkPublico->setChecked(true);
+    twoOptions(grbTipoCliente, chkPrivado, "chkPrivado", QStringLiteral("Privado"), chkPublico, "chkPublico", QStringLiteral("Público"), true);
     grbGrupClie = group(p2, "grbGrupClie", QStringLiteral("Grupo de Cliente"), 324, 15, 113, 70);
     allOrList(grbGrupClie, "rbtTodosGrupC", QStringLiteral("Todos"), "rbtListaGrupC", "sbtGrupClie", rbtTodosGrupC, rbtListaGrupC, sbtGrupClie);
     grbEmpresa = group(p2, "grbEmpresa", QStringLiteral("Empresa"), 440, 15, 98, 70);

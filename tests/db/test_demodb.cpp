@@ -77,6 +77,19 @@ TEST(DemoDatabase, SameSeedSameRowsAndRealisticCoverage)
               (QStringList{QStringLiteral("ADMIN:5"), QStringLiteral("MARIA:2")}));
 }
 
+TEST(DemoDatabase, PostgreSQLGetsTheSameRowsAsSQLite)
+{
+    if (!PostgresAvailable())
+        GTEST_SKIP() << "no PostgreSQL server (REC_TEST_PG_URL) for this run";
+    // Enough receivables for several write batches, settlements among them.
+    TTestDatabase pg(TBackend::PostgreSQL, 3000, 5);
+    TTestDatabase lite(TBackend::SQLite, 3000, 5);
+    const QString all = QStringLiteral("SELECT NRLANCTOREC, CDEMPRESA, CDCLIENTE, IDSTATREC, VRATUAREC FROM CONTARECEBER ORDER BY NRLANCTOREC");
+    EXPECT_EQ(tableDigest(pg.Target(), all), tableDigest(lite.Target(), all));
+    EXPECT_EQ(QueryInt(pg.Target(), QStringLiteral("SELECT count(*) FROM BAIXAREC")), QueryInt(lite.Target(), QStringLiteral("SELECT count(*) FROM BAIXAREC")));
+    EXPECT_GT(QueryInt(pg.Target(), QStringLiteral("SELECT count(*) FROM BAIXAREC")), 500);
+}
+
 TEST(DemoDatabase, ProgramRefusesToOverwriteAndReportsBadArguments)
 {
     QTemporaryDir dir;
