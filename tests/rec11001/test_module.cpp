@@ -1,6 +1,7 @@
 #include "Events.h"
 #include "Exceptions.h"
 #include "Modules.h"
+#include "HostWindow.h"
 #include "ModuleLoader.h"
 #include "ScreenFixture.h"
 #include <QMdiSubWindow>
@@ -119,4 +120,24 @@ TEST_F(ModulePackage, ServerDownAtCreationReachesTheHostAndLeavesNoForm)
     ASSERT_TRUE(Open());
     EXPECT_TRUE(FormCriado());
     EXPECT_EQ(m_area->subWindowList().size(), 1);
+}
+
+TEST_F(ModulePackage, TheHostShowsAFailedLoadAndGoesOn)
+{
+    qputenv("REC_MODULE_DIR", QByteArray("/nao/existe"));
+    {
+        THostWindow window(Context());
+        EXPECT_FALSE(window.OpenReceivables());
+        const QStringList shown = TakeMessages();
+        ASSERT_EQ(shown.size(), 1);
+        EXPECT_TRUE(shown[0].contains(QStringLiteral("/nao/existe/libPKG_REC11001.so"))) << shown[0].toStdString();
+        EXPECT_TRUE(window.Area()->subWindowList().isEmpty());
+        EXPECT_FALSE(window.Module().Loaded());
+        EXPECT_TRUE(window.isEnabled());
+    }
+    qunsetenv("REC_MODULE_DIR");
+    // The host goes on: the screen still opens.
+    THostApplication::SetApplication(m_app.get());
+    TdtmDBGeral::SetCurrent(m_module.get());
+    ASSERT_TRUE(Open());
 }
