@@ -79,11 +79,11 @@ void TDataSet::CheckActive() const
         throw EDatabaseError(QStringLiteral("%1: operação não permitida com o conjunto de dados fechado.").arg(objectName()));
 }
 
-void TDataSet::CheckBrowse() const
+void TDataSet::CheckBrowse()
 {
     CheckActive();
     if (m_state != TDataSetState::Browse)
-        const_cast<TDataSet *>(this)->Post();
+        Post(); // moving the cursor posts a pending edit first
 }
 
 void TDataSet::SetCursor(int index)

@@ -73,7 +73,7 @@ protected:
     virtual void RowModified(int /*row*/, const TRecord & /*before*/) {}
     virtual void RowDeleted(int /*row*/) {}
     void CheckActive() const;
-    void CheckBrowse() const;
+    void CheckBrowse();
     std::vector<TRecord> m_rows;
     int m_cur = -1;
 

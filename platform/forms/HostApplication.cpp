@@ -47,8 +47,6 @@ QMdiSubWindow *TMdiApplication::FrameOf(const TfrmDadosGerRel &form) const
     return qobject_cast<QMdiSubWindow *>(form.parentWidget());
 }
 
-TfrmDadosGerRel *TMdiApplication::ActiveForm() const { return m_active.data(); }
-
 void TMdiApplication::ShowMdiChild(TfrmDadosGerRel &form)
 {
     QMdiSubWindow *frame = FrameOf(form);

@@ -62,7 +62,6 @@ public:
     void SetScreenCursor(int cursor) override;
     int ScreenCursor() const override { return m_cursor; }
     QMdiArea *Area() const { return m_area; }
-    TfrmDadosGerRel *ActiveForm() const;
     QMdiSubWindow *FrameOf(const TfrmDadosGerRel &form) const;
 
 protected:

@@ -62,7 +62,6 @@ public:
     std::function<void(TNetConnection &)> BeforeConnect;
 
     bool Connected() const;
-    void SetConnected(bool connected) { connected ? Open() : Close(); }
     // Connects, raising EHostError with the reason when the server cannot be reached.
     void Open();
     void Close();

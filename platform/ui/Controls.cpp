@@ -406,19 +406,30 @@ void TPageControl::OnCurrentChanged(int index)
     m_current = target;
     if (OnChange)
         FireEvent([this] { OnChange(this); });
-    if (TTabSheet *page = Page(target); page && page->OnEnter)
+    EnterPage(Page(target));
+}
+
+void TPageControl::EnterPage(TTabSheet *page)
+{
+    if (!page || page == m_entered)
+        return;
+    m_entered = page;
+    if (page->OnEnter)
         FireEvent([page] { page->OnEnter(page); });
 }
 
 void TPageControl::OnFocusChanged(QWidget *old, QWidget *now)
 {
-    if (!now)
+    Q_UNUSED(old);
+    if (!now || !window()->isAncestorOf(now))
         return;
     for (int i = 0; i < count(); ++i) {
-        TTabSheet *page = Page(i);
-        if (page->isAncestorOf(now) && !(old && page->isAncestorOf(old)) && page->OnEnter)
-            FireEvent([page] { page->OnEnter(page); });
+        if (Page(i)->isAncestorOf(now)) {
+            EnterPage(Page(i));
+            return;
+        }
     }
+    m_entered = nullptr; // the focus went to a control outside the pages
 }
 
 TComboBox::TComboBox(const QString &name, QWidget *parent) : TFocusEvents<QComboBox>(parent)

@@ -186,6 +186,9 @@ public:
 private:
     void OnCurrentChanged(int index);
     void OnFocusChanged(QWidget *old, QWidget *now);
+    // OnEnter once each time the page is entered, by a page change or by the focus.
+    void EnterPage(TTabSheet *page);
+    TTabSheet *m_entered = nullptr;
     int m_current = -1;
     bool m_programmatic = false;
 };

@@ -31,8 +31,6 @@ void CallEvent(const std::function<void()> &event)
         RunAction(event);
 }
 
-bool InsideEvent() { return g_depth > 0; }
-
 int VirtualKey(int qtKey)
 {
     if (qtKey >= Qt::Key_F1 && qtKey <= Qt::Key_F24)

@@ -17,8 +17,6 @@ bool FireEvent(const std::function<void()> &event);
 // Runs an event that code causes (a Checked set in code): inside a running
 // handler its errors pass to that handler; on its own it is a user action.
 void CallEvent(const std::function<void()> &event);
-// True while an event or user action is running.
-bool InsideEvent();
 
 // The host's virtual key code of a Qt key (F1 = 112 ... F12 = 123).
 int VirtualKey(int qtKey);

@@ -32,7 +32,6 @@ QString wrap(const QString &key) { return QLatin1Char('_') + key + QLatin1Char('
 
 void TSearchListScript::PushCodes(const QStringList &codes) { answers().push_back({false, codes}); }
 void TSearchListScript::PushCancel() { answers().push_back({true, {}}); }
-bool TSearchListScript::HasAnswer() { return !answers().empty(); }
 void TSearchListScript::Clear() { answers().clear(); }
 void TSearchListScript::SetInteractive(bool interactive) { g_interactive = interactive; }
 void TSearchListScript::SetObserver(std::function<void(const TSearchListRun &)> fn) { observer() = std::move(fn); }

@@ -25,7 +25,6 @@ class TSearchListScript {
 public:
     static void PushCodes(const QStringList &codes);
     static void PushCancel();
-    static bool HasAnswer();
     static void Clear();
     // Without a person to answer, a list with no scripted answer is cancelled.
     static void SetInteractive(bool interactive);

@@ -4,16 +4,19 @@
 
 namespace ServerCalls {
 
+QVariant CallServer(TNetConnection &net, const QString &method, std::vector<TCallArg> args)
+{
+    return CheckResultServ(net.AppServer().Call(method, std::move(args)), true, 0);
+}
+
 void LoadFromServer(TNetConnection &net, const QString &method, std::vector<TCallArg> args, TClientDataSet &target)
 {
-    const QVariant payload = CheckResultServ(net.AppServer().Call(method, std::move(args)), true, 0);
-    target.SetData(payload);
+    target.SetData(CallServer(net, method, std::move(args)));
 }
 
 void GetDtVenc(TNetConnection &net, TClientDataSet &cdsDtVenc, TClientDataSet &cdsParamGeralOrca)
 {
-    const QVariant payload = CheckResultServ(net.AppServer().Call(QStringLiteral("GetDtVenc")), true, 0);
-    const QVariantList packets = payload.toList();
+    const QVariantList packets = CallServer(net, QStringLiteral("GetDtVenc")).toList();
     if (packets.size() != 2)
         throw EPacketError(QStringLiteral("GetDtVenc: eram esperados dois pacotes de dados, vieram %1.").arg(packets.size()));
     cdsDtVenc.SetData(packets[0]);
@@ -27,7 +30,7 @@ void GetOpEmissao(TNetConnection &net, const QString &screen, const QString &ope
 
 void SetOpEmissao(TNetConnection &net, const TClientDataSet &cdsOpEmissao)
 {
-    CheckResultServ(net.AppServer().Call(QStringLiteral("SetOpEmissao"), {TCallArg(cdsOpEmissao.Delta())}), true, 0);
+    CallServer(net, QStringLiteral("SetOpEmissao"), {TCallArg(cdsOpEmissao.Delta())});
 }
 
 void GetFiliLanca(TNetConnection &net, QString &list, const QString &flag, TClientDataSet &cdsFiliLanca)

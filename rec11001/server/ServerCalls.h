@@ -7,6 +7,8 @@
 // result through CheckResultServ and loads the payload into the data set named.
 namespace ServerCalls {
 
+// Calls a method by name; a failure is reported by CheckResultServ and ends the action.
+QVariant CallServer(TNetConnection &net, const QString &method, std::vector<TCallArg> args = {});
 // Calls a method by name and makes its payload the data of the target.
 void LoadFromServer(TNetConnection &net, const QString &method, std::vector<TCallArg> args, TClientDataSet &target);
 
