@@ -1,3 +1,13 @@
 -- The list test of the lookup statements: position of the second text in the first, 0 when absent.
 CREATE OR REPLACE FUNCTION INSTR(text, text) RETURNS integer
     AS 'SELECT strpos($1, $2)' LANGUAGE sql IMMUTABLE STRICT;
+-- Dates in report statements: DATE(x) is the date of an ISO text or a date, NULL for a blank or
+-- malformed text (a blank parameter means "not given"), as SQLite's date() gives it.
+CREATE OR REPLACE FUNCTION DATE(text) RETURNS date
+    AS $$SELECT CASE WHEN $1 ~ '^\d{4}-\d{2}-\d{2}$' THEN CAST($1 AS date) END$$ LANGUAGE sql IMMUTABLE STRICT;
+CREATE OR REPLACE FUNCTION DATE(date) RETURNS date AS 'SELECT $1' LANGUAGE sql IMMUTABLE STRICT;
+-- Day numbers for date differences, as SQLite's julianday() gives them.
+CREATE OR REPLACE FUNCTION JULIANDAY(date) RETURNS double precision
+    AS $$SELECT CAST(to_char($1, 'J') AS double precision) - 0.5$$ LANGUAGE sql IMMUTABLE STRICT;
+CREATE OR REPLACE FUNCTION JULIANDAY(text) RETURNS double precision
+    AS $$SELECT JULIANDAY(DATE($1))$$ LANGUAGE sql IMMUTABLE STRICT;

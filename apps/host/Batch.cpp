@@ -436,8 +436,12 @@ int TBatchRun::Run(const QString &logFile, QString &error)
             entry[QStringLiteral("focus")] = form->focusWidget() ? form->focusWidget()->objectName() : QString();
             const QStringList calls = net()->CallLog;
             entry[QStringLiteral("serverCalls")] = QJsonArray::fromStringList(calls.mid(callsBefore < calls.size() ? callsBefore : calls.size()));
-            if (paramsFromThisStep)
+            if (paramsFromThisStep) {
                 entry[QStringLiteral("params")] = paramsLog(form->rpddPadrao->LastParams());
+                const TReportResult &report = form->rpddPadrao->LastResult();
+                entry[QStringLiteral("rows")] = static_cast<double>(report.Rows);
+                entry[QStringLiteral("output")] = report.Output;
+            }
             entry[QStringLiteral("state")] = formState(*form);
         } else {
             entry[QStringLiteral("serverCalls")] = QJsonArray();

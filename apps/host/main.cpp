@@ -2,6 +2,7 @@
 #include "Exceptions.h"
 #include "Batch.h"
 #include "HostWindow.h"
+#include "ReportDialog.h"
 #include <QApplication>
 #include <QCommandLineParser>
 #include <QSettings>
@@ -79,6 +80,7 @@ int main(int argc, char **argv)
 
     TDialogPresenter dialogs;
     TPresenterScope scope(dialogs);
+    TReportDesignerDialog::SetInteractive(true);
     if (ctx.Operator.isEmpty() || ctx.Database.isEmpty() || ctx.ServerPort <= 0) {
         dialogs.ShowError(QStringLiteral("Informe o operador (--operator), o banco (--database) e o servidor de aplicação (--server HOST:PORTA)."));
         return 1;

@@ -1,10 +1,15 @@
 #include "ReportBaseForm.h"
 #include "Consiste.h"
+#include "Database.h"
 #include "Exceptions.h"
+#include "HostContext.h"
 #include <QCloseEvent>
 #include <QCoreApplication>
 #include <QDir>
 #include <QFileDialog>
+#include <QFileInfo>
+#include <QRegularExpression>
+#include <QSqlQuery>
 
 namespace {
 QString &reportDirSetting()
@@ -18,8 +23,24 @@ bool TSaveDialog::Execute(QWidget *parent)
 {
     if (!FileName.isEmpty())
         return true;
-    FileName = QFileDialog::getSaveFileName(parent, QStringLiteral("Salvar relatório"), QString(), Filter);
+    if (!TReportDesignerDialog::Interactive())
+        return false;
+    QString chosen;
+    FileName = QFileDialog::getSaveFileName(parent, QStringLiteral("Salvar relatório"), QString(), Filter, &chosen);
+    // A name typed without extension takes the one of the chosen type.
+    if (!FileName.isEmpty() && QFileInfo(FileName).suffix().isEmpty()) {
+        const QRegularExpressionMatch m = QRegularExpression(QStringLiteral("\\*(\\.[a-z]+)")).match(chosen);
+        if (m.hasMatch())
+            FileName += m.captured(1);
+    }
     return !FileName.isEmpty();
+}
+
+QString TSaveDialog::Take()
+{
+    QString name = FileName;
+    FileName.clear();
+    return name;
 }
 
 QString TfrmDadosGerRel::ReportDir()
@@ -56,6 +77,13 @@ TfrmDadosGerRel::TfrmDadosGerRel(const QString &name, const QString &screenCode,
     svdSaveReport = new TSaveDialog(QStringLiteral("svdSaveReport"), this);
     ppmEditReport = new QMenu(this);
     ppmEditReport->setObjectName(QStringLiteral("ppmEditReport"));
+    svdSaveReport->Filter = QStringLiteral("PDF (*.pdf);;CSV (*.csv);;HTML (*.html);;Excel (*.xlsx)");
+    rpddPadrao->AskPdfFile = [this] {
+        svdSaveReport->Filter = QStringLiteral("PDF (*.pdf)");
+        const QString file = svdSaveReport->Execute(this) ? svdSaveReport->Take() : QString();
+        svdSaveReport->Filter = QStringLiteral("PDF (*.pdf);;CSV (*.csv);;HTML (*.html);;Excel (*.xlsx)");
+        return file;
+    };
     ppmSalvarRelatorio = new QMenu(this);
     ppmSalvarRelatorio->setObjectName(QStringLiteral("ppmSalvarRelatorio"));
 
@@ -140,15 +168,49 @@ void TfrmDadosGerRel::closeEvent(QCloseEvent *e)
     }
 }
 
-const TReportLayout &TfrmDadosGerRel::CurrentLayout()
+TReportLayout TfrmDadosGerRel::CurrentLayout()
 {
     const int index = cbbReportNames->ItemIndex();
-    if (index < 0 || index >= m_layouts.size())
-        MensErro(FormatMsg(msgPadrao->Msg(QStringLiteral("Arq_Rel_Err")), {m_reportCode, ReportCodeDir(ReportDir(), m_reportCode)}), true);
-    return m_layouts[index];
+    const QString folder = ReportCodeDir(ReportDir(), m_reportCode);
+    // The file is read again, so a layout changed or removed since the list was made shows as it is now.
+    if (index < 0 || index >= m_layouts.size() || !QFileInfo::exists(m_layouts[index].File))
+        MensErro(FormatMsg(msgPadrao->Msg(QStringLiteral("Arq_Rel_Err")), {m_reportCode, folder}), true);
+    if (!m_layouts[index].LoadError.isEmpty())
+        MensErro(m_layouts[index].LoadError, true);
+    return TReportLayout::Load(m_layouts[index].File);
 }
 
-void TfrmDadosGerRel::RunReport(TReportAction action) { rpddPadrao->Execute(CurrentLayout(), action, ReportOutput); }
+QString TfrmDadosGerRel::CompanyOfBranch()
+{
+    if (!m_company.isEmpty())
+        return m_company;
+    TdtmDBGeral *db = TdtmDBGeral::Current();
+    if (!db || !db->Connected())
+        return {};
+    TParams params;
+    params.CreateParam(TParamType::String, QStringLiteral("CDFILIAL")).SetAsString(FiliProc());
+    QSqlQuery q = RunStatement(db->Database(),
+                               QStringLiteral("SELECT E.CDEMPRESA, E.NMEMPRESA FROM FILIAL F JOIN EMPRESA E ON E.CDEMPRESA = F.CDEMPRESA "
+                                              "WHERE F.CDFILIAL = :CDFILIAL"),
+                               params, QStringLiteral("Empresa da filial"));
+    if (q.next())
+        m_company = q.value(0).toString() + QStringLiteral(" - ") + q.value(1).toString();
+    return m_company;
+}
+
+void TfrmDadosGerRel::RunReport(TReportAction action)
+{
+    const TReportLayout layout = CurrentLayout();
+    QString output = ReportOutput;
+    if (action == TReportAction::SaveAs && output.isEmpty()) {
+        if (!svdSaveReport->Execute(this))
+            return;
+        output = svdSaveReport->Take();
+    }
+    rpddPadrao->Header.Company = CompanyOfBranch();
+    rpddPadrao->Header.Emission = DateTimeToQDateTime(Now());
+    rpddPadrao->Execute(layout, action, output);
+}
 
 void TfrmDadosGerRel::sbtPrintClick(QObject *) { RunReport(TReportAction::Print); }
 void TfrmDadosGerRel::sbtPreviewClick(QObject *) { RunReport(TReportAction::Preview); }

@@ -20,6 +20,8 @@ public:
     QString Filter = QStringLiteral("PDF (*.pdf)");
     // Asks for a file name; false when the user gives none.
     bool Execute(QWidget *parent);
+    // The chosen name, leaving the dialog to ask again next time.
+    QString Take();
 };
 
 // The host's report base form: report toolbar, the layout list of the
@@ -89,8 +91,12 @@ protected:
     static QString FormatMsg(QString text, const QStringList &args);
 
 private:
-    const TReportLayout &CurrentLayout();
+    // The chosen layout as its file holds it now; ends the action when it is missing or broken.
+    TReportLayout CurrentLayout();
+    // "CC - Name" of the company of the branch in process, for page headers.
+    QString CompanyOfBranch();
     void RunReport(TReportAction action);
+    QString m_company;
     QString m_screenCode;
     QString m_reportCode;
     QVector<TReportLayout> m_layouts;

@@ -1,4 +1,49 @@
 #include "ReportDialog.h"
+#include "DataSet.h"
+#include "Database.h"
+#include "Exceptions.h"
+#include <QPrintDialog>
+#include <QPrintPreviewDialog>
+#include <QPrinter>
+#include <QPrinterInfo>
+#include <QSqlError>
+#include <QSqlQuery>
+#include <QWidget>
+
+namespace {
+bool &interactiveSetting()
+{
+    static bool interactive = false;
+    return interactive;
+}
+
+// Both passes over a paged report read the same rows.
+class TReadSnapshot {
+public:
+    explicit TReadSnapshot(const QSqlDatabase &db) : m_db(db)
+    {
+        if (!m_db.transaction())
+            return;
+        m_open = true;
+        if (m_db.driverName() == QStringLiteral("QPSQL"))
+            QSqlQuery(m_db).exec(QStringLiteral("SET TRANSACTION ISOLATION LEVEL REPEATABLE READ"));
+    }
+    ~TReadSnapshot()
+    {
+        if (m_open)
+            m_db.rollback();
+    }
+    TReadSnapshot(const TReadSnapshot &) = delete;
+    TReadSnapshot &operator=(const TReadSnapshot &) = delete;
+
+private:
+    QSqlDatabase m_db;
+    bool m_open = false;
+};
+} // namespace
+
+bool TReportDesignerDialog::Interactive() { return interactiveSetting(); }
+void TReportDesignerDialog::SetInteractive(bool interactive) { interactiveSetting() = interactive; }
 
 TReportDesignerDialog::TReportDesignerDialog(const QString &name, QObject *parent) : QObject(parent) { setObjectName(name); }
 
@@ -10,13 +55,104 @@ TParams TReportDesignerDialog::BuildParams(const TReportLayout &layout)
     return params;
 }
 
-void TReportDesignerDialog::Execute(const TReportLayout &layout, TReportAction, const QString &)
+TDataSet *TReportDesignerDialog::FindDataSet(const QString &name) const
+{
+    for (QObject *o = parent(); o; o = o->parent())
+        if (auto *d = o->findChild<TDataSet *>(name))
+            return d;
+    return nullptr;
+}
+
+TRowsFactory TReportDesignerDialog::RowsOf(const TReportLayout &layout, const TParams &params) const
+{
+    if (!layout.DataSet.isEmpty()) {
+        TDataSet *data = FindDataSet(layout.DataSet);
+        if (!data)
+            throw EHostError(QStringLiteral("O relatório '%1' lê o conjunto de dados '%2', que a tela não tem.").arg(layout.Title, layout.DataSet));
+        return [data, &layout] { return OpenDataSetRows(*data, layout); };
+    }
+    TdtmDBGeral *module = TdtmDBGeral::Current();
+    if (!module || !module->Connected())
+        throw EHostError(QStringLiteral("O relatório '%1' não pôde ser gerado: nenhum banco de dados conectado.").arg(layout.Title));
+    const QSqlDatabase db = module->Database();
+    return [db, &layout, &params] { return OpenStatementRows(db, layout, params); };
+}
+
+void TReportDesignerDialog::Execute(const TReportLayout &layout, TReportAction action, const QString &output)
 {
     m_hasLast = false;
+    m_last = {};
+    Header.CriteriaLines.clear();
     TParams params = BuildParams(layout);
     bool flag = false;
     if (BeforeGetQueryParams)
         BeforeGetQueryParams(params, flag);
+    // The emission date is the engine's own value, for layouts that age amounts.
+    if ((layout.Statement + layout.StatementPostgreSQL).contains(QStringLiteral(":REL_DTEMISSAO"), Qt::CaseInsensitive)
+        && !params.FindParam(QStringLiteral("REL_DTEMISSAO")))
+        params.CreateParam(TParamType::Date, QStringLiteral("REL_DTEMISSAO")).SetAsDate(DateToDateTime(Header.Emission.date()));
     m_lastParams = params;
     m_hasLast = true;
+    Header.Subtitle = ExpandSubtitle(layout.Subtitle, params);
+
+    if (action == TReportAction::Edit) {
+        if (EditLayout)
+            EditLayout(layout, params);
+        return;
+    }
+    const TRowsFactory rows = RowsOf(layout, params);
+    std::unique_ptr<TReadSnapshot> snapshot;
+    if (layout.DataSet.isEmpty())
+        snapshot = std::make_unique<TReadSnapshot>(TdtmDBGeral::Current()->Database());
+    auto writeFile = [&](const QString &path, TReportFileType type) {
+        const TPagesResult r = WriteReportFile(layout, Header, rows, path, type);
+        m_last = {r.Rows, r.Pages, path};
+    };
+
+    if (!output.isEmpty()) {
+        writeFile(output, action == TReportAction::SaveAs ? ReportFileType(output) : TReportFileType::Pdf);
+        return;
+    }
+    if (action == TReportAction::SaveAs)
+        throw EHostError(QStringLiteral("Informe o arquivo em que o relatório '%1' será salvo.").arg(layout.Title));
+    if (!Interactive()) {
+        const TPagesResult r = PaintReport(layout, Header, rows, nullptr);
+        m_last = {r.Rows, r.Pages, {}};
+        return;
+    }
+    QWidget *window = qobject_cast<QWidget *>(parent());
+    if (action == TReportAction::Print && QPrinterInfo::availablePrinterNames().isEmpty()) {
+        // No printer here: the pages go to a PDF file of the user's choice.
+        const QString file = AskPdfFile ? AskPdfFile() : QString();
+        if (!file.isEmpty())
+            writeFile(file, TReportFileType::Pdf);
+        return;
+    }
+    QPrinter printer(QPrinter::HighResolution);
+    SetupPage(layout, printer);
+    printer.setDocName(layout.Title);
+    if (action == TReportAction::Print) {
+        QPrintDialog dialog(&printer, window);
+        dialog.setWindowTitle(QStringLiteral("Imprimir: ") + layout.Title);
+        if (dialog.exec() != QDialog::Accepted)
+            return;
+        const TPagesResult r = PaintReport(layout, Header, rows, &printer);
+        m_last = {r.Rows, r.Pages, {}};
+        return;
+    }
+    QPrintPreviewDialog preview(&printer, window);
+    preview.setWindowTitle(QStringLiteral("Visualizar: ") + layout.Title);
+    QString failure;
+    connect(&preview, &QPrintPreviewDialog::paintRequested, &preview, [&](QPrinter *p) {
+        try {
+            const TPagesResult r = PaintReport(layout, Header, rows, p);
+            m_last = {r.Rows, r.Pages, {}};
+        } catch (const EHostError &e) {
+            failure = e.Message();
+        }
+    });
+    preview.resize(1000, 760);
+    preview.exec();
+    if (!failure.isEmpty())
+        throw EHostError(failure);
 }

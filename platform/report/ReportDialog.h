@@ -1,13 +1,25 @@
 #pragma once
 #include "Params.h"
+#include "ReportExport.h"
 #include "ReportLayout.h"
 #include <QObject>
 #include <functional>
 
+class TDataSet;
+class QWidget;
+
 enum class TReportAction { Print, Preview, SaveAs, Edit };
 
+// What the last run of the dialog produced.
+struct TReportResult {
+    qint64 Rows = 0;
+    int Pages = 0;
+    QString Output;  // the file written; empty when none
+};
+
 // The report engine's dialog: it builds the chosen layout's parameter
-// collection and asks the form for the values before it runs the layout.
+// collection, asks the form for the values, runs the layout and sends its
+// pages to the printer, the preview or a file.
 class TReportDesignerDialog : public QObject {
     Q_OBJECT
 public:
@@ -15,18 +27,35 @@ public:
 
     // Raised before the layout's query is opened; the form fills the parameters.
     std::function<void(TParams &params, bool &flag)> BeforeGetQueryParams;
+    // Page header facts; CriteriaLines is cleared before each run, so the
+    // handler of BeforeGetQueryParams may fill it.
+    TReportHeader Header;
+    // Asks a person for a file to print to when no printer is installed; empty: cancelled.
+    std::function<QString()> AskPdfFile;
+    // Checks a layout edited by a person and saves it; set by the form that lists the layouts.
+    std::function<void(const TReportLayout &layout, const TParams &params)> EditLayout;
 
     // The layout's declared parameters, each of its type and null.
     static TParams BuildParams(const TReportLayout &layout);
-    // Runs an action over a layout: builds its parameters and raises BeforeGetQueryParams.
+    // Runs an action over a layout. With an output path the action writes that
+    // file (print and preview as PDF); without one, print and preview show the
+    // system's dialogs when a person is there and only lay the pages out when not.
     void Execute(const TReportLayout &layout, TReportAction action, const QString &output = {});
 
     // The parameters as the last layout's query received them.
     const TParams &LastParams() const { return m_lastParams; }
     bool HasLastParams() const { return m_hasLast; }
     void ClearLastParams() { m_hasLast = false; m_lastParams.Clear(); }
+    const TReportResult &LastResult() const { return m_last; }
+
+    // Whether a person is there to answer dialogs; batch runs and tests leave it off.
+    static bool Interactive();
+    static void SetInteractive(bool interactive);
 
 private:
+    TRowsFactory RowsOf(const TReportLayout &layout, const TParams &params) const;
+    TDataSet *FindDataSet(const QString &name) const;
     TParams m_lastParams;
     bool m_hasLast = false;
+    TReportResult m_last;
 };

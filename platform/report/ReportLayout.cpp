@@ -2,53 +2,284 @@
 #include "Exceptions.h"
 #include <QDir>
 #include <QFile>
+#include <QFileInfo>
 #include <QJsonArray>
 #include <QJsonDocument>
 
 namespace {
-TParamType paramType(const QString &name, const QString &file)
+const QStringList kParamTypes = {QStringLiteral("string"), QStringLiteral("date"), QStringLiteral("datetime"),
+                                 QStringLiteral("float"), QStringLiteral("integer"), QStringLiteral("boolean")};
+const TParamType kParamTypeValues[] = {TParamType::String, TParamType::Date, TParamType::DateTime,
+                                       TParamType::Float, TParamType::Integer, TParamType::Boolean};
+
+struct FormatName {
+    const char *Text;
+    TColumnFormat Format;
+};
+const FormatName kFormats[] = {{"", TColumnFormat::Text}, {"dd/MM/yyyy", TColumnFormat::Date}, {"#,##0.00", TColumnFormat::Amount},
+                               {"0", TColumnFormat::Integer}, {"0.00%", TColumnFormat::Percent}};
+
+[[noreturn]] void fault(const QString &where, const QString &what)
 {
-    const QString t = name.toLower();
-    if (t == QStringLiteral("string"))
-        return TParamType::String;
-    if (t == QStringLiteral("date"))
-        return TParamType::Date;
-    if (t == QStringLiteral("datetime"))
-        return TParamType::DateTime;
-    if (t == QStringLiteral("float"))
-        return TParamType::Float;
-    if (t == QStringLiteral("integer"))
-        return TParamType::Integer;
-    if (t == QStringLiteral("boolean"))
-        return TParamType::Boolean;
-    throw EHostError(QStringLiteral("O layout '%1' declara um parâmetro do tipo desconhecido '%2'.").arg(file, name));
+    throw EHostError(QStringLiteral("O layout '%1' está com defeito: %2").arg(where, what));
+}
+
+QString text(const QJsonObject &o, const char *key, const QString &where, bool required)
+{
+    const QJsonValue v = o.value(QLatin1String(key));
+    if (v.isUndefined() || v.isNull()) {
+        if (required)
+            fault(where, QStringLiteral("falta \"%1\".").arg(QLatin1String(key)));
+        return {};
+    }
+    if (!v.isString())
+        fault(where, QStringLiteral("\"%1\" deve ser um texto.").arg(QLatin1String(key)));
+    return v.toString();
+}
+
+// A statement may be one text or a list of lines.
+QString statement(const QJsonObject &o, const char *key, const QString &where)
+{
+    const QJsonValue v = o.value(QLatin1String(key));
+    if (v.isString())
+        return v.toString();
+    if (v.isUndefined() || v.isNull())
+        return {};
+    if (!v.isArray())
+        fault(where, QStringLiteral("\"%1\" deve ser um texto ou uma lista de linhas.").arg(QLatin1String(key)));
+    QStringList lines;
+    for (const QJsonValue &l : v.toArray()) {
+        if (!l.isString())
+            fault(where, QStringLiteral("cada linha de \"%1\" deve ser um texto.").arg(QLatin1String(key)));
+        lines << l.toString();
+    }
+    return lines.join(QLatin1Char('\n'));
+}
+
+QJsonArray objects(const QJsonObject &o, const char *key, const QString &where)
+{
+    const QJsonValue v = o.value(QLatin1String(key));
+    if (v.isUndefined() || v.isNull())
+        return {};
+    if (!v.isArray())
+        fault(where, QStringLiteral("\"%1\" deve ser uma lista.").arg(QLatin1String(key)));
+    for (const QJsonValue &e : v.toArray())
+        if (!e.isObject())
+            fault(where, QStringLiteral("cada item de \"%1\" deve ser um objeto.").arg(QLatin1String(key)));
+    return v.toArray();
+}
+
+QString alignName(Qt::Alignment a)
+{
+    return a == Qt::AlignRight ? QStringLiteral("right") : a == Qt::AlignHCenter ? QStringLiteral("center") : QStringLiteral("left");
+}
+
+QString formatName(TColumnFormat f)
+{
+    for (const FormatName &n : kFormats)
+        if (n.Format == f)
+            return QLatin1String(n.Text);
+    return {};
 }
 } // namespace
+
+TReportLayout TReportLayout::FromJson(const QJsonObject &d, const QString &where)
+{
+    TReportLayout l;
+    l.Definition = d;
+    l.Code = text(d, "code", where, false);
+    l.Title = text(d, "title", where, true);
+    if (l.Title.trimmed().isEmpty())
+        fault(where, QStringLiteral("o título está vazio."));
+    l.Subtitle = text(d, "subtitle", where, false);
+    const QString orientation = text(d, "orientation", where, false);
+    if (!orientation.isEmpty() && orientation != QStringLiteral("portrait") && orientation != QStringLiteral("landscape"))
+        fault(where, QStringLiteral("\"orientation\" deve ser \"portrait\" ou \"landscape\"."));
+    l.Landscape = orientation == QStringLiteral("landscape");
+
+    for (const QJsonValue &v : objects(d, "params", where)) {
+        const QJsonObject o = v.toObject();
+        const QString name = text(o, "name", where, true);
+        if (name.isEmpty())
+            fault(where, QStringLiteral("um parâmetro não tem nome."));
+        if (l.DeclaresParam(name))
+            fault(where, QStringLiteral("o parâmetro '%1' foi declarado duas vezes.").arg(name));
+        const QString type = text(o, "type", where, false).toLower();
+        const qsizetype t = kParamTypes.indexOf(type.isEmpty() ? QStringLiteral("string") : type);
+        if (t < 0)
+            fault(where, QStringLiteral("o parâmetro '%1' tem o tipo desconhecido '%2'.").arg(name, type));
+        l.Params.push_back({name, kParamTypeValues[t]});
+    }
+
+    l.Statement = statement(d, "statement", where);
+    l.StatementPostgreSQL = statement(d, "statementPostgreSQL", where);
+    l.DataSet = text(d, "dataSet", where, false);
+    if (l.Statement.trimmed().isEmpty() == l.DataSet.isEmpty())
+        fault(where, QStringLiteral("informe \"statement\" ou \"dataSet\", um dos dois."));
+    const QJsonValue order = d.value(QStringLiteral("orderBy"));
+    if (!order.isUndefined() && !order.isArray())
+        fault(where, QStringLiteral("\"orderBy\" deve ser uma lista de campos."));
+    for (const QJsonValue &f : order.toArray()) {
+        if (!f.isString() || f.toString().trimmed().isEmpty())
+            fault(where, QStringLiteral("cada campo de \"orderBy\" deve ser um nome."));
+        l.OrderBy << f.toString();
+    }
+
+    for (const QJsonValue &v : objects(d, "columns", where)) {
+        const QJsonObject o = v.toObject();
+        Column c;
+        c.Field = text(o, "field", where, true);
+        c.Caption = text(o, "caption", where, false);
+        c.Width = o.value(QStringLiteral("width")).toDouble(10);
+        if (!(c.Width > 0) || c.Width > 1000)
+            fault(where, QStringLiteral("a coluna '%1' tem largura inválida.").arg(c.Field));
+        const QString align = text(o, "align", where, false);
+        if (align == QStringLiteral("right"))
+            c.Align = Qt::AlignRight;
+        else if (align == QStringLiteral("center"))
+            c.Align = Qt::AlignHCenter;
+        else if (!align.isEmpty() && align != QStringLiteral("left"))
+            fault(where, QStringLiteral("a coluna '%1' tem o alinhamento desconhecido '%2'.").arg(c.Field, align));
+        const QString format = text(o, "format", where, false);
+        bool known = false;
+        for (const FormatName &n : kFormats)
+            if (format == QLatin1String(n.Text)) {
+                c.Format = n.Format;
+                known = true;
+            }
+        if (!known)
+            fault(where, QStringLiteral("a coluna '%1' tem o formato desconhecido '%2'.").arg(c.Field, format));
+        c.Total = o.value(QStringLiteral("total")).toBool();
+        if (c.Total && c.Format != TColumnFormat::Amount && c.Format != TColumnFormat::Integer)
+            fault(where, QStringLiteral("a coluna '%1' só pode ser somada com formato numérico.").arg(c.Field));
+        l.Columns.push_back(c);
+    }
+    if (l.Columns.isEmpty())
+        fault(where, QStringLiteral("não há colunas."));
+
+    for (const QJsonValue &v : objects(d, "groups", where)) {
+        const QJsonObject o = v.toObject();
+        Group g;
+        g.Field = text(o, "field", where, true);
+        g.Caption = text(o, "caption", where, false);
+        g.Header = text(o, "header", where, false);
+        g.Footer = text(o, "footer", where, false);
+        if (g.Header.isEmpty())
+            g.Header = QStringLiteral("{%1}").arg(g.Field);
+        l.Groups.push_back(g);
+    }
+    // A data set comes in its own order; a statement's rows must come in group order.
+    for (int i = 0; l.DataSet.isEmpty() && i < l.Groups.size(); ++i)
+        if (i >= l.OrderBy.size() || l.OrderBy[i].section(QLatin1Char(' '), 0, 0).compare(l.Groups[i].Field, Qt::CaseInsensitive) != 0)
+            fault(where, QStringLiteral("a ordem (\"orderBy\") deve começar pelos campos dos grupos, na mesma ordem."));
+
+    const QJsonObject totals = d.value(QStringLiteral("totals")).toObject();
+    l.TotalCaption = text(totals, "caption", where, false);
+    const QJsonObject share = totals.value(QStringLiteral("share")).toObject();
+    l.ShareCaption = text(share, "caption", where, false);
+    l.ShareOf = text(share, "of", where, false);
+    if (!l.ShareOf.isEmpty() && (l.ColumnIndex(l.ShareOf) < 0 || !l.Columns[l.ColumnIndex(l.ShareOf)].Total))
+        fault(where, QStringLiteral("a participação deve ser calculada sobre uma coluna somada."));
+    return l;
+}
 
 TReportLayout TReportLayout::Load(const QString &path)
 {
     QFile f(path);
     if (!f.open(QIODevice::ReadOnly))
         throw EHostError(QStringLiteral("Não foi possível ler o layout '%1': %2").arg(path, f.errorString()));
+    // A layout is a few kilobytes; anything far larger is not one.
+    if (f.size() > 4 * 1024 * 1024)
+        throw EHostError(QStringLiteral("O layout '%1' está com defeito: o arquivo é grande demais.").arg(path));
     QJsonParseError err{};
     const QJsonDocument doc = QJsonDocument::fromJson(f.readAll(), &err);
-    if (err.error != QJsonParseError::NoError || !doc.isObject())
-        throw EHostError(QStringLiteral("O layout '%1' não é um JSON válido: %2").arg(path, err.errorString()));
-    TReportLayout l;
+    if (err.error != QJsonParseError::NoError)
+        throw EHostError(QStringLiteral("O layout '%1' não é um JSON válido: %2 (posição %3).").arg(path, err.errorString()).arg(err.offset));
+    if (!doc.isObject())
+        throw EHostError(QStringLiteral("O layout '%1' está com defeito: o conteúdo deve ser um objeto JSON.").arg(path));
+    TReportLayout l = FromJson(doc.object(), path);
     l.File = path;
-    l.Definition = doc.object();
-    l.Code = l.Definition.value(QStringLiteral("code")).toString();
-    l.Title = l.Definition.value(QStringLiteral("title")).toString();
-    if (l.Title.isEmpty())
-        throw EHostError(QStringLiteral("O layout '%1' não tem título.").arg(path));
-    for (const QJsonValue &v : l.Definition.value(QStringLiteral("params")).toArray()) {
-        const QJsonObject o = v.toObject();
-        const QString name = o.value(QStringLiteral("name")).toString();
-        if (name.isEmpty())
-            throw EHostError(QStringLiteral("O layout '%1' declara um parâmetro sem nome.").arg(path));
-        l.Params.push_back({name, paramType(o.value(QStringLiteral("type")).toString(QStringLiteral("string")), path)});
-    }
     return l;
+}
+
+QJsonObject TReportLayout::ToJson() const
+{
+    QJsonObject d;
+    d[QStringLiteral("code")] = Code;
+    d[QStringLiteral("title")] = Title;
+    if (!Subtitle.isEmpty())
+        d[QStringLiteral("subtitle")] = Subtitle;
+    d[QStringLiteral("orientation")] = Landscape ? QStringLiteral("landscape") : QStringLiteral("portrait");
+    QJsonArray params;
+    for (const Param &p : Params)
+        params.append(QJsonObject{{QStringLiteral("name"), p.Name}, {QStringLiteral("type"), ParamTypeName(p.Type)}});
+    d[QStringLiteral("params")] = params;
+    if (!DataSet.isEmpty())
+        d[QStringLiteral("dataSet")] = DataSet;
+    if (!Statement.isEmpty())
+        d[QStringLiteral("statement")] = QJsonArray::fromStringList(Statement.split(QLatin1Char('\n')));
+    if (!StatementPostgreSQL.isEmpty())
+        d[QStringLiteral("statementPostgreSQL")] = QJsonArray::fromStringList(StatementPostgreSQL.split(QLatin1Char('\n')));
+    if (!OrderBy.isEmpty())
+        d[QStringLiteral("orderBy")] = QJsonArray::fromStringList(OrderBy);
+    QJsonArray columns;
+    for (const Column &c : Columns) {
+        QJsonObject o{{QStringLiteral("field"), c.Field}, {QStringLiteral("caption"), c.Caption}, {QStringLiteral("width"), c.Width}};
+        if (c.Align != Qt::AlignLeft)
+            o[QStringLiteral("align")] = alignName(c.Align);
+        if (c.Format != TColumnFormat::Text)
+            o[QStringLiteral("format")] = formatName(c.Format);
+        if (c.Total)
+            o[QStringLiteral("total")] = true;
+        columns.append(o);
+    }
+    d[QStringLiteral("columns")] = columns;
+    QJsonArray groups;
+    for (const Group &g : Groups)
+        groups.append(QJsonObject{{QStringLiteral("field"), g.Field}, {QStringLiteral("caption"), g.Caption},
+                                  {QStringLiteral("header"), g.Header}, {QStringLiteral("footer"), g.Footer}});
+    if (!groups.isEmpty())
+        d[QStringLiteral("groups")] = groups;
+    QJsonObject totals;
+    if (!TotalCaption.isEmpty())
+        totals[QStringLiteral("caption")] = TotalCaption;
+    if (!ShareOf.isEmpty())
+        totals[QStringLiteral("share")] = QJsonObject{{QStringLiteral("caption"), ShareCaption}, {QStringLiteral("of"), ShareOf}};
+    if (!totals.isEmpty())
+        d[QStringLiteral("totals")] = totals;
+    return d;
+}
+
+bool TReportLayout::DeclaresParam(const QString &name) const
+{
+    for (const Param &p : Params)
+        if (p.Name.compare(name, Qt::CaseInsensitive) == 0)
+            return true;
+    return false;
+}
+
+int TReportLayout::ColumnIndex(const QString &field) const
+{
+    for (int i = 0; i < Columns.size(); ++i)
+        if (Columns[i].Field.compare(field, Qt::CaseInsensitive) == 0)
+            return i;
+    return -1;
+}
+
+bool TReportLayout::HasTotals() const
+{
+    for (const Column &c : Columns)
+        if (c.Total)
+            return true;
+    return false;
+}
+
+QString TReportLayout::StatementFor(const QString &driver) const
+{
+    QString sql = driver == QStringLiteral("QPSQL") && !StatementPostgreSQL.trimmed().isEmpty() ? StatementPostgreSQL : Statement;
+    if (!OrderBy.isEmpty())
+        sql += QStringLiteral("\nORDER BY ") + OrderBy.join(QStringLiteral(", "));
+    return sql;
 }
 
 QString ReportCodeDir(const QString &reportDir, const QString &code) { return QDir(reportDir).filePath(code); }
@@ -60,7 +291,16 @@ QVector<TReportLayout> LoadReportLayouts(const QString &reportDir, const QString
     if (!dir.exists())
         return out;
     const QStringList files = dir.entryList({QStringLiteral("*.json")}, QDir::Files, QDir::Name);
-    for (const QString &f : files)
-        out.push_back(TReportLayout::Load(dir.filePath(f)));
+    for (const QString &f : files) {
+        try {
+            out.push_back(TReportLayout::Load(dir.filePath(f)));
+        } catch (const EHostError &e) {
+            TReportLayout broken;
+            broken.File = dir.filePath(f);
+            broken.Title = QFileInfo(f).completeBaseName();
+            broken.LoadError = e.Message();
+            out.push_back(broken);
+        }
+    }
     return out;
 }

@@ -2,7 +2,11 @@
 #include "Params.h"
 #include <QJsonObject>
 #include <QString>
+#include <QStringList>
 #include <QVector>
+
+// How a column's values are shown.
+enum class TColumnFormat { Text, Date, Amount, Integer, Percent };
 
 // One report layout: a JSON file of the screen's report directory.
 struct TReportLayout {
@@ -10,14 +14,56 @@ struct TReportLayout {
         QString Name;
         TParamType Type = TParamType::String;
     };
+    struct Column {
+        QString Field;
+        QString Caption;
+        double Width = 10;                   // relative to the other columns
+        Qt::Alignment Align = Qt::AlignLeft;
+        TColumnFormat Format = TColumnFormat::Text;
+        bool Total = false;                  // summed in subtotals and totals
+    };
+    struct Group {
+        QString Field;                       // the rows break when this value changes
+        QString Caption;                     // the key's column heading in CSV and XLSX
+        QString Header;                      // "{FIELD}" markers are replaced by the row's values
+        QString Footer;                      // caption of the group's subtotal line
+    };
     QString File;
+    // Why the file could not be read; such a layout is listed and fails when run.
+    QString LoadError;
     QString Code;
     QString Title;
+    // Line under the title; "{:NAME}" markers take parameter texts, and a
+    // "[...]" part is left out when a marker inside it is blank.
+    QString Subtitle;
+    bool Landscape = false;
     QVector<Param> Params;
+    // Default statement and the PostgreSQL text where it must differ.
+    QString Statement;
+    QString StatementPostgreSQL;
+    // Fields the rows are sorted by, appended to the statement; the groups' fields lead it.
+    QStringList OrderBy;
+    // A layout may read a data set the screen prepares instead of a statement.
+    QString DataSet;
+    QVector<Column> Columns;
+    QVector<Group> Groups;
+    QString TotalCaption;                    // caption of the grand-total line; empty: none
+    QString ShareCaption;                    // caption of the line of each total's share of ShareOf
+    QString ShareOf;
     QJsonObject Definition;
 
     // Reads a layout file; raises EHostError naming the file and the fault.
     static TReportLayout Load(const QString &path);
+    // Parses a layout's JSON; `where` names it in messages.
+    static TReportLayout FromJson(const QJsonObject &definition, const QString &where);
+    // The layout as JSON, as Load reads it.
+    QJsonObject ToJson() const;
+
+    bool DeclaresParam(const QString &name) const;
+    int ColumnIndex(const QString &field) const;
+    bool HasTotals() const;
+    // The statement for a database driver ("QSQLITE", "QPSQL") with its sort appended.
+    QString StatementFor(const QString &driver) const;
 };
 
 // The layouts of a report code in its folder (<dir>/<code>/*.json), in file-name order.

@@ -1,0 +1,179 @@
+#include "ReportRows.h"
+#include "DataSet.h"
+#include "Database.h"
+#include "Exceptions.h"
+#include <QLocale>
+#include <QRegularExpression>
+#include <QSqlError>
+#include <QSqlQuery>
+#include <QSqlRecord>
+
+namespace {
+const QRegularExpression kMarker(QStringLiteral("\\{([A-Za-z_][A-Za-z0-9_]*)\\}"));
+
+void addField(QStringList &fields, const QString &name)
+{
+    for (const QString &f : fields)
+        if (f.compare(name, Qt::CaseInsensitive) == 0)
+            return;
+    fields << name;
+}
+
+class TStatementRows : public TReportRows {
+public:
+    TStatementRows(QSqlQuery query, const QStringList &fields, const QString &title) : m_query(std::move(query)), m_title(title)
+    {
+        const QSqlRecord rec = m_query.record();
+        for (const QString &f : fields) {
+            const int i = rec.indexOf(f);
+            int found = i;
+            if (found < 0)
+                for (int k = 0; k < rec.count(); ++k)
+                    if (rec.fieldName(k).compare(f, Qt::CaseInsensitive) == 0)
+                        found = k;
+            if (found < 0)
+                throw EHostError(QStringLiteral("O relatório '%1' lê o campo '%2', que a instrução SQL não devolve.").arg(title, f));
+            m_map.push_back(found);
+        }
+    }
+    bool Next() override
+    {
+        if (m_query.next())
+            return true;
+        if (m_query.lastError().isValid())
+            throw EHostError(QStringLiteral("O relatório '%1' não pôde ser gerado: %2").arg(m_title, m_query.lastError().text()));
+        return false;
+    }
+    QVariant Value(int field) const override { return m_query.value(m_map[static_cast<size_t>(field)]); }
+
+private:
+    QSqlQuery m_query;
+    QString m_title;
+    std::vector<int> m_map;
+};
+
+class TDataSetRows : public TReportRows {
+public:
+    TDataSetRows(TDataSet &data, const QStringList &fields, const QString &title) : m_data(data)
+    {
+        for (const QString &f : fields) {
+            TField *field = data.FindField(f);
+            if (!field)
+                throw EHostError(QStringLiteral("O relatório '%1' lê o campo '%2', que o conjunto de dados '%3' não tem.")
+                                     .arg(title, f, data.objectName()));
+            for (int i = 0; i < data.FieldCount(); ++i)
+                if (&data.Fields(i) == field)
+                    m_map.push_back(i);
+        }
+    }
+    bool Next() override
+    {
+        ++m_row;
+        return m_row < m_data.RecordCount();
+    }
+    QVariant Value(int field) const override
+    {
+        return m_data.Rows()[static_cast<size_t>(m_row)][static_cast<size_t>(m_map[static_cast<size_t>(field)])];
+    }
+
+private:
+    TDataSet &m_data;
+    std::vector<int> m_map;
+    int m_row = -1;
+};
+} // namespace
+
+QStringList ReportFields(const TReportLayout &layout)
+{
+    QStringList fields;
+    for (const auto &g : layout.Groups) {
+        addField(fields, g.Field);
+        for (const auto &m : kMarker.globalMatch(g.Header))
+            addField(fields, m.captured(1));
+    }
+    for (const auto &c : layout.Columns)
+        addField(fields, c.Field);
+    return fields;
+}
+
+std::unique_ptr<TReportRows> OpenStatementRows(const QSqlDatabase &db, const TReportLayout &layout, const TParams &params)
+{
+    try {
+        QSqlQuery q = RunStatement(db, layout.StatementFor(db.driverName()), params, layout.Title);
+        return std::make_unique<TStatementRows>(std::move(q), ReportFields(layout), layout.Title);
+    } catch (const EDatabaseError &e) {
+        throw EHostError(QStringLiteral("O relatório '%1' não pôde ser gerado: %2").arg(layout.Title, e.Message()));
+    }
+}
+
+std::unique_ptr<TReportRows> OpenDataSetRows(TDataSet &data, const TReportLayout &layout)
+{
+    if (!data.Active())
+        throw EHostError(QStringLiteral("O relatório '%1' não pôde ser gerado: o conjunto de dados '%2' não foi preparado.")
+                             .arg(layout.Title, data.objectName()));
+    return std::make_unique<TDataSetRows>(data, ReportFields(layout), layout.Title);
+}
+
+QDate ReportDate(const QVariant &v)
+{
+    if (v.isNull() || !v.isValid())
+        return {};
+    switch (v.typeId()) {
+    case QMetaType::QDate: return v.toDate();
+    case QMetaType::QDateTime: return v.toDateTime().date();
+    case QMetaType::Double: return DateTimeToDate(v.toDouble());
+    default: return QDate::fromString(v.toString().left(10), Qt::ISODate);
+    }
+}
+
+double ReportNumber(const QVariant &v) { return v.isNull() ? 0.0 : v.toDouble(); }
+
+QString AmountText(double value, bool grouped)
+{
+    static const QLocale brazil(QLocale::Portuguese, QLocale::Brazil);
+    if (grouped)
+        return brazil.toString(value, 'f', 2);
+    return QString::number(value, 'f', 2).replace(QLatin1Char('.'), QLatin1Char(','));
+}
+
+QString DisplayText(TColumnFormat format, const QVariant &v)
+{
+    if (v.isNull() || !v.isValid())
+        return {};
+    switch (format) {
+    case TColumnFormat::Date: {
+        const QDate d = ReportDate(v);
+        return d.isValid() ? d.toString(QStringLiteral("dd/MM/yyyy")) : v.toString();
+    }
+    case TColumnFormat::Amount: return AmountText(v.toDouble());
+    case TColumnFormat::Integer: return QString::number(qRound64(v.toDouble()));
+    case TColumnFormat::Percent: return AmountText(v.toDouble()) + QStringLiteral(" %");
+    case TColumnFormat::Text: break;
+    }
+    if (v.typeId() == QMetaType::QDate || v.typeId() == QMetaType::QDateTime)
+        return ReportDate(v).toString(QStringLiteral("dd/MM/yyyy"));
+    return v.toString();
+}
+
+QString ExpandMarkers(const QString &pattern, const QStringList &fields, const TReportRows &row)
+{
+    QString out;
+    qsizetype at = 0;
+    for (const auto &m : kMarker.globalMatch(pattern)) {
+        out += pattern.mid(at, m.capturedStart() - at);
+        const qsizetype i = fields.indexOf(m.captured(1), 0);
+        qsizetype found = i;
+        if (found < 0)
+            for (qsizetype k = 0; k < fields.size(); ++k)
+                if (fields[k].compare(m.captured(1), Qt::CaseInsensitive) == 0)
+                    found = k;
+        if (found >= 0) {
+            const QVariant v = row.Value(static_cast<int>(found));
+            static const QRegularExpression iso(QStringLiteral("^\\d{4}-\\d{2}-\\d{2}$"));
+            const bool date = v.typeId() == QMetaType::QDate || v.typeId() == QMetaType::QDateTime || iso.match(v.toString()).hasMatch();
+            out += DisplayText(date ? TColumnFormat::Date : TColumnFormat::Text, v);
+        }
+        at = m.capturedEnd();
+    }
+    return out + pattern.mid(at);
+}

@@ -1,0 +1,35 @@
+#pragma once
+#include "ReportLayout.h"
+#include <QDate>
+#include <QSqlDatabase>
+#include <QVariant>
+#include <memory>
+
+class TDataSet;
+
+// A forward cursor over the rows a layout prints, giving the values of the
+// fields the layout reads, in the order of Fields().
+class TReportRows {
+public:
+    virtual ~TReportRows() = default;
+    virtual bool Next() = 0;
+    virtual QVariant Value(int field) const = 0;
+};
+
+// The fields a layout reads: group keys, columns and the header markers.
+QStringList ReportFields(const TReportLayout &layout);
+
+// Runs the layout's statement with the parameters and streams its rows.
+// A failure names the layout and the database's reason.
+std::unique_ptr<TReportRows> OpenStatementRows(const QSqlDatabase &db, const TReportLayout &layout, const TParams &params);
+// Reads the rows of a data set the screen prepared, from the first.
+std::unique_ptr<TReportRows> OpenDataSetRows(TDataSet &data, const TReportLayout &layout);
+
+// Value conversions shared by every output: dates come as dates or ISO texts.
+QDate ReportDate(const QVariant &v);
+double ReportNumber(const QVariant &v);
+// The text a person reads: dates dd/MM/yyyy, amounts 1.234,56.
+QString DisplayText(TColumnFormat format, const QVariant &v);
+QString AmountText(double value, bool grouped = true);
+// "{FIELD}" markers replaced by the display texts of the row's values.
+QString ExpandMarkers(const QString &pattern, const QStringList &fields, const TReportRows &row);

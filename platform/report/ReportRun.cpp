@@ -1,0 +1,118 @@
+#include "ReportRun.h"
+#include <QRegularExpression>
+
+QString ExpandSubtitle(const QString &pattern, const TParams &params)
+{
+    static const QRegularExpression marker(QStringLiteral("\\{:([A-Za-z_][A-Za-z0-9_]*)\\}"));
+    static const QRegularExpression optional(QStringLiteral("\\[([^\\]]*)\\]"));
+    auto expand = [&](const QString &text, bool &blank) {
+        QString out;
+        qsizetype at = 0;
+        for (const auto &m : marker.globalMatch(text)) {
+            out += text.mid(at, m.capturedStart() - at);
+            const TParam *p = params.FindParam(m.captured(1));
+            const QString value = p ? p->AsString().trimmed() : QString();
+            blank = blank || value.isEmpty();
+            out += value;
+            at = m.capturedEnd();
+        }
+        return out + text.mid(at);
+    };
+    QString out;
+    qsizetype at = 0;
+    bool unused = false;
+    for (const auto &m : optional.globalMatch(pattern)) {
+        out += expand(pattern.mid(at, m.capturedStart() - at), unused);
+        bool blank = false;
+        const QString part = expand(m.captured(1), blank);
+        if (!blank)
+            out += part;
+        at = m.capturedEnd();
+    }
+    out += expand(pattern.mid(at), unused);
+    return out.simplified();
+}
+
+qint64 WalkReport(const TReportLayout &layout, TReportRows &rows, TReportSink &sink)
+{
+    const QStringList fields = ReportFields(layout);
+    const int groups = static_cast<int>(layout.Groups.size());
+    const int columns = static_cast<int>(layout.Columns.size());
+    QVector<int> columnField(columns);
+    for (int c = 0; c < columns; ++c)
+        for (int f = 0; f < fields.size(); ++f)
+            if (fields[f].compare(layout.Columns[c].Field, Qt::CaseInsensitive) == 0)
+                columnField[c] = f;
+    QVector<int> groupField(groups);
+    for (int g = 0; g < groups; ++g)
+        for (int f = 0; f < fields.size(); ++f)
+            if (fields[f].compare(layout.Groups[g].Field, Qt::CaseInsensitive) == 0)
+                groupField[g] = f;
+
+    // Sums per open group level and the grand total (index `groups`).
+    QVector<QVector<double>> sums(groups + 1, QVector<double>(columns, 0.0));
+    QVector<qint64> counts(groups + 1, 0);
+    QVector<QVariant> current(groups);
+    QVector<QString> footers(groups);
+    QVector<QVariant> keys(groups);
+    QVector<QVariant> values(columns);
+    qint64 total = 0;
+
+    auto closeFrom = [&](int level) {
+        for (int g = groups - 1; g >= level; --g) {
+            sink.GroupFooter(g, footers[g], sums[g], counts[g]);
+            sums[g].fill(0.0);
+            counts[g] = 0;
+        }
+    };
+    while (rows.Next()) {
+        for (int g = 0; g < groups; ++g)
+            keys[g] = rows.Value(groupField[g]);
+        int broken = groups;
+        if (total == 0)
+            broken = 0;
+        else
+            for (int g = 0; g < groups; ++g)
+                if (keys[g] != current[g]) {
+                    broken = g;
+                    break;
+                }
+        if (total > 0 && broken < groups)
+            closeFrom(broken);
+        for (int g = broken; g < groups; ++g) {
+            current[g] = keys[g];
+            const QString text = ExpandMarkers(layout.Groups[g].Header, fields, rows);
+            footers[g] = layout.Groups[g].Footer.isEmpty() ? QStringLiteral("Total ") + text
+                                                           : layout.Groups[g].Footer + QStringLiteral(" ") + text;
+            sink.GroupHeader(g, text);
+        }
+        for (int c = 0; c < columns; ++c) {
+            values[c] = rows.Value(columnField[c]);
+            if (layout.Columns[c].Total) {
+                const double v = ReportNumber(values[c]);
+                for (int g = 0; g <= groups; ++g)
+                    sums[g][c] += v;
+            }
+        }
+        for (int g = 0; g <= groups; ++g)
+            ++counts[g];
+        sink.Row(keys, values);
+        ++total;
+    }
+    if (total > 0)
+        closeFrom(0);
+    sink.Totals(sums[groups], counts[groups]);
+    return total;
+}
+
+QVector<double> TotalShares(const TReportLayout &layout, const QVector<double> &sums)
+{
+    QVector<double> shares(sums.size(), 0.0);
+    const int of = layout.ColumnIndex(layout.ShareOf);
+    if (of < 0 || sums[of] == 0.0)
+        return shares;
+    for (int c = 0; c < sums.size(); ++c)
+        if (layout.Columns[c].Total)
+            shares[c] = sums[c] / sums[of] * 100.0;
+    return shares;
+}

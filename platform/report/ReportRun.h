@@ -1,0 +1,36 @@
+#pragma once
+#include "ReportRows.h"
+#include <QDateTime>
+#include <QVector>
+#include <functional>
+
+// What every output receives as the rows stream by: group breaks, rows,
+// subtotals and totals. Sums are per column (0 for columns not summed).
+class TReportSink {
+public:
+    virtual ~TReportSink() = default;
+    virtual void GroupHeader(int /*level*/, const QString & /*text*/) {}
+    // keys: the values of the group fields; values: the columns' values.
+    virtual void Row(const QVector<QVariant> &keys, const QVector<QVariant> &values) = 0;
+    virtual void GroupFooter(int /*level*/, const QString & /*caption*/, const QVector<double> & /*sums*/, qint64 /*count*/) {}
+    virtual void Totals(const QVector<double> & /*sums*/, qint64 /*count*/) {}
+};
+
+// Page header facts that do not come from the rows.
+struct TReportHeader {
+    QString Subtitle;
+    QString Company;
+    QDateTime Emission;
+    // The "Opções de Emissão" block under the first page's header; empty: none.
+    QStringList CriteriaLines;
+};
+
+// A subtitle with its "{:NAME}" markers replaced by the parameters' texts.
+QString ExpandSubtitle(const QString &pattern, const TParams &params);
+
+// Streams the rows of a layout through a sink, breaking groups and summing
+// the total columns; returns the number of rows.
+qint64 WalkReport(const TReportLayout &layout, TReportRows &rows, TReportSink &sink);
+
+// Each total's share of the ShareOf total, in percent (0 where that total is 0).
+QVector<double> TotalShares(const TReportLayout &layout, const QVector<double> &sums);
