@@ -83,7 +83,7 @@ qint64 WalkReport(const TReportLayout &layout, TReportRows &rows, TReportSink &s
             current[g] = keys[g];
             const QString text = ExpandMarkers(layout.Groups[g].Header, fields, rows);
             footers[g] = layout.Groups[g].Footer.isEmpty() ? QStringLiteral("Total ") + text
-                                                           : layout.Groups[g].Footer + QStringLiteral(" ") + text;
+                                                           : ExpandMarkers(layout.Groups[g].Footer, fields, rows);
             sink.GroupHeader(g, text);
         }
         for (int c = 0; c < columns; ++c) {

@@ -79,6 +79,7 @@ void TfrmRelLancContReceber::BindEvents()
     cbbReportNames->OnChange = notify(&F::cbbReportNamesChange);
     netRelLancContReceber->BeforeConnect = [this](TNetConnection &c) { netRelLancContReceberBeforeConnect(&c); };
     cdsOpEmissao->AfterPost = [this](TDataSet &ds) { cdsOpEmissaoAfterPost(ds); };
+    rpddPadrao->BeforeGetQueryParams = [this](TParams &params, bool &flag) { rpddPadraoBeforeGetQueryParams(params, flag); };
 
     depVenIni->OnExit = notify(&F::depVenIniExit);
     depVenFin->OnExit = notify(&F::depVenFinExit);

@@ -5,6 +5,7 @@
 #include "ReportBaseForm.h"
 #include "Screen.h"
 #include <memory>
+#include <optional>
 
 // The accounts-receivable report criteria window, screen REC11001.
 class TfrmRelLancContReceber : public TfrmDadosGerRel, public TCriteriaControls, public TLookupData {
@@ -136,11 +137,23 @@ public:
     void rbtListaRegKeyDown(QObject *sender, int &key, Qt::KeyboardModifiers shift);
     void rbtListaVendKeyDown(QObject *sender, int &key, Qt::KeyboardModifiers shift);
 
+    // Report parameters: the criteria bound to the chosen layout's parameters.
+    void rpddPadraoBeforeGetQueryParams(TParams &params, bool &flag);
+
     // Gives qryCliente1 the four statement texts and the parameter list of another client query.
     void CopyClientStatement(TADOIBQuery &from);
 
 private:
     void BindEvents();
+    // Steps of the parameter binding and the lookup refresh that goes with it.
+    void BindMainPath(TParams &params);
+    void BindDates(TParams &params);
+    void BindFinalSteps(TParams &params);
+    void RefreshClients();
+    // Loads the operator's emission option (inserting it when missing) and, when asked, stores the screen's choice; returns its letter.
+    QString RefreshEmissionOption(bool rewrite);
+    // Close, assign each parameter (a text, or null), open.
+    static void Reopen(TADOIBQuery &query, std::initializer_list<std::pair<const char *, std::optional<QString>>> values);
     // The query picker: reopen the lookup with its parameters, refuse an empty
     // list with its message, then let the user mark codes into the list.
     void QueryPicker(TADOIBQuery &query, const std::function<void(TADOIBQuery &)> &setParams, const char *emptyKey, const char *titleKey,
