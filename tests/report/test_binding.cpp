@@ -1,0 +1,235 @@
+// The screen's criteria as the chosen layout's parameters receive them.
+#include "Database.h"
+#include "ScreenFixture.h"
+#include <QDir>
+#include <QFile>
+#include <QJsonArray>
+#include <QJsonDocument>
+#include <QJsonObject>
+#include <QSqlQuery>
+#include <QTemporaryDir>
+
+namespace {
+// Every name the binding gives, each with the type a layout declares.
+const char *const kAllNames[] = {
+    "P_CDREGIAOPED", "P_TCDREGIAOPED", "CLIENTE", "TCLIENTE", "GRUPCLIE", "TGRUPCLIE", "CODEMPRESA", "TCODEMPRESA", "CODFILIAL",
+    "TCODFILIAL", "TIPOCONTA", "TTIPOCONTA", "IDTPCTRECEBER", "CODFILILANC", "TCODFILILANC", "P_FORMA", "P_TFORMA", "P_CCORR",
+    "P_TCCORR", "TIPO", "TTIPO", "P_CDCLASSFINA", "P_TCDCLASSFINA", "DTINIEMIS", "DTFINEMIS", "DATEMISINI:date", "DATEMIFIN:date",
+    "DTINIENTR", "DTFINSAID", "DATENTR:date", "DATSAID:date", "DATVENIN:date", "DATVENFIN:date", "DTINIVEN", "DTFINVEN",
+    "P_DTVENIN:date", "P_DTVENFIN:date", "DATINIVEN", "DATFINVEN", "DTINIBAIXA", "DTFINBAIXA", "DTBAIXAINI", "DTBAIXAFIN", "TDTBAIXA",
+    "VALORINI:float", "VALORFIN:float", "P_TODOS", "P_PRIPUB", "P_ATIVCLI", "P_TATIVCLI", "P_SEGMERC", "P_TSEGMERC", "P_UTLOPC",
+    "STATUSA", "STATUSB", "STATUSD", "STATUSP", "TSTATUS", "STATUS", "STATUST", "P_DTINIREFEFAT:date", "P_DTFINREFEFAT:date",
+    "P_VENDEDOR", "P_TVENDEDOR", "P_ORCAINI", "P_ORCAFIN", "P_ORCA"};
+
+void writeLayout(const QString &path, const QString &title, bool allNames)
+{
+    QJsonArray params;
+    if (allNames)
+        for (const char *n : kAllNames) {
+            const QStringList p = QString::fromLatin1(n).split(QLatin1Char(':'));
+            params.append(QJsonObject{{QStringLiteral("name"), p[0]}, {QStringLiteral("type"), p.value(1, QStringLiteral("string"))}});
+        }
+    const QJsonObject layout{{QStringLiteral("title"), title},
+                             {QStringLiteral("params"), params},
+                             {QStringLiteral("statement"), QStringLiteral("SELECT 1 AS X")},
+                             {QStringLiteral("columns"), QJsonArray{QJsonObject{{QStringLiteral("field"), QStringLiteral("X")}}}}};
+    QFile f(path);
+    ASSERT_TRUE(f.open(QIODevice::WriteOnly));
+    f.write(QJsonDocument(layout).toJson());
+}
+} // namespace
+
+class BindingTest : public ScreenTest {
+protected:
+    // The real layouts, with 01 declaring every name and 02 declaring none.
+    void SetUp() override
+    {
+        ScreenTest::SetUp();
+        const QString folder = m_reports.filePath(QStringLiteral("REC110"));
+        QDir().mkpath(folder);
+        const QString real = BinDir() + QStringLiteral("/../reports/REC110/");
+        for (const QString &f : QDir(real).entryList({QStringLiteral("*.json")}))
+            QFile::copy(real + f, folder + QLatin1Char('/') + f);
+        const QStringList files = QDir(folder).entryList({QStringLiteral("*.json")}, QDir::Files, QDir::Name);
+        writeLayout(folder + QLatin1Char('/') + files[1], QStringLiteral("Todos os nomes"), true);
+        writeLayout(folder + QLatin1Char('/') + files[2], QStringLiteral("Nenhum nome"), false);
+        TfrmDadosGerRel::SetReportDir(m_reports.path());
+    }
+    void TearDown() override
+    {
+        TfrmDadosGerRel::SetReportDir(BinDir() + QStringLiteral("/../reports"));
+        ScreenTest::TearDown();
+    }
+    // Prints layout 1 (or another) and returns the parameters the statement received.
+    const TParams &Print(int layout = 1)
+    {
+        Form()->cbbReportNames->UserSelect(layout);
+        Form()->rpddPadrao->ClearLastParams();
+        Action("sbtPrint");
+        return Form()->rpddPadrao->LastParams();
+    }
+    QString P(const char *name) { return Form()->rpddPadrao->LastParams().ParamByName(QLatin1String(name)).AsString(); }
+    TParamType T(const char *name) { return Form()->rpddPadrao->LastParams().ParamByName(QLatin1String(name)).DataType; }
+    QTemporaryDir m_reports;
+};
+
+TEST_F(BindingTest, TypicalRoadAndTheBlankFill)
+{
+    ASSERT_TRUE(Open());
+    TfrmRelLancContReceber &f = *Form();
+    // Two clients chosen, everything else as the screen opens.
+    Click("rbtListaClie");
+    f.lstCliente = QStringLiteral("_000006__000021_");
+    Print();
+    ASSERT_EQ(TakeMessages(), QStringList());
+    EXPECT_EQ(P("CLIENTE"), QStringLiteral("_000006__000021_"));
+    EXPECT_EQ(P("TCLIENTE"), QStringLiteral(" "));
+    for (const char *flag : {"P_TCDREGIAOPED", "TGRUPCLIE", "TCODFILIAL", "TTIPOCONTA", "TCODFILILANC", "P_TFORMA", "P_TCCORR",
+                             "P_TCDCLASSFINA", "P_TATIVCLI", "P_TSEGMERC", "P_TVENDEDOR", "TDTBAIXA", "TSTATUS", "STATUST"})
+        EXPECT_EQ(P(flag), QStringLiteral("T")) << flag;
+    EXPECT_EQ(P("CODEMPRESA"), f.lstEmpresaOper);
+    EXPECT_EQ(P("CODEMPRESA"), QStringLiteral("_01__03_"));
+    EXPECT_EQ(P("TCODEMPRESA"), QStringLiteral(" "));
+    EXPECT_EQ(T("DATVENIN"), TParamType::Date);
+    EXPECT_EQ(P("DATVENIN"), QStringLiteral("07/11/2026"));
+    EXPECT_EQ(P("DTFINVEN"), QStringLiteral("07/12/2026"));
+    EXPECT_EQ(T("DTFINVEN"), TParamType::String);
+    EXPECT_EQ(P("IDTPCTRECEBER"), QStringLiteral("1"));
+    EXPECT_EQ(P("TIPO"), QStringLiteral("A_E"));
+    EXPECT_EQ(P("STATUS"), QStringLiteral("B_D_A_P"));
+    EXPECT_EQ(P("STATUSA"), QStringLiteral("A"));
+    // Both client types with a client list: every type, P_PRIPUB only blank-filled.
+    EXPECT_EQ(P("P_TODOS"), QStringLiteral("T"));
+    EXPECT_EQ(P("P_PRIPUB"), QStringLiteral(" "));
+    // No emission dates: the four parameters end as one space, the dates too, as text.
+    for (const char *n : {"DTINIEMIS", "DTFINEMIS", "DATEMISINI", "DATEMIFIN"}) {
+        EXPECT_EQ(P(n), QStringLiteral(" ")) << n;
+        EXPECT_EQ(T(n), TParamType::String) << n;
+    }
+    // The client lookup came from the server for the listed clients.
+    EXPECT_EQ(f.qryCliente->RecordCount(), 2);
+    EXPECT_TRUE(f.qryEmpresa->Active());
+
+    // All clients.
+    Click("rbtTodosClie");
+    Print();
+    EXPECT_EQ(P("CLIENTE"), QStringLiteral(" "));
+    EXPECT_EQ(P("TCLIENTE"), QStringLiteral("T"));
+    EXPECT_TRUE(f.qryCliente1->Active());
+}
+
+TEST_F(BindingTest, DatesValuesStatusesAndRanges)
+{
+    ASSERT_TRUE(Open());
+    TfrmRelLancContReceber &f = *Form();
+    // A settlement range; net values 0 and 500.
+    f.depBaixaEntr->SetDate(DateToDateTime(QDate(2026, 11, 1)));
+    f.depBaixaSaid->SetDate(DateToDateTime(QDate(2026, 11, 30)));
+    f.nedValor2->SetText(QStringLiteral("500"));
+    Print();
+    ASSERT_EQ(TakeMessages(), QStringList());
+    EXPECT_EQ(P("DTBAIXAINI"), QStringLiteral("01/11/2026"));
+    EXPECT_EQ(P("DTINIBAIXA"), QStringLiteral("01/11/2026"));
+    EXPECT_EQ(P("DTBAIXAFIN"), QStringLiteral("30/11/2026"));
+    EXPECT_EQ(P("DTFINBAIXA"), QStringLiteral("30/11/2026"));
+    EXPECT_EQ(T("DTBAIXAINI"), TParamType::String);
+    EXPECT_EQ(P("TDTBAIXA"), QStringLiteral(" "));
+    EXPECT_EQ(P("VALORINI"), QStringLiteral(" "));
+    EXPECT_EQ(f.rpddPadrao->LastParams().ParamByName(QStringLiteral("VALORFIN")).AsFloat(), 500.0);
+    // No billing dates: both billing parameters empty; no budget range: P_ORCA "T".
+    EXPECT_EQ(P("P_DTINIREFEFAT"), QString());
+    EXPECT_EQ(P("P_DTFINREFEFAT"), QString());
+    EXPECT_EQ(P("P_ORCA"), QStringLiteral("T"));
+    EXPECT_EQ(P("P_ORCAINI"), QString());
+
+    // "Descontada" and "Planejada" alone.
+    f.chkTodos->SetChecked(false);
+    f.chkBaixada->SetChecked(false);
+    f.chkAberto->SetChecked(false);
+    Print();
+    ASSERT_EQ(TakeMessages(), QStringList());
+    EXPECT_EQ(P("STATUS"), QStringLiteral("_D_P"));
+    EXPECT_EQ(P("STATUSD"), QStringLiteral("D"));
+    EXPECT_EQ(P("STATUSP"), QStringLiteral("P"));
+    // The final steps come after the blank fill: empty stays empty.
+    EXPECT_EQ(P("STATUSA"), QString());
+    EXPECT_EQ(P("STATUSB"), QString());
+    EXPECT_EQ(P("TSTATUS"), QString());
+
+    // A whole billing range reaches the layout as dates.
+    f.chkTodos->SetChecked(true);
+    f.depDtIniRefeFat->SetDate(DateToDateTime(QDate(2026, 11, 1)));
+    f.depDtFinRefeFat->SetDate(DateToDateTime(QDate(2026, 11, 30)));
+    Print();
+    ASSERT_EQ(TakeMessages(), QStringList());
+    EXPECT_EQ(P("TSTATUS"), QStringLiteral("T"));
+    EXPECT_EQ(P("STATUST"), QStringLiteral("T"));
+    EXPECT_EQ(T("P_DTINIREFEFAT"), TParamType::Date);
+    EXPECT_EQ(P("P_DTFINREFEFAT"), QStringLiteral("30/11/2026"));
+}
+
+TEST_F(BindingTest, EmissionOptionRecordAndLayoutsWithoutNames)
+{
+    THostContext ctx = Context();
+    ctx.Operator = QStringLiteral("ADMIN");
+    ApplyContext(ctx);
+    ASSERT_TRUE(Open());
+    TfrmRelLancContReceber &f = *Form();
+    auto stored = [&] {
+        TdtmDBGeral db;
+        db.Open(s_db->Target());
+        QSqlQuery q(db.Database());
+        q.exec(QStringLiteral("SELECT IDUTOPEMIFIN FROM OPCAOEMISSAO WHERE CDOPERADOR = 'ADMIN' AND CDTELAPROG = 'REC11001'"));
+        return q.next() ? q.value(0).toString() : QString();
+    };
+    // A layout without P_UTLOPC: the record is inserted and left unposted.
+    Print(2);
+    ASSERT_EQ(TakeMessages(), QStringList());
+    EXPECT_EQ(f.cdsOpEmissao->State(), TDataSetState::Insert);
+    EXPECT_EQ(stored(), QString());
+    // The layout that declares no names: only blank-filled, the refreshes still ran.
+    EXPECT_EQ(f.rpddPadrao->LastParams().Count(), 0);
+    EXPECT_TRUE(f.qryFilial->Active());
+    EXPECT_TRUE(f.qryFormaRec->Active());
+
+    // With P_UTLOPC: posted and saved on the server with the screen's choice.
+    f.DoActivate();
+    Print(1);
+    ASSERT_EQ(TakeMessages(), QStringList());
+    EXPECT_EQ(P("P_UTLOPC"), QStringLiteral("N"));
+    EXPECT_EQ(stored(), QStringLiteral("N"));
+    EXPECT_EQ(f.cdsOpEmissao->State(), TDataSetState::Browse);
+}
+
+TEST_F(BindingTest, AFailingServerCallStopsTheRunAndWritesNothing)
+{
+    ASSERT_TRUE(Open());
+    TfrmRelLancContReceber &f = *Form();
+    Click("rbtListaClie");
+    f.lstCliente = QStringLiteral("_000006_");
+    QTemporaryDir out;
+    const QString pdf = out.filePath(QStringLiteral("r.pdf"));
+    s_server->Stop();
+    f.cbbReportNames->UserSelect(1);
+    f.ReportOutput = pdf;
+    Action("sbtPrint");
+    EXPECT_EQ(TakeMessages().size(), 1);
+    EXPECT_FALSE(QFile::exists(pdf));
+    s_server->Restart();
+    Action("sbtPrint");
+    EXPECT_EQ(TakeMessages(), QStringList());
+    EXPECT_TRUE(QFile::exists(pdf));
+}
+
+TEST_F(BindingTest, TheCurveLayoutBindsOnlyTheFinalSteps)
+{
+    ASSERT_TRUE(Open());
+    Form()->cbbReportNames->UserSelect(18);
+    Form()->rpddPadrao->ClearLastParams();
+    Action("sbtReportEdit");
+    ASSERT_TRUE(Form()->rpddPadrao->HasLastParams());
+    EXPECT_EQ(P("TSTATUS"), QStringLiteral("T"));
+    EXPECT_EQ(P("P_ORCA"), QStringLiteral("T"));
+    EXPECT_EQ(P("P_TVENDEDOR"), QStringLiteral("T"));
+    EXPECT_EQ(P("P_DTINIREFEFAT"), QString());
+}
