@@ -152,6 +152,8 @@ private:
     void RefreshClients();
     // Loads the operator's emission option (inserting it when missing) and, when asked, stores the screen's choice; returns its letter.
     QString RefreshEmissionOption(bool rewrite);
+    // The criteria that differ from the defaults, in words, for the "Opções de Emissão" block.
+    QStringList EmissionOptionLines();
     // Close, assign each parameter (a text, or null), open.
     static void Reopen(TADOIBQuery &query, std::initializer_list<std::pair<const char *, std::optional<QString>>> values);
     // The query picker: reopen the lookup with its parameters, refuse an empty

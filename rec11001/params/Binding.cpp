@@ -180,6 +180,9 @@ void TfrmRelLancContReceber::BindMainPath(TParams &params)
 
     const QString option = RefreshEmissionOption(ExistParam(params, QStringLiteral("P_UTLOPC")));
     setText(params, QStringLiteral("P_UTLOPC"), option);
+    // A layout that takes the option prints the criteria under its header when it is "S".
+    if (ExistParam(params, QStringLiteral("P_UTLOPC")) && option == QStringLiteral("S"))
+        rpddPadrao->Header.CriteriaLines = EmissionOptionLines();
 
     // Every parameter still blank gets one space, whatever its type.
     for (int i = 0; i < params.Count(); ++i)
