@@ -439,6 +439,7 @@ int TBatchRun::Run(const QString &logFile, QString &error)
             if (paramsFromThisStep)
                 entry[QStringLiteral("params")] = paramsLog(form->rpddPadrao->LastParams());
             entry[QStringLiteral("state")] = formState(*form);
+            entry[QStringLiteral("criteria")] = form->CriteriaJson();
         } else {
             entry[QStringLiteral("serverCalls")] = QJsonArray();
         }
