@@ -443,6 +443,7 @@ int TBatchRun::Run(const QString &logFile, QString &error)
                 entry[QStringLiteral("output")] = report.Output;
             }
             entry[QStringLiteral("state")] = formState(*form);
+            entry[QStringLiteral("criteria")] = form->CriteriaJson();
         } else {
             entry[QStringLiteral("serverCalls")] = QJsonArray();
         }

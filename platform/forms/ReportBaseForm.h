@@ -3,6 +3,7 @@
 #include "Messages.h"
 #include "ReportDialog.h"
 #include "ReportLayout.h"
+#include <QJsonObject>
 #include <QMenu>
 #include <QWidget>
 
@@ -62,6 +63,8 @@ public:
     const QVector<TReportLayout> &Layouts() const { return m_layouts; }
     // The criteria code lists of a derived screen by name, for logs of what the screen did.
     virtual QList<std::pair<QString, QString>> CodeListValues() { return {}; }
+    // The criteria of a derived screen as one JSON value, for the same logs.
+    virtual QJsonObject CriteriaJson() { return {}; }
     // Where the report actions write (print to file, save as); set by a batch run.
     QString ReportOutput;
 

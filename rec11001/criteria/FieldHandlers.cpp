@@ -20,10 +20,11 @@ void TfrmRelLancContReceber::depDtFinRefeFatExit(QObject *) { depDtFinRefeFat->C
 // ---- net value: no sign, at most 10 integer digits and 2 decimals
 
 namespace {
+void noSign(QChar &key) { key = key == QLatin1Char('-') ? QChar(0) : key; }
+
 void valueKeyFilter(TNumberEdit *edit, QChar &key)
 {
-    if (key == QLatin1Char('-'))
-        key = QChar(0);
+    noSign(key);
     QString k(key);
     const int selStart = edit->hasSelectedText() ? edit->selectionStart() : edit->cursorPosition();
     MaxNumber(edit->text(), 10, 2, k, selStart, static_cast<int>(edit->selectedText().size()));
@@ -36,17 +37,8 @@ void TfrmRelLancContReceber::nedValor2KeyPress(QObject *, QChar &key) { valueKey
 
 // ---- budget numbers
 
-void TfrmRelLancContReceber::medNrOrcaIniKeyPress(QObject *, QChar &key)
-{
-    if (key == QLatin1Char('-'))
-        key = QChar(0);
-}
-
-void TfrmRelLancContReceber::medNrOrcaFinKeyPress(QObject *, QChar &key)
-{
-    if (key == QLatin1Char('-'))
-        key = QChar(0);
-}
+void TfrmRelLancContReceber::medNrOrcaIniKeyPress(QObject *, QChar &key) { noSign(key); }
+void TfrmRelLancContReceber::medNrOrcaFinKeyPress(QObject *, QChar &key) { noSign(key); }
 
 void TfrmRelLancContReceber::medNrOrcaIniExit(QObject *)
 {

@@ -1,30 +1,31 @@
 // The radio pairs of the all-or-list criteria: the search button follows "Lista".
 #include "Cli_rec11001.h"
 
-void TfrmRelLancContReceber::SyncSearchButton(const TRadioButton *list, TButtonFlat *search) { search->setEnabled(list->Checked()); }
+using F = TfrmRelLancContReceber;
 
-void TfrmRelLancContReceber::rbtTodosTipoClick(QObject *) { SyncSearchButton(rbtListaTipo, sbtTipoConta); }
-void TfrmRelLancContReceber::rbtListaTipoClick(QObject *) { SyncSearchButton(rbtListaTipo, sbtTipoConta); }
-void TfrmRelLancContReceber::rdbTodosAtivClieClick(QObject *) { SyncSearchButton(rdbListaAtivClie, sbtAtivClie); }
-void TfrmRelLancContReceber::rdbListaAtivClieClick(QObject *) { SyncSearchButton(rdbListaAtivClie, sbtAtivClie); }
-void TfrmRelLancContReceber::rdbTodosSegMercClick(QObject *) { SyncSearchButton(rdbListaSegMerc, sbtSegMerc); }
-void TfrmRelLancContReceber::rdbListaSegMercClick(QObject *) { SyncSearchButton(rdbListaSegMerc, sbtSegMerc); }
-void TfrmRelLancContReceber::rdgTClassFinancClick(QObject *) { sbtListaClass->setEnabled(!rdgTClassFinanc->Checked()); }
-void TfrmRelLancContReceber::rdgLClassFinancClick(QObject *) { sbtListaClass->setEnabled(rdgLClassFinanc->Checked()); }
-void TfrmRelLancContReceber::rbtTodasRegClick(QObject *) { SyncSearchButton(rbtListaReg, sbtRegiao); }
-void TfrmRelLancContReceber::rbtListaRegClick(QObject *) { SyncSearchButton(rbtListaReg, sbtRegiao); }
-void TfrmRelLancContReceber::rbtListaGrupCClick(QObject *) { SyncSearchButton(rbtListaGrupC, sbtGrupClie); }
-void TfrmRelLancContReceber::rbtListaEmpClick(QObject *) { SyncSearchButton(rbtListaEmp, sbtEmpresa); }
-void TfrmRelLancContReceber::rbtListaFilialClick(QObject *) { SyncSearchButton(rbtListaFilial, sbtFilial); }
-// The posting-branch button follows its radio as every other pair's does.
-void TfrmRelLancContReceber::rbtListaLancaClick(QObject *) { SyncSearchButton(rbtListaLanca, sbtLancamento); }
-void TfrmRelLancContReceber::rbtTodosVendClick(QObject *) { SyncSearchButton(rbtListaVend, sbtVendedor); }
-void TfrmRelLancContReceber::rbtListaVendClick(QObject *) { SyncSearchButton(rbtListaVend, sbtVendedor); }
-void TfrmRelLancContReceber::rbtFormaListaClick(QObject *) { SyncSearchButton(rbtFormaLista, sbtFormaPaga); }
-void TfrmRelLancContReceber::rbtCCorrListaClick(QObject *) { SyncSearchButton(rbtCCorrLista, sbtCCorr); }
+void F::rbtTodosTipoClick(QObject *) { SyncSearchButton(gTipoConta); }
+void F::rbtListaTipoClick(QObject *) { SyncSearchButton(gTipoConta); }
+void F::rdbTodosAtivClieClick(QObject *) { SyncSearchButton(gAtivClie); }
+void F::rdbListaAtivClieClick(QObject *) { SyncSearchButton(gAtivClie); }
+void F::rdbTodosSegMercClick(QObject *) { SyncSearchButton(gSegMerc); }
+void F::rdbListaSegMercClick(QObject *) { SyncSearchButton(gSegMerc); }
+void F::rbtTodasRegClick(QObject *) { SyncSearchButton(gRegiao); }
+void F::rbtListaRegClick(QObject *) { SyncSearchButton(gRegiao); }
+void F::rbtListaGrupCClick(QObject *) { SyncSearchButton(gGrupClie); }
+void F::rbtListaEmpClick(QObject *) { SyncSearchButton(gEmpresa); }
+void F::rbtListaFilialClick(QObject *) { SyncSearchButton(gFilial); }
+void F::rbtListaLancaClick(QObject *) { SyncSearchButton(gLanca); } // follows its radio as every other pair's does
+void F::rbtTodosVendClick(QObject *) { SyncSearchButton(gVendedor); }
+void F::rbtListaVendClick(QObject *) { SyncSearchButton(gVendedor); }
+void F::rbtFormaListaClick(QObject *) { SyncSearchButton(gForma); }
+void F::rbtCCorrListaClick(QObject *) { SyncSearchButton(gCCorr); }
+
+// The classification pair decides from whichever radio was clicked (neither is checked as designed).
+void F::rdgTClassFinancClick(QObject *) { sbtListaClass->setEnabled(!rdgTClassFinanc->Checked()); }
+void F::rdgLClassFinancClick(QObject *) { sbtListaClass->setEnabled(rdgLClassFinanc->Checked()); }
 
 // A client list always covers both client types; the type choice is open only for all clients.
-void TfrmRelLancContReceber::rbtListaClieClick(QObject *)
+void F::rbtListaClieClick(QObject *)
 {
     sbtCliente->setEnabled(rbtListaClie->Checked());
     chkPrivado->setEnabled(rbtTodosClie->Checked());

@@ -31,8 +31,6 @@ TGroupBox *group(QWidget *parent, const char *name, const QString &caption, int 
     return g;
 }
 
-TAllOrList allOrList(TGroupBox *g, const char *all, const QString &allCaption, const char *list, const char *search);
-
 // Two options one above the other, both checked as designed or only the first.
 template <class Option> void twoOptions(TGroupBox *g, Option *&first, const char *firstName, const QString &firstCaption, Option *&second,
                                         const char *secondName, const QString &secondCaption, bool bothChecked)
@@ -46,29 +44,20 @@ template <class Option> void twoOptions(TGroupBox *g, Option *&first, const char
         second->setChecked(true);
 }
 
-// The three controls of an all-or-list group, stored in the screen's named members.
-void allOrList(TGroupBox *g, const char *all, const QString &allCaption, const char *list, const char *search, TRadioButton *&allOut,
-               TRadioButton *&listOut, TButtonFlat *&searchOut)
+// An all-or-list group: all radio (checked) and "Lista" radio, and a disabled search button.
+TGroupBox *allOrList(QWidget *page, const char *name, const QString &caption, QRect at, const char *all, const QString &allCaption,
+                     TRadioButton *&allOut, const char *list, TRadioButton *&listOut, const char *search, TButtonFlat *&searchOut)
 {
-    const TAllOrList p = allOrList(g, all, allCaption, list, search);
-    allOut = p.All;
-    listOut = p.List;
-    searchOut = p.Search;
-}
-
-TAllOrList allOrList(TGroupBox *g, const char *all, const QString &allCaption, const char *list, const char *search)
-{
-    TAllOrList p;
-    p.Group = g;
-    p.All = new TRadioButton(QString::fromLatin1(all), allCaption, g);
-    p.List = new TRadioButton(QString::fromLatin1(list), QStringLiteral("Lista"), g);
-    p.Search = new TButtonFlat(QString::fromLatin1(search), g, QStringLiteral("Pesquisar"), QStringLiteral("magnifier"));
-    Place(p.All, 10, 18, 70, 20);
-    Place(p.List, 10, 42, 55, 20);
-    Place(p.Search, 64, 40, 23, 23);
-    p.All->setChecked(true);
-    p.Search->setEnabled(false);
-    return p;
+    TGroupBox *g = group(page, name, caption, at.x(), at.y(), at.width(), at.height());
+    allOut = new TRadioButton(QString::fromLatin1(all), allCaption, g);
+    listOut = new TRadioButton(QString::fromLatin1(list), QStringLiteral("Lista"), g);
+    searchOut = new TButtonFlat(QString::fromLatin1(search), g, QStringLiteral("Pesquisar"), QStringLiteral("magnifier"));
+    Place(allOut, 10, 18, 70, 20);
+    Place(listOut, 10, 42, 55, 20);
+    Place(searchOut, 64, 40, 23, 23);
+    allOut->setChecked(true);
+    searchOut->setEnabled(false);
+    return g;
 }
 
 // "de" above "até", each edit labelled on its left; the edits are made in tab order.
@@ -125,44 +114,33 @@ void TCriteriaControls::CreateCriteriaScreen(QWidget *frame)
     for (TCheckBox *c : {chkTodos, chkBaixada, chkDescontada, chkAberto, chkPlanejada})
         c->setChecked(true);
 
-    grbAtivClie = group(p1, "grbAtivClie", QStringLiteral("Ramo de Atividade"), 6, 86, 139, 69);
-    allOrList(grbAtivClie, "rdbTodosAtivClie", QStringLiteral("Todos"), "rdbListaAtivClie", "sbtAtivClie", rdbTodosAtivClie, rdbListaAtivClie, sbtAtivClie);
-    grbTipoConta = group(p1, "grbTipoConta", QStringLiteral("Tipo de Conta"), 279, 86, 245, 69);
-    allOrList(grbTipoConta, "rbtTodosTipo", QStringLiteral("Todos"), "rbtListaTipo", "sbtTipoConta", rbtTodosTipo, rbtListaTipo, sbtTipoConta);
+    grbAtivClie = allOrList(p1, "grbAtivClie", QStringLiteral("Ramo de Atividade"), {6, 86, 139, 69}, "rdbTodosAtivClie", QStringLiteral("Todos"), rdbTodosAtivClie, "rdbListaAtivClie", rdbListaAtivClie, "sbtAtivClie", sbtAtivClie);
+    grbTipoConta = allOrList(p1, "grbTipoConta", QStringLiteral("Tipo de Conta"), {279, 86, 245, 69}, "rbtTodosTipo", QStringLiteral("Todos"), rbtTodosTipo, "rbtListaTipo", rbtListaTipo, "sbtTipoConta", sbtTipoConta);
     chbConAdian = new TCheckBox(QStringLiteral("chbConAdian"), QStringLiteral("Considera Adiantamento"), grbTipoConta);
     Place(chbConAdian, 96, 42, 145, 20);
-    grbSegMerc = group(p1, "grbSegMerc", QStringLiteral("Seg. de Mercado"), 146, 86, 132, 69);
-    allOrList(grbSegMerc, "rdbTodosSegMerc", QStringLiteral("Todos"), "rdbListaSegMerc", "sbtSegMerc", rdbTodosSegMerc, rdbListaSegMerc, sbtSegMerc);
+    grbSegMerc = allOrList(p1, "grbSegMerc", QStringLiteral("Seg. de Mercado"), {146, 86, 132, 69}, "rdbTodosSegMerc", QStringLiteral("Todos"), rdbTodosSegMerc, "rdbListaSegMerc", rdbListaSegMerc, "sbtSegMerc", sbtSegMerc);
     grbOpEm = group(p1, "grbOpEm", QStringLiteral("Opções de Emissão"), 282, 15, 128, 69);
     twoOptions(grbOpEm, rdbUtiliza, "rdbUtiliza", QStringLiteral("Utiliza"), rdbNaoUtiliza, "rdbNaoUtiliza", QStringLiteral("Não Utiliza"), false);
-    grbClassFinanc = group(p1, "grbClassFinanc", QStringLiteral("Class. Financeira"), 411, 15, 112, 69);
-    allOrList(grbClassFinanc, "rdgTClassFinanc", QStringLiteral("Todas"), "rdgLClassFinanc", "sbtListaClass", rdgTClassFinanc, rdgLClassFinanc, sbtListaClass);
+    grbClassFinanc = allOrList(p1, "grbClassFinanc", QStringLiteral("Class. Financeira"), {411, 15, 112, 69}, "rdgTClassFinanc", QStringLiteral("Todas"), rdgTClassFinanc, "rdgLClassFinanc", rdgLClassFinanc, "sbtListaClass", sbtListaClass);
     // As designed: neither radio checked and the search button enabled.
     rdgTClassFinanc->SetChecked(false);
     sbtListaClass->setEnabled(true);
 
     // ---- Dados do Documento
     QWidget *p2 = pageArea(tshDadosDocu, QStringLiteral("DadosDocu"));
-    grbRegiao = group(p2, "grbRegiao", QStringLiteral("Região"), 4, 15, 101, 70);
-    allOrList(grbRegiao, "rbtTodasReg", QStringLiteral("Todas"), "rbtListaReg", "sbtRegiao", rbtTodasReg, rbtListaReg, sbtRegiao);
-    grbCliente = group(p2, "grbCliente", QStringLiteral("Cliente"), 108, 15, 101, 70);
-    allOrList(grbCliente, "rbtTodosClie", QStringLiteral("Todos"), "rbtListaClie", "sbtCliente", rbtTodosClie, rbtListaClie, sbtCliente);
+    grbRegiao = allOrList(p2, "grbRegiao", QStringLiteral("Região"), {4, 15, 101, 70}, "rbtTodasReg", QStringLiteral("Todas"), rbtTodasReg, "rbtListaReg", rbtListaReg, "sbtRegiao", sbtRegiao);
+    grbCliente = allOrList(p2, "grbCliente", QStringLiteral("Cliente"), {108, 15, 101, 70}, "rbtTodosClie", QStringLiteral("Todos"), rbtTodosClie, "rbtListaClie", rbtListaClie, "sbtCliente", sbtCliente);
     grbTipoCliente = group(p2, "grbTipoCliente", QStringLiteral("Tipo de Cliente"), 212, 15, 109, 70);
     twoOptions(grbTipoCliente, chkPrivado, "chkPrivado", QStringLiteral("Privado"), chkPublico, "chkPublico", QStringLiteral("Público"), true);
-    grbGrupClie = group(p2, "grbGrupClie", QStringLiteral("Grupo de Cliente"), 324, 15, 113, 70);
-    allOrList(grbGrupClie, "rbtTodosGrupC", QStringLiteral("Todos"), "rbtListaGrupC", "sbtGrupClie", rbtTodosGrupC, rbtListaGrupC, sbtGrupClie);
-    grbEmpresa = group(p2, "grbEmpresa", QStringLiteral("Empresa"), 440, 15, 98, 70);
-    allOrList(grbEmpresa, "rbtTodosEmpr", QStringLiteral("Todas"), "rbtListaEmp", "sbtEmpresa", rbtTodosEmpr, rbtListaEmp, sbtEmpresa);
+    grbGrupClie = allOrList(p2, "grbGrupClie", QStringLiteral("Grupo de Cliente"), {324, 15, 113, 70}, "rbtTodosGrupC", QStringLiteral("Todos"), rbtTodosGrupC, "rbtListaGrupC", rbtListaGrupC, "sbtGrupClie", sbtGrupClie);
+    grbEmpresa = allOrList(p2, "grbEmpresa", QStringLiteral("Empresa"), {440, 15, 98, 70}, "rbtTodosEmpr", QStringLiteral("Todas"), rbtTodosEmpr, "rbtListaEmp", rbtListaEmp, "sbtEmpresa", sbtEmpresa);
     rdgTipo = new TRadioGroup(QStringLiteral("rdgTipo"), QStringLiteral("Tipo"),
                               {QStringLiteral("Todas"), QStringLiteral("Reais"), QStringLiteral("Previstas")}, p2);
     Place(rdgTipo, 540, 15, 92, 70);
     rdgTipo->SetItemIndex(0);
-    grbFilial = group(p2, "grbFilial", QStringLiteral("Filial Origem"), 4, 85, 101, 70);
-    allOrList(grbFilial, "rbtTodosFilial", QStringLiteral("Todas"), "rbtListaFilial", "sbtFilial", rbtTodosFilial, rbtListaFilial, sbtFilial);
-    grbLanca = group(p2, "grbLanca", QStringLiteral("Filial Lançamento"), 108, 85, 131, 70);
-    allOrList(grbLanca, "rbtTodosLanca", QStringLiteral("Todas"), "rbtListaLanca", "sbtLancamento", rbtTodosLanca, rbtListaLanca, sbtLancamento);
-    grbVendedor = group(p2, "grbVendedor", QStringLiteral("Vendedor"), 242, 85, 104, 70);
-    allOrList(grbVendedor, "rbtTodosVend", QStringLiteral("Todas"), "rbtListaVend", "sbtVendedor", rbtTodosVend, rbtListaVend, sbtVendedor);
+    grbFilial = allOrList(p2, "grbFilial", QStringLiteral("Filial Origem"), {4, 85, 101, 70}, "rbtTodosFilial", QStringLiteral("Todas"), rbtTodosFilial, "rbtListaFilial", rbtListaFilial, "sbtFilial", sbtFilial);
+    grbLanca = allOrList(p2, "grbLanca", QStringLiteral("Filial Lançamento"), {108, 85, 131, 70}, "rbtTodosLanca", QStringLiteral("Todas"), rbtTodosLanca, "rbtListaLanca", rbtListaLanca, "sbtLancamento", sbtLancamento);
+    grbVendedor = allOrList(p2, "grbVendedor", QStringLiteral("Vendedor"), {242, 85, 104, 70}, "rbtTodosVend", QStringLiteral("Todas"), rbtTodosVend, "rbtListaVend", rbtListaVend, "sbtVendedor", sbtVendedor);
     grbEmissao = group(p2, "grbEmissao", QStringLiteral("Emissão"), 349, 85, 140, 70);
     std::tie(depEmissaoDE, depEmissaoATE) = range<TDateEditPlus>(grbEmissao, "depEmissaoDE", "depEmissaoATE", 100);
     grbEntrada = group(p2, "grbEntrada", QStringLiteral("Saída"), 492, 85, 140, 70);
@@ -176,27 +154,8 @@ void TCriteriaControls::CreateCriteriaScreen(QWidget *frame)
     QWidget *p3 = pageArea(tshDadosBaixa, QStringLiteral("DadosBaixa"));
     grbBaixa = group(p3, "grbBaixa", QStringLiteral("Baixa"), 4, 15, 142, 70);
     std::tie(depBaixaEntr, depBaixaSaid) = range<TDateEditPlus>(grbBaixa, "depBaixaEntr", "depBaixaSaid", 100);
-    grbFormaRecebida = group(p3, "grbFormaRecebida", QStringLiteral("Tipo de Baixa"), 151, 15, 125, 70);
-    allOrList(grbFormaRecebida, "rbtFormaTodos", QStringLiteral("Todas"), "rbtFormaLista", "sbtFormaPaga", rbtFormaTodos, rbtFormaLista, sbtFormaPaga);
-    grbCCorr = group(p3, "grbCCorr", QStringLiteral("Conta Corrente"), 281, 15, 125, 70);
-    allOrList(grbCCorr, "rbtCCorrTodas", QStringLiteral("Todas"), "rbtCCorrLista", "sbtCCorr", rbtCCorrTodas, rbtCCorrLista, sbtCCorr);
-}
-
-QVector<TAllOrList> TCriteriaControls::AllOrListGroups() const
-{
-    return {{grbTipoConta, rbtTodosTipo, rbtListaTipo, sbtTipoConta},
-            {grbAtivClie, rdbTodosAtivClie, rdbListaAtivClie, sbtAtivClie},
-            {grbSegMerc, rdbTodosSegMerc, rdbListaSegMerc, sbtSegMerc},
-            {grbClassFinanc, rdgTClassFinanc, rdgLClassFinanc, sbtListaClass},
-            {grbRegiao, rbtTodasReg, rbtListaReg, sbtRegiao},
-            {grbCliente, rbtTodosClie, rbtListaClie, sbtCliente},
-            {grbGrupClie, rbtTodosGrupC, rbtListaGrupC, sbtGrupClie},
-            {grbEmpresa, rbtTodosEmpr, rbtListaEmp, sbtEmpresa},
-            {grbFilial, rbtTodosFilial, rbtListaFilial, sbtFilial},
-            {grbLanca, rbtTodosLanca, rbtListaLanca, sbtLancamento},
-            {grbVendedor, rbtTodosVend, rbtListaVend, sbtVendedor},
-            {grbFormaRecebida, rbtFormaTodos, rbtFormaLista, sbtFormaPaga},
-            {grbCCorr, rbtCCorrTodas, rbtCCorrLista, sbtCCorr}};
+    grbFormaRecebida = allOrList(p3, "grbFormaRecebida", QStringLiteral("Tipo de Baixa"), {151, 15, 125, 70}, "rbtFormaTodos", QStringLiteral("Todas"), rbtFormaTodos, "rbtFormaLista", rbtFormaLista, "sbtFormaPaga", sbtFormaPaga);
+    grbCCorr = allOrList(p3, "grbCCorr", QStringLiteral("Conta Corrente"), {281, 15, 125, 70}, "rbtCCorrTodas", QStringLiteral("Todas"), rbtCCorrTodas, "rbtCCorrLista", rbtCCorrLista, "sbtCCorr", sbtCCorr);
 }
 
 QVector<TDateEditPlus *> TCriteriaControls::DateEdits() const

@@ -25,142 +25,62 @@ TfrmRelLancContReceber::TfrmRelLancContReceber(QWidget *parent)
     CreateLookups(this);
     netRelLancContReceber = new TNetConnection(QStringLiteral("netRelLancContReceber"), this);
     netRelLancContReceber->ThrowException = false;
+    m_groups = BuildGroups();
     BindEvents();
 }
 
 TfrmRelLancContReceber::~TfrmRelLancContReceber() { *m_alive = false; }
 
-QList<std::pair<QString, QString *>> TfrmRelLancContReceber::CodeLists()
-{
-    return {{QStringLiteral("lstVendedor"), &lstVendedor},   {QStringLiteral("lstCliente"), &lstCliente},
-            {QStringLiteral("lstGrupClie"), &lstGrupClie},   {QStringLiteral("lstEmpresa"), &lstEmpresa},
-            {QStringLiteral("lstEmpresaOper"), &lstEmpresaOper}, {QStringLiteral("lstTipoConta"), &lstTipoConta},
-            {QStringLiteral("lstLancamento"), &lstLancamento}, {QStringLiteral("lstFilial"), &lstFilial},
-            {QStringLiteral("lstFormaPaga"), &lstFormaPaga}, {QStringLiteral("lstCCorr"), &lstCCorr},
-            {QStringLiteral("lstAtivClie"), &lstAtivClie},   {QStringLiteral("lstSegMerc"), &lstSegMerc},
-            {QStringLiteral("lstClass"), &lstClass},         {QStringLiteral("lstRegiao"), &lstRegiao}};
-}
-
-QList<std::pair<QString, QString>> TfrmRelLancContReceber::CodeListValues()
-{
-    QList<std::pair<QString, QString>> out;
-    for (const auto &[name, list] : CodeLists())
-        out.push_back({name, *list});
-    return out;
-}
-
 void TfrmRelLancContReceber::BindEvents()
 {
     using F = TfrmRelLancContReceber;
     // Every control event reaches its handler only while the form is whole.
-    auto notify = [this](void (F::*m)(QObject *)) {
-        return [this, m, alive = m_alive](QObject *s) {
+    auto guard = [this]<class... A>(void (F::*m)(A...)) {
+        return [this, m, alive = m_alive](A... args) {
             if (*alive)
-                (this->*m)(s);
+                (this->*m)(std::forward<A>(args)...);
         };
     };
-    auto keyPress = [this](void (F::*m)(QObject *, QChar &)) {
-        return [this, m, alive = m_alive](QObject *s, QChar &k) {
-            if (*alive)
-                (this->*m)(s, k);
-        };
-    };
-    auto getText = [this](void (F::*m)(TField &, QString &, bool)) {
-        return [this, m, alive = m_alive](TField &f, QString &t, bool d) {
-            if (*alive)
-                (this->*m)(f, t, d);
-        };
-    };
-
-    pgcRelatorio->OnChanging = [this, alive = m_alive](QObject *s, bool &allow) {
-        if (*alive)
-            pgcRelatorioChanging(s, allow);
-    };
-    cbbReportNames->OnChange = notify(&F::cbbReportNamesChange);
+    pgcRelatorio->OnChanging = guard(&F::pgcRelatorioChanging);
+    cbbReportNames->OnChange = guard(&F::cbbReportNamesChange);
     netRelLancContReceber->BeforeConnect = [this](TNetConnection &c) { netRelLancContReceberBeforeConnect(&c); };
     cdsOpEmissao->AfterPost = [this](TDataSet &ds) { cdsOpEmissaoAfterPost(ds); };
     rpddPadrao->BeforeGetQueryParams = [this](TParams &params, bool &flag) { rpddPadraoBeforeGetQueryParams(params, flag); };
 
-    depVenIni->OnExit = notify(&F::depVenIniExit);
-    depVenFin->OnExit = notify(&F::depVenFinExit);
-    depEmissaoDE->OnExit = notify(&F::depEmissaoDEExit);
-    depEmissaoATE->OnExit = notify(&F::depEmissaoATEExit);
-    depSaidaDe->OnExit = notify(&F::depSaidaDeExit);
-    depSaidaAte->OnExit = notify(&F::depSaidaAteExit);
-    depBaixaEntr->OnExit = notify(&F::depBaixaEntrExit);
-    depBaixaSaid->OnExit = notify(&F::depBaixaSaidExit);
-    depDtIniRefeFat->OnExit = notify(&F::depDtIniRefeFatExit);
-    depDtFinRefeFat->OnExit = notify(&F::depDtFinRefeFatExit);
-    nedValor1->OnKeyPress = keyPress(&F::nedValor1KeyPress);
-    nedValor2->OnKeyPress = keyPress(&F::nedValor2KeyPress);
-    medNrOrcaIni->OnKeyPress = keyPress(&F::medNrOrcaIniKeyPress);
-    medNrOrcaFin->OnKeyPress = keyPress(&F::medNrOrcaFinKeyPress);
-    medNrOrcaIni->OnExit = notify(&F::medNrOrcaIniExit);
-    medNrOrcaFin->OnExit = notify(&F::medNrOrcaFinExit);
-    chkTodos->OnClick = notify(&F::chkTodosClick);
-    chkBaixada->OnClick = notify(&F::chkBaixadaClick);
-    tshDadosBaixa->OnEnter = notify(&F::tshDadosBaixaEnter);
+    depVenIni->OnExit = guard(&F::depVenIniExit);
+    depVenFin->OnExit = guard(&F::depVenFinExit);
+    depEmissaoDE->OnExit = guard(&F::depEmissaoDEExit);
+    depEmissaoATE->OnExit = guard(&F::depEmissaoATEExit);
+    depSaidaDe->OnExit = guard(&F::depSaidaDeExit);
+    depSaidaAte->OnExit = guard(&F::depSaidaAteExit);
+    depBaixaEntr->OnExit = guard(&F::depBaixaEntrExit);
+    depBaixaSaid->OnExit = guard(&F::depBaixaSaidExit);
+    depDtIniRefeFat->OnExit = guard(&F::depDtIniRefeFatExit);
+    depDtFinRefeFat->OnExit = guard(&F::depDtFinRefeFatExit);
+    nedValor1->OnKeyPress = guard(&F::nedValor1KeyPress);
+    nedValor2->OnKeyPress = guard(&F::nedValor2KeyPress);
+    medNrOrcaIni->OnKeyPress = guard(&F::medNrOrcaIniKeyPress);
+    medNrOrcaFin->OnKeyPress = guard(&F::medNrOrcaFinKeyPress);
+    medNrOrcaIni->OnExit = guard(&F::medNrOrcaIniExit);
+    medNrOrcaFin->OnExit = guard(&F::medNrOrcaFinExit);
+    chkTodos->OnClick = guard(&F::chkTodosClick);
+    chkBaixada->OnClick = guard(&F::chkBaixadaClick);
+    tshDadosBaixa->OnEnter = guard(&F::tshDadosBaixaEnter);
 
-    qryContCorr->FieldByName(QStringLiteral("CDCONTCORR")).OnGetText = getText(&F::qryContCorrCDCONTCORRGetText);
-    qryContCorr->FieldByName(QStringLiteral("CDAGENCIA")).OnGetText = getText(&F::qryContCorrCDAGENCIAGetText);
-    qryAtivClie->FieldByName(QStringLiteral("CDARVATIVCLI")).OnGetText = getText(&F::qryAtivClieCDARVATIVCLIGetText);
-    qryCliente1->FieldByName(QStringLiteral("NRINSJURCLIE")).OnGetText = getText(&F::qryCliente1NRINSJURCLIEGetText);
-    qryClienteRegiao->FieldByName(QStringLiteral("NRINSJURCLIE")).OnGetText = getText(&F::qryClienteRegiaoNRINSJURCLIEGetText);
-    qryCliente1->FieldByName(QStringLiteral("CDCLIENTE")).OnGetText = getText(&F::qryCliente1CDCLIENTEGetText);
-    qryClienteRegiao->FieldByName(QStringLiteral("CDCLIENTE")).OnGetText = getText(&F::qryClienteRegiaoCDCLIENTEGetText);
+    qryContCorr->FieldByName(QStringLiteral("CDCONTCORR")).OnGetText = guard(&F::qryContCorrCDCONTCORRGetText);
+    qryContCorr->FieldByName(QStringLiteral("CDAGENCIA")).OnGetText = guard(&F::qryContCorrCDAGENCIAGetText);
+    qryAtivClie->FieldByName(QStringLiteral("CDARVATIVCLI")).OnGetText = guard(&F::qryAtivClieCDARVATIVCLIGetText);
+    qryCliente1->FieldByName(QStringLiteral("NRINSJURCLIE")).OnGetText = guard(&F::qryCliente1NRINSJURCLIEGetText);
+    qryClienteRegiao->FieldByName(QStringLiteral("NRINSJURCLIE")).OnGetText = guard(&F::qryClienteRegiaoNRINSJURCLIEGetText);
+    qryCliente1->FieldByName(QStringLiteral("CDCLIENTE")).OnGetText = guard(&F::qryCliente1CDCLIENTEGetText);
+    qryClienteRegiao->FieldByName(QStringLiteral("CDCLIENTE")).OnGetText = guard(&F::qryClienteRegiaoCDCLIENTEGetText);
 
-    rbtTodosTipo->OnClick = notify(&F::rbtTodosTipoClick);
-    rbtListaTipo->OnClick = notify(&F::rbtListaTipoClick);
-    rdbTodosAtivClie->OnClick = notify(&F::rdbTodosAtivClieClick);
-    rdbListaAtivClie->OnClick = notify(&F::rdbListaAtivClieClick);
-    rdbTodosSegMerc->OnClick = notify(&F::rdbTodosSegMercClick);
-    rdbListaSegMerc->OnClick = notify(&F::rdbListaSegMercClick);
-    rdgTClassFinanc->OnClick = notify(&F::rdgTClassFinancClick);
-    rdgLClassFinanc->OnClick = notify(&F::rdgLClassFinancClick);
-    rbtTodasReg->OnClick = notify(&F::rbtTodasRegClick);
-    rbtListaReg->OnClick = notify(&F::rbtListaRegClick);
-    rbtTodosClie->OnClick = rbtListaClie->OnClick = notify(&F::rbtListaClieClick);
-    rbtTodosGrupC->OnClick = rbtListaGrupC->OnClick = notify(&F::rbtListaGrupCClick);
-    rbtTodosEmpr->OnClick = rbtListaEmp->OnClick = notify(&F::rbtListaEmpClick);
-    rbtTodosFilial->OnClick = rbtListaFilial->OnClick = notify(&F::rbtListaFilialClick);
-    rbtTodosLanca->OnClick = rbtListaLanca->OnClick = notify(&F::rbtListaLancaClick);
-    rbtTodosVend->OnClick = notify(&F::rbtTodosVendClick);
-    rbtListaVend->OnClick = notify(&F::rbtListaVendClick);
-    rbtFormaTodos->OnClick = rbtFormaLista->OnClick = notify(&F::rbtFormaListaClick);
-    rbtCCorrTodas->OnClick = rbtCCorrLista->OnClick = notify(&F::rbtCCorrListaClick);
-
-    auto keyDown = [this](void (F::*m)(QObject *, int &, Qt::KeyboardModifiers)) {
-        return [this, m, alive = m_alive](QObject *s, int &k, Qt::KeyboardModifiers sh) {
-            if (*alive)
-                (this->*m)(s, k, sh);
-        };
-    };
-    sbtCliente->OnClick = notify(&F::sbtClienteClick);
-    sbtFilial->OnClick = notify(&F::sbtFilialClick);
-    sbtLancamento->OnClick = notify(&F::sbtLancamentoClick);
-    sbtEmpresa->OnClick = notify(&F::sbtEmpresaClick);
-    sbtTipoConta->OnClick = notify(&F::sbtPesqListaClick);
-    sbtFormaPaga->OnClick = notify(&F::sbtFormaPagaClick);
-    sbtCCorr->OnClick = notify(&F::sbtCCorrClick);
-    sbtAtivClie->OnClick = notify(&F::sbtAtivClieClick);
-    sbtSegMerc->OnClick = notify(&F::sbtSegMercClick);
-    sbtListaClass->OnClick = notify(&F::sbtListaClassClick);
-    sbtGrupClie->OnClick = notify(&F::sbtGrupClieClick);
-    sbtRegiao->OnClick = notify(&F::sbtRegiaoClick);
-    sbtVendedor->OnClick = notify(&F::sbtVendedorClick);
-    rbtListaClie->OnKeyDown = keyDown(&F::rbtListaClieKeyDown);
-    rbtListaFilial->OnKeyDown = keyDown(&F::rbtListaFilialKeyDown);
-    rbtListaLanca->OnKeyDown = keyDown(&F::rbtListaLancaKeyDown);
-    rbtListaEmp->OnKeyDown = keyDown(&F::rbtListaEmpKeyDown);
-    rbtListaTipo->OnKeyDown = keyDown(&F::rbtListaTipoKeyDown);
-    rbtFormaLista->OnKeyDown = keyDown(&F::rbtFormaListaKeyDown);
-    rbtCCorrLista->OnKeyDown = keyDown(&F::rbtCCorrListaKeyDown);
-    rdbListaAtivClie->OnKeyDown = keyDown(&F::rdbListaAtivClieKeyDown);
-    rdbListaSegMerc->OnKeyDown = keyDown(&F::rdbListaSegMercKeyDown);
-    rdgLClassFinanc->OnKeyDown = keyDown(&F::rdgLClassFinancKeyDown);
-    rbtListaGrupC->OnKeyDown = keyDown(&F::rbtListaGrupCKeyDown);
-    rbtListaReg->OnKeyDown = keyDown(&F::rbtListaRegKeyDown);
-    rbtListaVend->OnKeyDown = keyDown(&F::rbtListaVendKeyDown);
+    for (const TCriteriaGroup &g : m_groups) {
+        g.All->OnClick = guard(g.AllClick);
+        g.List->OnClick = guard(g.ListClick);
+        g.List->OnKeyDown = guard(g.KeyDown);
+        g.Search->OnClick = guard(g.SearchClick);
+    }
 }
 
 // ------------------------------------------------------------- lifecycle

@@ -3,6 +3,7 @@
 #include "Lookups.h"
 #include "NetConnection.h"
 #include "ReportBaseForm.h"
+#include "Criteria.h"
 #include "Screen.h"
 #include <memory>
 #include <optional>
@@ -19,24 +20,21 @@ public:
 
     TNetConnection *netRelLancContReceber;
 
-    // Code lists of the all-or-list criteria ("_01__03_").
-    QString lstVendedor;
-    QString lstCliente;
-    QString lstGrupClie;
-    QString lstEmpresa;
-    QString lstEmpresaOper;
-    QString lstTipoConta;
-    QString lstLancamento;
-    QString lstFilial;
-    QString lstFormaPaga;
-    QString lstCCorr;
-    QString lstAtivClie;
-    QString lstSegMerc;
-    QString lstClass;
-    QString lstRegiao;
-    // Every code list by its name, in declaration order.
-    QList<std::pair<QString, QString *>> CodeLists();
+    // Code lists of the all-or-list criteria ("_01__03_"), and the companies the operator may see.
+    QString lstVendedor, lstCliente, lstGrupClie, lstEmpresa, lstEmpresaOper, lstTipoConta, lstLancamento;
+    QString lstFilial, lstFormaPaga, lstCCorr, lstAtivClie, lstSegMerc, lstClass, lstRegiao;
     QList<std::pair<QString, QString>> CodeListValues() override;
+
+    // The thirteen all-or-list criteria, in the order ValidaCampos checks them.
+    const QVector<TCriteriaGroup> &AllOrListGroups() const { return m_groups; }
+    const TCriteriaGroup *GroupNamed(const QString &name) const;
+    // Every criterion of the screen as one value, and back: applying clicks the radios and boxes
+    // through their controls, so their handlers run as for a user; a group or box the user cannot
+    // reach (the branch lock, a client list's types) keeps its state. An unknown group, layout or
+    // entry kind throws EHostError before anything changes.
+    TCriteria CurrentCriteria() const;
+    void ApplyCriteria(const TCriteria &criteria);
+    QJsonObject CriteriaJson() override { return CurrentCriteria().ToJson(); }
 
     // Lifecycle and report actions.
     void FormCreate(QObject *sender) override;
@@ -59,22 +57,14 @@ public:
     void ValidaStatus();
 
     // Field entry handlers.
-    void depVenIniExit(QObject *sender);
-    void depVenFinExit(QObject *sender);
-    void depEmissaoDEExit(QObject *sender);
-    void depEmissaoATEExit(QObject *sender);
-    void depSaidaDeExit(QObject *sender);
-    void depSaidaAteExit(QObject *sender);
-    void depBaixaEntrExit(QObject *sender);
-    void depBaixaSaidExit(QObject *sender);
-    void depDtIniRefeFatExit(QObject *sender);
-    void depDtFinRefeFatExit(QObject *sender);
-    void nedValor1KeyPress(QObject *sender, QChar &key);
-    void nedValor2KeyPress(QObject *sender, QChar &key);
-    void medNrOrcaIniKeyPress(QObject *sender, QChar &key);
-    void medNrOrcaFinKeyPress(QObject *sender, QChar &key);
-    void medNrOrcaIniExit(QObject *sender);
-    void medNrOrcaFinExit(QObject *sender);
+    void depVenIniExit(QObject *sender); void depVenFinExit(QObject *sender);
+    void depEmissaoDEExit(QObject *sender); void depEmissaoATEExit(QObject *sender);
+    void depSaidaDeExit(QObject *sender); void depSaidaAteExit(QObject *sender);
+    void depBaixaEntrExit(QObject *sender); void depBaixaSaidExit(QObject *sender);
+    void depDtIniRefeFatExit(QObject *sender); void depDtFinRefeFatExit(QObject *sender);
+    void nedValor1KeyPress(QObject *sender, QChar &key); void nedValor2KeyPress(QObject *sender, QChar &key);
+    void medNrOrcaIniKeyPress(QObject *sender, QChar &key); void medNrOrcaFinKeyPress(QObject *sender, QChar &key);
+    void medNrOrcaIniExit(QObject *sender); void medNrOrcaFinExit(QObject *sender);
     void chkTodosClick(QObject *sender);
     void chkBaixadaClick(QObject *sender);
     void tshDadosBaixaEnter(QObject *sender);
@@ -88,54 +78,20 @@ public:
     void qryCliente1CDCLIENTEGetText(TField &sender, QString &text, bool displayText);
     void qryClienteRegiaoCDCLIENTEGetText(TField &sender, QString &text, bool displayText);
 
-    // Radio click handlers of the all-or-list pairs.
-    void rbtTodosTipoClick(QObject *sender);
-    void rbtListaTipoClick(QObject *sender);
-    void rdbTodosAtivClieClick(QObject *sender);
-    void rdbListaAtivClieClick(QObject *sender);
-    void rdbTodosSegMercClick(QObject *sender);
-    void rdbListaSegMercClick(QObject *sender);
-    void rdgTClassFinancClick(QObject *sender);
-    void rdgLClassFinancClick(QObject *sender);
-    void rbtTodasRegClick(QObject *sender);
-    void rbtListaRegClick(QObject *sender);
-    void rbtListaClieClick(QObject *sender);
-    void rbtListaGrupCClick(QObject *sender);
-    void rbtListaEmpClick(QObject *sender);
-    void rbtListaFilialClick(QObject *sender);
-    void rbtListaLancaClick(QObject *sender);
-    void rbtTodosVendClick(QObject *sender);
-    void rbtListaVendClick(QObject *sender);
-    void rbtFormaListaClick(QObject *sender);
-    void rbtCCorrListaClick(QObject *sender);
-
-    // Pickers: search buttons and F9 on the "Lista" radios.
-    void sbtClienteClick(QObject *sender);
-    void sbtFilialClick(QObject *sender);
-    void sbtLancamentoClick(QObject *sender);
-    void sbtEmpresaClick(QObject *sender);
-    void sbtPesqListaClick(QObject *sender);
-    void sbtFormaPagaClick(QObject *sender);
-    void sbtCCorrClick(QObject *sender);
-    void sbtAtivClieClick(QObject *sender);
-    void sbtSegMercClick(QObject *sender);
-    void sbtListaClassClick(QObject *sender);
-    void sbtGrupClieClick(QObject *sender);
-    void sbtRegiaoClick(QObject *sender);
-    void sbtVendedorClick(QObject *sender);
-    void rbtListaClieKeyDown(QObject *sender, int &key, Qt::KeyboardModifiers shift);
-    void rbtListaFilialKeyDown(QObject *sender, int &key, Qt::KeyboardModifiers shift);
-    void rbtListaLancaKeyDown(QObject *sender, int &key, Qt::KeyboardModifiers shift);
-    void rbtListaEmpKeyDown(QObject *sender, int &key, Qt::KeyboardModifiers shift);
-    void rbtListaTipoKeyDown(QObject *sender, int &key, Qt::KeyboardModifiers shift);
-    void rbtFormaListaKeyDown(QObject *sender, int &key, Qt::KeyboardModifiers shift);
-    void rbtCCorrListaKeyDown(QObject *sender, int &key, Qt::KeyboardModifiers shift);
-    void rdbListaAtivClieKeyDown(QObject *sender, int &key, Qt::KeyboardModifiers shift);
-    void rdbListaSegMercKeyDown(QObject *sender, int &key, Qt::KeyboardModifiers shift);
-    void rdgLClassFinancKeyDown(QObject *sender, int &key, Qt::KeyboardModifiers shift);
-    void rbtListaGrupCKeyDown(QObject *sender, int &key, Qt::KeyboardModifiers shift);
-    void rbtListaRegKeyDown(QObject *sender, int &key, Qt::KeyboardModifiers shift);
-    void rbtListaVendKeyDown(QObject *sender, int &key, Qt::KeyboardModifiers shift);
+    // The all-or-list groups, one line each: radio clicks, search button (the picker), F9 on "Lista".
+    void rdgTClassFinancClick(QObject *sender); void rdgLClassFinancClick(QObject *sender); void sbtListaClassClick(QObject *sender); void rdgLClassFinancKeyDown(QObject *sender, int &key, Qt::KeyboardModifiers shift);
+    void rdbTodosAtivClieClick(QObject *sender); void rdbListaAtivClieClick(QObject *sender); void sbtAtivClieClick(QObject *sender); void rdbListaAtivClieKeyDown(QObject *sender, int &key, Qt::KeyboardModifiers shift);
+    void rdbTodosSegMercClick(QObject *sender); void rdbListaSegMercClick(QObject *sender); void sbtSegMercClick(QObject *sender); void rdbListaSegMercKeyDown(QObject *sender, int &key, Qt::KeyboardModifiers shift);
+    void rbtTodosTipoClick(QObject *sender); void rbtListaTipoClick(QObject *sender); void sbtPesqListaClick(QObject *sender); void rbtListaTipoKeyDown(QObject *sender, int &key, Qt::KeyboardModifiers shift);
+    void rbtTodasRegClick(QObject *sender); void rbtListaRegClick(QObject *sender); void sbtRegiaoClick(QObject *sender); void rbtListaRegKeyDown(QObject *sender, int &key, Qt::KeyboardModifiers shift);
+    void rbtListaClieClick(QObject *sender); void sbtClienteClick(QObject *sender); void rbtListaClieKeyDown(QObject *sender, int &key, Qt::KeyboardModifiers shift);
+    void rbtListaGrupCClick(QObject *sender); void sbtGrupClieClick(QObject *sender); void rbtListaGrupCKeyDown(QObject *sender, int &key, Qt::KeyboardModifiers shift);
+    void rbtListaEmpClick(QObject *sender); void sbtEmpresaClick(QObject *sender); void rbtListaEmpKeyDown(QObject *sender, int &key, Qt::KeyboardModifiers shift);
+    void rbtListaFilialClick(QObject *sender); void sbtFilialClick(QObject *sender); void rbtListaFilialKeyDown(QObject *sender, int &key, Qt::KeyboardModifiers shift);
+    void rbtListaLancaClick(QObject *sender); void sbtLancamentoClick(QObject *sender); void rbtListaLancaKeyDown(QObject *sender, int &key, Qt::KeyboardModifiers shift);
+    void rbtTodosVendClick(QObject *sender); void rbtListaVendClick(QObject *sender); void sbtVendedorClick(QObject *sender); void rbtListaVendKeyDown(QObject *sender, int &key, Qt::KeyboardModifiers shift);
+    void rbtFormaListaClick(QObject *sender); void sbtFormaPagaClick(QObject *sender); void rbtFormaListaKeyDown(QObject *sender, int &key, Qt::KeyboardModifiers shift);
+    void rbtCCorrListaClick(QObject *sender); void sbtCCorrClick(QObject *sender); void rbtCCorrListaKeyDown(QObject *sender, int &key, Qt::KeyboardModifiers shift);
 
     // Report parameters: the criteria bound to the chosen layout's parameters.
     void rpddPadraoBeforeGetQueryParams(TParams &params, bool &flag);
@@ -144,6 +100,8 @@ public:
     void CopyClientStatement(TADOIBQuery &from);
 
 private:
+    enum TGroupId { gClass, gAtivClie, gSegMerc, gTipoConta, gRegiao, gCliente, gGrupClie, gEmpresa, gFilial, gLanca, gVendedor, gForma, gCCorr };
+    QVector<TCriteriaGroup> BuildGroups();
     void BindEvents();
     // Steps of the parameter binding and the lookup refresh that goes with it.
     void BindMainPath(TParams &params);
@@ -158,22 +116,26 @@ private:
     static void Reopen(TADOIBQuery &query, std::initializer_list<std::pair<const char *, std::optional<QString>>> values);
     // The query picker: reopen the lookup with its parameters, refuse an empty
     // list with its message, then let the user mark codes into the list.
-    void QueryPicker(TADOIBQuery &query, const std::function<void(TADOIBQuery &)> &setParams, const char *emptyKey, const char *titleKey,
-                     TDataSource *source, const char *keyField, QString &codes);
-    void ListaPicker(TDataSource *source, const char *titleKey, const char *keyField, QString &codes);
+    void QueryPicker(TGroupId id);
+    void OpenLookup(const TCriteriaGroup &g);
+    void ListaPicker(TGroupId id);
     // F9 on a "Lista" radio runs its picker, whatever the modifier keys and the button's state.
-    void F9Picker(int key, void (TfrmRelLancContReceber::*picker)(QObject *), QObject *sender);
+    void F9Picker(int key, TGroupId id, QObject *sender);
     // Brings the page to the front, focuses the control and ends the action with the message of the key.
     [[noreturn]] void FalhaCampo(TTabSheet *page, QWidget *focus, const char *key);
     [[noreturn]] void Falha(const char *key);
+    // The "Lista" criteria of a page whose code list is empty are refused, in table order.
+    void ValidaListas(TTabSheet *page);
+    void ValidaPeriodo(TTabSheet *page, TDateEditPlus *de, TDateEditPlus *ate, const char *deKey, const char *ateKey, const char *orderKey);
     // A "Lista" radio's search button follows the radio.
-    static void SyncSearchButton(const TRadioButton *list, TButtonFlat *search);
+    void SyncSearchButton(TGroupId id);
     // grbBaixa enabled only while settled or planned receivables are asked for; settlement dates only with settled ones.
     void AjustaBaixa();
     void ShowOrcaGroup();
     // The checks in front of a base report action; the client-type check only when asked.
     void RunChecked(bool clientType, const std::function<void()> &baseAction);
     QString m_pictAtivClie;
+    QVector<TCriteriaGroup> m_groups;
     // False from the start of destruction: controls that lose the focus then reach no handler.
     std::shared_ptr<bool> m_alive = std::make_shared<bool>(true);
 };

@@ -16,6 +16,25 @@ void TfrmRelLancContReceber::Falha(const char *key)
     throw EAbort(); // MensErro with its abort flag never returns
 }
 
+void TfrmRelLancContReceber::ValidaListas(TTabSheet *page)
+{
+    for (const TCriteriaGroup &g : m_groups)
+        if (g.Page == page && g.List->Checked() && EmptyString(*g.Codes))
+            FalhaCampo(page, g.List, g.MissingKey);
+}
+
+// One side given needs the other; the end may not come before the start (two blanks pass).
+void TfrmRelLancContReceber::ValidaPeriodo(TTabSheet *page, TDateEditPlus *de, TDateEditPlus *ate, const char *deKey, const char *ateKey,
+                                           const char *orderKey)
+{
+    if (de->IsBlank() && !ate->IsBlank())
+        FalhaCampo(page, de, deKey);
+    if (ate->IsBlank() && !de->IsBlank())
+        FalhaCampo(page, ate, ateKey);
+    if (ate->GetDate() < de->GetDate())
+        FalhaCampo(page, de, orderKey);
+}
+
 void TfrmRelLancContReceber::ValidaCampos()
 {
     // 1. Every date edit holds a valid date or nothing.
@@ -26,53 +45,20 @@ void TfrmRelLancContReceber::ValidaCampos()
     TTabSheet *page = tshDadosCntReceb;
     if (depVenIni->IsBlank())
         FalhaCampo(page, depVenIni, "DtVencIni_inf");
-    if (depVenFin->IsBlank() && !depVenIni->IsBlank())
-        FalhaCampo(page, depVenFin, "DtVencFin_inf");
-    if (depVenFin->GetDate() < depVenIni->GetDate())
-        FalhaCampo(page, depVenIni, "DTVENC_INV");
+    ValidaPeriodo(page, depVenIni, depVenFin, "DtVencIni_inf", "DtVencFin_inf", "DTVENC_INV");
     if (EmptyString(nedValor1->Text()))
         nedValor1->SetText(QStringLiteral("0"));
     if (EmptyString(nedValor2->Text()))
         nedValor2->SetText(QStringLiteral("0"));
     if (nedValor2->GetNumber() < nedValor1->GetNumber())
         FalhaCampo(page, nedValor1, "VRLIQUIDO_INV");
-    if (rdgLClassFinanc->Checked() && EmptyString(lstClass))
-        FalhaCampo(page, rdgLClassFinanc, "Class_ni");
-    if (rdbListaAtivClie->Checked() && EmptyString(lstAtivClie))
-        FalhaCampo(page, rdbListaAtivClie, "Ramo_ni");
-    if (rdbListaSegMerc->Checked() && EmptyString(lstSegMerc))
-        FalhaCampo(page, rdbListaSegMerc, "Seg_ni");
-    if (rbtListaTipo->Checked() && EmptyString(lstTipoConta))
-        FalhaCampo(page, rbtListaTipo, "Tipo_ni");
+    ValidaListas(page);
 
     // 3. List criteria, issue dates and exit dates of the document page.
     page = tshDadosDocu;
-    if (rbtListaReg->Checked() && EmptyString(lstRegiao))
-        FalhaCampo(page, rbtListaReg, "Regiao_ni");
-    if (rbtListaClie->Checked() && EmptyString(lstCliente))
-        FalhaCampo(page, rbtListaClie, "Cliente_ni");
-    if (rbtListaGrupC->Checked() && EmptyString(lstGrupClie))
-        FalhaCampo(page, rbtListaGrupC, "GrupoClie_ni");
-    if (rbtListaEmp->Checked() && EmptyString(lstEmpresa))
-        FalhaCampo(page, rbtListaEmp, "Empresa_ni");
-    if (rbtListaFilial->Checked() && EmptyString(lstFilial))
-        FalhaCampo(page, rbtListaFilial, "FilialOri_ni");
-    if (rbtListaLanca->Checked() && EmptyString(lstLancamento))
-        FalhaCampo(page, rbtListaLanca, "FiliLanca_ni");
-    if (rbtListaVend->Checked() && EmptyString(lstVendedor))
-        FalhaCampo(page, rbtListaVend, "Vendedor_ni");
-    if (depEmissaoDE->IsBlank() && !depEmissaoATE->IsBlank())
-        FalhaCampo(page, depEmissaoDE, "DtEmissIni_inf");
-    if (depEmissaoATE->IsBlank() && !depEmissaoDE->IsBlank())
-        FalhaCampo(page, depEmissaoATE, "DtEmissFin_inf");
-    if (depEmissaoATE->GetDate() < depEmissaoDE->GetDate())
-        FalhaCampo(page, depEmissaoDE, "DTEMIS_INV");
-    if (depSaidaDe->IsBlank() && !depSaidaAte->IsBlank())
-        FalhaCampo(page, depSaidaDe, "DtSaidIni_inf");
-    if (depSaidaAte->IsBlank() && !depSaidaDe->IsBlank())
-        FalhaCampo(page, depSaidaAte, "DtSaidFin_inf");
-    if (depSaidaAte->GetDate() < depSaidaDe->GetDate())
-        FalhaCampo(page, depSaidaDe, "DtSAID_INV");
+    ValidaListas(page);
+    ValidaPeriodo(page, depEmissaoDE, depEmissaoATE, "DtEmissIni_inf", "DtEmissFin_inf", "DTEMIS_INV");
+    ValidaPeriodo(page, depSaidaDe, depSaidaAte, "DtSaidIni_inf", "DtSaidFin_inf", "DtSAID_INV");
 
     // 4. Budget numbers, compared as texts of the same width.
     medNrOrcaIni->SetText(Ajusta(medNrOrcaIni->Text(), medNrOrcaIni->MaxLength()));
@@ -90,25 +76,12 @@ void TfrmRelLancContReceber::ValidaCampos()
 
     // 5. Settlement dates and settlement list criteria.
     page = tshDadosBaixa;
-    if (depBaixaEntr->IsBlank() && !depBaixaSaid->IsBlank())
-        FalhaCampo(page, depBaixaEntr, "DtBaixIni_inf");
-    if (depBaixaSaid->IsBlank() && !depBaixaEntr->IsBlank())
-        FalhaCampo(page, depBaixaSaid, "DtBaixFin_inf");
-    if (depBaixaSaid->GetDate() < depBaixaEntr->GetDate())
-        FalhaCampo(page, depBaixaEntr, "DTBAIXA_INV");
-    if (rbtFormaLista->Checked() && EmptyString(lstFormaPaga))
-        FalhaCampo(page, rbtFormaLista, "TBaixa_ni");
-    if (rbtCCorrLista->Checked() && EmptyString(lstCCorr))
-        FalhaCampo(page, rbtCCorrLista, "CCorr_ni");
+    ValidaPeriodo(page, depBaixaEntr, depBaixaSaid, "DtBaixIni_inf", "DtBaixFin_inf", "DTBAIXA_INV");
+    ValidaListas(page);
 
     // 6. Billing reference dates, back on the document page.
     page = tshDadosDocu;
-    if (depDtIniRefeFat->IsBlank() && !depDtFinRefeFat->IsBlank())
-        FalhaCampo(page, depDtIniRefeFat, "DtRefeFatIni_inf");
-    if (depDtFinRefeFat->IsBlank() && !depDtIniRefeFat->IsBlank())
-        FalhaCampo(page, depDtFinRefeFat, "DtRefeFatFin_inf");
-    if (depDtFinRefeFat->GetDate() < depDtIniRefeFat->GetDate())
-        FalhaCampo(page, depDtIniRefeFat, "DTREFEFAT_INV");
+    ValidaPeriodo(page, depDtIniRefeFat, depDtFinRefeFat, "DtRefeFatIni_inf", "DtRefeFatFin_inf", "DTREFEFAT_INV");
 }
 
 void TfrmRelLancContReceber::TipoCliente()

@@ -97,6 +97,11 @@ TEST_F(BatchRun, TypicalRoadPicksALayoutTwoClientsAndPrints)
     const QJsonObject printed = log[6].toObject();
     EXPECT_TRUE(texts(printed).isEmpty());
     EXPECT_EQ(printed.value(QStringLiteral("state")).toObject().value(QStringLiteral("lstCliente")).toString(), QStringLiteral("_000001__000002_"));
+    const QJsonObject criteria = printed.value(QStringLiteral("criteria")).toObject();
+    EXPECT_EQ(criteria.value(QStringLiteral("layout")).toInt(), 1);
+    EXPECT_EQ(criteria.value(QStringLiteral("dueDate")).toObject().value(QStringLiteral("from")).toString(), QStringLiteral("2026-11-07"));
+    EXPECT_EQ(criteria.value(QStringLiteral("groups")).toObject().value(QStringLiteral("Cliente")).toObject(),
+              (QJsonObject{{QStringLiteral("list"), true}, {QStringLiteral("codes"), QStringLiteral("_000001__000002_")}}));
     const QJsonArray params = printed.value(QStringLiteral("params")).toArray();
     ASSERT_FALSE(params.isEmpty());
     QStringList names;
