@@ -2,6 +2,7 @@
 #include "HostApplication.h"
 #include "Lookups.h"
 #include "NetConnection.h"
+#include "ParamNames.h"
 #include "ReportBaseForm.h"
 #include "Screen.h"
 #include <memory>
@@ -36,6 +37,7 @@ public:
     // Every code list by its name, in declaration order.
     QList<std::pair<QString, QString *>> CodeLists();
     QList<std::pair<QString, QString>> CodeListValues() override;
+    QStringList ReportParamNames() override { return BindingParamNames(); }
 
     // Lifecycle and report actions.
     void FormCreate(QObject *sender) override;
