@@ -317,6 +317,9 @@ bool TfrmDadosGerRel::SaveLayoutAsNew(const TReportLayout &layout)
         if (numbered)
             next = std::max(next, n + 1);
     }
+    // Two digits keep the file-name order the list's order.
+    if (next > 99)
+        throw EHostError(QStringLiteral("A pasta '%1' já tem um layout de número 99; o layout não foi salvo.").arg(dir.path()));
     const QString file = dir.filePath(QStringLiteral("%1_%2.json").arg(next, 2, 10, QLatin1Char('0')).arg(slugOf(title)));
     if (QFileInfo::exists(file))
         throw EHostError(QStringLiteral("O arquivo '%1' já existe; o layout não foi salvo.").arg(file));

@@ -219,9 +219,9 @@ TEST_F(LayoutEditing, WithoutAPersonTheActionChecksTheLayoutAsItIs)
     const QStringList messages = TakeMessages();
     ASSERT_EQ(messages.size(), 1);
     EXPECT_TRUE(messages.first().contains(QStringLiteral("'NMFANTASIA'"))) << messages.first().toStdString();
-    // A title given beforehand is not used for a layout that fails.
+    // A title given beforehand is not used for a layout that fails; the menu entry runs the same action.
     f->NewLayoutTitle = QStringLiteral("Cópia");
-    Action("sbtReportEdit");
+    f->actEditarLayout->trigger();
     EXPECT_EQ(TakeMessages().size(), 1);
     EXPECT_EQ(snapshot(Folder()), before);
 
