@@ -407,6 +407,7 @@ int TBatchRun::Run(const QString &logFile, QString &error)
             const QString action = v.toString();
             form->ReportOutput = step.value(QStringLiteral("output")).toString();
             form->svdSaveReport->FileName = form->ReportOutput;
+            form->NewLayoutTitle = step.value(QStringLiteral("title")).toString();
             form->rpddPadrao->ClearLastParams();
             TButtonFlat *button = action == QStringLiteral("print")     ? form->sbtPrint
                                   : action == QStringLiteral("preview") ? form->sbtPreview

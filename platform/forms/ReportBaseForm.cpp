@@ -2,13 +2,20 @@
 #include "Consiste.h"
 #include "Database.h"
 #include "Exceptions.h"
+#include "Events.h"
 #include "HostContext.h"
+#include "LayoutEditor.h"
 #include <QCloseEvent>
 #include <QCoreApplication>
 #include <QDir>
 #include <QFileDialog>
 #include <QFileInfo>
+#include <QInputDialog>
+#include <QPushButton>
+#include <QJsonDocument>
 #include <QRegularExpression>
+#include <QSaveFile>
+#include <QScopeGuard>
 #include <QSqlQuery>
 
 namespace {
@@ -16,6 +23,22 @@ QString &reportDirSetting()
 {
     static QString dir;
     return dir;
+}
+
+// A title as a file-name part: lower case, no accents, words joined by "_".
+QString slugOf(const QString &title)
+{
+    QString plain;
+    for (const QChar c : title.normalized(QString::NormalizationForm_D))
+        if (c.category() != QChar::Mark_NonSpacing)
+            plain += c;
+    QString slug = plain.toLower().replace(QRegularExpression(QStringLiteral("[^a-z0-9]+")), QStringLiteral("_"));
+    while (slug.startsWith(QLatin1Char('_')))
+        slug.remove(0, 1);
+    slug = slug.left(60);
+    while (slug.endsWith(QLatin1Char('_')))
+        slug.chop(1);
+    return slug.isEmpty() ? QStringLiteral("layout") : slug;
 }
 } // namespace
 
@@ -86,6 +109,13 @@ TfrmDadosGerRel::TfrmDadosGerRel(const QString &name, const QString &screenCode,
     };
     ppmSalvarRelatorio = new QMenu(this);
     ppmSalvarRelatorio->setObjectName(QStringLiteral("ppmSalvarRelatorio"));
+    actEditarLayout = ppmEditReport->addAction(QStringLiteral("Editar layout..."));
+    actEditarLayout->setObjectName(QStringLiteral("actEditarLayout"));
+    connect(actEditarLayout, &QAction::triggered, this, [this] { FireEvent([this] { sbtReportEditClick(sbtReportEdit); }); });
+    actSalvarNovoLayout = ppmSalvarRelatorio->addAction(QStringLiteral("Salvar como novo layout..."));
+    actSalvarNovoLayout->setObjectName(QStringLiteral("actSalvarNovoLayout"));
+    actSalvarNovoLayout->setEnabled(false);
+    rpddPadrao->EditLayout = [this](const TReportLayout &layout, const TParams &params) { EditLayout(layout, params); };
 
     Place(panMenu, 0, 0, 676, 29);
     int x = 4;
@@ -105,6 +135,9 @@ TfrmDadosGerRel::TfrmDadosGerRel(const QString &name, const QString &screenCode,
     sbtPreview->OnClick = [this](QObject *s) { sbtPreviewClick(s); };
     sbtSalvarComo->OnClick = [this](QObject *s) { sbtSalvarComoClick(s); };
     sbtReportEdit->OnClick = [this](QObject *s) { sbtReportEditClick(s); };
+    sbtReportEdit->setContextMenuPolicy(Qt::CustomContextMenu);
+    connect(sbtReportEdit, &QWidget::customContextMenuRequested, this,
+            [this](const QPoint &at) { ppmEditReport->popup(sbtReportEdit->mapToGlobal(at)); });
 }
 
 TfrmDadosGerRel::~TfrmDadosGerRel() = default;
@@ -130,13 +163,18 @@ bool TfrmDadosGerRel::DoClose()
     return m_closing;
 }
 
-void TfrmDadosGerRel::FormCreate(QObject *)
+void TfrmDadosGerRel::ListLayouts()
 {
-    const QString dir = ReportDir();
-    m_layouts = LoadReportLayouts(dir, m_reportCode);
+    m_layouts = LoadReportLayouts(ReportDir(), m_reportCode);
     cbbReportNames->clear();
     for (const TReportLayout &l : m_layouts)
         cbbReportNames->addItem(l.Title);
+}
+
+void TfrmDadosGerRel::FormCreate(QObject *)
+{
+    const QString dir = ReportDir();
+    ListLayouts();
     if (m_layouts.isEmpty()) {
         MensErro(FormatMsg(msgPadrao->Msg(QStringLiteral("Arq_Rel_Err")), {m_reportCode, ReportCodeDir(dir, m_reportCode)}), false);
         return;
@@ -216,3 +254,92 @@ void TfrmDadosGerRel::sbtPrintClick(QObject *) { RunReport(TReportAction::Print)
 void TfrmDadosGerRel::sbtPreviewClick(QObject *) { RunReport(TReportAction::Preview); }
 void TfrmDadosGerRel::sbtSalvarComoClick(QObject *) { RunReport(TReportAction::SaveAs); }
 void TfrmDadosGerRel::sbtReportEditClick(QObject *) { RunReport(TReportAction::Edit); }
+
+void TfrmDadosGerRel::EditLayout(const TReportLayout &layout, const TParams &params)
+{
+    const QStringList known = ReportParamNames();
+    if (!LayoutEditorScript && !TReportDesignerDialog::Interactive()) {
+        // Nobody to edit it: the layout is checked as it is, and copied when a new title was given.
+        TReportLayoutEditor::CheckLayout(layout, params, known, this);
+        if (!NewLayoutTitle.isEmpty())
+            SaveLayoutAsNew(layout);
+        return;
+    }
+    TReportLayoutEditor editor(layout, params, known, this);
+    editor.SaveNew = [this](const TReportLayout &edited) { return SaveLayoutAsNew(edited); };
+    editor.btnSalvar->setText(QStringLiteral("Salvar"));
+    editor.btnSalvar->setMenu(ppmSalvarRelatorio);
+    connect(actSalvarNovoLayout, &QAction::triggered, &editor, [&editor] { editor.SaveAsNew(); });
+    actSalvarNovoLayout->setEnabled(true);
+    const auto done = qScopeGuard([this] { actSalvarNovoLayout->setEnabled(false); });
+    if (LayoutEditorScript)
+        LayoutEditorScript(editor);
+    else
+        editor.exec();
+}
+
+QString TfrmDadosGerRel::AskNewLayoutTitle(const QString &current)
+{
+    if (!NewLayoutTitle.isEmpty()) {
+        const QString title = NewLayoutTitle.trimmed();
+        NewLayoutTitle.clear();
+        return title;
+    }
+    if (!TReportDesignerDialog::Interactive())
+        return {};
+    bool ok = false;
+    const QString title = QInputDialog::getText(this, msgPadrao->Msg(QStringLiteral("NovoCaption")), msgPadrao->Msg(QStringLiteral("NovoPrompt")),
+                                                QLineEdit::Normal, current, &ok)
+                              .trimmed();
+    if (ok && title.isEmpty())
+        throw EHostError(QStringLiteral("Informe o título do novo relatório; o layout não foi salvo."));
+    return ok ? title : QString();
+}
+
+bool TfrmDadosGerRel::SaveLayoutAsNew(const TReportLayout &layout)
+{
+    const QString title = AskNewLayoutTitle(layout.Title);
+    if (title.isEmpty())
+        return false;
+    // The folder as it is now, not as it was listed.
+    for (const TReportLayout &l : LoadReportLayouts(ReportDir(), m_reportCode))
+        if (l.Title.trimmed().compare(title, Qt::CaseInsensitive) == 0)
+            throw EHostError(QStringLiteral("Já existe um relatório com o título '%1'; o layout não foi salvo. Informe outro título.").arg(title));
+
+    const QDir dir(ReportCodeDir(ReportDir(), m_reportCode));
+    if (!dir.exists())
+        throw EHostError(FormatMsg(msgPadrao->Msg(QStringLiteral("Arq_Rel_Err")), {m_reportCode, dir.path()}));
+    // The next number after the highest one in the folder, so the new layout is listed last.
+    int next = 0;
+    for (const QString &f : dir.entryList({QStringLiteral("*.json")}, QDir::Files)) {
+        bool numbered = false;
+        const int n = f.section(QLatin1Char('_'), 0, 0).toInt(&numbered);
+        if (numbered)
+            next = std::max(next, n + 1);
+    }
+    // Two digits keep the file-name order the list's order.
+    if (next > 99)
+        throw EHostError(QStringLiteral("A pasta '%1' já tem um layout de número 99; o layout não foi salvo.").arg(dir.path()));
+    const QString file = dir.filePath(QStringLiteral("%1_%2.json").arg(next, 2, 10, QLatin1Char('0')).arg(slugOf(title)));
+    if (QFileInfo::exists(file))
+        throw EHostError(QStringLiteral("O arquivo '%1' já existe; o layout não foi salvo.").arg(file));
+
+    QJsonObject json = layout.Definition.isEmpty() ? layout.ToJson() : layout.Definition;
+    json[QStringLiteral("title")] = title;
+    TReportLayout::FromJson(json, file);  // what is written must read back
+    QSaveFile out(file);
+    if (!out.open(QIODevice::WriteOnly))
+        throw EHostError(QStringLiteral("Não foi possível gravar o layout '%1': %2").arg(file, out.errorString()));
+    out.write(QJsonDocument(json).toJson(QJsonDocument::Indented));
+    if (!out.commit())
+        throw EHostError(QStringLiteral("Não foi possível gravar o layout '%1': %2").arg(file, out.errorString()));
+
+    ListLayouts();
+    for (int i = 0; i < m_layouts.size(); ++i)
+        if (QFileInfo(m_layouts[i].File) == QFileInfo(file))
+            cbbReportNames->SetItemIndex(i);
+    // The screen follows the new choice as it does a user's.
+    if (cbbReportNames->OnChange)
+        CallEvent([this] { cbbReportNames->OnChange(cbbReportNames); });
+    return true;
+}

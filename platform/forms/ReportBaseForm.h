@@ -6,8 +6,10 @@
 #include <QJsonObject>
 #include <QMenu>
 #include <QWidget>
+#include <functional>
 
 class QCloseEvent;
+class TReportLayoutEditor;
 
 enum class TCloseAction { caNone, caHide, caFree, caMinimize };
 enum class TFormStyle { fsNormal, fsMDIChild };
@@ -57,6 +59,10 @@ public:
     TSaveDialog *svdSaveReport;
     QMenu *ppmEditReport;
     QMenu *ppmSalvarRelatorio;
+    // "Editar layout..." of ppmEditReport and "Salvar como novo layout..." of
+    // ppmSalvarRelatorio; the second works while the layout editor is open.
+    QAction *actEditarLayout;
+    QAction *actSalvarNovoLayout;
 
     const QString &ScreenCode() const { return m_screenCode; }
     const QString &ReportCode() const { return m_reportCode; }
@@ -67,6 +73,16 @@ public:
     virtual QJsonObject CriteriaJson() { return {}; }
     // Where the report actions write (print to file, save as); set by a batch run.
     QString ReportOutput;
+    // Every parameter name the screen's binding assigns; the layout editor refuses any other.
+    virtual QStringList ReportParamNames() { return {}; }
+    // The answer to the next new-title prompt, used once; set by a batch run or a test.
+    QString NewLayoutTitle;
+    // Works the layout editor in place of a person (a test sets it); the editor then does not wait for one.
+    std::function<void(TReportLayoutEditor &editor)> LayoutEditorScript;
+    // Writes a checked layout as the next numbered file of the report folder under a
+    // new title asked with NovoCaption/NovoPrompt, then lists and selects it. False when
+    // no title was given; raises EHostError for a title in use or a failed write.
+    bool SaveLayoutAsNew(const TReportLayout &layout);
 
     // Lifecycle, run by the host in this order: create, show, activate; close on closing.
     void DoCreate();
@@ -99,6 +115,11 @@ private:
     // "CC - Name" of the company of the branch in process, for page headers.
     QString CompanyOfBranch();
     void RunReport(TReportAction action);
+    // The hook of rpddPadrao's layout-edit action: the editor with a person, the check without one.
+    void EditLayout(const TReportLayout &layout, const TParams &params);
+    QString AskNewLayoutTitle(const QString &current);
+    // Reads the layouts again and fills cbbReportNames.
+    void ListLayouts();
     QString m_company;
     QString m_screenCode;
     QString m_reportCode;

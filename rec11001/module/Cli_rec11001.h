@@ -2,6 +2,7 @@
 #include "HostApplication.h"
 #include "Lookups.h"
 #include "NetConnection.h"
+#include "ParamNames.h"
 #include "ReportBaseForm.h"
 #include "Criteria.h"
 #include "Screen.h"
@@ -24,6 +25,7 @@ public:
     QString lstVendedor, lstCliente, lstGrupClie, lstEmpresa, lstEmpresaOper, lstTipoConta, lstLancamento;
     QString lstFilial, lstFormaPaga, lstCCorr, lstAtivClie, lstSegMerc, lstClass, lstRegiao;
     QList<std::pair<QString, QString>> CodeListValues() override;
+    QStringList ReportParamNames() override { return BindingParamNames(); }
 
     // The thirteen all-or-list criteria, in the order ValidaCampos checks them.
     const QVector<TCriteriaGroup> &AllOrListGroups() const { return m_groups; }
