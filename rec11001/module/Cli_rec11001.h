@@ -115,6 +115,7 @@ private:
     // The criteria that differ from the defaults, in words, for the "Opções de Emissão" block.
     QStringList EmissionOptionLines();
     // Close, assign each parameter (a text, or null), open.
+    const TCriteriaGroup &Group(const char *name) const;
     static void Reopen(TADOIBQuery &query, std::initializer_list<std::pair<const char *, std::optional<QString>>> values);
     // The query picker: reopen the lookup with its parameters, refuse an empty
     // list with its message, then let the user mark codes into the list.

@@ -34,20 +34,27 @@ void setNull(TParams &params, const QString &name)
         params.ParamByName(name).Clear();
 }
 
-// An all-or-list pair: all gives the empty list and "T"; a list gives the codes and `listFlag`.
-void bindPair(TParams &params, const TRadioButton *all, const TRadioButton *list, const QString &listName, const QString &flagName,
-              const QString &codes, const QString &listFlag = {})
+// An all-or-list group: all gives the empty list and "T"; a list gives the codes and `listFlag`.
+void bindGroup(TParams &params, const TCriteriaGroup &g, const QString &listFlag = {})
 {
-    if (all->Checked()) {
-        setText(params, listName, QString());
-        setText(params, flagName, kAll);
-    } else if (list->Checked()) {
-        setText(params, listName, codes);
-        setText(params, flagName, listFlag);
+    const QString list = QLatin1String(g.ListParam), flag = QLatin1String(g.FlagParam);
+    if (g.All->Checked()) {
+        setText(params, list, QString());
+        setText(params, flag, kAll);
+    } else if (g.List->Checked()) {
+        setText(params, list, *g.Codes);
+        setText(params, flag, listFlag);
     }
 }
 
 } // namespace
+
+const TCriteriaGroup &TfrmRelLancContReceber::Group(const char *name) const
+{
+    const TCriteriaGroup *g = GroupNamed(QLatin1String(name));
+    Q_ASSERT(g);
+    return *g;
+}
 
 void TfrmRelLancContReceber::Reopen(TADOIBQuery &query, std::initializer_list<std::pair<const char *, std::optional<QString>>> values)
 {
@@ -81,11 +88,11 @@ void TfrmRelLancContReceber::BindMainPath(TParams &params)
             setText(params, QStringLiteral("P_CDREGIAOPED"), lstRegiao);
             setText(params, QStringLiteral("P_TCDREGIAOPED"), QString());
         }
-        bindPair(params, rbtTodosClie, rbtListaClie, QStringLiteral("CLIENTE"), QStringLiteral("TCLIENTE"), lstCliente);
+        bindGroup(params, Group("Cliente"));
     }
     RefreshClients();
 
-    bindPair(params, rbtTodosGrupC, rbtListaGrupC, QStringLiteral("GRUPCLIE"), QStringLiteral("TGRUPCLIE"), lstGrupClie);
+    bindGroup(params, Group("GrupClie"));
 
     // All companies are the operator's companies; the company flag is never "T".
     if (rbtTodosEmpr->Checked() || rbtListaEmp->Checked()) {
@@ -95,13 +102,13 @@ void TfrmRelLancContReceber::BindMainPath(TParams &params)
         Reopen(*qryEmpresa, {{"CODEMPRESA", codes}, {"TCODEMPRESA", std::nullopt}});
     }
 
-    bindPair(params, rbtTodosFilial, rbtListaFilial, QStringLiteral("CODFILIAL"), QStringLiteral("TCODFILIAL"), lstFilial);
+    bindGroup(params, Group("Filial"));
     if (rbtTodosFilial->Checked())
         Reopen(*qryFilial, {{"P_CDFILIAL", std::nullopt}, {"P_TODOS", kAll}});
     else if (rbtListaFilial->Checked())
         Reopen(*qryFilial, {{"P_CDFILIAL", lstFilial}, {"P_TODOS", std::nullopt}});
 
-    bindPair(params, rbtTodosTipo, rbtListaTipo, QStringLiteral("TIPOCONTA"), QStringLiteral("TTIPOCONTA"), lstTipoConta);
+    bindGroup(params, Group("TipoConta"));
     if (rbtTodosTipo->Checked())
         Reopen(*qryTipoConta1, {{"TIPOCONTA", QString()}, {"TTIPOCONTA", kAll}});
     else if (rbtListaTipo->Checked())
@@ -110,7 +117,7 @@ void TfrmRelLancContReceber::BindMainPath(TParams &params)
     setText(params, QStringLiteral("IDTPCTRECEBER"), chbConAdian->Checked() ? QStringLiteral("1_2") : QStringLiteral("1"));
 
     // A posting-branch list gets one space as its flag.
-    bindPair(params, rbtTodosLanca, rbtListaLanca, QStringLiteral("CODFILILANC"), QStringLiteral("TCODFILILANC"), lstLancamento, kSpace);
+    bindGroup(params, Group("Lancamento"), kSpace);
     if (rbtTodosLanca->Checked()) {
         QString none;
         ServerCalls::GetFiliLanca(*netRelLancContReceber, none, kAll, *cdsFiliLanca);
@@ -118,13 +125,13 @@ void TfrmRelLancContReceber::BindMainPath(TParams &params)
         ServerCalls::GetFiliLanca(*netRelLancContReceber, lstLancamento, QString(), *cdsFiliLanca);
     }
 
-    bindPair(params, rbtFormaTodos, rbtFormaLista, QStringLiteral("P_FORMA"), QStringLiteral("P_TFORMA"), lstFormaPaga);
+    bindGroup(params, Group("FormaPaga"));
     if (rbtFormaTodos->Checked())
         Reopen(*qryFormaRec, {{"P_CODIGO", QString()}, {"P_TCODIGO", kAll}});
     else if (rbtFormaLista->Checked())
         Reopen(*qryFormaRec, {{"P_CODIGO", lstFormaPaga}, {"P_TCODIGO", QString()}});
 
-    bindPair(params, rbtCCorrTodas, rbtCCorrLista, QStringLiteral("P_CCORR"), QStringLiteral("P_TCCORR"), lstCCorr);
+    bindGroup(params, Group("CCorr"));
     if (rbtCCorrTodas->Checked())
         Reopen(*qryContCorr, {{"P_CDREDUCONT", QString()}, {"P_TCDREDUCONT", kAll}});
     else if (rbtCCorrLista->Checked())
@@ -146,7 +153,7 @@ void TfrmRelLancContReceber::BindMainPath(TParams &params)
     default: break;
     }
 
-    bindPair(params, rdgTClassFinanc, rdgLClassFinanc, QStringLiteral("P_CDCLASSFINA"), QStringLiteral("P_TCDCLASSFINA"), lstClass);
+    bindGroup(params, Group("Class"));
     if (rdgTClassFinanc->Checked())
         Reopen(*qryClassFinanc1, {{"P_CDCLASSFINA", QString()}, {"P_TCDCLASSFINA", kAll}});
     else if (rdgLClassFinanc->Checked())
