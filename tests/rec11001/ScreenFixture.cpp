@@ -4,11 +4,12 @@
 #include <QMdiSubWindow>
 
 std::unique_ptr<TTestDatabase> ScreenTest::s_db;
+TBackend ScreenTest::s_backend = TBackend::SQLite;
 std::unique_ptr<TServerProcess> ScreenTest::s_server;
 
 void ScreenTest::SetUpTestSuite()
 {
-    s_db = std::make_unique<TTestDatabase>(TBackend::SQLite, 300);
+    s_db = std::make_unique<TTestDatabase>(s_backend, 300);
     s_server = std::make_unique<TServerProcess>(s_db->Target());
     TfrmDadosGerRel::SetReportDir(BinDir() + QStringLiteral("/../reports"));
     static bool initialised = false;

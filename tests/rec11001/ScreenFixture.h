@@ -50,6 +50,8 @@ protected:
     QString Focused() const { return Form()->focusWidget() ? Form()->focusWidget()->objectName() : QString(); }
     QStringList TakeMessages();
 
+    // The database a suite runs on; a suite may choose PostgreSQL before it sets up.
+    static TBackend s_backend;
     static std::unique_ptr<TTestDatabase> s_db;
     static std::unique_ptr<TServerProcess> s_server;
     std::unique_ptr<TdtmDBGeral> m_module;

@@ -78,10 +78,46 @@ protected:
         }
         EXPECT_EQ(csvLines(produced), csvLines(golden)) << name.toStdString();
     }
+    void DueDateRows();
+    void AgedAndSummary();
     QTemporaryDir m_out;
 };
 
-TEST_F(ReportsTest, DueDateLayoutPrintsExactlyTheRowsTheCriteriaSelect)
+// The same screen on the test PostgreSQL server, when the test script started one.
+class ReportsOnPostgreSQL : public ReportsTest {
+protected:
+    static void SetUpTestSuite()
+    {
+        if (!PostgresAvailable())
+            return;
+        s_backend = TBackend::PostgreSQL;
+        ScreenTest::SetUpTestSuite();
+    }
+    static void TearDownTestSuite()
+    {
+        if (PostgresAvailable())
+            ScreenTest::TearDownTestSuite();
+        s_backend = TBackend::SQLite;
+    }
+    void SetUp() override
+    {
+        if (!PostgresAvailable())
+            GTEST_SKIP() << "no PostgreSQL server for the tests";
+        ReportsTest::SetUp();
+    }
+    void TearDown() override
+    {
+        if (PostgresAvailable())
+            ReportsTest::TearDown();
+    }
+};
+
+TEST_F(ReportsTest, DueDateLayoutPrintsExactlyTheRowsTheCriteriaSelect) { DueDateRows(); }
+TEST_F(ReportsOnPostgreSQL, DueDateLayoutPrintsExactlyTheRowsTheCriteriaSelect) { DueDateRows(); }
+TEST_F(ReportsTest, AgedAndSummaryLayoutsAddUpAsTheDatabaseDoes) { AgedAndSummary(); }
+TEST_F(ReportsOnPostgreSQL, AgedAndSummaryLayoutsAddUpAsTheDatabaseDoes) { AgedAndSummary(); }
+
+void ReportsTest::DueDateRows()
 {
     ASSERT_TRUE(Open());
     TfrmRelLancContReceber &f = *Form();
@@ -141,7 +177,7 @@ TEST_F(ReportsTest, DueDateLayoutPrintsExactlyTheRowsTheCriteriaSelect)
     EXPECT_EQ(got.size(), 3);
 }
 
-TEST_F(ReportsTest, AgedAndSummaryLayoutsAddUpAsTheDatabaseDoes)
+void ReportsTest::AgedAndSummary()
 {
     ASSERT_TRUE(Open());
     const QString aged = m_out.filePath(QStringLiteral("atraso.csv"));
