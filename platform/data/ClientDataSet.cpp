@@ -28,7 +28,6 @@ void TClientDataSet::SetData(const TDataPacket &packet)
         rows.push_back(std::move(row));
     }
     LoadRows(std::move(rows));
-    ResetLog();
 }
 
 QVariant TClientDataSet::Data() const { return PacketToVariant(TDataPacket::FromDataSet(*this)); }

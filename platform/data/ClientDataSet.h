@@ -27,6 +27,8 @@ protected:
     void RowInserted(int row) override;
     void RowModified(int row, const TRecord &before) override;
     void RowDeleted(int row) override;
+    // Loaded rows are the base state: nothing pending.
+    void RowsLoaded() override { ResetLog(); }
 
 private:
     struct RowLog {

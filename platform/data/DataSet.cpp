@@ -258,6 +258,7 @@ void TDataSet::LoadRows(std::vector<TRecord> rows)
         r.resize(m_fields.size());
     m_rows = std::move(rows);
     m_state = TDataSetState::Browse;
+    RowsLoaded();
     First();
     if (AfterOpen)
         AfterOpen(*this);

@@ -72,6 +72,8 @@ protected:
     virtual void RowInserted(int /*row*/) {}
     virtual void RowModified(int /*row*/, const TRecord & /*before*/) {}
     virtual void RowDeleted(int /*row*/) {}
+    // The loaded rows became the data set's content.
+    virtual void RowsLoaded() {}
     void CheckActive() const;
     void CheckBrowse();
     std::vector<TRecord> m_rows;

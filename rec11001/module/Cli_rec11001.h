@@ -1,4 +1,5 @@
 #pragma once
+#include "Classification.h"
 #include "HostApplication.h"
 #include "Lookups.h"
 #include "NetConnection.h"
@@ -97,6 +98,8 @@ public:
 
     // Report parameters: the criteria bound to the chosen layout's parameters.
     void rpddPadraoBeforeGetQueryParams(TParams &params, bool &flag);
+    // The ABC curve: criteria to the server, curve rows and totals back, class letters written.
+    void CurvaABC();
 
     // Gives qryCliente1 the four statement texts and the parameter list of another client query.
     void CopyClientStatement(TADOIBQuery &from);

@@ -72,7 +72,9 @@ void TfrmRelLancContReceber::Reopen(TADOIBQuery &query, std::initializer_list<st
 void TfrmRelLancContReceber::rpddPadraoBeforeGetQueryParams(TParams &params, bool &)
 {
     // The ABC curve (index 18) takes its data from the server and binds only the final steps.
-    if (cbbReportNames->ItemIndex() != 18)
+    if (cbbReportNames->ItemIndex() == 18)
+        CurvaABC();
+    else
         BindMainPath(params);
     BindFinalSteps(params);
 }

@@ -1,0 +1,77 @@
+// Class letters of the curve rows: each row's delivered value against limits
+// taken at the curve percentages of its company's total.
+#include "Classification.h"
+
+namespace {
+double number(const TDataSet &data, const char *field)
+{
+    if (data.IsEmpty() || data.Eof())
+        return 0;
+    const TField *f = data.FindField(QLatin1String(field));
+    return f ? f->AsFloat() : 0;
+}
+
+QString text(const TDataSet &data, const char *field)
+{
+    if (data.IsEmpty() || data.Eof())
+        return {};
+    const TField *f = data.FindField(QLatin1String(field));
+    return f ? f->AsString() : QString();
+}
+
+// Moves the totals forward to the company; false when no row ahead holds it (the cursor stays).
+bool seekCompany(TDataSet &totals, const QString &company)
+{
+    if (totals.IsEmpty())
+        return false;
+    if (text(totals, "CDEMPRESA") == company)
+        return true;
+    const int from = totals.RecNo();
+    for (int r = from; r < totals.RecordCount(); ++r) {
+        totals.SetRecNo(r + 1);
+        if (text(totals, "CDEMPRESA") == company)
+            return true;
+    }
+    totals.SetRecNo(from);
+    return false;
+}
+} // namespace
+
+QString CurveClass(double value, double total, double pA, double pB, double pC)
+{
+    // Percentages added first, then times the total, then divided by 100.
+    const double limit1 = total * pA / 100;
+    const double limit2 = total * (pA + pB) / 100;
+    const double limit3 = total * (pA + pB + pC) / 100;
+    if (value <= limit1)
+        return QStringLiteral("A");
+    if (value >= limit1 && value <= limit2)
+        return QStringLiteral("B");
+    if (value >= limit2 && value <= limit3)
+        return QStringLiteral("C");
+    return {};
+}
+
+void ClassificaCurva(TDataSet &curve, TDataSet &totals, const TDataSet &percentages)
+{
+    const double pA = number(percentages, "VRPECURVAA");
+    const double pB = number(percentages, "VRPECURVAB");
+    const double pC = number(percentages, "VRPECURVAC");
+    TField &value = curve.FieldByName(QStringLiteral("VRATUAREC"));
+    TField &company = curve.FieldByName(QStringLiteral("CDEMPRESA"));
+    TField &letter = curve.FieldByName(QStringLiteral("IDCURVA"));
+    curve.First();
+    totals.First();
+    while (!curve.Eof()) {
+        // A row is classified only with its own company's total.
+        if (seekCompany(totals, company.AsString())) {
+            const QString cls = CurveClass(value.AsFloat(), number(totals, "SUMCRVRATUAREC"), pA, pB, pC);
+            if (!cls.isEmpty()) {
+                curve.Edit();
+                letter.SetAsString(cls);
+                curve.Post();
+            }
+        }
+        curve.Next();
+    }
+}
