@@ -63,13 +63,33 @@ TDataSet *TReportDesignerDialog::FindDataSet(const QString &name) const
     return nullptr;
 }
 
+void TReportDesignerDialog::PrepareChart(const TReportLayout &layout)
+{
+    Header.GroupTotals.clear();
+    std::fill(std::begin(Header.Limits), std::end(Header.Limits), 0.0);
+    if (layout.Chart.Class.isEmpty())
+        return;
+    if (TDataSet *totals = FindDataSet(layout.Chart.Totals)) {
+        const TField *key = totals->FindField(layout.Chart.TotalsKey), *value = totals->FindField(layout.Chart.TotalsField);
+        if (key && value)
+            for (int r = 0; r < totals->RecordCount(); ++r)
+                totals->WithRecord(r, [&] { Header.GroupTotals.insert(key->AsString(), value->AsFloat()); });
+    }
+    if (TDataSet *limits = FindDataSet(layout.Chart.Limits); limits && limits->RecordCount() > 0)
+        limits->WithRecord(0, [&] {
+            for (int i = 0; i < 3; ++i)
+                if (const TField *f = limits->FindField(layout.Chart.LimitFields[i]))
+                    Header.Limits[i] = f->AsFloat();
+        });
+}
+
 TRowsFactory TReportDesignerDialog::RowsOf(const TReportLayout &layout, const TParams &params) const
 {
     if (!layout.DataSet.isEmpty()) {
         TDataSet *data = FindDataSet(layout.DataSet);
         if (!data)
             throw EHostError(QStringLiteral("O relatório '%1' lê o conjunto de dados '%2', que a tela não tem.").arg(layout.Title, layout.DataSet));
-        return [data, &layout] { return OpenDataSetRows(*data, layout); };
+        return [this, data, &layout] { return OpenDataSetRows(*data, layout, [this](const QString &n) { return FindDataSet(n); }); };
     }
     TdtmDBGeral *module = TdtmDBGeral::Current();
     if (!module || !module->Connected())
@@ -101,6 +121,7 @@ void TReportDesignerDialog::Execute(const TReportLayout &layout, TReportAction a
         return;
     }
     const TRowsFactory rows = RowsOf(layout, params);
+    PrepareChart(layout);
     std::unique_ptr<TReadSnapshot> snapshot;
     if (layout.DataSet.isEmpty())
         snapshot = std::make_unique<TReadSnapshot>(TdtmDBGeral::Current()->Database());

@@ -55,6 +55,8 @@ public:
 private:
     TRowsFactory RowsOf(const TReportLayout &layout, const TParams &params) const;
     TDataSet *FindDataSet(const QString &name) const;
+    // The group totals and class limits a Pareto section draws from.
+    void PrepareChart(const TReportLayout &layout);
     TParams m_lastParams;
     bool m_hasLast = false;
     TReportResult m_last;

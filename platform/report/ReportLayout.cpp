@@ -150,12 +150,40 @@ TReportLayout TReportLayout::FromJson(const QJsonObject &d, const QString &where
         if (!known)
             fault(where, QStringLiteral("a coluna '%1' tem o formato desconhecido '%2'.").arg(c.Field, format));
         c.Total = o.value(QStringLiteral("total")).toBool();
+        const QJsonObject share = o.value(QStringLiteral("shareOf")).toObject();
+        if (!share.isEmpty()) {
+            c.ShareOf.DataSet = text(share, "dataSet", where, true);
+            c.ShareOf.Key = text(share, "key", where, true);
+            c.ShareOf.Field = text(share, "field", where, true);
+        }
         if (c.Total && c.Format != TColumnFormat::Amount && c.Format != TColumnFormat::Integer)
             fault(where, QStringLiteral("a coluna '%1' só pode ser somada com formato numérico.").arg(c.Field));
         l.Columns.push_back(c);
     }
     if (l.Columns.isEmpty())
         fault(where, QStringLiteral("não há colunas."));
+    for (const Column &c : l.Columns)
+        if (!c.ShareOf.DataSet.isEmpty() && l.DataSet.isEmpty())
+            fault(where, QStringLiteral("a coluna '%1' é uma participação, que só se calcula sobre um conjunto de dados.").arg(c.Field));
+    const QJsonObject pareto = d.value(QStringLiteral("pareto")).toObject();
+    if (!pareto.isEmpty()) {
+        l.Chart.Class = text(pareto, "class", where, true);
+        l.Chart.Value = text(pareto, "value", where, true);
+        l.Chart.Cumulative = text(pareto, "cumulative", where, true);
+        const QJsonObject totals = pareto.value(QStringLiteral("totals")).toObject();
+        l.Chart.Totals = text(totals, "dataSet", where, true);
+        l.Chart.TotalsKey = text(totals, "key", where, true);
+        l.Chart.TotalsField = text(totals, "field", where, true);
+        const QJsonObject limits = pareto.value(QStringLiteral("limits")).toObject();
+        l.Chart.Limits = text(limits, "dataSet", where, true);
+        for (const QJsonValue &f : limits.value(QStringLiteral("fields")).toArray())
+            l.Chart.LimitFields << f.toString();
+        if (l.DataSet.isEmpty() || l.Groups.isEmpty() || l.Chart.LimitFields.size() != 3)
+            fault(where, QStringLiteral("o gráfico de Pareto precisa de um conjunto de dados, de um grupo e de três percentuais."));
+        for (const QString &f : {l.Chart.Class, l.Chart.Value, l.Chart.Cumulative})
+            if (l.ColumnIndex(f) < 0)
+                fault(where, QStringLiteral("o campo '%1' do gráfico de Pareto deve ser uma coluna.").arg(f));
+    }
 
     for (const QJsonValue &v : objects(d, "groups", where)) {
         const QJsonObject o = v.toObject();
@@ -231,6 +259,9 @@ QJsonObject TReportLayout::ToJson() const
             o[QStringLiteral("format")] = formatName(c.Format);
         if (c.Total)
             o[QStringLiteral("total")] = true;
+        if (!c.ShareOf.DataSet.isEmpty())
+            o[QStringLiteral("shareOf")] = QJsonObject{{QStringLiteral("dataSet"), c.ShareOf.DataSet}, {QStringLiteral("key"), c.ShareOf.Key},
+                                                       {QStringLiteral("field"), c.ShareOf.Field}};
         columns.append(o);
     }
     d[QStringLiteral("columns")] = columns;
@@ -247,6 +278,8 @@ QJsonObject TReportLayout::ToJson() const
         totals[QStringLiteral("share")] = QJsonObject{{QStringLiteral("caption"), ShareCaption}, {QStringLiteral("of"), ShareOf}};
     if (!totals.isEmpty())
         d[QStringLiteral("totals")] = totals;
+    if (!Chart.Class.isEmpty())
+        d[QStringLiteral("pareto")] = Definition.value(QStringLiteral("pareto"));
     return d;
 }
 

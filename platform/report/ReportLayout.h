@@ -21,7 +21,22 @@ struct TReportLayout {
         Qt::Alignment Align = Qt::AlignLeft;
         TColumnFormat Format = TColumnFormat::Text;
         bool Total = false;                  // summed in subtotals and totals
+        // A share in percent of Field's value in a total looked up by key in another data set.
+        struct {
+            QString DataSet, Key, Field;
+        } ShareOf;
+        // The name the rows give this column's value by.
+        QString Source() const { return ShareOf.DataSet.isEmpty() ? Field : QStringLiteral("=") + Field + QStringLiteral("/") + ShareOf.DataSet; }
     };
+    // A Pareto section closing each outer group: count, value and share per class, and a chart of
+    // the values with their cumulative share and the class limits.
+    struct Pareto {
+        QString Class, Value, Cumulative;  // fields of the rows
+        QString Totals, TotalsKey, TotalsField;  // the group totals by key
+        QString Limits;                     // data set whose first row holds the class percentages
+        QStringList LimitFields;
+    };
+    Pareto Chart;
     struct Group {
         QString Field;                       // the rows break when this value changes
         QString Caption;                     // the key's column heading in CSV and XLSX

@@ -29,6 +29,12 @@ public:
         m_width = device.width();
         m_height = device.height();
         m_row = QFontMetricsF(m_body, &device).height() * 1.35;
+        if (!layout.Chart.Class.isEmpty()) {
+            m_pareto = true;
+            m_classCol = layout.ColumnIndex(layout.Chart.Class);
+            m_valueCol = layout.ColumnIndex(layout.Chart.Value);
+            m_cumulativeCol = layout.ColumnIndex(layout.Chart.Cumulative);
+        }
         m_pad = QFontMetricsF(m_body, &device).averageCharWidth() * 0.6;
         double sum = 0;
         for (const auto &c : layout.Columns)
@@ -52,8 +58,17 @@ public:
         m_y += h;
     }
 
-    void Row(const QVector<QVariant> &, const QVector<QVariant> &values) override
+    void Row(const QVector<QVariant> &keys, const QVector<QVariant> &values) override
     {
+        if (m_pareto) {
+            m_groupKey = keys.value(0).toString();
+            const QString cls = values[m_classCol].toString().trimmed();
+            const double v = ReportNumber(values[m_valueCol]);
+            ClassStats &st = m_classes[cls == QStringLiteral("A") ? 0 : cls == QStringLiteral("B") ? 1 : cls == QStringLiteral("C") ? 2 : 3];
+            ++st.Count;
+            st.Value += v;
+            m_points.push_back({v, ReportNumber(values[m_cumulativeCol]), cls});
+        }
         NeedSpace(m_row);
         if (m_painter) {
             m_painter->setFont(m_body);
@@ -67,6 +82,12 @@ public:
     void GroupFooter(int level, const QString &caption, const QVector<double> &sums, qint64 count) override
     {
         SumLine(caption + QStringLiteral(" (") + countText(count) + QStringLiteral(")"), sums, level * m_pad * 4, false);
+        if (m_pareto && level == 0) {
+            Pareto();
+            m_points.clear();
+            for (ClassStats &c : m_classes)
+                c = {};
+        }
     }
 
     void Totals(const QVector<double> &sums, qint64 count) override
@@ -104,6 +125,99 @@ private:
     struct Col {
         double X, W;
     };
+    struct ClassStats {
+        qint64 Count = 0;
+        double Value = 0;
+    };
+    struct Point {
+        double Value, Cumulative;
+        QString Class;
+    };
+
+    // Count, value and share per class, then the chart: bars of value, the
+    // cumulative share as a line and the class limits marked.
+    void Pareto()
+    {
+        const double total = m_header.GroupTotals.value(m_groupKey, 0.0);
+        const double chartH = m_height * 0.32;
+        NeedSpace(m_row * 6.5 + chartH);
+        if (!m_painter) {
+            m_y += m_row * 6.5 + chartH;
+            return;
+        }
+        static const char *const names[] = {"A", "B", "C", "Sem classe"};
+        static const QColor colors[] = {QColor(31, 78, 121), QColor(84, 130, 53), QColor(191, 144, 0), QColor(150, 150, 150)};
+        m_y += m_row * 0.5;
+        m_painter->setFont(m_bold);
+        const double w = m_width / 5;
+        const QStringList heads = {QStringLiteral("Classe"), QStringLiteral("Quantidade"), QStringLiteral("Valor"), QStringLiteral("Participação")};
+        for (int i = 0; i < heads.size(); ++i)
+            m_painter->drawText(QRectF(i * w, m_y, w - m_pad, m_row), (i ? Qt::AlignRight : Qt::AlignLeft) | Qt::AlignVCenter, heads[i]);
+        m_y += m_row;
+        m_painter->setFont(m_body);
+        for (int c = 0; c < 4; ++c) {
+            if (c == 3 && m_classes[3].Count == 0)
+                continue;
+            m_painter->fillRect(QRectF(0, m_y + m_row * 0.25, m_row * 0.5, m_row * 0.5), colors[c]);
+            m_painter->drawText(QRectF(m_row * 0.8, m_y, w, m_row), Qt::AlignLeft | Qt::AlignVCenter, QString::fromUtf8(names[c]));
+            m_painter->drawText(QRectF(w, m_y, w - m_pad, m_row), Qt::AlignRight | Qt::AlignVCenter, QString::number(m_classes[c].Count));
+            m_painter->drawText(QRectF(2 * w, m_y, w - m_pad, m_row), Qt::AlignRight | Qt::AlignVCenter, AmountText(m_classes[c].Value));
+            const QString share = total != 0 ? AmountText(m_classes[c].Value / total * 100) + QStringLiteral(" %") : QString();
+            m_painter->drawText(QRectF(3 * w, m_y, w - m_pad, m_row), Qt::AlignRight | Qt::AlignVCenter, share);
+            m_y += m_row;
+        }
+        m_y += m_row * 0.5;
+
+        // The chart, at most 120 bars: larger curves are drawn in buckets of neighbouring rows.
+        const QRectF area(m_pad * 10, m_y, m_width - m_pad * 20, chartH - m_row);
+        m_painter->setPen(QPen(Qt::gray, 1));
+        m_painter->drawRect(area);
+        const int n = static_cast<int>(m_points.size());
+        const int bars = std::min(n, 120);
+        double maxBar = 0;
+        std::vector<double> heights(static_cast<size_t>(bars), 0.0), cumulative(static_cast<size_t>(bars), 0.0);
+        std::vector<QString> classes(static_cast<size_t>(bars));
+        for (int b = 0; b < bars; ++b) {
+            const int from = static_cast<int>(static_cast<qint64>(b) * n / bars), to = static_cast<int>(static_cast<qint64>(b + 1) * n / bars);
+            double sum = 0;
+            for (int i = from; i < to; ++i)
+                sum += m_points[static_cast<size_t>(i)].Value;
+            heights[static_cast<size_t>(b)] = sum / std::max(1, to - from);
+            cumulative[static_cast<size_t>(b)] = total != 0 ? m_points[static_cast<size_t>(to - 1)].Cumulative / total * 100 : 0;
+            classes[static_cast<size_t>(b)] = m_points[static_cast<size_t>(from)].Class;
+            maxBar = std::max(maxBar, heights[static_cast<size_t>(b)]);
+        }
+        const double bw = bars ? area.width() / bars : 0;
+        for (int b = 0; b < bars && maxBar > 0; ++b) {
+            const double h = heights[static_cast<size_t>(b)] / maxBar * area.height();
+            const QString &cls = classes[static_cast<size_t>(b)];
+            const int ci = cls == QStringLiteral("A") ? 0 : cls == QStringLiteral("B") ? 1 : cls == QStringLiteral("C") ? 2 : 3;
+            m_painter->fillRect(QRectF(area.left() + b * bw + bw * 0.1, area.bottom() - h, bw * 0.8, h), colors[ci]);
+        }
+        // Class limits at their cumulative percentages.
+        double limit = 0;
+        m_painter->setFont(m_small);
+        for (int c = 0; c < 3; ++c) {
+            limit += m_header.Limits[c];
+            const double y = area.bottom() - std::min(limit, 100.0) / 100 * area.height();
+            m_painter->setPen(QPen(colors[c], 1, Qt::DashLine));
+            m_painter->drawLine(QPointF(area.left(), y), QPointF(area.right(), y));
+            m_painter->drawText(QRectF(area.right() + m_pad, y - m_row / 2, m_pad * 9, m_row), Qt::AlignLeft | Qt::AlignVCenter,
+                                QStringLiteral("%1 %2%").arg(QLatin1String(names[c])).arg(limit, 0, 'f', 0));
+        }
+        // The cumulative share.
+        m_painter->setPen(QPen(Qt::black, 2));
+        QPointF last(area.left(), area.bottom());
+        for (int b = 0; b < bars; ++b) {
+            const QPointF p(area.left() + (b + 1) * bw, area.bottom() - std::min(cumulative[static_cast<size_t>(b)], 100.0) / 100 * area.height());
+            m_painter->drawLine(last, p);
+            last = p;
+        }
+        m_painter->setPen(Qt::black);
+        m_painter->drawText(QRectF(0, area.top(), m_pad * 9.5, m_row), Qt::AlignRight | Qt::AlignVCenter, QStringLiteral("100%"));
+        m_painter->drawText(QRectF(0, area.bottom() - m_row, m_pad * 9.5, m_row), Qt::AlignRight | Qt::AlignVCenter, QStringLiteral("0%"));
+        m_y += chartH;
+    }
 
     void Cell(int c, const QString &text, Qt::Alignment align)
     {
@@ -211,6 +325,11 @@ private:
     std::vector<Col> m_cols;
     int m_page = 0;
     qint64 m_rows = 0;
+    bool m_pareto = false;
+    int m_classCol = 0, m_valueCol = 0, m_cumulativeCol = 0;
+    QString m_groupKey;
+    ClassStats m_classes[4];
+    std::vector<Point> m_points;
 };
 } // namespace
 

@@ -2,6 +2,7 @@
 #include "DataSet.h"
 #include "Database.h"
 #include "Exceptions.h"
+#include <QHash>
 #include <QLocale>
 #include <QRegularExpression>
 #include <QSqlError>
@@ -54,9 +55,35 @@ private:
 
 class TDataSetRows : public TReportRows {
 public:
-    TDataSetRows(TDataSet &data, const QStringList &fields, const QString &title) : m_data(data)
+    TDataSetRows(TDataSet &data, const TReportLayout &layout, const TDataSetFinder &find) : m_data(data)
     {
+        const QString &title = layout.Title;
+        const QStringList fields = ReportFields(layout);
+        // Share columns: the row's value over a total looked up by key in another data set.
+        for (const auto &c : layout.Columns) {
+            if (c.ShareOf.DataSet.isEmpty())
+                continue;
+            TDataSet *totals = find(c.ShareOf.DataSet);
+            if (!totals || !totals->FindField(c.ShareOf.Key) || !totals->FindField(c.ShareOf.Field))
+                throw EHostError(QStringLiteral("O relatório '%1' lê os totais '%2.%3', que a tela não tem.").arg(title, c.ShareOf.DataSet, c.ShareOf.Field));
+            Share share{static_cast<int>(fields.indexOf(c.Field)), static_cast<int>(fields.indexOf(c.ShareOf.Key)), {}};
+            const TField &key = totals->FieldByName(c.ShareOf.Key), &total = totals->FieldByName(c.ShareOf.Field);
+            int keyAt = 0, totalAt = 0;
+            for (int i = 0; i < totals->FieldCount(); ++i) {
+                if (&totals->Fields(i) == &key)
+                    keyAt = i;
+                if (&totals->Fields(i) == &total)
+                    totalAt = i;
+            }
+            for (const TRecord &r : totals->Rows())
+                share.Totals.insert(r[static_cast<size_t>(keyAt)].toString(), r[static_cast<size_t>(totalAt)].toDouble());
+            m_shares.insert(static_cast<int>(fields.indexOf(c.Source())), share);
+        }
         for (const QString &f : fields) {
+            if (f.startsWith(QLatin1Char('='))) {
+                m_map.push_back(-1);
+                continue;
+            }
             TField *field = data.FindField(f);
             if (!field)
                 throw EHostError(QStringLiteral("O relatório '%1' lê o campo '%2', que o conjunto de dados '%3' não tem.")
@@ -73,12 +100,23 @@ public:
     }
     QVariant Value(int field) const override
     {
-        return m_data.Rows()[static_cast<size_t>(m_row)][static_cast<size_t>(m_map[static_cast<size_t>(field)])];
+        const int at = m_map[static_cast<size_t>(field)];
+        if (at < 0) {
+            const Share &s = m_shares[field];
+            const double total = s.Totals.value(Value(s.Key).toString());
+            return total == 0 ? QVariant() : QVariant(ReportNumber(Value(s.Value)) / total * 100.0);
+        }
+        return m_data.Rows()[static_cast<size_t>(m_row)][static_cast<size_t>(at)];
     }
 
 private:
+    struct Share {
+        int Value, Key;
+        QHash<QString, double> Totals;
+    };
     TDataSet &m_data;
     std::vector<int> m_map;
+    QHash<int, Share> m_shares;
     int m_row = -1;
 };
 } // namespace
@@ -91,8 +129,16 @@ QStringList ReportFields(const TReportLayout &layout)
         for (const auto &m : kMarker.globalMatch(g.Header))
             addField(fields, m.captured(1));
     }
-    for (const auto &c : layout.Columns)
-        addField(fields, c.Field);
+    for (const auto &c : layout.Columns) {
+        addField(fields, c.Source());
+        if (!c.ShareOf.DataSet.isEmpty()) {
+            addField(fields, c.Field);
+            addField(fields, c.ShareOf.Key);
+        }
+    }
+    if (!layout.Chart.Class.isEmpty())
+        for (const QString &f : {layout.Chart.Class, layout.Chart.Value, layout.Chart.Cumulative})
+            addField(fields, f);
     return fields;
 }
 
@@ -106,12 +152,12 @@ std::unique_ptr<TReportRows> OpenStatementRows(const QSqlDatabase &db, const TRe
     }
 }
 
-std::unique_ptr<TReportRows> OpenDataSetRows(TDataSet &data, const TReportLayout &layout)
+std::unique_ptr<TReportRows> OpenDataSetRows(TDataSet &data, const TReportLayout &layout, const TDataSetFinder &find)
 {
     if (!data.Active())
         throw EHostError(QStringLiteral("O relatório '%1' não pôde ser gerado: o conjunto de dados '%2' não foi preparado.")
                              .arg(layout.Title, data.objectName()));
-    return std::make_unique<TDataSetRows>(data, ReportFields(layout), layout.Title);
+    return std::make_unique<TDataSetRows>(data, layout, find);
 }
 
 QDate ReportDate(const QVariant &v)

@@ -3,6 +3,7 @@
 #include <QDate>
 #include <QSqlDatabase>
 #include <QVariant>
+#include <functional>
 #include <memory>
 
 class TDataSet;
@@ -22,8 +23,10 @@ QStringList ReportFields(const TReportLayout &layout);
 // Runs the layout's statement with the parameters and streams its rows.
 // A failure names the layout and the database's reason.
 std::unique_ptr<TReportRows> OpenStatementRows(const QSqlDatabase &db, const TReportLayout &layout, const TParams &params);
+// Finds a data set of the screen by name; null when there is none.
+using TDataSetFinder = std::function<TDataSet *(const QString &name)>;
 // Reads the rows of a data set the screen prepared, from the first.
-std::unique_ptr<TReportRows> OpenDataSetRows(TDataSet &data, const TReportLayout &layout);
+std::unique_ptr<TReportRows> OpenDataSetRows(TDataSet &data, const TReportLayout &layout, const TDataSetFinder &find);
 
 // Value conversions shared by every output: dates come as dates or ISO texts.
 QDate ReportDate(const QVariant &v);

@@ -41,7 +41,7 @@ qint64 WalkReport(const TReportLayout &layout, TReportRows &rows, TReportSink &s
     QVector<int> columnField(columns);
     for (int c = 0; c < columns; ++c)
         for (int f = 0; f < fields.size(); ++f)
-            if (fields[f].compare(layout.Columns[c].Field, Qt::CaseInsensitive) == 0)
+            if (fields[f].compare(layout.Columns[c].Source(), Qt::CaseInsensitive) == 0)
                 columnField[c] = f;
     QVector<int> groupField(groups);
     for (int g = 0; g < groups; ++g)

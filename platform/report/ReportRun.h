@@ -1,6 +1,7 @@
 #pragma once
 #include "ReportRows.h"
 #include <QDateTime>
+#include <QHash>
 #include <QVector>
 #include <functional>
 
@@ -23,6 +24,9 @@ struct TReportHeader {
     QDateTime Emission;
     // The "Opções de Emissão" block under the first page's header; empty: none.
     QStringList CriteriaLines;
+    // For a Pareto section: the group totals by key and the three class percentages.
+    QHash<QString, double> GroupTotals;
+    double Limits[3] = {0, 0, 0};
 };
 
 // A subtitle with its "{:NAME}" markers replaced by the parameters' texts.

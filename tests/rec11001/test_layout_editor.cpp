@@ -79,7 +79,7 @@ TEST_F(LayoutEditing, AnEditedLayoutSavedUnderANewTitleIsListedSelectedAndRuns)
         e.cbbOrientacao->setCurrentIndex(0);
         setCell(e.grdColunas, 0, 1, QStringLiteral("Lançamento nº"));
         e.grdColunas->removeRow(e.grdColunas->rowCount() - 1);
-        e.AddColumn({QStringLiteral("NMEMPRESA"), QStringLiteral("Empresa"), 12, Qt::AlignLeft, TColumnFormat::Text, false});
+        e.AddColumn({QStringLiteral("NMEMPRESA"), QStringLiteral("Empresa"), 12, Qt::AlignLeft, TColumnFormat::Text, false, {}});
         verified = e.Verify();
         EXPECT_EQ(e.Status(), QStringLiteral("O layout está correto."));
         // The title comes from the prompt, not from the title field.
@@ -149,7 +149,7 @@ TEST_F(LayoutEditing, EachFaultIsRefusedWithItsMessageAndWritesNothing)
          [](TReportLayoutEditor &e) { e.AddParam({QStringLiteral("P_DESCONHECIDO"), TParamType::String}); },
          {QStringLiteral("'P_DESCONHECIDO'"), QStringLiteral("que a tela não informa")}},
         {"column missing from the result",
-         [](TReportLayoutEditor &e) { e.AddColumn({QStringLiteral("VRINEXISTENTE"), QStringLiteral("X"), 10, Qt::AlignRight, TColumnFormat::Amount, true}); },
+         [](TReportLayoutEditor &e) { e.AddColumn({QStringLiteral("VRINEXISTENTE"), QStringLiteral("X"), 10, Qt::AlignRight, TColumnFormat::Amount, true, {}}); },
          {QStringLiteral("coluna 'VRINEXISTENTE'"), QStringLiteral("não existe no resultado da instrução")}},
         {"group header marker missing from the result",
          [](TReportLayoutEditor &e) { setCell(e.grdGrupos, 0, 2, QStringLiteral("Empresa: {CDEMPRESA} - {NMEMPRESAX}")); },
@@ -185,7 +185,7 @@ TEST_F(LayoutEditing, EachFaultIsRefusedWithItsMessageAndWritesNothing)
 
     // "Verificar" alone names the fault too, and keeps it on the editor.
     EditWith([&](TReportLayoutEditor &e) {
-        e.AddColumn({QStringLiteral("CAMPO_X"), {}, 10, Qt::AlignLeft, TColumnFormat::Text, false});
+        e.AddColumn({QStringLiteral("CAMPO_X"), {}, 10, Qt::AlignLeft, TColumnFormat::Text, false, {}});
         e.btnVerificar->click();
         EXPECT_TRUE(e.Status().contains(QStringLiteral("coluna 'CAMPO_X'")));
     });
