@@ -289,6 +289,11 @@ TEST_P(AbcServer, CurveRowsMatchTheDueDateLayoutAndTheirTotals)
     const size_t everything = checkCurve(all, "all criteria open");
     EXPECT_EQ(everything, static_cast<size_t>(QueryInt(m_db->Target(), QStringLiteral("SELECT count(*) FROM CONTARECEBER"))));
 
+    // A region list left blank selects every region.
+    TAbcCriteria blankRegion;
+    blankRegion.TRegioes.clear();
+    EXPECT_EQ(packet(QStringLiteral("GetCurvaABC"), blankRegion.Curve()).Rows.size(), everything);
+
     TAbcCriteria narrow;
     narrow.Empresas = list(companies.mid(0, 2));
     narrow.TEmpresas.clear();
