@@ -24,6 +24,8 @@ QString kindName(int kind)
     switch (kind) {
     case 0: return QStringLiteral("texto");
     case 1: return QStringLiteral("inteiro");
+    case 3: return QStringLiteral("número");
+    case 4: return QStringLiteral("lógico");
     default: return QStringLiteral("pacote de dados");
     }
 }
@@ -58,11 +60,12 @@ TrdmRelLancContReceber::TrdmRelLancContReceber(TdtmDBGeral *db, QString openErro
              [this](const QVariantList &a) { return GetConsultaServ(a[0].toString(), a[1].toString()); });
     Register(QStringLiteral("GetAtivClie"), {K::Integer}, [this](const QVariantList &a) { return GetAtivClie(a[0].toLongLong()); });
     Register(QStringLiteral("getTimeServ"), {}, [this](const QVariantList &) { return GetTimeServ(); });
+    RegisterCurveMethods();
 }
 
-void TrdmRelLancContReceber::Register(const QString &name, std::vector<Kind> args, std::function<QVariant(const QVariantList &)> run)
+void TrdmRelLancContReceber::Register(const QString &name, std::vector<Kind> args, std::function<QVariant(const QVariantList &)> run, size_t optional)
 {
-    m_methods[name.toLower()] = Method{std::move(args), std::move(run)};
+    m_methods[name.toLower()] = Method{std::move(args), std::move(run), optional};
 }
 
 Wire::Reply TrdmRelLancContReceber::Dispatch(const Wire::Request &request)
@@ -81,15 +84,26 @@ Wire::Reply TrdmRelLancContReceber::Dispatch(const Wire::Request &request)
     if (it == m_methods.end())
         return fail(QStringLiteral("O método '%1' não existe em %2.").arg(request.Method, QLatin1String(kRegisteredName)));
     const Method &m = it->second;
-    if (static_cast<size_t>(request.Args.size()) != m.Args.size())
+    const size_t given = static_cast<size_t>(request.Args.size());
+    if (m.Optional == 0 && given != m.Args.size())
         return fail(QStringLiteral("O método %1 espera %2 argumento(s) e recebeu %3.").arg(request.Method).arg(m.Args.size()).arg(request.Args.size()));
-    for (size_t i = 0; i < m.Args.size(); ++i) {
+    if (m.Optional > 0 && given != m.Args.size() - m.Optional && given != m.Args.size())
+        return fail(QStringLiteral("O método %1 espera %2 ou %3 argumentos e recebeu %4.")
+                        .arg(request.Method)
+                        .arg(m.Args.size() - m.Optional)
+                        .arg(m.Args.size())
+                        .arg(request.Args.size()));
+    for (size_t i = 0; i < given; ++i) {
         const QVariant &a = request.Args[static_cast<qsizetype>(i)];
         bool ok = false;
         switch (m.Args[i]) {
         case Kind::Text: ok = a.typeId() == QMetaType::QString; break;
         case Kind::Integer: ok = a.typeId() == QMetaType::LongLong || a.typeId() == QMetaType::Int; break;
         case Kind::Bytes: ok = a.typeId() == QMetaType::QByteArray; break;
+        case Kind::Double:
+            ok = a.typeId() == QMetaType::Double || a.typeId() == QMetaType::Float || a.typeId() == QMetaType::LongLong || a.typeId() == QMetaType::Int;
+            break;
+        case Kind::Boolean: ok = a.typeId() == QMetaType::Bool; break;
         }
         if (!ok)
             return fail(QStringLiteral("O método %1 espera %2 no argumento %3.").arg(request.Method, kindName(static_cast<int>(m.Args[i]))).arg(i + 1));

@@ -22,12 +22,13 @@ public:
     int LastRows() const { return m_lastRows; }
 
 private:
-    enum class Kind { Text, Integer, Bytes };
+    enum class Kind { Text, Integer, Bytes, Double, Boolean };
     struct Method {
         std::vector<Kind> Args;
         std::function<QVariant(const QVariantList &)> Run;
+        size_t Optional = 0; // trailing arguments a caller may leave off
     };
-    void Register(const QString &name, std::vector<Kind> args, std::function<QVariant(const QVariantList &)> run);
+    void Register(const QString &name, std::vector<Kind> args, std::function<QVariant(const QVariantList &)> run, size_t optional = 0);
     TDataPacket Select(const QString &sql, const TParams &params, const std::vector<TPacketField> &shape, const QString &what);
     QSqlDatabase Db() const;
 
@@ -38,6 +39,13 @@ private:
     QVariant GetConsultaServ(const QString &name, const QString &list);
     QVariant GetAtivClie(qint64 levels);
     QVariant GetTimeServ();
+
+    // ABC curve (CurveMethods.cpp).
+    void RegisterCurveMethods();
+    QVariant GetPercentual();
+    QVariant GetStatus(const QVariantList &args);
+    QVariant GetCurvaABC(const QVariantList &args);
+    QVariant GetTotal(const QVariantList &args);
 
     TdtmDBGeral *m_db;
     QString m_openError;

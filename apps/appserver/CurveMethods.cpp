@@ -1,0 +1,404 @@
+// The ABC curve methods of the remote data module: percentages, the status
+// list, the curve rows with their running totals, and the totals per company.
+#include "DateTime.h"
+#include "Query.h"
+#include "RemoteDataModule.h"
+#include <QDate>
+#include <QSqlQuery>
+#include <optional>
+
+namespace {
+TPacketField Str(const char *name, int size) { return {QString::fromLatin1(name), TFieldType::String, size, false}; }
+TPacketField Fix(const char *name, int size) { return {QString::fromLatin1(name), TFieldType::FixedChar, size, false}; }
+TPacketField Num(const char *name) { return {QString::fromLatin1(name), TFieldType::Float, 0, false}; }
+TPacketField Dat(const char *name) { return {QString::fromLatin1(name), TFieldType::DateTime, 0, false}; }
+
+const QString kAll = QStringLiteral("T");
+
+// Meaning of each GetCurvaABC argument, for messages.
+QString argumentMeaning(int g)
+{
+    switch (g) {
+    case 30: case 32: return QStringLiteral("emissão inicial");
+    case 31: case 33: return QStringLiteral("emissão final");
+    case 34: case 36: return QStringLiteral("saída inicial");
+    case 35: case 37: return QStringLiteral("saída final");
+    case 38: case 40: return QStringLiteral("vencimento inicial");
+    case 39: case 41: return QStringLiteral("vencimento final");
+    case 42: case 44: return QStringLiteral("baixa inicial");
+    case 43: case 45: return QStringLiteral("baixa final");
+    case 51: return QStringLiteral("referência de faturamento inicial");
+    case 52: return QStringLiteral("referência de faturamento final");
+    case 15: return QStringLiteral("situações");
+    case 16: return QStringLiteral("todas as situações");
+    case 53: return QStringLiteral("adiantamentos");
+    default: return QStringLiteral("critério");
+    }
+}
+
+// The criteria of one call. GetCurvaABC numbers its arguments as they come;
+// GetTotal sends a subset, so each criterion is read by its GetCurvaABC number
+// and the message names the position in the call actually made.
+class TCurveArgs {
+public:
+    TCurveArgs(const QVariantList &args, std::function<std::optional<int>(int)> position) : m_args(args), m_position(std::move(position)) {}
+
+    bool Has(int g) const { return m_position(g).has_value(); }
+    QString Text(int g) const
+    {
+        const std::optional<int> pos = m_position(g);
+        if (!pos)
+            return QStringLiteral("");
+        const QString s = m_args[*pos - 1].toString();
+        return s.isNull() ? QStringLiteral("") : s;
+    }
+    double Number(int g) const
+    {
+        const std::optional<int> pos = m_position(g);
+        return pos ? m_args[*pos - 1].toDouble() : 0.0;
+    }
+    bool Bool(int position) const { return m_args[position - 1].toBool(); }
+    int Position(int g) const { return m_position(g).value_or(g); }
+    // The ISO text of a short-date text; empty when the text is blank.
+    QString IsoDate(int g) const
+    {
+        const QString text = Text(g).trimmed();
+        if (text.isEmpty())
+            return QStringLiteral("");
+        TDateTime d = 0;
+        if (!TryStrToDate(text, d))
+            throw EMethodError(QStringLiteral("o argumento %1 (%2) não é uma data válida no formato %3: '%4'.")
+                                   .arg(Position(g))
+                                   .arg(argumentMeaning(g), FormatSettings().ShortDateFormat, Text(g)));
+        return DateTimeToDate(d).toString(Qt::ISODate);
+    }
+
+private:
+    const QVariantList &m_args;
+    std::function<std::optional<int>(int)> m_position;
+};
+
+// Where GetTotal carries each GetCurvaABC argument: 1-28, 30-33, 36-39, 44-53 and,
+// after its boolean (47), optionally 54-58.
+std::optional<int> totalPosition(int g, qsizetype count)
+{
+    if (g >= 1 && g <= 28)
+        return g;
+    if (g >= 30 && g <= 33)
+        return g - 1;
+    if (g >= 36 && g <= 39)
+        return g - 3;
+    if (g >= 44 && g <= 53)
+        return g - 7;
+    if (g >= 54 && g <= 58 && count > 47)
+        return g - 6;
+    return std::nullopt;
+}
+
+QString statusName(QChar letter)
+{
+    switch (letter.unicode()) {
+    case 'A': return QStringLiteral("Em Aberto");
+    case 'B': return QStringLiteral("Baixada");
+    case 'D': return QStringLiteral("Descontada");
+    case 'P': return QStringLiteral("Planejada");
+    default: return QString(letter);
+    }
+}
+
+bool isAll(const QString &flag) { return flag == kAll; }
+
+void text(TParams &p, const char *name, const QString &value) { p.CreateParam(TParamType::String, QString::fromLatin1(name)).SetAsString(value); }
+
+// A code list with its flag: "T" selects everything, otherwise the list decides.
+void listParams(TParams &p, const char *listName, const char *flagName, const QString &list, const QString &flag)
+{
+    text(p, listName, list);
+    text(p, flagName, isAll(flag) ? kAll : QStringLiteral(""));
+}
+
+// The filter both the curve and the totals apply; tested in the same way as the
+// due-date layout tests its criteria.
+const char *const kFromWhere = R"(
+FROM CONTARECEBER R
+JOIN CLIENTE C ON C.CDCLIENTE = R.CDCLIENTE
+JOIN EMPRESA E ON E.CDEMPRESA = R.CDEMPRESA
+JOIN TIPOCTRECEBER T ON T.CDTPCTRECEB = R.CDTPCTRECEB
+%1
+WHERE (:TCLIENTE = 'T' OR INSTR(:CLIENTE, '_' || R.CDCLIENTE || '_') <> 0)
+AND (:TCLASSFINA = 'T' OR INSTR(:CLASSFINA, '_' || R.CDCLASSFINA || '_') <> 0)
+AND (:TEMPRESA = 'T' OR INSTR(:EMPRESA, '_' || R.CDEMPRESA || '_') <> 0)
+AND (:TFILIAL = 'T' OR INSTR(:FILIAL, '_' || R.CDFILIAL || '_') <> 0)
+AND (:TTIPOCONTA = 'T' OR INSTR(:TIPOCONTA, '_' || R.CDTPCTRECEB || '_') <> 0)
+AND (:TFILILANC = 'T' OR INSTR(:FILILANC, '_' || R.CDFILILANC || '_') <> 0)
+AND (:TSTATUS = 'T' OR INSTR(:STATUS, '_' || R.IDSTATREC || '_') <> 0)
+AND (:TTIPO = 'T' OR INSTR(:TIPO, R.IDTPLANCREC) <> 0)
+AND (:VALORINI = 0 OR R.VRLIQREC >= :VALORINI)
+AND (:VALORFIN = 0 OR R.VRLIQREC <= :VALORFIN)
+AND (:TPRIPUB = 'T' OR :PRIPUB = '' OR C.IDPUBPRIVCLIE = :PRIPUB)
+AND (:TATIVCLI = 'T' OR INSTR(:ATIVCLI, '_' || C.CDATIVCLI || '_') <> 0)
+AND (:TSEGMERC = 'T' OR INSTR(:SEGMERC, '_' || C.CDSEGMER || '_') <> 0)
+AND (DATE(:EMISINI) IS NULL OR R.DTEMISSAO >= DATE(:EMISINI))
+AND (DATE(:EMISFIN) IS NULL OR R.DTEMISSAO <= DATE(:EMISFIN))
+AND (DATE(:SAIDAINI) IS NULL OR R.DTENTRSAID >= DATE(:SAIDAINI))
+AND (DATE(:SAIDAFIN) IS NULL OR R.DTENTRSAID <= DATE(:SAIDAFIN))
+AND (DATE(:VENCINI) IS NULL OR R.DTATUAVENREC >= DATE(:VENCINI))
+AND (DATE(:VENCFIN) IS NULL OR R.DTATUAVENREC <= DATE(:VENCFIN))
+AND (:TGRUPCLIE = 'T' OR INSTR(:GRUPCLIE, '_' || C.CDGRUPCLIE || '_') <> 0)
+AND (:TREGIAO = 'T' OR INSTR(:REGIAO, '_' || C.CDREGIAOPED || '_') <> 0)
+AND (DATE(:REFINI) IS NULL OR DATE(:REFFIN) IS NULL OR (R.DTREFEFAT >= DATE(:REFINI) AND R.DTREFEFAT <= DATE(:REFFIN)))
+AND INSTR(:IDTPCTRECEBER, T.IDTPCTRECEBER) <> 0
+AND (:TVENDEDOR = 'T' OR INSTR(:VENDEDOR, '_' || R.CDVENDEDOR || '_') <> 0)
+AND (:TORCA = 'T' OR R.NRORCAMENTO BETWEEN :ORCAINI AND :ORCAFIN)
+AND ((:TDTBAIXA = 'T' AND :TFORMA = 'T' AND :TCCORR = 'T') OR EXISTS (
+     SELECT 1 FROM BAIXAREC BX WHERE BX.NRLANCTOREC = R.NRLANCTOREC
+     AND (:TDTBAIXA = 'T' OR ((DATE(:BAIXAINI) IS NULL OR BX.DTBAIXAREC >= DATE(:BAIXAINI))
+                          AND (DATE(:BAIXAFIN) IS NULL OR BX.DTBAIXAREC <= DATE(:BAIXAFIN))))
+     AND (:TFORMA = 'T' OR INSTR(:FORMA, '_' || BX.CDTPBAIXAREC || '_') <> 0)
+     AND (:TCCORR = 'T' OR INSTR(:CCORR, '_' || BX.CDREDUCONT || '_') <> 0)))
+)";
+
+// The order of a company's rows: updated value from the largest down, then
+// client and receivable, so that equal values always come out the same way.
+const char *const kRunningTotal =
+    "SUM(R.VRATUAREC) OVER (PARTITION BY R.CDEMPRESA ORDER BY R.VRATUAREC DESC, R.CDCLIENTE, R.NRLANCTOREC ROWS UNBOUNDED PRECEDING)";
+
+// The letters of a status word ("B_D_A_P"), checked.
+QString statusLetters(const TCurveArgs &a)
+{
+    QString letters;
+    for (const QString &part : a.Text(15).split(QLatin1Char('_'), Qt::SkipEmptyParts)) {
+        const QString s = part.trimmed();
+        if (s != QStringLiteral("A") && s != QStringLiteral("B") && s != QStringLiteral("D") && s != QStringLiteral("P"))
+            throw EMethodError(QStringLiteral("o argumento %1 (situações) tem a situação '%2'; use A, B, D e P separadas por '_'.").arg(a.Position(15)).arg(part));
+        letters += s;
+    }
+    return letters;
+}
+
+struct TCurveFilter {
+    TParams Params;
+    QString StatusLetters; // the statuses chosen, in the order of the status word
+};
+
+// Binds every criterion of the filter; exitFrom and settleFrom say which copy of
+// the exit and settlement date ranges the call carries.
+TCurveFilter bindFilter(const TCurveArgs &a, int exitFrom, int settleFrom, bool useAmounts)
+{
+    TCurveFilter f;
+    TParams &p = f.Params;
+    listParams(p, "CLIENTE", "TCLIENTE", a.Text(1), a.Text(2));
+    listParams(p, "CLASSFINA", "TCLASSFINA", a.Text(3), a.Text(4));
+    listParams(p, "EMPRESA", "TEMPRESA", a.Text(5), a.Text(6));
+    listParams(p, "FILIAL", "TFILIAL", a.Text(7), a.Text(8));
+    listParams(p, "TIPOCONTA", "TTIPOCONTA", a.Text(9), a.Text(10));
+    listParams(p, "FILILANC", "TFILILANC", a.Text(11), a.Text(12));
+    listParams(p, "FORMA", "TFORMA", a.Text(13), a.Text(14));
+    const QString all16 = a.Text(16);
+    if (!all16.isEmpty() && !isAll(all16))
+        throw EMethodError(QStringLiteral("o argumento %1 (todas as situações) deve ser 'T' ou vazio, recebido '%2'.").arg(a.Position(16)).arg(all16));
+    f.StatusLetters = statusLetters(a);
+    QString statusList;
+    for (QChar c : f.StatusLetters)
+        statusList += QLatin1Char('_') + c + QLatin1Char('_');
+    listParams(p, "STATUS", "TSTATUS", statusList, all16);
+    listParams(p, "CCORR", "TCCORR", a.Text(17), a.Text(18));
+    listParams(p, "TIPO", "TTIPO", a.Text(19), a.Text(20));
+    p.CreateParam(TParamType::Float, QStringLiteral("VALORINI")).SetAsFloat(useAmounts ? a.Number(21) : 0.0);
+    p.CreateParam(TParamType::Float, QStringLiteral("VALORFIN")).SetAsFloat(useAmounts ? a.Number(22) : 0.0);
+    text(p, "TPRIPUB", isAll(a.Text(23)) ? kAll : QStringLiteral(""));
+    text(p, "PRIPUB", a.Text(24).trimmed());
+    listParams(p, "ATIVCLI", "TATIVCLI", a.Text(25), a.Text(26));
+    listParams(p, "SEGMERC", "TSEGMERC", a.Text(27), a.Text(28));
+    text(p, "EMISINI", a.IsoDate(30));
+    text(p, "EMISFIN", a.IsoDate(31));
+    text(p, "SAIDAINI", a.IsoDate(exitFrom));
+    text(p, "SAIDAFIN", a.IsoDate(exitFrom + 1));
+    text(p, "VENCINI", a.IsoDate(38));
+    text(p, "VENCFIN", a.IsoDate(39));
+    const QString baixaIni = a.IsoDate(settleFrom), baixaFin = a.IsoDate(settleFrom + 1);
+    text(p, "BAIXAINI", baixaIni);
+    text(p, "BAIXAFIN", baixaFin);
+    // Settlement dates count only when given.
+    text(p, "TDTBAIXA", isAll(a.Text(50)) || (baixaIni.isEmpty() && baixaFin.isEmpty()) ? kAll : QStringLiteral(""));
+    listParams(p, "GRUPCLIE", "TGRUPCLIE", a.Text(46), a.Text(47));
+    // A region list left blank selects every region.
+    text(p, "REGIAO", a.Text(48));
+    text(p, "TREGIAO", isAll(a.Text(49)) || a.Text(48).trimmed().isEmpty() ? kAll : QStringLiteral(""));
+    const QString refIni = a.IsoDate(51), refFin = a.IsoDate(52);
+    text(p, "REFINI", refIni);
+    text(p, "REFFIN", refFin);
+    const QString adv = a.Text(53);
+    if (adv != kAll && adv != QStringLiteral("1"))
+        throw EMethodError(QStringLiteral("o argumento %1 (adiantamentos) deve ser 'T' ou '1', recebido '%2'.").arg(a.Position(53)).arg(adv));
+    text(p, "IDTPCTRECEBER", isAll(adv) ? QStringLiteral("1_2") : QStringLiteral("1"));
+    // Salesperson and budget: a caller that leaves them off selects every one.
+    if (a.Has(54))
+        listParams(p, "VENDEDOR", "TVENDEDOR", a.Text(54), a.Text(55));
+    else
+        listParams(p, "VENDEDOR", "TVENDEDOR", QStringLiteral(""), kAll);
+    const QString orcaIni = a.Text(56), orcaFin = a.Text(57);
+    const bool budget = a.Has(56) && !isAll(a.Text(58)) && !orcaIni.trimmed().isEmpty() && !orcaFin.trimmed().isEmpty();
+    text(p, "ORCAINI", orcaIni);
+    text(p, "ORCAFIN", orcaFin);
+    text(p, "TORCA", budget ? QStringLiteral("") : kAll);
+    return f;
+}
+
+// A code list for the header: "Todos"/"Todas" for all, else the list as chosen.
+QString listWords(const QString &list, const QString &flag, const QString &allWord) { return isAll(flag) ? allWord : list; }
+} // namespace
+
+void TrdmRelLancContReceber::RegisterCurveMethods()
+{
+    using K = Kind;
+    Register(QStringLiteral("GetPercentual"), {}, [this](const QVariantList &) { return GetPercentual(); });
+    Register(QStringLiteral("GetStatus"), std::vector<Kind>(6, K::Text), [this](const QVariantList &a) { return GetStatus(a); });
+    std::vector<Kind> curve(58, K::Text);
+    curve[20] = curve[21] = K::Double;
+    Register(QStringLiteral("GetCurvaABC"), curve, [this](const QVariantList &a) { return GetCurvaABC(a); });
+    std::vector<Kind> total(52, K::Text);
+    total[20] = total[21] = K::Double;
+    total[46] = K::Boolean;
+    Register(QStringLiteral("GetTotal"), total, [this](const QVariantList &a) { return GetTotal(a); }, 5);
+}
+
+QVariant TrdmRelLancContReceber::GetPercentual()
+{
+    const TDataPacket p = Select(QStringLiteral("SELECT VRPECURVAA, VRPECURVAB, VRPECURVAC FROM PARAMGERALREC ORDER BY CDGERALREC LIMIT 1"), {},
+                                 {Num("VRPECURVAA"), Num("VRPECURVAB"), Num("VRPECURVAC")}, QStringLiteral("GetPercentual"));
+    if (p.Rows.empty())
+        throw EMethodError(QStringLiteral("os percentuais da curva ABC não estão cadastrados nos parâmetros gerais de contas a receber."));
+    return PacketToVariant(p);
+}
+
+QVariant TrdmRelLancContReceber::GetStatus(const QVariantList &args)
+{
+    // Arguments: the all flag, then "A", "B", "D", "P" each when chosen, then "A_B_D_P" for all.
+    const QString letters = QStringLiteral("ABDP");
+    const QString all = args[0].toString(), allWord = args[5].toString();
+    if (!all.isEmpty() && !isAll(all))
+        throw EMethodError(QStringLiteral("o argumento 1 deve ser 'T' ou vazio, recebido '%1'.").arg(all));
+    if (!allWord.isEmpty() && allWord != QStringLiteral("A_B_D_P"))
+        throw EMethodError(QStringLiteral("o argumento 6 deve ser 'A_B_D_P' ou vazio, recebido '%1'.").arg(allWord));
+    TDataPacket p;
+    p.Fields = {Str("STATUS", 10)};
+    for (int i = 0; i < 4; ++i) {
+        const QString v = args[i + 1].toString();
+        if (!v.isEmpty() && v != letters[i])
+            throw EMethodError(QStringLiteral("o argumento %1 deve ser '%2' ou vazio, recebido '%3'.").arg(i + 2).arg(letters[i]).arg(v));
+        if (isAll(all) || !allWord.isEmpty() || !v.isEmpty())
+            p.AddRow({QString(letters[i])});
+    }
+    return PacketToVariant(p);
+}
+
+QVariant TrdmRelLancContReceber::GetCurvaABC(const QVariantList &args)
+{
+    const TCurveArgs a(args, [](int g) { return std::optional<int>(g); });
+    TCurveFilter f = bindFilter(a, 34, 42, true);
+    // The second copies of each date range must be dates too.
+    for (int g : {32, 33, 36, 37, 40, 41, 44, 45})
+        a.IsoDate(g);
+    text(f.Params, "HOJE", QDate::currentDate().toString(Qt::ISODate));
+
+    // One settlement per receivable for its columns: the latest.
+    const QString joins = QStringLiteral(
+        "LEFT JOIN FILIAL F ON F.CDFILIAL = R.CDFILIAL\n"
+        "LEFT JOIN BAIXAREC B ON B.NRBAIXAREC = (SELECT B2.NRBAIXAREC FROM BAIXAREC B2 WHERE B2.NRLANCTOREC = R.NRLANCTOREC "
+        "ORDER BY B2.DTBAIXAREC DESC, B2.NRBAIXAREC DESC LIMIT 1)\n"
+        "LEFT JOIN CONTCORR CC ON CC.CDREDUCONT = B.CDREDUCONT\n"
+        "LEFT JOIN BANCO BC ON BC.CDBANCO = CC.CDBANCO");
+    const QString sql = QStringLiteral(
+                            "SELECT R.CDFILIAL, R.CDFILIEMIT, F.NMFILIAL, R.CDCLIENTE, C.NMFANTCLIE, C.NMRAZSOCCLIE, C.IDTPIJURCLIE, "
+                            "R.CDEMPRESA, E.NMEMPRESA, R.IDSTATREC AS IDSTATBREC, R.IDSTATREC AS IDSTATUS, B.CDTPBAIXAREC, B.DTBAIXAREC, "
+                            "B.NRBAIXAREC, B.VRBAIXAREC, T.DSTPCTRECEB, R.CDTPCTRECEB, R.DTORIGVENREC, R.DTATUAVENREC, "
+                            "R.VRATUAREC AS VRORIGREC, %1 AS VRATUAREC, "
+                            "R.DSCONTAREC, R.NRLANBOLREC, R.IDSTATREC, R.IDTPIJURNF, R.NRINSJURNF, "
+                            "R.NRLANCTONF || COALESCE('/' || R.CDSERIE, '') AS NOTASERIE, R.NRLANCTONF, R.DTEMISSAO, R.DTENTRSAID, R.CDSERIE, "
+                            "BC.CDBANCO, BC.NMBANCO, BC.CDPICTCONT, CC.CDAGENCIA, CC.CDCONTCORR, CC.NMAGENCIA, CC.DSCONTCORR, CC.CDREDUCONT, "
+                            "CC.CDREDUCONT || ' ' || COALESCE(CC.CDCONTCORR, '') AS REDUZIDO, "
+                            "JULIANDAY(:HOJE) - JULIANDAY(R.DTATUAVENREC) AS DIAS")
+                            .arg(QLatin1String(kRunningTotal)) +
+                        QString::fromLatin1(kFromWhere).arg(joins) + QStringLiteral("ORDER BY R.CDEMPRESA, R.VRATUAREC DESC, R.CDCLIENTE, R.NRLANCTOREC");
+
+    const std::vector<TPacketField> dbShape = {
+        Str("CDFILIAL", 4),      Str("CDFILIEMIT", 4),   Str("NMFILIAL", 30),    Str("CDCLIENTE", 21),   Str("NMFANTCLIE", 50),
+        Str("NMRAZSOCCLIE", 50), Str("IDTPIJURCLIE", 1), Str("CDEMPRESA", 2),    Str("NMEMPRESA", 40),   Str("IDSTATBREC", 1),
+        Str("IDSTATUS", 1),      Str("CDTPBAIXAREC", 2), Dat("DTBAIXAREC"),      Str("NRBAIXAREC", 10),  Num("VRBAIXAREC"),
+        Str("DSTPCTRECEB", 40),  Str("CDTPCTRECEB", 6),  Dat("DTORIGVENREC"),    Dat("DTATUAVENREC"),    Num("VRORIGREC"),
+        Num("VRATUAREC"),        Str("DSCONTAREC", 100), Str("NRLANBOLREC", 10), Str("IDSTATREC", 1),    Str("IDTPIJURNF", 1),
+        Str("NRINSJURNF", 20),   Str("NOTASERIE", 26),   Str("NRLANCTONF", 10),  Dat("DTEMISSAO"),       Dat("DTENTRSAID"),
+        Str("CDSERIE", 5),       Str("CDBANCO", 3),      Str("NMBANCO", 30),     Str("CDPICTCONT", 20),  Str("CDAGENCIA", 5),
+        Str("CDCONTCORR", 10),   Str("NMAGENCIA", 20),   Str("DSCONTCORR", 20),  Str("CDREDUCONT", 3),   Str("REDUZIDO", 17),
+        Num("DIAS")};
+    // The criteria in words, the same on every row.
+    const std::vector<TPacketField> criteriaShape = {
+        Fix("IDCURVA", 1),      Str("DATVENIN", 20),       Str("DATVENFIN", 20),   Str("DATEMISINI", 20), Str("DATEMIFIN", 20),
+        Str("DATENTR", 20),     Str("DATSAID", 20),        Str("DTBAIXAINI", 20),  Str("DTBAIXAFIN", 20), Num("VALORINI"),
+        Num("VALORFIN"),        Str("SELFILIAL", 255),     Str("SELSTATUS", 1),    Str("SELTIPO", 1),     Str("SELTIPOCONTA", 255),
+        Str("SELEMPRESA", 255), Str("SELCLIENTE", 255),    Str("SELFILILANC", 255), Str("CDCLASSFINA", 6), Str("SELFORMREC", 255),
+        Str("SELCCORR", 255),   Str("UTLOPC", 1),          Str("TSTATUS", 2000)};
+    QStringList statusWords;
+    if (isAll(a.Text(16)))
+        statusWords << QStringLiteral("Todos");
+    else
+        for (QChar c : f.StatusLetters)
+            statusWords << statusName(c);
+    QString kind = QStringLiteral("T");
+    if (!isAll(a.Text(20)))
+        kind = a.Text(19).left(1);
+    QString classe = a.Text(3).split(QLatin1Char('_'), Qt::SkipEmptyParts).size() == 1 ? a.Text(3).split(QLatin1Char('_'), Qt::SkipEmptyParts)[0] : QString();
+    if (isAll(a.Text(4)))
+        classe = QStringLiteral("Todas");
+    const TRecord criteria = {QString(),
+                              a.Text(38),
+                              a.Text(39),
+                              a.Text(30),
+                              a.Text(31),
+                              a.Text(34),
+                              a.Text(35),
+                              a.Text(42),
+                              a.Text(43),
+                              a.Number(21),
+                              a.Number(22),
+                              listWords(a.Text(7), a.Text(8), QStringLiteral("Todas")),
+                              a.Text(16).left(1),
+                              kind,
+                              listWords(a.Text(9), a.Text(10), QStringLiteral("Todos")),
+                              listWords(a.Text(5), a.Text(6), QStringLiteral("Todas")),
+                              listWords(a.Text(1), a.Text(2), QStringLiteral("Todos")),
+                              listWords(a.Text(11), a.Text(12), QStringLiteral("Todas")),
+                              classe,
+                              listWords(a.Text(13), a.Text(14), QStringLiteral("Todas")),
+                              listWords(a.Text(17), a.Text(18), QStringLiteral("Todas")),
+                              a.Text(29).left(1),
+                              statusWords.join(QStringLiteral(", "))};
+
+    QSqlQuery q = RunStatement(Db(), sql, f.Params, QStringLiteral("GetCurvaABC"));
+    TDataPacket p;
+    p.Fields = dbShape;
+    p.Fields.insert(p.Fields.end(), criteriaShape.begin(), criteriaShape.end());
+    for (TRecord &row : FetchRecords(q, dbShape, QStringLiteral("GetCurvaABC"))) {
+        for (size_t i = 0; i < criteriaShape.size(); ++i)
+            row.push_back(CoerceFieldValue(criteriaShape[i].Type, criteriaShape[i].Size, criteriaShape[i].Name, criteria[i]));
+        p.AddRow(std::move(row));
+    }
+    return PacketToVariant(p);
+}
+
+QVariant TrdmRelLancContReceber::GetTotal(const QVariantList &args)
+{
+    const qsizetype count = args.size();
+    const TCurveArgs a(args, [count](int g) { return totalPosition(g, count); });
+    // The 47th value: true when neither amount was given, and then no value range applies.
+    TCurveFilter f = bindFilter(a, 36, 44, !a.Bool(47));
+    // The company total is the last running total of the curve's own order, so the
+    // two agree to the last digit.
+    const QString sql = QStringLiteral("SELECT CDEMPRESA, SUMCRVRATUAREC FROM (SELECT R.CDEMPRESA AS CDEMPRESA, %1 AS SUMCRVRATUAREC, "
+                                       "ROW_NUMBER() OVER (PARTITION BY R.CDEMPRESA ORDER BY R.VRATUAREC DESC, R.CDCLIENTE, R.NRLANCTOREC) AS NRLINHA, "
+                                       "COUNT(*) OVER (PARTITION BY R.CDEMPRESA) AS QTLINHAS")
+                            .arg(QLatin1String(kRunningTotal)) +
+                        QString::fromLatin1(kFromWhere).arg(QString()) + QStringLiteral(") TOTAIS WHERE NRLINHA = QTLINHAS ORDER BY CDEMPRESA");
+    return PacketToVariant(Select(sql, f.Params, {Str("CDEMPRESA", 2), Num("SUMCRVRATUAREC")}, QStringLiteral("GetTotal")));
+}

@@ -1,0 +1,454 @@
+#include "DataPacket.h"
+#include "Database.h"
+#include "NetConnection.h"
+#include "Query.h"
+#include "RemoteResult.h"
+#include "TestSupport.h"
+#include <QFile>
+#include <QJsonArray>
+#include <QJsonDocument>
+#include <QJsonObject>
+#include <QSqlQuery>
+#include <gtest/gtest.h>
+#include <map>
+
+namespace {
+
+const QString kAll = QStringLiteral("T");
+
+// One set of ABC criteria, as the screen sends them; "T" flags select everything.
+struct TAbcCriteria {
+    QString Clientes, TClientes = kAll, Classes, TClasses = kAll, Empresas, TEmpresas = kAll, Filiais, TFiliais = kAll;
+    QString Tipos, TTipos = kAll, Lancs, TLancs = kAll, Formas, TFormas = kAll, StatusWord, StatusAll = kAll;
+    QString CCorr, TCCorr = kAll, TipoLanc, TTipoLanc = kAll;
+    double Valor1 = 0, Valor2 = 0;
+    QString TPriPub = kAll, PriPub, Ativ, TAtiv = kAll, Seg, TSeg = kAll, UtlOpc = QStringLiteral("N");
+    QString EmisIni, EmisFin, SaidaIni, SaidaFin, VencIni, VencFin, BaixaIni, BaixaFin;
+    QString Grupos, TGrupos = kAll, Regioes, TRegioes = kAll, RefIni, RefFin, Adiant = kAll;
+    QString Vendedores, TVendedores = kAll, OrcaIni, OrcaFin, TOrca = kAll;
+
+    // GetCurvaABC's 58 values.
+    QVariantList Curve() const
+    {
+        QVariantList a = {Clientes, TClientes, Classes, TClasses, Empresas, TEmpresas, Filiais, TFiliais, Tipos, TTipos, Lancs, TLancs,
+                          Formas,   TFormas,   StatusWord, StatusAll, CCorr, TCCorr, TipoLanc, TTipoLanc, Valor1, Valor2, TPriPub, PriPub,
+                          Ativ,     TAtiv,     Seg,     TSeg,      UtlOpc,  EmisIni,  EmisFin, EmisIni,  EmisFin, SaidaIni, SaidaFin, SaidaIni,
+                          SaidaFin, VencIni,   VencFin, VencIni,   VencFin, BaixaIni, BaixaFin, BaixaIni, BaixaFin, Grupos, TGrupos, Regioes,
+                          TRegioes};
+        a << (BaixaIni.isEmpty() && BaixaFin.isEmpty() ? kAll : QString()) << RefIni << RefFin << Adiant << Vendedores << TVendedores << OrcaIni
+          << OrcaFin << TOrca;
+        return a;
+    }
+    // GetTotal's 47 values, and the salesperson and budget after them when asked.
+    QVariantList Total(bool trailing) const
+    {
+        const QVariantList g = Curve();
+        QVariantList a;
+        auto take = [&](int from, int to) {
+            for (int i = from; i <= to; ++i)
+                a << g[i - 1];
+        };
+        take(1, 28);
+        take(30, 33);
+        take(36, 39);
+        take(44, 53);
+        a << QVariant(Valor1 == 0 && Valor2 == 0);
+        if (trailing)
+            take(54, 58);
+        return a;
+    }
+};
+
+QDate dmy(const QString &text) { return QDate::fromString(text, QStringLiteral("dd/MM/yyyy")); }
+
+class AbcServer : public ::testing::TestWithParam<TBackend> {
+protected:
+    void SetUp() override
+    {
+        if (GetParam() == TBackend::PostgreSQL && !PostgresAvailable())
+            GTEST_SKIP() << "no PostgreSQL server (REC_TEST_PG_URL) for this run";
+        m_db = std::make_unique<TTestDatabase>(GetParam(), 600);
+        m_server = std::make_unique<TServerProcess>(m_db->Target());
+        m_net = std::make_unique<TNetConnection>(QStringLiteral("netRelLancContReceber"));
+        m_net->Host = QStringLiteral("127.0.0.1");
+        m_net->Port = m_server->Port();
+        m_direct.Open(m_db->Target());
+    }
+    QVariant call(const QString &method, const QVariantList &args)
+    {
+        std::vector<TCallArg> wire;
+        for (const QVariant &v : args)
+            wire.emplace_back(v);
+        return m_net->Call(method, std::move(wire));
+    }
+    TDataPacket packet(const QString &method, const QVariantList &args)
+    {
+        const QVariant r = call(method, args);
+        if (IsRemoteFailure(r)) {
+            ADD_FAILURE() << method.toStdString() << ": " << ToRemoteFailure(r).Message.toStdString();
+            return {};
+        }
+        return TDataPacket::Decode(r.toByteArray());
+    }
+    QStringList codes(const QString &sql)
+    {
+        QSqlQuery q(m_direct.Database());
+        EXPECT_TRUE(q.exec(sql)) << sql.toStdString();
+        QStringList out;
+        while (q.next())
+            out << q.value(0).toString();
+        return out;
+    }
+    static QString list(const QStringList &codes)
+    {
+        QString s;
+        for (const QString &c : codes)
+            s += QLatin1Char('_') + c + QLatin1Char('_');
+        return s;
+    }
+
+    // Document numbers per company that the due-date layout's own statement selects
+    // for the same criteria, bound the way the screen binds that layout.
+    std::map<QString, QStringList> layoutSelection(const TAbcCriteria &c)
+    {
+        QFile f(BinDir() + QStringLiteral("/../reports/REC110/00_contas_a_receber_por_vencimento.json"));
+        EXPECT_TRUE(f.open(QIODevice::ReadOnly)) << f.fileName().toStdString();
+        const QJsonObject layout = QJsonDocument::fromJson(f.readAll()).object();
+        QStringList lines;
+        for (const QJsonValue &l : layout.value(QStringLiteral("statement")).toArray())
+            lines << l.toString();
+        TParams p;
+        auto text = [&](const char *name, const QString &v) {
+            p.CreateParam(TParamType::String, QString::fromLatin1(name)).SetAsString(v.isEmpty() ? QStringLiteral(" ") : v);
+        };
+        auto date = [&](const char *name, const QString &v) {
+            TParam &d = p.CreateParam(TParamType::Date, QString::fromLatin1(name));
+            if (!v.isEmpty())
+                d.SetAsDate(DateToDateTime(dmy(v)));
+        };
+        auto value = [&](const char *name, double v) {
+            TParam &d = p.CreateParam(TParamType::Float, QString::fromLatin1(name));
+            if (v != 0)
+                d.SetAsFloat(v);
+        };
+        text("CLIENTE", c.Clientes);
+        text("TCLIENTE", c.TClientes);
+        text("P_CDREGIAOPED", c.Regioes);
+        text("P_TCDREGIAOPED", c.TRegioes);
+        text("GRUPCLIE", c.Grupos);
+        text("TGRUPCLIE", c.TGrupos);
+        text("CODEMPRESA", c.Empresas);
+        text("TCODEMPRESA", c.TEmpresas);
+        text("CODFILIAL", c.Filiais);
+        text("TCODFILIAL", c.TFiliais);
+        text("TIPOCONTA", c.Tipos);
+        text("TTIPOCONTA", c.TTipos);
+        text("IDTPCTRECEBER", c.Adiant == kAll ? QStringLiteral("1_2") : QStringLiteral("1"));
+        text("CODFILILANC", c.Lancs);
+        text("TCODFILILANC", c.TLancs);
+        text("TIPO", c.TipoLanc);
+        text("TTIPO", c.TTipoLanc);
+        text("P_CDCLASSFINA", c.Classes);
+        text("P_TCDCLASSFINA", c.TClasses);
+        date("DATEMISINI", c.EmisIni);
+        date("DATEMIFIN", c.EmisFin);
+        date("DATENTR", c.SaidaIni);
+        date("DATSAID", c.SaidaFin);
+        date("DATVENIN", c.VencIni);
+        date("DATVENFIN", c.VencFin);
+        value("VALORINI", c.Valor1);
+        value("VALORFIN", c.Valor2);
+        text("P_TODOS", c.TPriPub);
+        text("P_PRIPUB", c.PriPub);
+        text("P_ATIVCLI", c.Ativ);
+        text("P_TATIVCLI", c.TAtiv);
+        text("P_SEGMERC", c.Seg);
+        text("P_TSEGMERC", c.TSeg);
+        text("TSTATUS", c.StatusAll);
+        for (const char *s : {"A", "B", "D", "P"})
+            text((QByteArray("STATUS") + s).constData(), c.StatusWord.split(QLatin1Char('_')).contains(QLatin1String(s)) ? QString::fromLatin1(s) : QString());
+        const bool ref = !c.RefIni.isEmpty() && !c.RefFin.isEmpty();
+        date("P_DTINIREFEFAT", ref ? c.RefIni : QString());
+        date("P_DTFINREFEFAT", ref ? c.RefFin : QString());
+        text("P_VENDEDOR", c.Vendedores);
+        text("P_TVENDEDOR", c.TVendedores);
+        const bool budget = c.TOrca != kAll && !c.OrcaIni.isEmpty() && !c.OrcaFin.isEmpty();
+        text("P_ORCAINI", budget ? c.OrcaIni : QString());
+        text("P_ORCAFIN", budget ? c.OrcaFin : QString());
+        text("P_ORCA", budget ? QString() : kAll);
+        text("DTBAIXAINI", c.BaixaIni);
+        text("DTBAIXAFIN", c.BaixaFin);
+        text("TDTBAIXA", c.BaixaIni.isEmpty() && c.BaixaFin.isEmpty() ? kAll : QString());
+        text("P_FORMA", c.Formas);
+        text("P_TFORMA", c.TFormas);
+        text("P_CCORR", c.CCorr);
+        text("P_TCCORR", c.TCCorr);
+        QSqlQuery q = RunStatement(m_direct.Database(), lines.join(QLatin1Char('\n')), p, QStringLiteral("layout"));
+        std::map<QString, QStringList> out;
+        while (q.next())
+            out[q.value(QStringLiteral("CDEMPRESA")).toString()] << q.value(QStringLiteral("NRLANBOLREC")).toString();
+        for (auto &[company, docs] : out)
+            docs.sort();
+        return out;
+    }
+
+    // Checks the curve of one criteria set against the layout and the totals; returns its row count.
+    size_t checkCurve(const TAbcCriteria &c, const char *label)
+    {
+        SCOPED_TRACE(label);
+        const TDataPacket curve = packet(QStringLiteral("GetCurvaABC"), c.Curve());
+        const TDataPacket totals = packet(QStringLiteral("GetTotal"), c.Total(true));
+        const int emp = curve.FieldIndex(QStringLiteral("CDEMPRESA")), own = curve.FieldIndex(QStringLiteral("VRORIGREC")),
+                  run = curve.FieldIndex(QStringLiteral("VRATUAREC")), doc = curve.FieldIndex(QStringLiteral("NRLANBOLREC")),
+                  cli = curve.FieldIndex(QStringLiteral("CDCLIENTE"));
+        std::map<QString, QStringList> docs;
+        std::map<QString, double> last;
+        QStringList order;
+        for (size_t i = 0; i < curve.Rows.size(); ++i) {
+            const TRecord &r = curve.Rows[i];
+            const QString company = r[static_cast<size_t>(emp)].toString();
+            docs[company] << r[static_cast<size_t>(doc)].toString();
+            const bool first = i == 0 || curve.Rows[i - 1][static_cast<size_t>(emp)].toString() != company;
+            if (first) {
+                EXPECT_TRUE(order.isEmpty() || order.last() < company) << "companies out of order at " << company.toStdString();
+                order << company;
+                EXPECT_DOUBLE_EQ(r[static_cast<size_t>(run)].toDouble(), r[static_cast<size_t>(own)].toDouble());
+            } else {
+                const TRecord &prev = curve.Rows[i - 1];
+                const double pv = prev[static_cast<size_t>(own)].toDouble(), v = r[static_cast<size_t>(own)].toDouble();
+                EXPECT_TRUE(pv > v || (pv == v && prev[static_cast<size_t>(cli)].toString() <= r[static_cast<size_t>(cli)].toString()))
+                    << "row " << i << " out of order";
+                EXPECT_NEAR(r[static_cast<size_t>(run)].toDouble(), prev[static_cast<size_t>(run)].toDouble() + v, 1e-6) << "row " << i;
+            }
+            last[company] = r[static_cast<size_t>(run)].toDouble();
+        }
+        for (auto &[company, list] : docs)
+            list.sort();
+        EXPECT_EQ(docs, layoutSelection(c));
+        // One totals row per company of the curve, same order, equal to its last running total.
+        EXPECT_EQ(totals.Rows.size(), order.size());
+        for (size_t i = 0; i < totals.Rows.size() && i < static_cast<size_t>(order.size()); ++i) {
+            EXPECT_EQ(totals.Rows[i][0].toString(), order[static_cast<qsizetype>(i)]);
+            EXPECT_EQ(totals.Rows[i][1].toDouble(), last[order[static_cast<qsizetype>(i)]]) << order[static_cast<qsizetype>(i)].toStdString();
+        }
+        return curve.Rows.size();
+    }
+
+    std::unique_ptr<TTestDatabase> m_db;
+    std::unique_ptr<TServerProcess> m_server;
+    std::unique_ptr<TNetConnection> m_net;
+    TdtmDBGeral m_direct;
+};
+
+} // namespace
+
+TEST_P(AbcServer, PercentagesAndStatusList)
+{
+    const TDataPacket pct = packet(QStringLiteral("GetPercentual"), {});
+    ASSERT_EQ(pct.Rows.size(), 1u);
+    ASSERT_EQ(pct.Fields.size(), 3u);
+    EXPECT_EQ(pct.Fields[0].Name, QStringLiteral("VRPECURVAA"));
+    EXPECT_EQ(pct.Fields[2].Type, TFieldType::Float);
+    EXPECT_DOUBLE_EQ(pct.Rows[0][0].toDouble(), 80.0);
+    EXPECT_DOUBLE_EQ(pct.Rows[0][1].toDouble(), 15.0);
+    EXPECT_DOUBLE_EQ(pct.Rows[0][2].toDouble(), 5.0);
+
+    auto statuses = [&](const QVariantList &args) {
+        QStringList out;
+        const TDataPacket p = packet(QStringLiteral("GetStatus"), args);
+        EXPECT_EQ(p.Fields.size(), 1u);
+        for (const TRecord &r : p.Rows)
+            out << r[0].toString();
+        return out.join(QLatin1Char(','));
+    };
+    const QString e;
+    EXPECT_EQ(statuses({kAll, e, e, e, e, e}), QStringLiteral("A,B,D,P"));
+    EXPECT_EQ(statuses({e, e, e, e, e, QStringLiteral("A_B_D_P")}), QStringLiteral("A,B,D,P"));
+    EXPECT_EQ(statuses({e, e, QStringLiteral("B"), e, QStringLiteral("P"), e}), QStringLiteral("B,P"));
+    EXPECT_EQ(statuses({e, QStringLiteral("A"), e, QStringLiteral("D"), e, e}), QStringLiteral("A,D"));
+    EXPECT_EQ(statuses({e, e, e, e, e, e}), QString());
+    EXPECT_TRUE(IsRemoteFailure(call(QStringLiteral("GetStatus"), {e, QStringLiteral("B"), e, e, e, e})));
+}
+
+TEST_P(AbcServer, CurveRowsMatchTheDueDateLayoutAndTheirTotals)
+{
+    const QStringList companies = codes(QStringLiteral("SELECT CDEMPRESA FROM EMPRESA ORDER BY CDEMPRESA"));
+    const QStringList sellers = codes(QStringLiteral("SELECT CDVENDEDOR FROM VENDEDOR ORDER BY CDVENDEDOR"));
+    const QStringList regions = codes(QStringLiteral("SELECT CDREGIAOPED FROM REGIAOPED ORDER BY CDREGIAOPED"));
+    const QStringList forms = codes(QStringLiteral("SELECT CDTPBAIXAREC FROM TIPOBAIXAREC ORDER BY CDTPBAIXAREC"));
+    const QStringList budgets = codes(QStringLiteral("SELECT NRORCAMENTO FROM CONTARECEBER WHERE NRORCAMENTO IS NOT NULL ORDER BY NRORCAMENTO"));
+    QStringList settled;
+    for (const QString &d : codes(QStringLiteral("SELECT DTBAIXAREC FROM BAIXAREC ORDER BY DTBAIXAREC")))
+        settled << QDate::fromString(d.left(10), Qt::ISODate).toString(QStringLiteral("dd/MM/yyyy"));
+    ASSERT_GE(companies.size(), 2);
+    ASSERT_GE(sellers.size(), 4);
+    ASSERT_GE(budgets.size(), 20);
+    ASSERT_GE(settled.size(), 20);
+
+    TAbcCriteria all;
+    const size_t everything = checkCurve(all, "all criteria open");
+    EXPECT_EQ(everything, static_cast<size_t>(QueryInt(m_db->Target(), QStringLiteral("SELECT count(*) FROM CONTARECEBER"))));
+
+    // A region list left blank selects every region.
+    TAbcCriteria blankRegion;
+    blankRegion.TRegioes.clear();
+    EXPECT_EQ(packet(QStringLiteral("GetCurvaABC"), blankRegion.Curve()).Rows.size(), everything);
+
+    TAbcCriteria narrow;
+    narrow.Empresas = list(companies.mid(0, 2));
+    narrow.TEmpresas.clear();
+    narrow.StatusWord = QStringLiteral("B_D_A");
+    narrow.StatusAll.clear();
+    narrow.TipoLanc = QStringLiteral("A_E");
+    narrow.TTipoLanc.clear();
+    narrow.Valor1 = 2000;
+    narrow.Valor2 = 40000;
+    narrow.TPriPub.clear();
+    narrow.PriPub = QStringLiteral("V");
+    narrow.Adiant = QStringLiteral("1");
+    narrow.EmisIni = QDate::currentDate().addDays(-400).toString(QStringLiteral("dd/MM/yyyy"));
+    narrow.VencFin = QDate::currentDate().addDays(10).toString(QStringLiteral("dd/MM/yyyy"));
+    const size_t n = checkCurve(narrow, "companies, status, kind, amounts, private clients, dates");
+    EXPECT_GT(n, 10u);
+    EXPECT_LT(n, everything);
+
+    // Salesperson and budget filter the totals too.
+    TAbcCriteria sold;
+    sold.Vendedores = list(sellers.mid(0, sellers.size() / 2));
+    sold.TVendedores.clear();
+    sold.OrcaIni = budgets[budgets.size() / 5];
+    sold.OrcaFin = budgets[budgets.size() * 4 / 5];
+    sold.TOrca.clear();
+    sold.Valor2 = 30000;
+    const size_t s = checkCurve(sold, "salesperson list and budget range");
+    EXPECT_GT(s, 2u);
+    // Without the trailing values the totals are the unfiltered ones, and larger.
+    const TDataPacket plain = packet(QStringLiteral("GetTotal"), sold.Total(false));
+    const TDataPacket filtered = packet(QStringLiteral("GetTotal"), sold.Total(true));
+    EXPECT_GE(plain.Rows.size(), filtered.Rows.size());
+    double plainSum = 0, filteredSum = 0;
+    for (const TRecord &r : plain.Rows)
+        plainSum += r[1].toDouble();
+    for (const TRecord &r : filtered.Rows)
+        filteredSum += r[1].toDouble();
+    EXPECT_GT(plainSum, filteredSum);
+    // A budget start alone is no budget filter, as on the layouts.
+    TAbcCriteria startOnly = sold;
+    startOnly.OrcaFin.clear();
+    checkCurve(startOnly, "budget start alone");
+
+    TAbcCriteria settledSet;
+    settledSet.StatusWord = QStringLiteral("B");
+    settledSet.StatusAll.clear();
+    settledSet.BaixaIni = settled[settled.size() / 4];
+    settledSet.BaixaFin = settled[settled.size() * 3 / 4];
+    settledSet.Formas = list(forms.mid(0, 2));
+    settledSet.TFormas.clear();
+    settledSet.Regioes = list(regions.mid(0, regions.size() / 2));
+    settledSet.TRegioes.clear();
+    settledSet.RefIni = QDate::currentDate().addDays(-500).toString(QStringLiteral("dd/MM/yyyy"));
+    settledSet.RefFin = QDate::currentDate().addDays(-30).toString(QStringLiteral("dd/MM/yyyy"));
+    EXPECT_GT(checkCurve(settledSet, "settlement dates and forms, regions, billing reference"), 0u);
+    // Only one billing date is no billing filter.
+    TAbcCriteria oneRef = settledSet;
+    oneRef.RefFin.clear();
+    checkCurve(oneRef, "one billing date");
+}
+
+TEST_P(AbcServer, CurveRowsCarryTheirOwnDataAndTheCriteria)
+{
+    TAbcCriteria c;
+    c.Empresas = QStringLiteral("_01_");
+    c.TEmpresas.clear();
+    c.StatusWord = QStringLiteral("_D_A");
+    c.StatusAll.clear();
+    c.VencIni = QStringLiteral("01/01/2000");
+    c.UtlOpc = QStringLiteral("S");
+    const TDataPacket curve = packet(QStringLiteral("GetCurvaABC"), c.Curve());
+    ASSERT_FALSE(curve.Rows.empty());
+    ASSERT_EQ(curve.Fields.size(), 64u);
+    EXPECT_EQ(curve.Fields[0].Name, QStringLiteral("CDFILIAL"));
+    const int idc = curve.FieldIndex(QStringLiteral("IDCURVA"));
+    EXPECT_EQ(idc, 41);
+    EXPECT_EQ(curve.Fields[static_cast<size_t>(idc)].Type, TFieldType::FixedChar);
+    EXPECT_EQ(curve.Fields.back().Name, QStringLiteral("TSTATUS"));
+    auto at = [&](size_t row, const char *name) { return curve.Rows[row][static_cast<size_t>(curve.FieldIndex(QString::fromLatin1(name)))]; };
+    // Each row against its receivable.
+    QSqlQuery q(m_direct.Database());
+    ASSERT_TRUE(q.prepare(QStringLiteral("SELECT R.VRATUAREC, R.DTATUAVENREC, R.IDSTATREC, E.NMEMPRESA FROM CONTARECEBER R "
+                                         "JOIN EMPRESA E ON E.CDEMPRESA = R.CDEMPRESA WHERE R.NRLANBOLREC = ?")));
+    for (size_t i = 0; i < curve.Rows.size(); ++i) {
+        q.addBindValue(at(i, "NRLANBOLREC").toString());
+        ASSERT_TRUE(q.exec() && q.next());
+        EXPECT_DOUBLE_EQ(at(i, "VRORIGREC").toDouble(), q.value(0).toDouble());
+        const QDate due = QDate::fromString(q.value(1).toString().left(10), Qt::ISODate);
+        EXPECT_DOUBLE_EQ(at(i, "DIAS").toDouble(), static_cast<double>(due.daysTo(QDate::currentDate())));
+        EXPECT_TRUE(q.value(2).toString() == QStringLiteral("A") || q.value(2).toString() == QStringLiteral("D"));
+        EXPECT_EQ(at(i, "NMEMPRESA").toString(), q.value(3).toString());
+        EXPECT_EQ(at(i, "IDCURVA").toString().trimmed(), QString());
+        EXPECT_EQ(at(i, "SELEMPRESA").toString(), QStringLiteral("_01_"));
+        EXPECT_EQ(at(i, "DATVENIN").toString(), QStringLiteral("01/01/2000"));
+        EXPECT_EQ(at(i, "TSTATUS").toString(), QStringLiteral("Descontada, Em Aberto"));
+        EXPECT_EQ(at(i, "UTLOPC").toString(), QStringLiteral("S"));
+        EXPECT_EQ(at(i, "SELCLIENTE").toString(), QStringLiteral("Todos"));
+        q.finish();
+    }
+    // Settled rows show their settlement and, where it has one, its bank account.
+    TAbcCriteria b;
+    b.StatusWord = QStringLiteral("B");
+    b.StatusAll.clear();
+    const TDataPacket settled = packet(QStringLiteral("GetCurvaABC"), b.Curve());
+    const int nr = settled.FieldIndex(QStringLiteral("NRBAIXAREC")), bank = settled.FieldIndex(QStringLiteral("NMBANCO"));
+    int withBank = 0;
+    for (const TRecord &r : settled.Rows) {
+        EXPECT_FALSE(r[static_cast<size_t>(nr)].toString().isEmpty());
+        withBank += r[static_cast<size_t>(bank)].toString().isEmpty() ? 0 : 1;
+    }
+    EXPECT_GT(withBank, 0);
+}
+
+TEST_P(AbcServer, BadArgumentsFailNamingTheArgument)
+{
+    TAbcCriteria c;
+    c.VencIni = QStringLiteral("31/02/2024");
+    QVariant r = call(QStringLiteral("GetCurvaABC"), c.Curve());
+    ASSERT_TRUE(IsRemoteFailure(r));
+    QString m = ToRemoteFailure(r).Message;
+    EXPECT_TRUE(m.contains(QStringLiteral("GetCurvaABC")) && m.contains(QStringLiteral("argumento 38")) && m.contains(QStringLiteral("vencimento")))
+        << m.toStdString();
+    // In GetTotal the same date travels as its 35th value.
+    r = call(QStringLiteral("GetTotal"), c.Total(false));
+    ASSERT_TRUE(IsRemoteFailure(r));
+    m = ToRemoteFailure(r).Message;
+    EXPECT_TRUE(m.contains(QStringLiteral("argumento 35"))) << m.toStdString();
+
+    TAbcCriteria settle;
+    settle.BaixaFin = QStringLiteral("2024-01-31");
+    m = ToRemoteFailure(call(QStringLiteral("GetCurvaABC"), settle.Curve())).Message;
+    EXPECT_TRUE(m.contains(QStringLiteral("argumento 43")) && m.contains(QStringLiteral("baixa"))) << m.toStdString();
+    TAbcCriteria status;
+    status.StatusWord = QStringLiteral("B_X");
+    status.StatusAll.clear();
+    EXPECT_TRUE(ToRemoteFailure(call(QStringLiteral("GetCurvaABC"), status.Curve())).Message.contains(QStringLiteral("argumento 15")));
+
+    // Wrong counts and kinds are refused before anything runs.
+    QVariantList total = TAbcCriteria().Total(true);
+    total.removeLast();
+    EXPECT_TRUE(IsRemoteFailure(call(QStringLiteral("GetTotal"), total)));
+    QVariantList curve = TAbcCriteria().Curve();
+    curve[20] = QStringLiteral("0");
+    m = ToRemoteFailure(call(QStringLiteral("GetCurvaABC"), curve)).Message;
+    EXPECT_TRUE(m.contains(QStringLiteral("argumento 21"))) << m.toStdString();
+    QVariantList boolean = TAbcCriteria().Total(false);
+    boolean[46] = QStringLiteral("T");
+    EXPECT_TRUE(IsRemoteFailure(call(QStringLiteral("GetTotal"), boolean)));
+    // Hostile text in a list is only text.
+    TAbcCriteria hostile;
+    hostile.Clientes = QStringLiteral("_000001_'); DELETE FROM CONTARECEBER; --");
+    hostile.TClientes.clear();
+    packet(QStringLiteral("GetCurvaABC"), hostile.Curve());
+    EXPECT_GT(QueryInt(m_db->Target(), QStringLiteral("SELECT count(*) FROM CONTARECEBER")), 0);
+}
+
+INSTANTIATE_TEST_SUITE_P(Backends, AbcServer, ::testing::Values(TBackend::SQLite, TBackend::PostgreSQL),
+                         [](const auto &info) { return BackendName(info.param).toStdString(); });
