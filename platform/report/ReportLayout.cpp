@@ -165,6 +165,22 @@ TReportLayout TReportLayout::FromJson(const QJsonObject &d, const QString &where
     for (const Column &c : l.Columns)
         if (!c.ShareOf.DataSet.isEmpty() && l.DataSet.isEmpty())
             fault(where, QStringLiteral("a coluna '%1' é uma participação, que só se calcula sobre um conjunto de dados.").arg(c.Field));
+    for (const QJsonValue &v : objects(d, "groups", where)) {
+        const QJsonObject o = v.toObject();
+        Group g;
+        g.Field = text(o, "field", where, true);
+        g.Caption = text(o, "caption", where, false);
+        g.Header = text(o, "header", where, false);
+        g.Footer = text(o, "footer", where, false);
+        if (g.Header.isEmpty())
+            g.Header = QStringLiteral("{%1}").arg(g.Field);
+        l.Groups.push_back(g);
+    }
+    // A data set comes in its own order; a statement's rows must come in group order.
+    for (int i = 0; l.DataSet.isEmpty() && i < l.Groups.size(); ++i)
+        if (i >= l.OrderBy.size() || l.OrderBy[i].section(QLatin1Char(' '), 0, 0).compare(l.Groups[i].Field, Qt::CaseInsensitive) != 0)
+            fault(where, QStringLiteral("a ordem (\"orderBy\") deve começar pelos campos dos grupos, na mesma ordem."));
+
     const QJsonObject pareto = d.value(QStringLiteral("pareto")).toObject();
     if (!pareto.isEmpty()) {
         l.Chart.Class = text(pareto, "class", where, true);
@@ -184,22 +200,6 @@ TReportLayout TReportLayout::FromJson(const QJsonObject &d, const QString &where
             if (l.ColumnIndex(f) < 0)
                 fault(where, QStringLiteral("o campo '%1' do gráfico de Pareto deve ser uma coluna.").arg(f));
     }
-
-    for (const QJsonValue &v : objects(d, "groups", where)) {
-        const QJsonObject o = v.toObject();
-        Group g;
-        g.Field = text(o, "field", where, true);
-        g.Caption = text(o, "caption", where, false);
-        g.Header = text(o, "header", where, false);
-        g.Footer = text(o, "footer", where, false);
-        if (g.Header.isEmpty())
-            g.Header = QStringLiteral("{%1}").arg(g.Field);
-        l.Groups.push_back(g);
-    }
-    // A data set comes in its own order; a statement's rows must come in group order.
-    for (int i = 0; l.DataSet.isEmpty() && i < l.Groups.size(); ++i)
-        if (i >= l.OrderBy.size() || l.OrderBy[i].section(QLatin1Char(' '), 0, 0).compare(l.Groups[i].Field, Qt::CaseInsensitive) != 0)
-            fault(where, QStringLiteral("a ordem (\"orderBy\") deve começar pelos campos dos grupos, na mesma ordem."));
 
     const QJsonObject totals = d.value(QStringLiteral("totals")).toObject();
     l.TotalCaption = text(totals, "caption", where, false);
