@@ -94,10 +94,11 @@ int TRadioGroup::ItemIndex() const
 
 void TRadioGroup::SetItemIndex(int index)
 {
-    if (index == ItemIndex())
+    // -1 clears the choice; any other index outside the items changes nothing.
+    if (index == ItemIndex() || index < -1 || index >= Count())
         return;
     m_inCode = true;
-    if (index < 0 || index >= Count()) {
+    if (index == -1) {
         QRadioButton *cur = m_buttons[static_cast<size_t>(ItemIndex())];
         cur->setAutoExclusive(false);
         cur->setChecked(false);
