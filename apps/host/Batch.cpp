@@ -14,7 +14,6 @@
 #include <QMdiSubWindow>
 #include <QSaveFile>
 #include <QTabBar>
-#include <QtTest/QTest>
 #include <QSet>
 #include <cmath>
 #include <limits>
@@ -416,21 +415,21 @@ int TBatchRun::Run(const QString &logFile, QString &error)
             if (auto *rg = dynamic_cast<TRadioGroup *>(w)) {
                 const int item = step.value(QStringLiteral("item")).toInt();
                 if (item >= 0 && item < rg->Count())
-                    QTest::mouseClick(rg->Button(item), Qt::LeftButton);
+                    SendClick(rg->Button(item), rg->Button(item)->rect().center());
             } else if (w) {
-                QTest::mouseClick(w, Qt::LeftButton, Qt::NoModifier, w->rect().center());
+                SendClick(w, w->rect().center());
             }
         } else if (verb == QStringLiteral("page")) {
             const int index = pages()->indexOf(control(v.toString()));
             QTabBar *bar = pages()->tabBar();
-            QTest::mouseClick(bar, Qt::LeftButton, Qt::NoModifier, bar->tabRect(index).center());
+            SendClick(bar, bar->tabRect(index).center());
         } else if (verb == QStringLiteral("type")) {
             auto *edit = qobject_cast<QLineEdit *>(control(v.toString()));
             edit->setFocus(Qt::TabFocusReason);
             edit->selectAll();
-            QTest::keyClick(edit, Qt::Key_Delete);
+            SendKey(edit, Qt::Key_Delete);
             edit->home(false);
-            QTest::keyClicks(edit, step.value(QStringLiteral("text")).toString());
+            SendText(edit, step.value(QStringLiteral("text")).toString());
         } else if (verb == QStringLiteral("exit")) {
             QWidget *w = control(v.toString());
             if (w && w->hasFocus())
@@ -439,7 +438,7 @@ int TBatchRun::Run(const QString &logFile, QString &error)
             Qt::KeyboardModifiers mods;
             for (const QJsonValue &m : step.value(QStringLiteral("shift")).toArray())
                 mods |= m.toString() == QStringLiteral("ctrl") ? Qt::ControlModifier : m.toString() == QStringLiteral("alt") ? Qt::AltModifier : Qt::ShiftModifier;
-            QTest::keyClick(control(v.toString()), qtKeyOf(step.value(QStringLiteral("code")).toInt()), mods);
+            SendKey(control(v.toString()), qtKeyOf(step.value(QStringLiteral("code")).toInt()), mods);
         } else if (verb == QStringLiteral("pick")) {
             if (v.isString())
                 TSearchListScript::PushCancel();

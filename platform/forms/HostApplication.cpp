@@ -78,6 +78,19 @@ void TMdiApplication::ShowModal(TfrmDadosGerRel &form)
     loop.exec();
 }
 
+void TMdiApplication::Discard(TfrmDadosGerRel &form)
+{
+    if (m_active == &form)
+        m_active = nullptr;
+    QMdiSubWindow *frame = FrameOf(form);
+    if (frame && frame->mdiArea() == m_area) {
+        m_area->removeSubWindow(frame);
+        delete frame; // the form with it
+        return;
+    }
+    delete &form;
+}
+
 void TMdiApplication::SetWindowStateNormal(TfrmDadosGerRel &form)
 {
     if (QMdiSubWindow *frame = FrameOf(form))

@@ -87,6 +87,7 @@ void CriaRelLancContReceber()
     if (!app)
         throw EHostError(QStringLiteral("O módulo PKG_REC11001 precisa da aplicação hospedeira para abrir a tela."));
     app->SetScreenCursor(crHourGlass);
+    TfrmRelLancContReceber *created = nullptr;
     try {
         if (!g_formCriado) {
             frmRelLancContReceber = app->CreateForm<TfrmRelLancContReceber>();
@@ -97,6 +98,7 @@ void CriaRelLancContReceber()
                 }
             });
             g_formCriado = true;
+            created = frmRelLancContReceber;
         }
         if (frmRelLancContReceber->FormStyle == TFormStyle::fsMDIChild)
             app->ShowMdiChild(*frmRelLancContReceber);
@@ -104,7 +106,13 @@ void CriaRelLancContReceber()
             app->ShowModal(*frmRelLancContReceber);
         app->SetWindowStateNormal(*frmRelLancContReceber);
     } catch (...) {
-        // The hourglass never outlives a failed opening.
+        // A form this call made and could not show goes with the failure;
+        // the hourglass never outlives a failed opening.
+        if (created && frmRelLancContReceber == created) {
+            app->Discard(*created);
+            frmRelLancContReceber = nullptr;
+            g_formCriado = false;
+        }
         app->SetScreenCursor(crDefault);
         throw;
     }

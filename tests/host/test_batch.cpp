@@ -129,8 +129,10 @@ TEST_F(BatchRun, RefusedActionAndRefusedPageChangeAreLogged)
     EXPECT_EQ(refused.value(QStringLiteral("page")).toString(), QStringLiteral("tshDadosDocu"));
     EXPECT_EQ(refused.value(QStringLiteral("focus")).toString(), QStringLiteral("rbtListaReg"));
     const QJsonObject pageChange = log[4].toObject();
-    EXPECT_TRUE(texts(pageChange).contains(QStringLiteral("'31/02/2026' não é uma data válida."))) << texts(pageChange).join(QLatin1Char('|')).toStdString();
+    // One click, one message, as in the window; the focus stays on the date.
+    EXPECT_EQ(texts(pageChange), QStringList{QStringLiteral("'31/02/2026' não é uma data válida.")}) << texts(pageChange).join(QLatin1Char('|')).toStdString();
     EXPECT_EQ(pageChange.value(QStringLiteral("page")).toString(), QStringLiteral("tshDadosDocu"));
+    EXPECT_EQ(pageChange.value(QStringLiteral("focus")).toString(), QStringLiteral("depEmissaoDE"));
     // F9 with Ctrl on "Lista" opens the receivable-type list; with no answer scripted it is cancelled.
     const QJsonArray lists = log[5].toObject().value(QStringLiteral("searchLists")).toArray();
     ASSERT_EQ(lists.size(), 1);
