@@ -15,6 +15,8 @@
 #include <QSaveFile>
 #include <QTabBar>
 #include <QSet>
+#include <map>
+#include <memory>
 #include <cmath>
 #include <limits>
 
@@ -190,7 +192,7 @@ bool TBatchRun::CheckStep(int index, const QJsonObject &step, bool &open, const 
     if (const QStringList verbs = verbsOf(step); verbs.size() > 1)
         return fail(QStringLiteral("um passo faz uma só ação; este traz %1").arg(verbs.join(QStringLiteral(", "))));
     const QJsonValue v = step.value(verb);
-    auto needOpen = [&] { return open ? true : fail(QStringLiteral("\"%1\" antes de abrir a tela com {\"open\": \"REC11001\"}").arg(verb)); };
+    auto needOpen = [&] { return open ? true : fail(QStringLiteral("\"%1\" antes de abrir uma tela com {\"open\": CÓDIGO}").arg(verb)); };
     auto needName = [&](const QSet<QString> &kinds, const QString &kind) {
         if (!v.isString() || v.toString().isEmpty())
             return fail(QStringLiteral("\"%1\" deve trazer o nome de um controle").arg(verb));
@@ -199,8 +201,8 @@ bool TBatchRun::CheckStep(int index, const QJsonObject &step, bool &open, const 
         return needOpen();
     };
     if (verb == QStringLiteral("open")) {
-        if (v.toString() != QStringLiteral("REC11001"))
-            return fail(QStringLiteral("só a tela \"REC11001\" pode ser aberta"));
+        if (!v.isString() || v.toString().isEmpty())
+            return fail(QStringLiteral("\"open\" deve trazer o código de uma tela"));
         open = true;
         return true;
     }
@@ -359,26 +361,44 @@ int TBatchRun::Run(const QString &logFile, QString &error)
             return HostFailed;
         }
     }
-    // The control names of every step must exist in the screen before anything runs.
+    // Every screen opened must be registered by a loaded module, and the control
+    // names of every step must exist in the screen open at that step, before anything runs.
     try {
         window->Module().Load();
-        const TModuleRecord module = FindModule(QStringLiteral("PKG_REC11001"));
-        if (!module.FormClass)
-            throw EHostError(QStringLiteral("O módulo PKG_REC11001 não registrou a sua tela."));
-        const ControlIndex controls(*module.FormClass);
+        std::map<QString, std::unique_ptr<ControlIndex>> indexes;
+        const ControlIndex *current = nullptr;
         bool open = false;
-        for (qsizetype i = 0; i < m_steps.size(); ++i)
-            if (!CheckStep(static_cast<int>(i), m_steps[i].toObject(), open, &controls, error))
+        for (qsizetype i = 0; i < m_steps.size(); ++i) {
+            const QJsonObject step = m_steps[i].toObject();
+            if (verbOf(step) == QStringLiteral("open")) {
+                const QString code = step.value(QStringLiteral("open")).toString();
+                const TModuleRecord module = FindScreen(code);
+                if (!module.FormClass || !module.OpenScreen) {
+                    error = QStringLiteral("passo %1: nenhum módulo carregado registra a tela \"%2\" (registradas: %3)")
+                                .arg(i)
+                                .arg(code, RegisteredScreens().join(QStringLiteral(", ")));
+                    return BadScript;
+                }
+                auto &index = indexes[module.ScreenCode];
+                if (!index)
+                    index = std::make_unique<ControlIndex>(*module.FormClass);
+                current = index.get();
+            }
+            if (!CheckStep(static_cast<int>(i), step, open, current, error))
                 return BadScript;
+        }
     } catch (const EHostError &e) {
         error = e.Message();
         return HostFailed;
     }
     window->show();
     QApplication::setActiveWindow(window.get());
+    const QMetaObject *screenClass = nullptr;
     auto screen = [&]() -> TfrmDadosGerRel * {
+        if (!screenClass)
+            return nullptr;
         for (QMdiSubWindow *w : window->Area()->subWindowList())
-            if (auto *f = qobject_cast<TfrmDadosGerRel *>(w->widget()); f && f->objectName() == QStringLiteral("frmRelLancContReceber"))
+            if (auto *f = qobject_cast<TfrmDadosGerRel *>(w->widget()); f && f->metaObject() == screenClass)
                 return f;
         return nullptr;
     };
@@ -402,9 +422,11 @@ int TBatchRun::Run(const QString &logFile, QString &error)
         auto control = [&](const QString &name) { return form ? form->findChild<QWidget *>(name) : nullptr; };
 
         if (verb != QStringLiteral("open") && verb != QStringLiteral("pick") && !form) {
-            messages.ShowError(QStringLiteral("A tela REC11001 não está aberta; o passo não foi executado."));
+            messages.ShowError(QStringLiteral("A tela não está aberta; o passo não foi executado."));
         } else if (verb == QStringLiteral("open")) {
-            window->OpenReceivables();
+            const TModuleRecord module = FindScreen(v.toString());
+            screenClass = module.FormClass;
+            FireEvent([&module] { module.OpenScreen(); });
             form = screen();
         } else if (verb == QStringLiteral("close")) {
             form->DoClose();

@@ -56,7 +56,8 @@ struct TLibraryAttach {
         QString file;
         if (dladdr(reinterpret_cast<void *>(&CriaRelLancContReceber), &info) && info.dli_fname)
             file = QString::fromLocal8Bit(info.dli_fname);
-        RegisterModule({QStringLiteral("PKG_REC11001"), file, LanguageResourceFor(file), &TfrmRelLancContReceber::staticMetaObject});
+        RegisterModule({QStringLiteral("PKG_REC11001"), file, LanguageResourceFor(file), &TfrmRelLancContReceber::staticMetaObject,
+                        QLatin1String(TfrmRelLancContReceber::kScreenCode), &CriaRelLancContReceber});
     }
     ~TLibraryAttach() { UnregisterModule(QStringLiteral("PKG_REC11001")); }
 };

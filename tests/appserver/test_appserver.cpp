@@ -409,6 +409,17 @@ TEST_P(AppServer, DatabaseFaultsHalfCloseAndStalledCalls)
 INSTANTIATE_TEST_SUITE_P(Backends, AppServer, ::testing::Values(TBackend::SQLite, TBackend::PostgreSQL),
                          [](const auto &info) { return BackendName(info.param).toStdString(); });
 
+TEST(AppServerProgram, NeedsNoGuiLibrary)
+{
+    QProcess ldd;
+    ldd.start(QStringLiteral("ldd"), {BinDir() + QStringLiteral("/rec-appserver")});
+    ASSERT_TRUE(ldd.waitForFinished(10000));
+    const QString libs = QString::fromUtf8(ldd.readAllStandardOutput());
+    ASSERT_TRUE(libs.contains(QStringLiteral("libQt6Core"))) << libs.toStdString();
+    for (const char *gui : {"libQt6Widgets", "libQt6Gui", "libQt6Test"})
+        EXPECT_FALSE(libs.contains(QLatin1String(gui))) << gui << "\n" << libs.toStdString();
+}
+
 TEST(AppServerProgram, RefusesABrokenDatabaseWithAClearMessage)
 {
     QProcess p;

@@ -208,6 +208,7 @@ TEST_F(BatchRun, LooseValuesInScriptsAreRefused)
         {script(Context(), with(step(R"({"key": "rbtListaTipo", "code": 120, "shift": "ctrl"})"))), QStringLiteral("shift")},
         {script(Context(), with(step(R"({"click": "rbtListaClie", "page": "tshDadosDocu"})"))), QStringLiteral("uma só ação")},
         {QByteArray("[]"), QStringLiteral("objeto")},
+        {script(Context(), QJsonArray{step(R"({"open": "FAT20001"})")}), QStringLiteral("\"FAT20001\" (registradas: REC11001)")},
     };
     for (const auto &[text, expected] : cases) {
         int code = -1;
