@@ -4,6 +4,7 @@
 #include <QEventLoop>
 #include <QMdiArea>
 #include <QMdiSubWindow>
+#include <algorithm>
 
 namespace {
 THostApplication *g_app = nullptr;
@@ -56,6 +57,12 @@ void TMdiApplication::ShowMdiChild(TfrmDadosGerRel &form)
     m_showing = true;
     frame->show();
     frame->adjustSize();
+    if (firstShow) {
+        // The designed place, moved up and left as far as needed for the whole window to show.
+        const QSize room = m_area->viewport()->size();
+        const QPoint design = form.DesignPosition;
+        frame->move(std::max(0, std::min(design.x(), room.width() - frame->width())), std::max(0, std::min(design.y(), room.height() - frame->height())));
+    }
     m_area->setActiveSubWindow(frame);
     m_showing = false;
     if (firstShow)

@@ -90,6 +90,25 @@ TEST_F(CriteriaScreen, OpenedAsAPersonSeesIt)
     EXPECT_TRUE(TakeMessages().isEmpty());
 }
 
+TEST_F(CriteriaScreen, OpensAtItsDesignedPlaceOrWhereItShowsWhole)
+{
+    ASSERT_TRUE(Open());
+    TfrmRelLancContReceber &f = *Form();
+    // At its designed place in a large host window; moved to show whole in a small one.
+    QMdiSubWindow *frame = m_app->FrameOf(f);
+    ASSERT_NE(frame, nullptr);
+    EXPECT_EQ(frame->pos(), QPoint(620, 192));
+    f.DoClose();
+    QApplication::sendPostedEvents(nullptr, QEvent::DeferredDelete);
+    m_main->resize(900, 520);
+    QApplication::processEvents();
+    ASSERT_TRUE(Open());
+    frame = m_app->FrameOf(*Form());
+    const QRect area = m_area->viewport()->rect();
+    EXPECT_TRUE(area.contains(frame->geometry())) << frame->geometry().x() << "," << frame->geometry().y() << " " << frame->width() << "x"
+                                                  << frame->height() << " in " << area.width() << "x" << area.height();
+}
+
 TEST_F(CriteriaScreen, EveryMessageKeyResolvesWhateverTheCase)
 {
     TfrmRelLancContReceber form;
