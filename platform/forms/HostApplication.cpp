@@ -1,6 +1,11 @@
 #include "HostApplication.h"
+#include "Controls.h"
 #include "Events.h"
 #include <QApplication>
+#include <QCheckBox>
+#include <QLabel>
+#include <QLayout>
+#include <QRadioButton>
 #include <QEventLoop>
 #include <QMdiArea>
 #include <QMdiSubWindow>
@@ -20,6 +25,28 @@ void THostApplication::Show(TfrmDadosGerRel &form)
     else
         ShowModal(form);
 }
+
+namespace {
+// Only a polished form knows how wide each caption is: then every label, check
+// box, radio button and radio group too narrow for its text grows to show it whole.
+void fitCaptions(QWidget &form)
+{
+    form.ensurePolished();
+    for (QWidget *w : form.findChildren<QWidget *>()) {
+        int need = 0;
+        if (qobject_cast<QLabel *>(w) || qobject_cast<QCheckBox *>(w) || qobject_cast<QRadioButton *>(w)) {
+            need = w->sizeHint().width();
+        } else if (dynamic_cast<TRadioGroup *>(w) && w->layout()) {
+            w->layout()->activate();
+            const int rightEdge = w->width() - w->contentsRect().right() - 1 + w->layout()->contentsMargins().right();
+            for (QWidget *item : w->findChildren<QRadioButton *>(Qt::FindDirectChildrenOnly))
+                need = std::max(need, item->x() + item->sizeHint().width() + rightEdge);
+        }
+        if (w->width() < need)
+            w->resize(need, w->height());
+    }
+}
+} // namespace
 
 TMdiApplication::TMdiApplication(QWidget *mainForm, QMdiArea *area) : m_mainForm(mainForm), m_area(area)
 {
@@ -54,6 +81,8 @@ void TMdiApplication::ShowMdiChild(TfrmDadosGerRel &form)
     if (!frame)
         return;
     const bool firstShow = !frame->isVisible();
+    if (firstShow)
+        fitCaptions(form);
     m_showing = true;
     frame->show();
     frame->adjustSize();

@@ -127,10 +127,10 @@ void TCriteriaControls::CreateCriteriaScreen(QWidget *frame)
 
     grbAtivClie = group(p1, "grbAtivClie", QStringLiteral("Ramo de Atividade"), 6, 86, 139, 69);
     allOrList(grbAtivClie, "rdbTodosAtivClie", QStringLiteral("Todos"), "rdbListaAtivClie", "sbtAtivClie", rdbTodosAtivClie, rdbListaAtivClie, sbtAtivClie);
-    grbTipoConta = group(p1, "grbTipoConta", QStringLiteral("Tipo de Conta"), 279, 86, 245, 69);
+    grbTipoConta = group(p1, "grbTipoConta", QStringLiteral("Tipo de Conta"), 279, 86, 245, 92);
     allOrList(grbTipoConta, "rbtTodosTipo", QStringLiteral("Todos"), "rbtListaTipo", "sbtTipoConta", rbtTodosTipo, rbtListaTipo, sbtTipoConta);
     chbConAdian = new TCheckBox(QStringLiteral("chbConAdian"), QStringLiteral("Considera Adiantamento"), grbTipoConta);
-    Place(chbConAdian, 96, 42, 145, 20);
+    Place(chbConAdian, 10, 66, 190, 20); // a row of its own: the caption needs the width
     grbSegMerc = group(p1, "grbSegMerc", QStringLiteral("Seg. de Mercado"), 146, 86, 132, 69);
     allOrList(grbSegMerc, "rdbTodosSegMerc", QStringLiteral("Todos"), "rdbListaSegMerc", "sbtSegMerc", rdbTodosSegMerc, rdbListaSegMerc, sbtSegMerc);
     grbOpEm = group(p1, "grbOpEm", QStringLiteral("Opções de Emissão"), 282, 15, 128, 69);

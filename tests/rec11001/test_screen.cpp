@@ -1,6 +1,9 @@
 #include "MessageTable.h"
 #include "ScreenFixture.h"
+#include <QCheckBox>
 #include <QDir>
+#include <QLabel>
+#include <QRadioButton>
 #include <QMdiSubWindow>
 #include <QScrollArea>
 
@@ -90,10 +93,27 @@ TEST_F(CriteriaScreen, OpenedAsAPersonSeesIt)
     EXPECT_TRUE(TakeMessages().isEmpty());
 }
 
-TEST_F(CriteriaScreen, OpensAtItsDesignedPlaceOrWhereItShowsWhole)
+TEST_F(CriteriaScreen, EveryCaptionShowsWholeAndTheScreenFitsTheHost)
 {
     ASSERT_TRUE(Open());
     TfrmRelLancContReceber &f = *Form();
+    int checked = 0;
+    for (QWidget *w : f.findChildren<QWidget *>()) {
+        QString text;
+        if (auto *l = qobject_cast<QLabel *>(w))
+            text = l->text();
+        else if (qobject_cast<QRadioButton *>(w) || qobject_cast<QCheckBox *>(w))
+            text = static_cast<QAbstractButton *>(w)->text();
+        if (text.isEmpty())
+            continue;
+        ++checked;
+        EXPECT_GE(w->width(), w->sizeHint().width()) << w->objectName().toStdString() << " '" << text.toStdString() << "'";
+        EXPECT_GE(w->width(), w->fontMetrics().horizontalAdvance(text)) << w->objectName().toStdString();
+        // Not cut by the group it sits in either.
+        EXPECT_LE(w->geometry().right(), w->parentWidget()->width() - 1) << w->objectName().toStdString();
+    }
+    EXPECT_GT(checked, 50);
+
     // At its designed place in a large host window; moved to show whole in a small one.
     QMdiSubWindow *frame = m_app->FrameOf(f);
     ASSERT_NE(frame, nullptr);
