@@ -1,38 +1,109 @@
 #include "AppServer.h"
 #include "Database.h"
 #include "Exceptions.h"
+#include "Quote.h"
 #include "RemoteDataModule.h"
 #include <QDateTime>
 #include <QElapsedTimer>
+#include <QHostAddress>
 #include <QMutex>
-#include <QTcpSocket>
+#include <QRegularExpression>
+#include <QSocketNotifier>
+#include <QTimer>
+#include <cerrno>
+#include <chrono>
 #include <cstdio>
+#include <cstring>
+#include <fcntl.h>
+#include <netinet/in.h>
+#include <sys/socket.h>
+#include <unistd.h>
+
+namespace {
+constexpr qint64 kReadChunk = 256 * 1024;
+
+qint64 nowMs()
+{
+    return std::chrono::duration_cast<std::chrono::milliseconds>(std::chrono::steady_clock::now().time_since_epoch()).count();
+}
+
+QString peerOf(int fd)
+{
+    sockaddr_storage addr{};
+    socklen_t len = sizeof addr;
+    if (::getpeername(fd, reinterpret_cast<sockaddr *>(&addr), &len) != 0)
+        return QStringLiteral("?");
+    const QHostAddress host(reinterpret_cast<const sockaddr *>(&addr));
+    quint16 port = 0;
+    if (addr.ss_family == AF_INET)
+        port = ntohs(reinterpret_cast<const sockaddr_in *>(&addr)->sin_port);
+    else if (addr.ss_family == AF_INET6)
+        port = ntohs(reinterpret_cast<const sockaddr_in6 *>(&addr)->sin6_port);
+    return QStringLiteral("%1:%2").arg(host.toString()).arg(port);
+}
+
+// Closes a connection so that what was sent still reaches the peer: unread
+// input would make the close a reset that can discard it.
+void closeSocket(int fd)
+{
+    ::shutdown(fd, SHUT_WR);
+    char sink[4096];
+    for (int i = 0; i < 64 && ::recv(fd, sink, sizeof sink, MSG_DONTWAIT) > 0; ++i) {
+    }
+    ::close(fd);
+}
+} // namespace
 
 void LogLine(const QString &line)
 {
     static QMutex mutex;
     QMutexLocker lock(&mutex);
-    const QString stamped = QDateTime::currentDateTime().toString(Qt::ISODateWithMs) + QLatin1Char(' ') + line + QLatin1Char('\n');
+    const QString stamped = QDateTime::currentDateTime().toString(Qt::ISODateWithMs) + QLatin1Char(' ') + EscapeControls(line) + QLatin1Char('\n');
     std::fputs(stamped.toUtf8().constData(), stderr);
     std::fflush(stderr);
 }
 
-TClientWorker::TClientWorker(qintptr descriptor, QString database, quint32 maxFrame)
-    : m_descriptor(descriptor), m_database(std::move(database)), m_reader(maxFrame)
+bool TInputBudget::Take(qint64 bytes)
 {
+    qint64 used = m_used.load();
+    do {
+        if (used + bytes > m_cap)
+            return false;
+    } while (!m_used.compare_exchange_weak(used, used + bytes));
+    return true;
 }
 
-TClientWorker::~TClientWorker() = default;
+TClientWorker::TClientWorker(qintptr descriptor, QString database, const TServerLimits &limits, std::shared_ptr<TInputBudget> budget)
+    : m_descriptor(descriptor), m_database(std::move(database)), m_limits(limits), m_budget(std::move(budget)), m_reader(limits.MaxFrame)
+{
+    m_lastActivity = nowMs();
+}
+
+TClientWorker::~TClientWorker()
+{
+    if (m_reserved > 0)
+        m_budget->Give(m_reserved);
+}
 
 void TClientWorker::Start()
 {
-    m_socket = std::make_unique<QTcpSocket>();
-    if (!m_socket->setSocketDescriptor(m_descriptor)) {
-        LogLine(QStringLiteral("conexão recusada: %1").arg(m_socket->errorString()));
+    const int fd = static_cast<int>(m_descriptor);
+    const int flags = ::fcntl(fd, F_GETFL);
+    if (flags < 0 || ::fcntl(fd, F_SETFL, flags | O_NONBLOCK) < 0) {
+        LogLine(QStringLiteral("conexão recusada: %1").arg(QString::fromLocal8Bit(std::strerror(errno))));
         Stop();
         return;
     }
-    const QString peer = QStringLiteral("%1:%2").arg(m_socket->peerAddress().toString()).arg(m_socket->peerPort());
+    m_peer = peerOf(fd);
+    m_readNotifier = std::make_unique<QSocketNotifier>(m_descriptor, QSocketNotifier::Read);
+    m_writeNotifier = std::make_unique<QSocketNotifier>(m_descriptor, QSocketNotifier::Write);
+    m_writeNotifier->setEnabled(false);
+    connect(m_readNotifier.get(), &QSocketNotifier::activated, this, &TClientWorker::Pump);
+    connect(m_writeNotifier.get(), &QSocketNotifier::activated, this, &TClientWorker::Flush);
+    m_frameTimer = std::make_unique<QTimer>();
+    m_frameTimer->setSingleShot(true);
+    connect(m_frameTimer.get(), &QTimer::timeout, this, &TClientWorker::OnFrameTimeout);
+
     QString openError;
     try {
         m_db = std::make_unique<TdtmDBGeral>();
@@ -40,13 +111,11 @@ void TClientWorker::Start()
     } catch (const EHostError &e) {
         openError = e.Message();
         m_db.reset();
-        LogLine(QStringLiteral("cliente %1: banco de dados indisponível: %2").arg(peer, openError));
+        LogLine(QStringLiteral("cliente %1: banco de dados indisponível: %2").arg(m_peer, openError));
     }
     m_module = std::make_unique<TrdmRelLancContReceber>(m_db.get(), openError);
-    connect(m_socket.get(), &QTcpSocket::readyRead, this, &TClientWorker::OnReadyRead);
-    connect(m_socket.get(), &QTcpSocket::disconnected, this, &TClientWorker::Stop);
-    LogLine(QStringLiteral("cliente %1 conectado").arg(peer));
-    OnReadyRead();
+    LogLine(QStringLiteral("cliente %1 conectado").arg(m_peer));
+    Pump();
 }
 
 void TClientWorker::Stop()
@@ -54,109 +123,285 @@ void TClientWorker::Stop()
     if (m_finished)
         return;
     m_finished = true;
-    if (m_socket) {
-        m_socket->disconnect(this);
-        m_socket->abort();
+    m_readNotifier.reset();
+    m_writeNotifier.reset();
+    m_frameTimer.reset();
+    if (m_descriptor >= 0) {
+        closeSocket(static_cast<int>(m_descriptor));
+        m_descriptor = -1;
     }
     m_module.reset();
     m_db.reset();
-    emit Finished();
+    m_busy = false;
+    if (m_reserved > 0) {
+        m_budget->Give(m_reserved);
+        m_reserved = 0;
+    }
+    QThread::currentThread()->quit();
+}
+
+void TClientWorker::Touch() { m_lastActivity = nowMs(); }
+
+bool TClientWorker::Reserve(qint64 needed)
+{
+    if (needed <= m_reserved) {
+        m_budget->Give(m_reserved - needed);
+        m_reserved = needed;
+        return true;
+    }
+    if (!m_budget->Take(needed - m_reserved))
+        return false;
+    m_reserved = needed;
+    return true;
 }
 
 void TClientWorker::Reply(const Wire::Reply &reply)
 {
-    m_socket->write(Wire::Frame(Wire::EncodeReply(reply)));
-    m_socket->flush();
+    m_out.append(Wire::Frame(Wire::EncodeReply(reply)));
+    Flush();
 }
 
-void TClientWorker::OnReadyRead()
+void TClientWorker::Flush()
 {
-    if (m_finished || !m_socket)
+    if (m_finished)
         return;
-    m_reader.Append(m_socket->readAll());
-    for (;;) {
+    while (m_outSent < m_out.size()) {
+        const ssize_t n = ::send(static_cast<int>(m_descriptor), m_out.constData() + m_outSent, static_cast<size_t>(m_out.size() - m_outSent), MSG_NOSIGNAL);
+        if (n < 0 && errno == EINTR)
+            continue;
+        if (n < 0 && (errno == EAGAIN || errno == EWOULDBLOCK)) {
+            m_writeNotifier->setEnabled(true);
+            return;
+        }
+        if (n < 0) {
+            LogLine(QStringLiteral("cliente %1: conexão perdida ao enviar a resposta: %2").arg(m_peer, QString::fromLocal8Bit(std::strerror(errno))));
+            Stop();
+            return;
+        }
+        m_outSent += n;
+        Touch();
+    }
+    m_out.clear();
+    m_outSent = 0;
+    m_writeNotifier->setEnabled(false);
+    if (m_closeWhenSent) {
+        Stop();
+        return;
+    }
+    // Requests held back while the client was not reading may go on now.
+    if (m_readPaused) {
+        m_readPaused = false;
+        QMetaObject::invokeMethod(this, &TClientWorker::Pump, Qt::QueuedConnection);
+    }
+}
+
+void TClientWorker::Refuse(const QString &logText, const QString &replyText)
+{
+    LogLine(QStringLiteral("cliente %1: %2; conexão encerrada").arg(m_peer, logText));
+    Wire::Reply r;
+    r.Ok = false;
+    r.Error = replyText;
+    m_out.append(Wire::Frame(Wire::EncodeReply(r)));
+    // One attempt to send; a client that does not read loses the text, not the server its time.
+    m_closeWhenSent = true;
+    Flush();
+    if (!m_finished)
+        Stop();
+}
+
+void TClientWorker::OnFrameTimeout()
+{
+    Refuse(QStringLiteral("requisição incompleta após %1 ms (%2 de %3 bytes)").arg(m_limits.FrameTimeoutMs).arg(m_reader.Buffered()).arg(m_reader.Needed()),
+           QStringLiteral("A requisição não chegou completa em %1 s; o servidor de aplicação encerrou a conexão.").arg(m_limits.FrameTimeoutMs / 1000.0));
+}
+
+void TClientWorker::Pump()
+{
+    while (!m_finished) {
+        if (m_out.size() - m_outSent > m_limits.MaxPendingReplies) {
+            // The client does not read its replies: read nothing more until it does.
+            m_readPaused = true;
+            if (m_readNotifier)
+                m_readNotifier->setEnabled(false);
+            return;
+        }
         QByteArray body;
         const auto status = m_reader.Next(body);
-        if (status == Wire::FrameReader::Status::NeedMore)
-            return;
         if (status == Wire::FrameReader::Status::TooLarge) {
-            LogLine(QStringLiteral("quadro de %1 bytes excede o limite; conexão encerrada").arg(m_reader.AnnouncedSize()));
-            Wire::Reply r;
-            r.Ok = false;
-            r.Error = QStringLiteral("A requisição de %1 bytes excede o limite do servidor de aplicação.").arg(m_reader.AnnouncedSize());
-            Reply(r);
+            Refuse(QStringLiteral("quadro de %1 bytes excede o limite de %2").arg(m_reader.AnnouncedSize()).arg(m_limits.MaxFrame),
+                   QStringLiteral("A requisição de %1 bytes excede o limite do servidor de aplicação (%2 bytes).").arg(m_reader.AnnouncedSize()).arg(m_limits.MaxFrame));
+            return;
+        }
+        if (status == Wire::FrameReader::Status::Ready) {
+            m_frameTimer->stop();
+            HandleFrame(body);
+            body.clear();
+            if (!m_finished)
+                Reserve(m_reader.Needed());
+            continue;
+        }
+        if (!Reserve(m_reader.Needed())) {
+            Refuse(QStringLiteral("quadro de %1 bytes passaria o limite de memória de entrada (%2 bytes)").arg(m_reader.Needed()).arg(m_budget->Cap()),
+                   QStringLiteral("O servidor de aplicação não tem memória livre para uma requisição de %1 bytes agora; tente de novo.").arg(m_reader.Needed()));
+            return;
+        }
+        if (m_inputClosed)
+            break;
+        char chunk[16384];
+        const ssize_t n = ::recv(static_cast<int>(m_descriptor), chunk, sizeof chunk, 0);
+        if (n < 0 && errno == EINTR)
+            continue;
+        if (n < 0 && (errno == EAGAIN || errno == EWOULDBLOCK))
+            break;
+        if (n < 0) {
+            LogLine(QStringLiteral("cliente %1: conexão perdida: %2").arg(m_peer, QString::fromLocal8Bit(std::strerror(errno))));
             Stop();
             return;
         }
-        Wire::Request request;
-        QString error;
-        if (!Wire::DecodeRequest(body, request, error)) {
-            LogLine(QStringLiteral("requisição malformada (%1); conexão encerrada").arg(error));
-            Wire::Reply r;
-            r.Ok = false;
-            r.Error = QStringLiteral("Requisição malformada: %1.").arg(error);
-            Reply(r);
-            Stop();
+        if (n == 0) {
+            // The client closed its side; it still gets the replies to what it sent.
+            m_inputClosed = true;
+            m_readNotifier->setEnabled(false);
+            continue;
+        }
+        Touch();
+        if (!Reserve(std::max<qint64>(m_reader.Needed(), m_reader.Buffered() + n))) {
+            Refuse(QStringLiteral("entrada passaria o limite de memória de entrada (%1 bytes)").arg(m_budget->Cap()),
+                   QStringLiteral("O servidor de aplicação não tem memória livre para esta requisição agora; tente de novo."));
             return;
         }
-        QElapsedTimer timer;
-        timer.start();
-        const Wire::Reply reply = m_module->Dispatch(request);
-        const double ms = static_cast<double>(timer.nsecsElapsed()) / 1e6;
-        LogLine(QStringLiteral("%1 %2 ms rows=%3 %4")
-                    .arg(request.Method)
-                    .arg(ms, 0, 'f', 2)
-                    .arg(m_module->LastRows())
-                    .arg(reply.Ok ? QStringLiteral("ok") : QStringLiteral("falha: ") + reply.Error));
-        Reply(reply);
+        m_reader.Append(QByteArray(chunk, static_cast<qsizetype>(n)));
     }
+    if (m_finished)
+        return;
+    if (m_inputClosed) {
+        if (m_reader.Buffered() > 0)
+            LogLine(QStringLiteral("cliente %1: requisição incompleta descartada no fim da conexão").arg(m_peer));
+        m_frameTimer->stop();
+        m_closeWhenSent = true;
+        Flush();
+        return;
+    }
+    if (m_reader.Buffered() == 0)
+        m_frameTimer->stop();
+    else if (!m_frameTimer->isActive())
+        m_frameTimer->start(m_limits.FrameTimeoutMs);
+}
+
+void TClientWorker::HandleFrame(const QByteArray &body)
+{
+    Wire::Request request;
+    QString error;
+    bool decoded = false;
+    try {
+        decoded = Wire::DecodeRequest(body, request, error);
+    } catch (const std::bad_alloc &) {
+        error = QStringLiteral("memória insuficiente para decodificá-la");
+    }
+    if (!decoded) {
+        Refuse(QStringLiteral("requisição malformada (%1)").arg(error), QStringLiteral("Requisição malformada: %1.").arg(error));
+        return;
+    }
+    m_busy = true;
+    QElapsedTimer timer;
+    timer.start();
+    Wire::Reply reply;
+    try {
+        reply = m_module->Dispatch(request);
+    } catch (const std::bad_alloc &) {
+        reply = Wire::Reply();
+        reply.Ok = false;
+        reply.Error = QStringLiteral("%1: o servidor de aplicação não tem memória para atender a chamada.").arg(QuoteInput(request.Method));
+    }
+    m_busy = false;
+    const double ms = static_cast<double>(timer.nsecsElapsed()) / 1e6;
+    QString outcome = reply.Ok ? QStringLiteral("ok") : QStringLiteral("falha: ") + reply.Error;
+    if (!m_module->LastDetail().isEmpty())
+        outcome += QStringLiteral(" (banco: %1)").arg(QuoteInput(m_module->LastDetail(), 300));
+    static const QRegularExpression plainName(QStringLiteral("^[A-Za-z0-9_.]{1,64}$"));
+    const QString method = plainName.match(request.Method).hasMatch() ? request.Method : QuoteInput(request.Method);
+    LogLine(QStringLiteral("%1 %2 ms rows=%3 %4").arg(method).arg(ms, 0, 'f', 2).arg(m_module->LastRows()).arg(outcome));
+    Touch();
+    Reply(reply);
 }
 
 TAppServer::TAppServer(QString database, QObject *parent) : QTcpServer(parent), m_database(std::move(database)) {}
 
 TAppServer::~TAppServer() { Shutdown(); }
 
+bool TAppServer::EvictIdlest()
+{
+    Client *idlest = nullptr;
+    for (const auto &c : m_clients) {
+        if (c->Stopping || c->Worker->Busy())
+            continue;
+        if (!idlest || c->Worker->LastActivityMs() < idlest->Worker->LastActivityMs())
+            idlest = c.get();
+    }
+    if (!idlest)
+        return false;
+    idlest->Stopping = true;
+    LogLine(QStringLiteral("conexão ociosa há %1 ms encerrada para admitir outra (limite de %2 conexões)")
+                .arg(std::chrono::duration_cast<std::chrono::milliseconds>(std::chrono::steady_clock::now().time_since_epoch()).count() -
+                     idlest->Worker->LastActivityMs())
+                .arg(Limits.MaxClients));
+    QMetaObject::invokeMethod(idlest->Worker.get(), &TClientWorker::Stop, Qt::QueuedConnection);
+    return true;
+}
+
 void TAppServer::incomingConnection(qintptr descriptor)
 {
-    if (m_clients.size() >= MaxClients) {
-        QTcpSocket refused;
-        refused.setSocketDescriptor(descriptor);
-        Wire::Reply r;
-        r.Ok = false;
-        r.Error = QStringLiteral("O servidor de aplicação atingiu o limite de %1 conexões.").arg(MaxClients);
-        refused.write(Wire::Frame(Wire::EncodeReply(r)));
-        refused.waitForBytesWritten(1000);
-        refused.close();
-        LogLine(QStringLiteral("conexão recusada: limite de %1 clientes").arg(MaxClients));
+    if (m_shutDown) {
+        ::close(static_cast<int>(descriptor));
         return;
     }
-    auto *thread = new QThread(this);
-    auto *worker = new TClientWorker(descriptor, m_database, MaxFrame);
-    worker->moveToThread(thread);
-    connect(thread, &QThread::started, worker, &TClientWorker::Start);
-    connect(worker, &TClientWorker::Finished, thread, &QThread::quit);
-    connect(thread, &QThread::finished, worker, &QObject::deleteLater);
-    connect(thread, &QThread::finished, this, [this, thread] {
-        for (qsizetype i = 0; i < m_clients.size(); ++i) {
-            if (m_clients[i].Thread == thread) {
-                m_clients.removeAt(i);
-                break;
-            }
-        }
-        thread->deleteLater();
-    });
-    m_clients.push_back({thread, worker});
+    if (!m_budget)
+        m_budget = std::make_shared<TInputBudget>(Limits.MaxBufferedInput);
+    const auto active = std::count_if(m_clients.begin(), m_clients.end(), [](const auto &c) { return !c->Stopping; });
+    if (active >= Limits.MaxClients && !EvictIdlest()) {
+        Wire::Reply r;
+        r.Ok = false;
+        r.Error = QStringLiteral("O servidor de aplicação atingiu o limite de %1 conexões.").arg(Limits.MaxClients);
+        const QByteArray frame = Wire::Frame(Wire::EncodeReply(r));
+        [[maybe_unused]] const auto n = ::send(static_cast<int>(descriptor), frame.constData(), static_cast<size_t>(frame.size()), MSG_NOSIGNAL | MSG_DONTWAIT);
+        closeSocket(static_cast<int>(descriptor));
+        LogLine(QStringLiteral("conexão recusada: limite de %1 clientes, todos em chamada").arg(Limits.MaxClients));
+        return;
+    }
+    auto client = std::make_unique<Client>();
+    client->Id = m_nextId++;
+    client->Thread = std::make_unique<QThread>();
+    client->Worker = std::make_unique<TClientWorker>(descriptor, m_database, Limits, m_budget);
+    client->Worker->moveToThread(client->Thread.get());
+    connect(client->Thread.get(), &QThread::started, client->Worker.get(), &TClientWorker::Start);
+    const quint64 id = client->Id;
+    connect(client->Thread.get(), &QThread::finished, this, [this, id] { Reap(id); }, Qt::QueuedConnection);
+    QThread *thread = client->Thread.get();
+    m_clients.push_back(std::move(client));
     thread->start();
+}
+
+void TAppServer::Reap(quint64 id)
+{
+    const auto it = std::find_if(m_clients.begin(), m_clients.end(), [id](const auto &c) { return c->Id == id; });
+    if (it == m_clients.end())
+        return;
+    (*it)->Thread->wait();
+    m_clients.erase(it);
 }
 
 void TAppServer::Shutdown()
 {
+    if (m_shutDown)
+        return;
+    m_shutDown = true;
     close();
-    const QList<Client> clients = m_clients;
-    for (const Client &c : clients)
-        QMetaObject::invokeMethod(c.Worker, &TClientWorker::Stop, Qt::QueuedConnection);
-    for (const Client &c : clients) {
-        c.Thread->quit();
-        c.Thread->wait(5000);
+    for (const auto &c : m_clients) {
+        c->Stopping = true;
+        QMetaObject::invokeMethod(c->Worker.get(), &TClientWorker::Stop, Qt::QueuedConnection);
     }
+    // A worker in a call stops when the call ends.
+    for (const auto &c : m_clients)
+        c->Thread->wait();
+    m_clients.clear();
 }

@@ -2,6 +2,7 @@
 #include "Exceptions.h"
 #include "Picture.h"
 #include "Query.h"
+#include "Quote.h"
 #include <QDateTime>
 #include <QSqlError>
 #include <QSqlQuery>
@@ -17,6 +18,19 @@ TParams textParams(std::initializer_list<std::pair<const char *, QString>> value
     for (const auto &[name, value] : values)
         p.CreateParam(TParamType::String, QString::fromLatin1(name)).SetAsString(value);
     return p;
+}
+
+QString DatabaseFaultText(TDbFault fault)
+{
+    switch (fault) {
+    case TDbFault::ForeignKey: return QStringLiteral("o banco de dados recusou a gravação porque um registro relacionado não existe.");
+    case TDbFault::Unique: return QStringLiteral("o banco de dados recusou a gravação porque o registro já existe.");
+    case TDbFault::Check: return QStringLiteral("o banco de dados recusou um valor que não é permitido.");
+    case TDbFault::NotNull: return QStringLiteral("o banco de dados recusou a gravação porque falta um valor obrigatório.");
+    case TDbFault::Connection: return QStringLiteral("a conexão do servidor de aplicação com o banco de dados falhou; tente de novo.");
+    case TDbFault::Other: break;
+    }
+    return QStringLiteral("o banco de dados não concluiu a operação; os detalhes estão no registro do servidor de aplicação.");
 }
 
 QString kindName(int kind)
@@ -65,12 +79,13 @@ TrdmRelLancContReceber::TrdmRelLancContReceber(TdtmDBGeral *db, QString openErro
 
 void TrdmRelLancContReceber::Register(const QString &name, std::vector<Kind> args, std::function<QVariant(const QVariantList &)> run, size_t optional)
 {
-    m_methods[name.toLower()] = Method{std::move(args), std::move(run), optional};
+    m_methods[name.toLower()] = Method{name, std::move(args), std::move(run), optional};
 }
 
 Wire::Reply TrdmRelLancContReceber::Dispatch(const Wire::Request &request)
 {
     m_lastRows = 0;
+    m_lastDetail.clear();
     Wire::Reply reply;
     auto fail = [&](const QString &message) {
         reply.Ok = false;
@@ -78,18 +93,20 @@ Wire::Reply TrdmRelLancContReceber::Dispatch(const Wire::Request &request)
         return reply;
     };
     if (request.Object.compare(QLatin1String(kRegisteredName), Qt::CaseInsensitive) != 0)
-        return fail(QStringLiteral("O objeto '%1' não está registrado neste servidor de aplicação (disponível: %2).")
-                        .arg(request.Object, QLatin1String(kRegisteredName)));
+        return fail(QStringLiteral("O objeto %1 não está registrado neste servidor de aplicação (disponível: %2).")
+                        .arg(QuoteInput(request.Object), QLatin1String(kRegisteredName)));
     const auto it = m_methods.find(request.Method.toLower());
     if (it == m_methods.end())
-        return fail(QStringLiteral("O método '%1' não existe em %2.").arg(request.Method, QLatin1String(kRegisteredName)));
+        return fail(QStringLiteral("O método %1 não existe em %2.").arg(QuoteInput(request.Method), QLatin1String(kRegisteredName)));
     const Method &m = it->second;
+    // From here on the method is named as registered, never as the caller spelt it.
+    const QString &name = m.Name;
     const size_t given = static_cast<size_t>(request.Args.size());
     if (m.Optional == 0 && given != m.Args.size())
-        return fail(QStringLiteral("O método %1 espera %2 argumento(s) e recebeu %3.").arg(request.Method).arg(m.Args.size()).arg(request.Args.size()));
+        return fail(QStringLiteral("O método %1 espera %2 argumento(s) e recebeu %3.").arg(name).arg(m.Args.size()).arg(request.Args.size()));
     if (m.Optional > 0 && given != m.Args.size() - m.Optional && given != m.Args.size())
         return fail(QStringLiteral("O método %1 espera %2 ou %3 argumentos e recebeu %4.")
-                        .arg(request.Method)
+                        .arg(name)
                         .arg(m.Args.size() - m.Optional)
                         .arg(m.Args.size())
                         .arg(request.Args.size()));
@@ -106,16 +123,20 @@ Wire::Reply TrdmRelLancContReceber::Dispatch(const Wire::Request &request)
         case Kind::Boolean: ok = a.typeId() == QMetaType::Bool; break;
         }
         if (!ok)
-            return fail(QStringLiteral("O método %1 espera %2 no argumento %3.").arg(request.Method, kindName(static_cast<int>(m.Args[i]))).arg(i + 1));
+            return fail(QStringLiteral("O método %1 espera %2 no argumento %3.").arg(name, kindName(static_cast<int>(m.Args[i]))).arg(i + 1));
     }
     if (!m_db)
-        return fail(QStringLiteral("%1: o servidor de aplicação não tem acesso ao banco de dados: %2").arg(request.Method, m_openError));
+        return fail(QStringLiteral("%1: o servidor de aplicação não tem acesso ao banco de dados: %2").arg(name, m_openError));
     try {
         reply.Result = m.Run(request.Args);
     } catch (const EMethodError &e) {
-        return fail(QStringLiteral("%1: %2").arg(request.Method, e.Message));
+        return fail(QStringLiteral("%1: %2").arg(name, e.Message));
+    } catch (const EDatabaseError &e) {
+        // The driver's text goes to the server log only.
+        m_lastDetail = e.Detail.isEmpty() ? e.Message() : e.Detail;
+        return fail(QStringLiteral("%1: %2").arg(name, DatabaseFaultText(e.Fault)));
     } catch (const EHostError &e) {
-        return fail(QStringLiteral("%1: %2").arg(request.Method, e.Message()));
+        return fail(QStringLiteral("%1: %2").arg(name, e.Message()));
     }
     // By-reference arguments go back as they came.
     for (qsizetype i = 0; i < request.Args.size(); ++i)
@@ -159,7 +180,8 @@ QVariant TrdmRelLancContReceber::SetOpEmissao(const QByteArray &bytes)
 {
     TDataPacket delta;
     try {
-        delta = TDataPacket::Decode(bytes);
+        // One inserted record, or an original and its change.
+        delta = TDataPacket::Decode(bytes, 2);
     } catch (const EPacketError &e) {
         throw EMethodError(QStringLiteral("o delta recebido não é um pacote de dados válido: %1").arg(e.Message()));
     }
@@ -185,19 +207,26 @@ QVariant TrdmRelLancContReceber::SetOpEmissao(const QByteArray &bytes)
     if (modify && (value(0, 0) != screen || value(0, 1) != op))
         throw EMethodError(QStringLiteral("a alteração não pode mudar a tela nem o operador do registro."));
     if (screen != QLatin1String(kScreenCode))
-        throw EMethodError(QStringLiteral("o registro é da tela '%1'; este servidor grava apenas a tela %2.").arg(screen, QLatin1String(kScreenCode)));
+        throw EMethodError(QStringLiteral("o registro é da tela %1; este servidor grava apenas a tela %2.").arg(QuoteInput(screen, 10), QLatin1String(kScreenCode)));
     if (op.trimmed().isEmpty())
         throw EMethodError(QStringLiteral("o registro não informa o operador."));
     if (flag != QStringLiteral("S") && flag != QStringLiteral("N"))
-        throw EMethodError(QStringLiteral("a opção de emissão deve ser 'S' ou 'N', recebido '%1'.").arg(flag));
+        throw EMethodError(QStringLiteral("a opção de emissão deve ser 'S' ou 'N', recebido %1.").arg(QuoteInput(flag, 4)));
 
     TTransaction tx(Db());
     const TParams params = textParams({{"CDTELAPROG", screen}, {"CDOPERADOR", op}, {"IDUTOPEMIFIN", flag}});
-    QSqlQuery upd = RunStatement(Db(), QStringLiteral("UPDATE OPCAOEMISSAO SET IDUTOPEMIFIN = :IDUTOPEMIFIN WHERE CDTELAPROG = :CDTELAPROG AND CDOPERADOR = :CDOPERADOR"),
-                                 params, QStringLiteral("SetOpEmissao"));
-    if (upd.numRowsAffected() <= 0)
-        RunStatement(Db(), QStringLiteral("INSERT INTO OPCAOEMISSAO (CDTELAPROG, CDOPERADOR, IDUTOPEMIFIN) VALUES (:CDTELAPROG, :CDOPERADOR, :IDUTOPEMIFIN)"),
-                     params, QStringLiteral("SetOpEmissao"));
+    try {
+        QSqlQuery upd = RunStatement(Db(), QStringLiteral("UPDATE OPCAOEMISSAO SET IDUTOPEMIFIN = :IDUTOPEMIFIN WHERE CDTELAPROG = :CDTELAPROG AND CDOPERADOR = :CDOPERADOR"),
+                                     params, QStringLiteral("SetOpEmissao"));
+        if (upd.numRowsAffected() <= 0)
+            RunStatement(Db(), QStringLiteral("INSERT INTO OPCAOEMISSAO (CDTELAPROG, CDOPERADOR, IDUTOPEMIFIN) VALUES (:CDTELAPROG, :CDOPERADOR, :IDUTOPEMIFIN)"),
+                         params, QStringLiteral("SetOpEmissao"));
+    } catch (const EDatabaseError &e) {
+        // The only reference of the record is its operator.
+        if (e.Fault == TDbFault::ForeignKey)
+            throw EMethodError(QStringLiteral("o operador %1 não existe; a opção de emissão não foi gravada.").arg(QuoteInput(op, 12)));
+        throw;
+    }
     tx.Commit();
     return QVariant(true);
 }
@@ -229,7 +258,7 @@ QVariant TrdmRelLancContReceber::GetConsultaServ(const QString &name, const QStr
         return PacketToVariant(Select(QStringLiteral("SELECT CDCLASSFINA, DSCLASSFINA, CDCLASSFINA || ' ' || DSCLASSFINA AS NOME FROM CLASSFINANC "
                                                      "WHERE INSTR(:LISTA, CDCLASSFINA) <> 0 ORDER BY CDCLASSFINA"),
                                       params, {S("CDCLASSFINA", 6), S("DSCLASSFINA", 30), S("NOME", 37)}, QStringLiteral("GetConsultaServ")));
-    throw EMethodError(QStringLiteral("a consulta '%1' não existe; use Cliente, TipoConta ou ClassFinanceira.").arg(name));
+    throw EMethodError(QStringLiteral("a consulta %1 não existe; use Cliente, TipoConta ou ClassFinanceira.").arg(QuoteInput(name, 32)));
 }
 
 QVariant TrdmRelLancContReceber::GetAtivClie(qint64 levels)

@@ -20,10 +20,13 @@ public:
     Wire::Reply Dispatch(const Wire::Request &request);
     // Rows of the last reply's payload, for the call log.
     int LastRows() const { return m_lastRows; }
+    // The database driver's text of the last failure, for the server log only.
+    const QString &LastDetail() const { return m_lastDetail; }
 
 private:
     enum class Kind { Text, Integer, Bytes, Double, Boolean };
     struct Method {
+        QString Name;
         std::vector<Kind> Args;
         std::function<QVariant(const QVariantList &)> Run;
         size_t Optional = 0; // trailing arguments a caller may leave off
@@ -51,6 +54,7 @@ private:
     QString m_openError;
     std::map<QString, Method> m_methods; // keyed by lower-case name
     int m_lastRows = 0;
+    QString m_lastDetail;
 };
 
 // A method that refuses its input raises this; its text goes back to the caller.

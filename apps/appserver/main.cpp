@@ -7,6 +7,8 @@
 #include <QHostAddress>
 #include <QSocketNotifier>
 #include <csignal>
+#include <limits>
+#include <type_traits>
 #include <cstdio>
 #include <sys/socket.h>
 #include <unistd.h>
@@ -31,6 +33,11 @@ int main(int argc, char **argv)
     parser.addOption({QStringLiteral("listen"), QStringLiteral("Endereço e porta (porta 0: qualquer porta livre)."), QStringLiteral("HOST:PORT"),
                       QStringLiteral("127.0.0.1:0")});
     parser.addOption({QStringLiteral("max-frame"), QStringLiteral("Tamanho máximo de uma requisição em bytes."), QStringLiteral("BYTES")});
+    parser.addOption({QStringLiteral("max-clients"), QStringLiteral("Conexões simultâneas; acima disso a mais ociosa é encerrada (padrão 64)."), QStringLiteral("N")});
+    parser.addOption({QStringLiteral("max-input"), QStringLiteral("Bytes de requisições retidos por todas as conexões juntas (padrão 256 MiB)."), QStringLiteral("BYTES")});
+    parser.addOption({QStringLiteral("max-pending"), QStringLiteral("Bytes de respostas não lidas por conexão antes de parar de ler dela (padrão 16 MiB)."),
+                      QStringLiteral("BYTES")});
+    parser.addOption({QStringLiteral("frame-timeout"), QStringLiteral("Milissegundos para uma requisição chegar completa (padrão 30000)."), QStringLiteral("MS")});
     parser.process(app);
 
     auto fail = [](int code, const QString &msg) {
@@ -56,13 +63,24 @@ int main(int argc, char **argv)
     }
 
     TAppServer server(database);
-    if (parser.isSet(QStringLiteral("max-frame"))) {
+    auto number = [&](const char *option, qint64 minimum, qint64 maximum, auto &target) {
+        const QString name = QString::fromLatin1(option);
+        if (!parser.isSet(name))
+            return true;
         bool ok = false;
-        const uint maxFrame = parser.value(QStringLiteral("max-frame")).toUInt(&ok);
-        if (!ok || maxFrame < 64)
-            return fail(2, QStringLiteral("--max-frame deve ser um número de bytes (mínimo 64)"));
-        server.MaxFrame = maxFrame;
-    }
+        const qint64 v = parser.value(name).toLongLong(&ok);
+        if (!ok || v < minimum || v > maximum) {
+            fail(2, QStringLiteral("--%1 deve ser um número inteiro de %2 a %3").arg(name).arg(minimum).arg(maximum));
+            return false;
+        }
+        target = static_cast<std::remove_reference_t<decltype(target)>>(v);
+        return true;
+    };
+    if (!number("max-frame", 64, 0xffffffffll, server.Limits.MaxFrame) || !number("max-clients", 1, 100000, server.Limits.MaxClients) ||
+        !number("max-input", 64, std::numeric_limits<qint64>::max(), server.Limits.MaxBufferedInput) ||
+        !number("max-pending", 64, std::numeric_limits<qint64>::max(), server.Limits.MaxPendingReplies) ||
+        !number("frame-timeout", 1, 24ll * 3600 * 1000, server.Limits.FrameTimeoutMs))
+        return 2;
     if (!server.listen(address, static_cast<quint16>(port)))
         return fail(1, QStringLiteral("não foi possível escutar em %1: %2").arg(listen, server.errorString()));
 

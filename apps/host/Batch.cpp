@@ -9,12 +9,16 @@
 #include "SearchList.h"
 #include <QApplication>
 #include <QFile>
+#include <QFileInfo>
 #include <QJsonDocument>
 #include <QMdiSubWindow>
 #include <QSaveFile>
 #include <QTabBar>
-#include <QtTest/QTest>
 #include <QSet>
+#include <map>
+#include <memory>
+#include <cmath>
+#include <limits>
 
 // The screen's controls by name and kind, read from the module's form as designed (built, not created).
 struct ControlIndex {
@@ -48,6 +52,30 @@ const QStringList kVerbs = {QStringLiteral("open"),  QStringLiteral("close"), QS
                             QStringLiteral("page"),  QStringLiteral("type"),  QStringLiteral("exit"),     QStringLiteral("key"),
                             QStringLiteral("pick"),  QStringLiteral("layout"), QStringLiteral("action")};
 const QStringList kActions = {QStringLiteral("print"), QStringLiteral("preview"), QStringLiteral("save"), QStringLiteral("edit")};
+
+// A script is a few kilobytes; anything far larger is not one.
+constexpr qint64 kMaxScriptBytes = 16 * 1024 * 1024;
+
+// A list position given in a script: a whole number from 0 to the largest int.
+bool wholeIndex(const QJsonValue &v, int &out)
+{
+    if (!v.isDouble())
+        return false;
+    const double d = v.toDouble();
+    if (!(d >= 0 && d <= std::numeric_limits<int>::max()) || d != std::floor(d))
+        return false;
+    out = static_cast<int>(d);
+    return true;
+}
+
+QStringList verbsOf(const QJsonObject &step)
+{
+    QStringList out;
+    for (const QString &v : kVerbs)
+        if (step.contains(v))
+            out << v;
+    return out;
+}
 
 QString verbOf(const QJsonObject &step)
 {
@@ -161,8 +189,10 @@ bool TBatchRun::CheckStep(int index, const QJsonObject &step, bool &open, const 
     };
     if (verb.isEmpty())
         return fail(QStringLiteral("nenhuma ação conhecida (%1)").arg(kVerbs.join(QStringLiteral(", "))));
+    if (const QStringList verbs = verbsOf(step); verbs.size() > 1)
+        return fail(QStringLiteral("um passo faz uma só ação; este traz %1").arg(verbs.join(QStringLiteral(", "))));
     const QJsonValue v = step.value(verb);
-    auto needOpen = [&] { return open ? true : fail(QStringLiteral("\"%1\" antes de abrir a tela com {\"open\": \"REC11001\"}").arg(verb)); };
+    auto needOpen = [&] { return open ? true : fail(QStringLiteral("\"%1\" antes de abrir uma tela com {\"open\": CÓDIGO}").arg(verb)); };
     auto needName = [&](const QSet<QString> &kinds, const QString &kind) {
         if (!v.isString() || v.toString().isEmpty())
             return fail(QStringLiteral("\"%1\" deve trazer o nome de um controle").arg(verb));
@@ -171,8 +201,8 @@ bool TBatchRun::CheckStep(int index, const QJsonObject &step, bool &open, const 
         return needOpen();
     };
     if (verb == QStringLiteral("open")) {
-        if (v.toString() != QStringLiteral("REC11001"))
-            return fail(QStringLiteral("só a tela \"REC11001\" pode ser aberta"));
+        if (!v.isString() || v.toString().isEmpty())
+            return fail(QStringLiteral("\"open\" deve trazer o código de uma tela"));
         open = true;
         return true;
     }
@@ -187,8 +217,9 @@ bool TBatchRun::CheckStep(int index, const QJsonObject &step, bool &open, const 
         if (step.contains(QStringLiteral("item"))) {
             if (!needName(controls ? controls->radioGroups : QSet<QString>(), QStringLiteral("um grupo de opções")))
                 return false;
-            if (!step.value(QStringLiteral("item")).isDouble())
-                return fail(QStringLiteral("\"item\" deve ser um número"));
+            int item = 0;
+            if (!wholeIndex(step.value(QStringLiteral("item")), item))
+                return fail(QStringLiteral("\"item\" deve ser um número inteiro de 0 a %1").arg(std::numeric_limits<int>::max()));
             return true;
         }
         return needName(controls ? controls->clickable : QSet<QString>(), QStringLiteral("um botão, caixa de marcação ou opção"));
@@ -205,6 +236,8 @@ bool TBatchRun::CheckStep(int index, const QJsonObject &step, bool &open, const 
     if (verb == QStringLiteral("key")) {
         if (!step.value(QStringLiteral("code")).isDouble() || qtKeyOf(step.value(QStringLiteral("code")).toInt()) == Qt::Key_unknown)
             return fail(QStringLiteral("\"code\" deve ser um código de tecla conhecido"));
+        if (step.contains(QStringLiteral("shift")) && !step.value(QStringLiteral("shift")).isArray())
+            return fail(QStringLiteral("\"shift\" deve ser uma lista, por exemplo [\"ctrl\"]"));
         for (const QJsonValue &m : step.value(QStringLiteral("shift")).toArray())
             if (!QStringList{QStringLiteral("ctrl"), QStringLiteral("shift"), QStringLiteral("alt")}.contains(m.toString()))
                 return fail(QStringLiteral("modificador \"%1\" desconhecido (ctrl, shift, alt)").arg(m.toString()));
@@ -221,8 +254,9 @@ bool TBatchRun::CheckStep(int index, const QJsonObject &step, bool &open, const 
         return true;
     }
     if (verb == QStringLiteral("layout")) {
-        if (!v.isDouble() || v.toInt() < 0)
-            return fail(QStringLiteral("\"layout\" deve ser o número de um relatório da lista"));
+        int layout = 0;
+        if (!wholeIndex(v, layout))
+            return fail(QStringLiteral("\"layout\" deve ser o número inteiro de um relatório da lista"));
         return needOpen();
     }
     // action
@@ -240,10 +274,19 @@ bool TBatchRun::Load(const QString &scriptFile, QString &error)
         error = QStringLiteral("não foi possível ler o roteiro '%1': %2").arg(scriptFile, f.errorString());
         return false;
     }
+    const QByteArray text = f.read(kMaxScriptBytes + 1);
+    if (text.size() > kMaxScriptBytes) {
+        error = QStringLiteral("o roteiro '%1' passa de %2 MiB; não é um roteiro de passos").arg(scriptFile).arg(kMaxScriptBytes / (1024 * 1024));
+        return false;
+    }
     QJsonParseError perr{};
-    const QJsonDocument doc = QJsonDocument::fromJson(f.readAll(), &perr);
-    if (perr.error != QJsonParseError::NoError || !doc.isObject()) {
+    const QJsonDocument doc = QJsonDocument::fromJson(text, &perr);
+    if (perr.error != QJsonParseError::NoError) {
         error = QStringLiteral("o roteiro '%1' não é um JSON válido: %2 (posição %3)").arg(scriptFile, perr.errorString()).arg(perr.offset);
+        return false;
+    }
+    if (!doc.isObject()) {
+        error = QStringLiteral("o roteiro '%1' deve ser um objeto JSON com \"context\" e \"steps\"").arg(scriptFile);
         return false;
     }
     const QJsonObject root = doc.object();
@@ -260,6 +303,15 @@ bool TBatchRun::Load(const QString &scriptFile, QString &error)
     m_context.DateFormat = ctx.value(QStringLiteral("dateFormat")).toString(QStringLiteral("dd/MM/yyyy"));
     if (m_context.Operator.isEmpty() || m_context.Database.isEmpty() || !portOk || m_context.ServerHost.isEmpty()) {
         error = QStringLiteral("contexto: informe \"operator\", \"database\" e \"server\" (HOST:PORTA)");
+        return false;
+    }
+    if (m_context.ServerPort < 1 || m_context.ServerPort > 65535) {
+        error = QStringLiteral("contexto: a porta de \"server\" deve ir de 1 a 65535");
+        return false;
+    }
+    if (ctx.contains(QStringLiteral("dateFormat")) && !IsShortDatePattern(ctx.value(QStringLiteral("dateFormat")).toString())) {
+        error = QStringLiteral("contexto: \"dateFormat\" deve ser um formato de data curta como \"dd/MM/yyyy\" (dia, mês e ano uma vez cada, "
+                               "separados por / . - ou espaço)");
         return false;
     }
     if (ctx.contains(QStringLiteral("today"))) {
@@ -309,26 +361,44 @@ int TBatchRun::Run(const QString &logFile, QString &error)
             return HostFailed;
         }
     }
-    // The control names of every step must exist in the screen before anything runs.
+    // Every screen opened must be registered by a loaded module, and the control
+    // names of every step must exist in the screen open at that step, before anything runs.
     try {
         window->Module().Load();
-        const TModuleRecord module = FindModule(QStringLiteral("PKG_REC11001"));
-        if (!module.FormClass)
-            throw EHostError(QStringLiteral("O módulo PKG_REC11001 não registrou a sua tela."));
-        const ControlIndex controls(*module.FormClass);
+        std::map<QString, std::unique_ptr<ControlIndex>> indexes;
+        const ControlIndex *current = nullptr;
         bool open = false;
-        for (qsizetype i = 0; i < m_steps.size(); ++i)
-            if (!CheckStep(static_cast<int>(i), m_steps[i].toObject(), open, &controls, error))
+        for (qsizetype i = 0; i < m_steps.size(); ++i) {
+            const QJsonObject step = m_steps[i].toObject();
+            if (verbOf(step) == QStringLiteral("open")) {
+                const QString code = step.value(QStringLiteral("open")).toString();
+                const TModuleRecord module = FindScreen(code);
+                if (!module.FormClass || !module.OpenScreen) {
+                    error = QStringLiteral("passo %1: nenhum módulo carregado registra a tela \"%2\" (registradas: %3)")
+                                .arg(i)
+                                .arg(code, RegisteredScreens().join(QStringLiteral(", ")));
+                    return BadScript;
+                }
+                auto &index = indexes[module.ScreenCode];
+                if (!index)
+                    index = std::make_unique<ControlIndex>(*module.FormClass);
+                current = index.get();
+            }
+            if (!CheckStep(static_cast<int>(i), step, open, current, error))
                 return BadScript;
+        }
     } catch (const EHostError &e) {
         error = e.Message();
         return HostFailed;
     }
     window->show();
     QApplication::setActiveWindow(window.get());
+    const QMetaObject *screenClass = nullptr;
     auto screen = [&]() -> TfrmDadosGerRel * {
+        if (!screenClass)
+            return nullptr;
         for (QMdiSubWindow *w : window->Area()->subWindowList())
-            if (auto *f = qobject_cast<TfrmDadosGerRel *>(w->widget()); f && f->objectName() == QStringLiteral("frmRelLancContReceber"))
+            if (auto *f = qobject_cast<TfrmDadosGerRel *>(w->widget()); f && f->metaObject() == screenClass)
                 return f;
         return nullptr;
     };
@@ -352,9 +422,11 @@ int TBatchRun::Run(const QString &logFile, QString &error)
         auto control = [&](const QString &name) { return form ? form->findChild<QWidget *>(name) : nullptr; };
 
         if (verb != QStringLiteral("open") && verb != QStringLiteral("pick") && !form) {
-            messages.ShowError(QStringLiteral("A tela REC11001 não está aberta; o passo não foi executado."));
+            messages.ShowError(QStringLiteral("A tela não está aberta; o passo não foi executado."));
         } else if (verb == QStringLiteral("open")) {
-            window->OpenReceivables();
+            const TModuleRecord module = FindScreen(v.toString());
+            screenClass = module.FormClass;
+            FireEvent([&module] { module.OpenScreen(); });
             form = screen();
         } else if (verb == QStringLiteral("close")) {
             form->DoClose();
@@ -365,21 +437,21 @@ int TBatchRun::Run(const QString &logFile, QString &error)
             if (auto *rg = dynamic_cast<TRadioGroup *>(w)) {
                 const int item = step.value(QStringLiteral("item")).toInt();
                 if (item >= 0 && item < rg->Count())
-                    QTest::mouseClick(rg->Button(item), Qt::LeftButton);
+                    SendClick(rg->Button(item), rg->Button(item)->rect().center());
             } else if (w) {
-                QTest::mouseClick(w, Qt::LeftButton, Qt::NoModifier, w->rect().center());
+                SendClick(w, w->rect().center());
             }
         } else if (verb == QStringLiteral("page")) {
             const int index = pages()->indexOf(control(v.toString()));
             QTabBar *bar = pages()->tabBar();
-            QTest::mouseClick(bar, Qt::LeftButton, Qt::NoModifier, bar->tabRect(index).center());
+            SendClick(bar, bar->tabRect(index).center());
         } else if (verb == QStringLiteral("type")) {
             auto *edit = qobject_cast<QLineEdit *>(control(v.toString()));
             edit->setFocus(Qt::TabFocusReason);
             edit->selectAll();
-            QTest::keyClick(edit, Qt::Key_Delete);
+            SendKey(edit, Qt::Key_Delete);
             edit->home(false);
-            QTest::keyClicks(edit, step.value(QStringLiteral("text")).toString());
+            SendText(edit, step.value(QStringLiteral("text")).toString());
         } else if (verb == QStringLiteral("exit")) {
             QWidget *w = control(v.toString());
             if (w && w->hasFocus())
@@ -388,7 +460,7 @@ int TBatchRun::Run(const QString &logFile, QString &error)
             Qt::KeyboardModifiers mods;
             for (const QJsonValue &m : step.value(QStringLiteral("shift")).toArray())
                 mods |= m.toString() == QStringLiteral("ctrl") ? Qt::ControlModifier : m.toString() == QStringLiteral("alt") ? Qt::AltModifier : Qt::ShiftModifier;
-            QTest::keyClick(control(v.toString()), qtKeyOf(step.value(QStringLiteral("code")).toInt()), mods);
+            SendKey(control(v.toString()), qtKeyOf(step.value(QStringLiteral("code")).toInt()), mods);
         } else if (verb == QStringLiteral("pick")) {
             if (v.isString())
                 TSearchListScript::PushCancel();
@@ -454,15 +526,20 @@ int TBatchRun::Run(const QString &logFile, QString &error)
     TSearchListScript::SetInteractive(true);
     TSearchListScript::Clear();
 
+    const QByteArray json = QJsonDocument(log).toJson(QJsonDocument::Indented);
+    auto failed = [&](const QString &reason) {
+        error = QStringLiteral("não foi possível gravar o registro '%1': %2").arg(logFile, reason);
+        return HostFailed;
+    };
+    // A device or pipe is written in place; renaming a finished file over it would replace it.
+    if (const QFileInfo target(logFile); target.exists() && !target.isFile()) {
+        QFile out(logFile);
+        if (!out.open(QIODevice::WriteOnly) || out.write(json) != json.size() || !out.flush())
+            return failed(out.errorString());
+        return Ok;
+    }
     QSaveFile out(logFile);
-    if (!out.open(QIODevice::WriteOnly)) {
-        error = QStringLiteral("não foi possível gravar o registro '%1': %2").arg(logFile, out.errorString());
-        return HostFailed;
-    }
-    out.write(QJsonDocument(log).toJson(QJsonDocument::Indented));
-    if (!out.commit()) {
-        error = QStringLiteral("não foi possível gravar o registro '%1': %2").arg(logFile, out.errorString());
-        return HostFailed;
-    }
+    if (!out.open(QIODevice::WriteOnly) || out.write(json) != json.size() || !out.commit())
+        return failed(out.errorString());
     return Ok;
 }

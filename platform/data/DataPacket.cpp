@@ -1,5 +1,6 @@
 #include "DataPacket.h"
 #include "Exceptions.h"
+#include "Quote.h"
 #include <QDataStream>
 #include <QIODevice>
 #include <cstring>
@@ -8,6 +9,9 @@ namespace {
 const char kMagic[4] = {'R', 'D', 'P', 'K'};
 constexpr quint32 kMaxFields = 4096;
 constexpr quint32 kMaxNameBytes = 256;
+constexpr quint64 kAllocOverhead = 16;
+constexpr quint64 kRowMemoryFactor = 8;
+constexpr quint64 kRowMemoryAllowance = 4u * 1024u * 1024u;
 
 class Writer {
 public:
@@ -139,7 +143,7 @@ bool TDataPacket::LooksLikePacket(const QByteArray &bytes)
     return bytes.size() >= 4 && std::memcmp(bytes.constData(), kMagic, 4) == 0;
 }
 
-TDataPacket TDataPacket::Decode(const QByteArray &bytes)
+TDataPacket TDataPacket::Decode(const QByteArray &bytes, quint32 maxRows)
 {
     if (!LooksLikePacket(bytes))
         throw EPacketError(QStringLiteral("Os dados recebidos não são um pacote de dados."));
@@ -159,7 +163,7 @@ TDataPacket TDataPacket::Decode(const QByteArray &bytes)
             throw EPacketError(QStringLiteral("Pacote de dados corrompido: campo sem nome."));
         const quint8 t = r.u8();
         if (!validType(t))
-            throw EPacketError(QStringLiteral("Pacote de dados corrompido: tipo %1 desconhecido no campo '%2'.").arg(t).arg(f.Name));
+            throw EPacketError(QStringLiteral("Pacote de dados corrompido: tipo %1 desconhecido no campo %2.").arg(t).arg(QuoteInput(f.Name, 32)));
         f.Type = static_cast<TFieldType>(t);
         f.Size = static_cast<int>(r.u32() & 0x7fffffff);
         f.Required = r.u8() != 0;
@@ -169,6 +173,16 @@ TDataPacket TDataPacket::Decode(const QByteArray &bytes)
     // Every row takes at least one byte for its kind and one per field.
     if (static_cast<quint64>(nRows) * (1 + nFields) > static_cast<quint64>(r.remaining()))
         throw EPacketError(QStringLiteral("Pacote de dados truncado: %1 registros anunciados.").arg(nRows));
+    if (nRows > maxRows)
+        throw EPacketError(QStringLiteral("O pacote de dados tem %1 registros; o máximo aqui é %2.").arg(nRows).arg(maxRows));
+    // A row of empty values costs far more in memory than on the wire; the rows
+    // may hold only a small multiple of the bytes received.
+    const quint64 rowCost = sizeof(TRecord) + quint64(nFields) * sizeof(QVariant) + kAllocOverhead;
+    if (quint64(nRows) * rowCost > kRowMemoryFactor * quint64(bytes.size()) + kRowMemoryAllowance)
+        throw EPacketError(QStringLiteral("Pacote de dados recusado: %1 registros de %2 campos ocupariam memória demais para %3 bytes.")
+                               .arg(nRows)
+                               .arg(nFields)
+                               .arg(bytes.size()));
     p.Rows.reserve(nRows);
     p.Kinds.reserve(nRows);
     for (quint32 i = 0; i < nRows; ++i) {

@@ -26,8 +26,10 @@ struct TDataPacket {
     void AddRow(TRecord row, TRowKind kind = TRowKind::Unmodified);
 
     QByteArray Encode() const;
-    // Raises EPacketError for anything that is not a whole, well-formed packet.
-    static TDataPacket Decode(const QByteArray &bytes);
+    // Raises EPacketError for anything that is not a whole, well-formed packet,
+    // for more than maxRows rows, and for rows that would take memory out of
+    // proportion to the bytes given.
+    static TDataPacket Decode(const QByteArray &bytes, quint32 maxRows = 0xffffffffu);
     static bool LooksLikePacket(const QByteArray &bytes);
 
     // Builds a packet from the fields and current rows of a data set.

@@ -183,6 +183,26 @@ QVariant BindValue(const TParam &param)
     return v;
 }
 
+TDbFault ClassifyDbError(const QSqlError &error)
+{
+    // PostgreSQL gives SQLSTATE codes; SQLite only its message (and calls every
+    // failed step a connection error).
+    const QString code = error.nativeErrorCode();
+    const QString text = error.text().toLower();
+    if (code == QLatin1String("23503") || text.contains(QLatin1String("foreign key")))
+        return TDbFault::ForeignKey;
+    if (code == QLatin1String("23505") || text.contains(QLatin1String("unique constraint")) || text.contains(QLatin1String("duplicate key")))
+        return TDbFault::Unique;
+    if (code == QLatin1String("23514") || text.contains(QLatin1String("check constraint")))
+        return TDbFault::Check;
+    if (code == QLatin1String("23502") || text.contains(QLatin1String("not null constraint")) || text.contains(QLatin1String("not-null constraint")))
+        return TDbFault::NotNull;
+    if (code.startsWith(QLatin1String("08")) || text.contains(QLatin1String("server closed the connection")) ||
+        text.contains(QLatin1String("no connection to the server")))
+        return TDbFault::Connection;
+    return TDbFault::Other;
+}
+
 QSqlQuery RunStatement(const QSqlDatabase &db, const QString &sql, const TParams &params, const QString &what)
 {
     // PostgreSQL cannot infer the type of a bare parameter in every position
@@ -215,8 +235,10 @@ QSqlQuery RunStatement(const QSqlDatabase &db, const QString &sql, const TParams
             throw EDatabaseError(QStringLiteral("%1: parâmetro '%2' não encontrado.").arg(what, name));
         q.addBindValue(BindValue(*p));
     }
-    if (!q.exec())
-        throw EDatabaseError(QStringLiteral("%1: erro no banco de dados: %2").arg(what, q.lastError().text()));
+    if (!q.exec()) {
+        const QSqlError e = q.lastError();
+        throw EDatabaseError(QStringLiteral("%1: erro no banco de dados: %2").arg(what, e.text()), ClassifyDbError(e), e.text());
+    }
     return q;
 }
 

@@ -1,5 +1,7 @@
 #pragma once
+#include "Exceptions.h"
 #include "Params.h"
+#include <QSqlError>
 #include <QObject>
 #include <QSqlDatabase>
 #include <QSqlQuery>
@@ -50,6 +52,8 @@ TNamedStatement TranslateNamedParams(const QString &sql, const std::function<QSt
 // Prepares and runs a statement with its named parameters bound from params.
 // Raises EDatabaseError naming the statement's purpose and the database's reason.
 QSqlQuery RunStatement(const QSqlDatabase &db, const QString &sql, const TParams &params, const QString &what);
+// The kind of a driver error (foreign key, unique key, lost connection...).
+TDbFault ClassifyDbError(const QSqlError &error);
 
 // Converts a parameter's value to the variant the SQL driver binds.
 QVariant BindValue(const TParam &param);

@@ -15,10 +15,19 @@ private:
     QByteArray m_utf8;
 };
 
+// What kind of database failure an error is, where the driver tells.
+enum class TDbFault { Other, ForeignKey, Unique, Check, NotNull, Connection };
+
 // Raised by data sets, fields, parameters and queries.
 class EDatabaseError : public EHostError {
 public:
-    using EHostError::EHostError;
+    explicit EDatabaseError(QString message, TDbFault fault = TDbFault::Other, QString detail = {})
+        : EHostError(std::move(message)), Fault(fault), Detail(std::move(detail))
+    {
+    }
+    TDbFault Fault;
+    // The driver's own text, for logs.
+    QString Detail;
 };
 
 // Raised when a data packet cannot be read.

@@ -1,9 +1,15 @@
 #include "HostApplication.h"
+#include "Controls.h"
 #include "Events.h"
 #include <QApplication>
+#include <QCheckBox>
+#include <QLabel>
+#include <QLayout>
+#include <QRadioButton>
 #include <QEventLoop>
 #include <QMdiArea>
 #include <QMdiSubWindow>
+#include <algorithm>
 
 namespace {
 THostApplication *g_app = nullptr;
@@ -19,6 +25,28 @@ void THostApplication::Show(TfrmDadosGerRel &form)
     else
         ShowModal(form);
 }
+
+namespace {
+// Only a polished form knows how wide each caption is: then every label, check
+// box, radio button and radio group too narrow for its text grows to show it whole.
+void fitCaptions(QWidget &form)
+{
+    form.ensurePolished();
+    for (QWidget *w : form.findChildren<QWidget *>()) {
+        int need = 0;
+        if (qobject_cast<QLabel *>(w) || qobject_cast<QCheckBox *>(w) || qobject_cast<QRadioButton *>(w)) {
+            need = w->sizeHint().width();
+        } else if (dynamic_cast<TRadioGroup *>(w) && w->layout()) {
+            w->layout()->activate();
+            const int rightEdge = w->width() - w->contentsRect().right() - 1 + w->layout()->contentsMargins().right();
+            for (QWidget *item : w->findChildren<QRadioButton *>(Qt::FindDirectChildrenOnly))
+                need = std::max(need, item->x() + item->sizeHint().width() + rightEdge);
+        }
+        if (w->width() < need)
+            w->resize(need, w->height());
+    }
+}
+} // namespace
 
 TMdiApplication::TMdiApplication(QWidget *mainForm, QMdiArea *area) : m_mainForm(mainForm), m_area(area)
 {
@@ -53,9 +81,17 @@ void TMdiApplication::ShowMdiChild(TfrmDadosGerRel &form)
     if (!frame)
         return;
     const bool firstShow = !frame->isVisible();
+    if (firstShow)
+        fitCaptions(form);
     m_showing = true;
     frame->show();
     frame->adjustSize();
+    if (firstShow) {
+        // The designed place, moved up and left as far as needed for the whole window to show.
+        const QSize room = m_area->viewport()->size();
+        const QPoint design = form.DesignPosition;
+        frame->move(std::max(0, std::min(design.x(), room.width() - frame->width())), std::max(0, std::min(design.y(), room.height() - frame->height())));
+    }
     m_area->setActiveSubWindow(frame);
     m_showing = false;
     if (firstShow)
@@ -76,6 +112,19 @@ void TMdiApplication::ShowModal(TfrmDadosGerRel &form)
     QEventLoop loop;
     QObject::connect(&form, &QObject::destroyed, &loop, &QEventLoop::quit);
     loop.exec();
+}
+
+void TMdiApplication::Discard(TfrmDadosGerRel &form)
+{
+    if (m_active == &form)
+        m_active = nullptr;
+    QMdiSubWindow *frame = FrameOf(form);
+    if (frame && frame->mdiArea() == m_area) {
+        m_area->removeSubWindow(frame);
+        delete frame; // the form with it
+        return;
+    }
+    delete &form;
 }
 
 void TMdiApplication::SetWindowStateNormal(TfrmDadosGerRel &form)

@@ -26,18 +26,27 @@ public:
     virtual int ScreenCursor() const = 0;
 
     // Creates a form owned by the application: runs its creation handler and,
-    // when the form is designed visible, shows it. A form whose creation fails
-    // is destroyed before the failure passes on.
+    // when the form is designed visible, shows it. A form whose creation or
+    // first showing fails is destroyed before the failure passes on.
     template <class T, class... Args> T *CreateForm(Args &&...args)
     {
         std::unique_ptr<T> form(new T(std::forward<Args>(args)...));
         form->DoCreate();
         T *raw = form.release();
         Adopt(*raw);
-        if (raw->DesignVisible)
-            Show(*raw);
+        if (raw->DesignVisible) {
+            try {
+                Show(*raw);
+            } catch (...) {
+                Discard(*raw);
+                throw;
+            }
+        }
         return raw;
     }
+    // Destroys a form of the application at once, with its window, without
+    // running its close handling: for a form whose opening failed.
+    virtual void Discard(TfrmDadosGerRel &form) = 0;
 
     static THostApplication *Application();
     static void SetApplication(THostApplication *app);
@@ -61,6 +70,7 @@ public:
     void SetWindowStateNormal(TfrmDadosGerRel &form) override;
     void SetScreenCursor(int cursor) override;
     int ScreenCursor() const override { return m_cursor; }
+    void Discard(TfrmDadosGerRel &form) override;
     QMdiArea *Area() const { return m_area; }
     QMdiSubWindow *FrameOf(const TfrmDadosGerRel &form) const;
 

@@ -1,6 +1,7 @@
 #include "NetConnection.h"
 #include "Exceptions.h"
 #include "RemoteResult.h"
+#include <QDeadlineTimer>
 
 TNetConnection::TNetConnection(const QString &name, QObject *parent) : QObject(parent) { setObjectName(name); }
 
@@ -61,8 +62,20 @@ QVariant TNetConnection::Call(const QString &method, std::vector<TCallArg> args)
         Close();
         return Fail(method, QStringLiteral("A conexão com o servidor de aplicação foi perdida na chamada de %1: %2").arg(method, reason));
     };
-    if (m_socket->write(frame) != frame.size() || !m_socket->waitForBytesWritten(CallTimeoutMs))
+    const QDeadlineTimer deadline(CallTimeoutMs);
+    auto timedOut = [&] {
+        // The reply may still come; the connection is no longer in step with the calls.
+        Close();
+        return Fail(method, QStringLiteral("O servidor de aplicação não respondeu à chamada de %1 em %2 s; a chamada foi cancelada.")
+                                .arg(method)
+                                .arg(CallTimeoutMs / 1000.0));
+    };
+    if (m_socket->write(frame) != frame.size())
         return lost(m_socket->errorString());
+    while (m_socket->bytesToWrite() > 0) {
+        if (!m_socket->waitForBytesWritten(static_cast<int>(deadline.remainingTime())))
+            return m_socket->state() == QAbstractSocket::ConnectedState && deadline.hasExpired() ? timedOut() : lost(m_socket->errorString());
+    }
     Wire::FrameReader reader;
     QByteArray body;
     for (;;) {
@@ -71,9 +84,11 @@ QVariant TNetConnection::Call(const QString &method, std::vector<TCallArg> args)
             break;
         if (status == Wire::FrameReader::Status::TooLarge)
             return lost(QStringLiteral("resposta de %1 bytes excede o limite").arg(reader.AnnouncedSize()));
-        if (m_socket->bytesAvailable() == 0 && !m_socket->waitForReadyRead(CallTimeoutMs))
-            return lost(m_socket->state() == QAbstractSocket::ConnectedState ? QStringLiteral("o servidor não respondeu a tempo")
-                                                                             : m_socket->errorString());
+        if (m_socket->bytesAvailable() == 0 && !m_socket->waitForReadyRead(static_cast<int>(deadline.remainingTime()))) {
+            if (m_socket->state() == QAbstractSocket::ConnectedState)
+                return timedOut();
+            return lost(m_socket->errorString());
+        }
         reader.Append(m_socket->readAll());
     }
     Wire::Reply reply;

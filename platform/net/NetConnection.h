@@ -55,7 +55,8 @@ public:
     // When true a failed call raises an error; when false it returns a failure result.
     bool ThrowException = false;
     int ConnectTimeoutMs = 10000;
-    int CallTimeoutMs = 300000;
+    // The longest a call may wait for its whole reply.
+    int CallTimeoutMs = 60000;
     // Method names of the calls made, in order.
     QStringList CallLog;
     // Runs before every connection attempt.

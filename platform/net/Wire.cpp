@@ -1,11 +1,15 @@
 #include "Wire.h"
 #include <QDataStream>
 #include <QIODevice>
+#include <algorithm>
 
 namespace Wire {
 namespace {
 enum Tag : quint8 { TNull = 0, TBool = 1, TInt = 2, TDouble = 3, TString = 4, TBytes = 5, TList = 6 };
 constexpr int kMaxDepth = 4;
+// Values of one message; each costs a variant, so a count is capped rather
+// than trusted from the sender.
+constexpr int kMaxValues = 65536;
 
 QDataStream &prepare(QDataStream &s)
 {
@@ -39,8 +43,12 @@ void writeValue(QDataStream &s, const QVariant &v)
     }
 }
 
-bool readValue(QDataStream &s, QVariant &out, int depth, QString &error)
+bool readValue(QDataStream &s, QVariant &out, int depth, int &budget, QString &error)
 {
+    if (--budget < 0) {
+        error = QStringLiteral("valores demais na mensagem (máximo %1)").arg(kMaxValues);
+        return false;
+    }
     quint8 tag = 0;
     s >> tag;
     if (s.status() != QDataStream::Ok) {
@@ -91,10 +99,9 @@ bool readValue(QDataStream &s, QVariant &out, int depth, QString &error)
             return false;
         }
         QVariantList list;
-        list.reserve(static_cast<qsizetype>(n));
         for (quint32 i = 0; i < n; ++i) {
             QVariant item;
-            if (!readValue(s, item, depth + 1, error))
+            if (!readValue(s, item, depth + 1, budget, error))
                 return false;
             list << item;
         }
@@ -189,6 +196,7 @@ bool DecodeRequest(const QByteArray &body, Request &out, QString &error)
         return false;
     }
     quint32 n = 0;
+    int budget = kMaxValues;
     s >> out.Object >> out.Method >> n;
     if (s.status() != QDataStream::Ok || n > static_cast<quint32>(body.size())) {
         error = QStringLiteral("cabeçalho da requisição corrompido");
@@ -198,7 +206,7 @@ bool DecodeRequest(const QByteArray &body, Request &out, QString &error)
         bool byRef = false;
         s >> byRef;
         QVariant v;
-        if (!readValue(s, v, 0, error))
+        if (!readValue(s, v, 0, budget, error))
             return false;
         out.ByRef << byRef;
         out.Args << v;
@@ -218,7 +226,8 @@ bool DecodeReply(const QByteArray &body, Reply &out, QString &error)
         return false;
     }
     s >> out.Ok >> out.Error;
-    if (!readValue(s, out.Result, 0, error))
+    int budget = kMaxValues;
+    if (!readValue(s, out.Result, 0, budget, error))
         return false;
     quint32 n = 0;
     s >> n;
@@ -228,7 +237,7 @@ bool DecodeReply(const QByteArray &body, Reply &out, QString &error)
     }
     for (quint32 i = 0; i < n; ++i) {
         QVariant v;
-        if (!readValue(s, v, 0, error))
+        if (!readValue(s, v, 0, budget, error))
             return false;
         out.RefValues << v;
     }
@@ -246,6 +255,15 @@ QByteArray Frame(const QByteArray &body)
     out.append(static_cast<char>(n & 0xff));
     out.append(body);
     return out;
+}
+
+qint64 FrameReader::Needed() const
+{
+    if (m_buffer.size() < 4)
+        return m_buffer.size();
+    const auto *p = reinterpret_cast<const unsigned char *>(m_buffer.constData());
+    const quint32 announced = (quint32(p[0]) << 24) | (quint32(p[1]) << 16) | (quint32(p[2]) << 8) | quint32(p[3]);
+    return std::max<qint64>(m_buffer.size(), 4 + qint64(announced));
 }
 
 FrameReader::Status FrameReader::Next(QByteArray &body)

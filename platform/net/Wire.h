@@ -46,6 +46,10 @@ public:
     void Append(const QByteArray &bytes) { m_buffer.append(bytes); }
     Status Next(QByteArray &body);
     quint32 AnnouncedSize() const { return m_announced; }
+    // Bytes held now.
+    qint64 Buffered() const { return m_buffer.size(); }
+    // Bytes the frame being read will hold once whole (what is held while its length is unknown).
+    qint64 Needed() const;
 
 private:
     QByteArray m_buffer;

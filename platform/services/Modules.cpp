@@ -42,6 +42,25 @@ TModuleRecord FindModule(const QString &name)
     return {};
 }
 
+TModuleRecord FindScreen(const QString &screenCode)
+{
+    QMutexLocker lock(&g_mutex);
+    for (const auto &m : modules())
+        if (!m.ScreenCode.isEmpty() && m.ScreenCode.compare(screenCode, Qt::CaseInsensitive) == 0)
+            return m;
+    return {};
+}
+
+QStringList RegisteredScreens()
+{
+    QMutexLocker lock(&g_mutex);
+    QStringList out;
+    for (const auto &m : modules())
+        if (!m.ScreenCode.isEmpty())
+            out << m.ScreenCode;
+    return out;
+}
+
 QString LanguageResourceFor(const QString &moduleFile, const QString &language)
 {
     const QString candidate = moduleFile + QLatin1Char('.') + language;

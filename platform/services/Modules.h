@@ -12,11 +12,17 @@ struct TModuleRecord {
     QString ResourceFile;
     // The class of the module's form, for hosts that look at a screen's design.
     const QMetaObject *FormClass = nullptr;
+    // The code of the screen the module opens ("REC11001") and its factory.
+    QString ScreenCode;
+    void (*OpenScreen)() = nullptr;
 };
 
 void RegisterModule(const TModuleRecord &module);
 void UnregisterModule(const QString &name);
 QStringList RegisteredModules();
 TModuleRecord FindModule(const QString &name);
+// The module that registered a screen code; empty when none did.
+TModuleRecord FindScreen(const QString &screenCode);
+QStringList RegisteredScreens();
 // The language resource library of a module file: "<file>.<language>" when it exists.
 QString LanguageResourceFor(const QString &moduleFile, const QString &language = QStringLiteral("pt_BR"));

@@ -5,6 +5,8 @@
 #include <QCalendarWidget>
 #include <QDialog>
 #include <QHBoxLayout>
+#include <QMouseEvent>
+#include <QWindow>
 #include <QPainter>
 #include <QTabBar>
 #include <QVBoxLayout>
@@ -94,10 +96,11 @@ int TRadioGroup::ItemIndex() const
 
 void TRadioGroup::SetItemIndex(int index)
 {
-    if (index == ItemIndex())
+    // -1 clears the choice; any other index outside the items changes nothing.
+    if (index == ItemIndex() || index < -1 || index >= Count())
         return;
     m_inCode = true;
-    if (index < 0 || index >= Count()) {
+    if (index == -1) {
         QRadioButton *cur = m_buttons[static_cast<size_t>(ItemIndex())];
         cur->setAutoExclusive(false);
         cur->setChecked(false);
@@ -352,6 +355,30 @@ TPageControl::TPageControl(const QString &name, QWidget *parent) : QTabWidget(pa
     setObjectName(name);
     connect(this, &QTabWidget::currentChanged, this, &TPageControl::OnCurrentChanged);
     connect(qApp, &QApplication::focusChanged, this, &TPageControl::OnFocusChanged);
+    tabBar()->installEventFilter(this);
+    qApp->installEventFilter(this);
+}
+
+bool TPageControl::eventFilter(QObject *watched, QEvent *event)
+{
+    if (event->type() != QEvent::MouseButtonPress)
+        return QTabWidget::eventFilter(watched, event);
+    // A press reaches the window before Qt moves the focus to where it was
+    // clicked; a press sent to the tab bar itself moves no focus.
+    const bool atWindow = watched->isWindowType() && isVisible() && window()->windowHandle() == watched;
+    if (watched != tabBar() && !atWindow)
+        return QTabWidget::eventFilter(watched, event);
+    const auto *me = static_cast<QMouseEvent *>(event);
+    const QPoint at = me->position().toPoint();
+    if (atWindow && window()->childAt(at) != tabBar())
+        return QTabWidget::eventFilter(watched, event);
+    const int target = tabBar()->tabAt(atWindow ? tabBar()->mapFrom(window(), at) : at);
+    if (me->button() != Qt::LeftButton || target < 0 || target == m_current || !isTabEnabled(target))
+        return QTabWidget::eventFilter(watched, event);
+    // Asked before the page hides and before the focus moves: a refused
+    // change leaves the focus where it was, so nothing complains twice.
+    RequestChange(target);
+    return true;
 }
 
 void TPageControl::AddPage(TTabSheet *page)
@@ -381,25 +408,28 @@ bool TPageControl::UserSelect(int index)
 {
     if (index < 0 || index >= count() || index == m_current)
         return false;
-    setCurrentIndex(index);
-    return m_current == index;
+    return RequestChange(index);
 }
 
 void TPageControl::OnCurrentChanged(int index)
 {
     if (m_programmatic || index == m_current)
         return;
-    // A change the user asked for: the page being left is still active while
+    // A change by the keyboard: the page being left is active again while
     // OnChanging decides.
-    const int target = index;
     m_programmatic = true;
     setCurrentIndex(m_current);
     m_programmatic = false;
+    RequestChange(index);
+}
+
+bool TPageControl::RequestChange(int target)
+{
     bool allow = true;
     if (OnChanging)
         FireEvent([&] { OnChanging(this, allow); });
     if (!allow)
-        return;
+        return false;
     m_programmatic = true;
     setCurrentIndex(target);
     m_programmatic = false;
@@ -407,6 +437,7 @@ void TPageControl::OnCurrentChanged(int index)
     if (OnChange)
         FireEvent([this] { OnChange(this); });
     EnterPage(Page(target));
+    return true;
 }
 
 void TPageControl::EnterPage(TTabSheet *page)

@@ -183,7 +183,13 @@ public:
     bool UserSelect(int index);
     TTabSheet *Page(int index) const;
 
+protected:
+    // A click on a tab asks before the page changes, while the focus is still where it was.
+    bool eventFilter(QObject *watched, QEvent *event) override;
+
 private:
+    // Asks OnChanging and, when allowed, changes the page; true when it changed.
+    bool RequestChange(int target);
     void OnCurrentChanged(int index);
     void OnFocusChanged(QWidget *old, QWidget *now);
     // OnEnter once each time the page is entered, by a page change or by the focus.

@@ -1,5 +1,9 @@
 #include "Events.h"
 #include "MessagePresenter.h"
+#include <QCoreApplication>
+#include <QKeyEvent>
+#include <QMouseEvent>
+#include <QWidget>
 
 namespace {
 int g_depth = 0;
@@ -50,5 +54,38 @@ int VirtualKey(int qtKey)
     case Qt::Key_Down: return 40;
     case Qt::Key_Delete: return 46;
     default: return qtKey & 0xffff;
+    }
+}
+
+void SendClick(QWidget *control, const QPoint &pos, Qt::KeyboardModifiers modifiers)
+{
+    if (!control)
+        return;
+    if (control->isEnabled() && (control->focusPolicy() & Qt::ClickFocus) == Qt::ClickFocus)
+        control->setFocus(Qt::MouseFocusReason);
+    const QPointF local(pos);
+    const QPointF global = control->mapToGlobal(local);
+    QMouseEvent press(QEvent::MouseButtonPress, local, global, Qt::LeftButton, Qt::LeftButton, modifiers);
+    QCoreApplication::sendEvent(control, &press);
+    QMouseEvent release(QEvent::MouseButtonRelease, local, global, Qt::LeftButton, Qt::NoButton, modifiers);
+    QCoreApplication::sendEvent(control, &release);
+}
+
+void SendKey(QWidget *control, int qtKey, Qt::KeyboardModifiers modifiers, const QString &text)
+{
+    if (!control)
+        return;
+    QKeyEvent press(QEvent::KeyPress, qtKey, modifiers, text);
+    QCoreApplication::sendEvent(control, &press);
+    QKeyEvent release(QEvent::KeyRelease, qtKey, modifiers, text);
+    QCoreApplication::sendEvent(control, &release);
+}
+
+void SendText(QWidget *control, const QString &text)
+{
+    for (const QChar c : text) {
+        // Printable ASCII keys carry the code of their upper-case character.
+        const int key = c.unicode() >= 0x20 && c.unicode() < 0x7f ? c.toUpper().unicode() : int(Qt::Key_unknown);
+        SendKey(control, key, c.isUpper() ? Qt::ShiftModifier : Qt::NoModifier, QString(c));
     }
 }

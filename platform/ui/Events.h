@@ -1,5 +1,7 @@
 #pragma once
 #include <QChar>
+#include <QPoint>
+#include <QString>
 #include <QObject>
 #include <functional>
 
@@ -20,3 +22,13 @@ void CallEvent(const std::function<void()> &event);
 
 // The host's virtual key code of a Qt key (F1 = 112 ... F12 = 123).
 int VirtualKey(int qtKey);
+
+class QWidget;
+// A user's input sent to a control, for scripted runs. A click gives the focus
+// to a control that takes it on a click, as the mouse does, then presses and
+// releases the left button at pos.
+void SendClick(QWidget *control, const QPoint &pos, Qt::KeyboardModifiers modifiers = Qt::NoModifier);
+// A key pressed and released on a control; text is what the key types.
+void SendKey(QWidget *control, int qtKey, Qt::KeyboardModifiers modifiers = Qt::NoModifier, const QString &text = {});
+// Each character typed as its own key.
+void SendText(QWidget *control, const QString &text);

@@ -115,9 +115,9 @@ void TCriteriaControls::CreateCriteriaScreen(QWidget *frame)
         c->setChecked(true);
 
     grbAtivClie = allOrList(p1, "grbAtivClie", QStringLiteral("Ramo de Atividade"), {6, 86, 139, 69}, "rdbTodosAtivClie", QStringLiteral("Todos"), rdbTodosAtivClie, "rdbListaAtivClie", rdbListaAtivClie, "sbtAtivClie", sbtAtivClie);
-    grbTipoConta = allOrList(p1, "grbTipoConta", QStringLiteral("Tipo de Conta"), {279, 86, 245, 69}, "rbtTodosTipo", QStringLiteral("Todos"), rbtTodosTipo, "rbtListaTipo", rbtListaTipo, "sbtTipoConta", sbtTipoConta);
+    grbTipoConta = allOrList(p1, "grbTipoConta", QStringLiteral("Tipo de Conta"), {279, 86, 245, 92}, "rbtTodosTipo", QStringLiteral("Todos"), rbtTodosTipo, "rbtListaTipo", rbtListaTipo, "sbtTipoConta", sbtTipoConta);
     chbConAdian = new TCheckBox(QStringLiteral("chbConAdian"), QStringLiteral("Considera Adiantamento"), grbTipoConta);
-    Place(chbConAdian, 96, 42, 145, 20);
+    Place(chbConAdian, 10, 66, 190, 20); // a row of its own: the caption needs the width
     grbSegMerc = allOrList(p1, "grbSegMerc", QStringLiteral("Seg. de Mercado"), {146, 86, 132, 69}, "rdbTodosSegMerc", QStringLiteral("Todos"), rdbTodosSegMerc, "rdbListaSegMerc", rdbListaSegMerc, "sbtSegMerc", sbtSegMerc);
     grbOpEm = group(p1, "grbOpEm", QStringLiteral("Opções de Emissão"), 282, 15, 128, 69);
     twoOptions(grbOpEm, rdbUtiliza, "rdbUtiliza", QStringLiteral("Utiliza"), rdbNaoUtiliza, "rdbNaoUtiliza", QStringLiteral("Não Utiliza"), false);

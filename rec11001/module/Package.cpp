@@ -56,7 +56,8 @@ struct TLibraryAttach {
         QString file;
         if (dladdr(reinterpret_cast<void *>(&CriaRelLancContReceber), &info) && info.dli_fname)
             file = QString::fromLocal8Bit(info.dli_fname);
-        RegisterModule({QStringLiteral("PKG_REC11001"), file, LanguageResourceFor(file), &TfrmRelLancContReceber::staticMetaObject});
+        RegisterModule({QStringLiteral("PKG_REC11001"), file, LanguageResourceFor(file), &TfrmRelLancContReceber::staticMetaObject,
+                        QLatin1String(TfrmRelLancContReceber::kScreenCode), &CriaRelLancContReceber});
     }
     ~TLibraryAttach() { UnregisterModule(QStringLiteral("PKG_REC11001")); }
 };
@@ -87,6 +88,7 @@ void CriaRelLancContReceber()
     if (!app)
         throw EHostError(QStringLiteral("O módulo PKG_REC11001 precisa da aplicação hospedeira para abrir a tela."));
     app->SetScreenCursor(crHourGlass);
+    TfrmRelLancContReceber *created = nullptr;
     try {
         if (!g_formCriado) {
             frmRelLancContReceber = app->CreateForm<TfrmRelLancContReceber>();
@@ -97,6 +99,7 @@ void CriaRelLancContReceber()
                 }
             });
             g_formCriado = true;
+            created = frmRelLancContReceber;
         }
         if (frmRelLancContReceber->FormStyle == TFormStyle::fsMDIChild)
             app->ShowMdiChild(*frmRelLancContReceber);
@@ -104,7 +107,13 @@ void CriaRelLancContReceber()
             app->ShowModal(*frmRelLancContReceber);
         app->SetWindowStateNormal(*frmRelLancContReceber);
     } catch (...) {
-        // The hourglass never outlives a failed opening.
+        // A form this call made and could not show goes with the failure;
+        // the hourglass never outlives a failed opening.
+        if (created && frmRelLancContReceber == created) {
+            app->Discard(*created);
+            frmRelLancContReceber = nullptr;
+            g_formCriado = false;
+        }
         app->SetScreenCursor(crDefault);
         throw;
     }

@@ -10,8 +10,13 @@
 #include "Wire.h"
 #include <QDateTime>
 #include <QSqlQuery>
+#include <QFile>
 #include <QTcpSocket>
+#include <csignal>
+#include <sys/socket.h>
 #include <gtest/gtest.h>
+#include <QDataStream>
+#include <QThread>
 #include <thread>
 
 namespace {
@@ -63,6 +68,66 @@ protected:
     std::unique_ptr<TNetConnection> m_net;
     int m_connects = 0;
 };
+
+// A raw client of the wire, for what a well-behaved connection never sends.
+QByteArray requestFrame(const QString &method, QVariantList args)
+{
+    Wire::Request r{QStringLiteral("Rec11001.rdmRelLancContReceber"), method, std::move(args), {}};
+    r.ByRef.fill(false, r.Args.size());
+    return Wire::Frame(Wire::EncodeRequest(r));
+}
+
+// Every reply that arrives until the server closes the connection or waitMs passes without data.
+QList<Wire::Reply> readReplies(QTcpSocket &s, int waitMs = 5000)
+{
+    Wire::FrameReader reader;
+    QList<Wire::Reply> out;
+    for (;;) {
+        QByteArray body;
+        if (reader.Next(body) == Wire::FrameReader::Status::Ready) {
+            Wire::Reply r;
+            QString error;
+            if (!Wire::DecodeReply(body, r, error))
+                ADD_FAILURE() << error.toStdString();
+            out << r;
+            continue;
+        }
+        if (s.bytesAvailable() == 0 && !s.waitForReadyRead(waitMs))
+            break;
+        reader.Append(s.readAll());
+    }
+    return out;
+}
+
+std::unique_ptr<QTcpSocket> rawConnect(int port)
+{
+    auto s = std::make_unique<QTcpSocket>();
+    s->connectToHost(QStringLiteral("127.0.0.1"), static_cast<quint16>(port));
+    EXPECT_TRUE(s->waitForConnected(5000));
+    return s;
+}
+
+// The state letter of a process ("S", "R", "T" when stopped...).
+QByteArray processState(qint64 pid)
+{
+    QFile f(QStringLiteral("/proc/%1/stat").arg(pid));
+    if (!f.open(QIODevice::ReadOnly))
+        return {};
+    const QByteArray stat = f.readAll();
+    return stat.mid(stat.lastIndexOf(')') + 2, 1);
+}
+
+// The peak resident memory of a process, in bytes.
+qint64 peakMemory(qint64 pid)
+{
+    QFile f(QStringLiteral("/proc/%1/status").arg(pid));
+    if (!f.open(QIODevice::ReadOnly))
+        return -1;
+    for (const QByteArray &line : f.readAll().split('\n'))
+        if (line.startsWith("VmHWM:"))
+            return line.mid(6).trimmed().split(' ').value(0).toLongLong() * 1024;
+    return -1;
+}
 
 } // namespace
 
@@ -297,8 +362,63 @@ TEST_P(AppServer, TwoClientsCallingAtOnce)
     expectServing();
 }
 
+TEST_P(AppServer, DatabaseFaultsHalfCloseAndStalledCalls)
+{
+    // A record of an operator that does not exist: one plain message naming the method once.
+    TDataPacket delta;
+    delta.Fields = {{QStringLiteral("CDTELAPROG"), TFieldType::String, 10, false},
+                    {QStringLiteral("CDOPERADOR"), TFieldType::String, 12, false},
+                    {QStringLiteral("IDUTOPEMIFIN"), TFieldType::String, 1, false}};
+    delta.AddRow({QStringLiteral("REC11001"), QStringLiteral("NINGUEM"), QStringLiteral("S")}, TRowKind::Inserted);
+    const QVariant r = m_net->Call(QStringLiteral("SetOpEmissao"), {TCallArg(PacketToVariant(delta))});
+    ASSERT_TRUE(IsRemoteFailure(r));
+    const QString message = ToRemoteFailure(r).Message;
+    EXPECT_EQ(message.count(QStringLiteral("SetOpEmissao")), 1) << message.toStdString();
+    EXPECT_TRUE(message.contains(QStringLiteral("operador 'NINGUEM' não existe"))) << message.toStdString();
+    for (const char *raw : {"constraint", "FOREIGN", "foreign", "violates", "fetch row"})
+        EXPECT_FALSE(message.contains(QLatin1String(raw))) << message.toStdString();
+
+    // A client that closes its sending side still gets every reply, more of them than the socket buffers hold.
+    auto s = rawConnect(m_server->Port());
+    const QByteArray frame = requestFrame(QStringLiteral("GetFiliLanca"), {QString(), QStringLiteral("T")});
+    // Sent past Qt so that nothing is read before the close.
+    const QByteArray all = frame.repeated(1500);
+    ASSERT_EQ(::send(static_cast<int>(s->socketDescriptor()), all.constData(), static_cast<size_t>(all.size()), MSG_NOSIGNAL), all.size());
+    ASSERT_EQ(::shutdown(static_cast<int>(s->socketDescriptor()), SHUT_WR), 0);
+    const QList<Wire::Reply> replies = readReplies(*s);
+    ASSERT_EQ(replies.size(), 1500) << m_server->Log().right(3000).toStdString();
+    for (const Wire::Reply &reply : replies)
+        EXPECT_TRUE(reply.Ok) << reply.Error.toStdString();
+
+    // A stalled server fails the call by name after the call time limit.
+    EXPECT_EQ(TNetConnection(QStringLiteral("x")).CallTimeoutMs, 60000);
+    m_net->CallTimeoutMs = 500;
+    ::kill(static_cast<pid_t>(m_server->Pid()), SIGSTOP);
+    // The stop takes effect a moment after the signal.
+    for (int i = 0; i < 200 && !processState(m_server->Pid()).startsWith('T'); ++i)
+        QThread::msleep(10);
+    const QVariant stalled = m_net->Call(QStringLiteral("GetOpEmissao"), {TCallArg(QStringLiteral("REC11001")), TCallArg(QStringLiteral("MARIA"))});
+    ::kill(static_cast<pid_t>(m_server->Pid()), SIGCONT);
+    ASSERT_TRUE(IsRemoteFailure(stalled));
+    EXPECT_TRUE(ToRemoteFailure(stalled).Message.contains(QStringLiteral("GetOpEmissao"))) << ToRemoteFailure(stalled).Message.toStdString();
+    EXPECT_TRUE(ToRemoteFailure(stalled).Message.contains(QStringLiteral("não respondeu"))) << ToRemoteFailure(stalled).Message.toStdString();
+    m_net->CallTimeoutMs = 10000;
+    expectServing();
+}
+
 INSTANTIATE_TEST_SUITE_P(Backends, AppServer, ::testing::Values(TBackend::SQLite, TBackend::PostgreSQL),
                          [](const auto &info) { return BackendName(info.param).toStdString(); });
+
+TEST(AppServerProgram, NeedsNoGuiLibrary)
+{
+    QProcess ldd;
+    ldd.start(QStringLiteral("ldd"), {BinDir() + QStringLiteral("/rec-appserver")});
+    ASSERT_TRUE(ldd.waitForFinished(10000));
+    const QString libs = QString::fromUtf8(ldd.readAllStandardOutput());
+    ASSERT_TRUE(libs.contains(QStringLiteral("libQt6Core"))) << libs.toStdString();
+    for (const char *gui : {"libQt6Widgets", "libQt6Gui", "libQt6Test"})
+        EXPECT_FALSE(libs.contains(QLatin1String(gui))) << gui << "\n" << libs.toStdString();
+}
 
 TEST(AppServerProgram, RefusesABrokenDatabaseWithAClearMessage)
 {
@@ -310,4 +430,197 @@ TEST(AppServerProgram, RefusesABrokenDatabaseWithAClearMessage)
     p.start(BinDir() + QStringLiteral("/rec-appserver"), {QStringLiteral("--database"), QStringLiteral("x.db"), QStringLiteral("--listen"), QStringLiteral("semporta")});
     ASSERT_TRUE(p.waitForFinished(10000));
     EXPECT_EQ(p.exitCode(), 2);
+}
+
+namespace {
+class AppServerLimits : public ::testing::Test {
+protected:
+    void SetUp() override { m_db = std::make_unique<TTestDatabase>(TBackend::SQLite, 50); }
+    // The server answers a plain call on a connection of its own.
+    static void expectAnswers(int port)
+    {
+        TNetConnection net(QStringLiteral("net"));
+        net.Host = QStringLiteral("127.0.0.1");
+        net.Port = port;
+        const QVariant r = net.Call(QStringLiteral("GetOpEmissao"), {TCallArg(QStringLiteral("REC11001")), TCallArg(QStringLiteral("MARIA"))});
+        EXPECT_FALSE(IsRemoteFailure(r)) << (IsRemoteFailure(r) ? ToRemoteFailure(r).Message.toStdString() : std::string());
+    }
+    std::unique_ptr<TTestDatabase> m_db;
+};
+
+QByteArray be32(quint32 v)
+{
+    QByteArray b(4, '\0');
+    for (int i = 0; i < 4; ++i)
+        b[i] = static_cast<char>((v >> (24 - 8 * i)) & 0xff);
+    return b;
+}
+} // namespace
+
+TEST_F(AppServerLimits, StopClosesEveryConnectionAndExitsCleanly)
+{
+    for (int round = 0; round < 3; ++round) {
+        TServerProcess server(m_db->Target());
+        std::vector<std::unique_ptr<QTcpSocket>> clients;
+        for (int i = 0; i < 5; ++i)
+            clients.push_back(rawConnect(server.Port()));
+        // Calls in flight and half a frame.
+        auto busy = rawConnect(server.Port());
+        const QByteArray call = requestFrame(QStringLiteral("GetFiliLanca"), {QString(), QStringLiteral("T")});
+        busy->write(call.repeated(200));
+        busy->waitForBytesWritten(5000);
+        auto partial = rawConnect(server.Port());
+        partial->write(call.left(10));
+        partial->waitForBytesWritten(5000);
+        expectAnswers(server.Port());
+        server.Stop();
+        EXPECT_EQ(server.LastExitCode(), 0) << "round " << round << ": " << server.Log().toStdString();
+        clients.push_back(std::move(busy));
+        clients.push_back(std::move(partial));
+        for (auto &c : clients) {
+            readReplies(*c, 3000);
+            EXPECT_EQ(c->state(), QAbstractSocket::UnconnectedState);
+        }
+    }
+}
+
+TEST_F(AppServerLimits, HostileFramesCostMemoryInProportionToTheirBytes)
+{
+    constexpr int kFrame = 8 * 1024 * 1024;
+    TServerProcess server(m_db->Target(), 0, {QStringLiteral("--max-frame"), QString::number(kFrame)});
+    expectAnswers(server.Port());
+    const qint64 before = peakMemory(server.Pid());
+    ASSERT_GT(before, 0);
+
+    // A list of nulls: one byte each on the wire.
+    QByteArray head;
+    {
+        QDataStream d(&head, QIODevice::WriteOnly);
+        d.setVersion(QDataStream::Qt_6_0);
+        d << Wire::kRequestMagic << Wire::kVersion << QStringLiteral("Rec11001.rdmRelLancContReceber") << QStringLiteral("GetDtVenc") << quint32(1) << false
+          << quint8(6);
+    }
+    const quint32 items = kFrame - 64 - static_cast<quint32>(head.size());
+    QByteArray nulls = head + be32(items) + QByteArray(items, '\0');
+    auto s = rawConnect(server.Port());
+    s->write(Wire::Frame(nulls));
+    QList<Wire::Reply> replies = readReplies(*s);
+    ASSERT_EQ(replies.size(), 1);
+    EXPECT_FALSE(replies[0].Ok);
+    EXPECT_TRUE(replies[0].Error.contains(QStringLiteral("malformada"))) << replies[0].Error.toStdString();
+    nulls.clear();
+
+    // A delta of empty rows: two bytes each on the wire.
+    QByteArray packet = QByteArray("RDPK") + QByteArray("\x00\x01", 2) + be32(1) + be32(1) + QByteArray("A") + QByteArray("\x00", 1) + be32(1) +
+                        QByteArray("\x00", 1);
+    const quint32 rows = (kFrame - 256 - packet.size()) / 2;
+    packet += be32(rows) + QByteArray(2 * qsizetype(rows), '\0');
+    s = rawConnect(server.Port());
+    s->write(requestFrame(QStringLiteral("SetOpEmissao"), {packet}));
+    replies = readReplies(*s);
+    ASSERT_EQ(replies.size(), 1);
+    EXPECT_FALSE(replies[0].Ok);
+    EXPECT_EQ(replies[0].Error.count(QStringLiteral("SetOpEmissao")), 1) << replies[0].Error.toStdString();
+    packet.clear();
+
+    expectAnswers(server.Port());
+    const qint64 grown = peakMemory(server.Pid()) - before;
+    EXPECT_LT(grown, 12 * kFrame) << "peak memory grew by " << grown << " bytes for frames of " << kFrame;
+}
+
+TEST_F(AppServerLimits, InputMemoryIsSharedAndCapped)
+{
+    TServerProcess server(m_db->Target(), 0, {QStringLiteral("--max-input"), QStringLiteral("1000000")});
+    const QByteArray big = requestFrame(QStringLiteral("GetConsultaServ"), {QStringLiteral("Cliente"), QString(300000, QLatin1Char('x'))});
+    ASSERT_GT(big.size(), 600000);
+    auto a = rawConnect(server.Port());
+    auto b = rawConnect(server.Port());
+    a->write(big.left(1000));
+    b->write(big.left(1000));
+    a->waitForBytesWritten(5000);
+    b->waitForBytesWritten(5000);
+    // Only one of the two frames fits; the other connection is refused, and only it.
+    QTcpSocket *refused = nullptr;
+    for (int i = 0; i < 50 && !refused; ++i) {
+        if (a->waitForReadyRead(100))
+            refused = a.get();
+        else if (b->bytesAvailable() > 0 || b->waitForReadyRead(100))
+            refused = b.get();
+    }
+    ASSERT_NE(refused, nullptr);
+    const QList<Wire::Reply> no = readReplies(*refused);
+    ASSERT_EQ(no.size(), 1);
+    EXPECT_TRUE(no[0].Error.contains(QStringLiteral("memória"))) << no[0].Error.toStdString();
+    QTcpSocket *kept = refused == a.get() ? b.get() : a.get();
+    kept->write(big.mid(1000));
+    ASSERT_TRUE(kept->waitForBytesWritten(5000));
+    ASSERT_TRUE(kept->waitForReadyRead(5000));
+    Wire::FrameReader reader;
+    QByteArray body;
+    while (reader.Next(body) != Wire::FrameReader::Status::Ready && (kept->bytesAvailable() > 0 || kept->waitForReadyRead(5000)))
+        reader.Append(kept->readAll());
+    Wire::Reply yes;
+    QString error;
+    ASSERT_TRUE(Wire::DecodeReply(body, yes, error)) << error.toStdString();
+    EXPECT_TRUE(yes.Ok) << yes.Error.toStdString();
+    expectAnswers(server.Port());
+}
+
+TEST_F(AppServerLimits, IdleAndSlowConnectionsDoNotLockOthersOut)
+{
+    TServerProcess server(m_db->Target(), 0,
+                          {QStringLiteral("--max-clients"), QStringLiteral("3"), QStringLiteral("--frame-timeout"), QStringLiteral("300"),
+                           QStringLiteral("--max-pending"), QStringLiteral("4096")});
+    // Half a frame is refused once its time is up.
+    const QByteArray call = requestFrame(QStringLiteral("GetFiliLanca"), {QString(), QStringLiteral("T")});
+    auto slow = rawConnect(server.Port());
+    slow->write(call.left(10));
+    const QList<Wire::Reply> late = readReplies(*slow);
+    ASSERT_EQ(late.size(), 1);
+    EXPECT_TRUE(late[0].Error.contains(QStringLiteral("completa"))) << late[0].Error.toStdString();
+    EXPECT_EQ(slow->state(), QAbstractSocket::UnconnectedState);
+
+    // Connections that send nothing make room for a new one, the oldest first.
+    std::vector<std::unique_ptr<QTcpSocket>> idle;
+    for (int i = 0; i < 3; ++i) {
+        idle.push_back(rawConnect(server.Port()));
+        QThread::msleep(20);
+    }
+    expectAnswers(server.Port());
+    EXPECT_TRUE(idle[0]->state() == QAbstractSocket::UnconnectedState || idle[0]->waitForDisconnected(5000));
+    EXPECT_EQ(idle[2]->state(), QAbstractSocket::ConnectedState);
+
+    // A client that reads its replies only after sending all its requests gets every one.
+    auto pipelined = rawConnect(server.Port());
+    pipelined->write(call.repeated(300));
+    const QList<Wire::Reply> all = readReplies(*pipelined, 3000);
+    EXPECT_EQ(all.size(), 300);
+    for (const Wire::Reply &r : all)
+        ASSERT_TRUE(r.Ok) << r.Error.toStdString();
+}
+
+TEST_F(AppServerLimits, CallerInputIsQuotedShortInRepliesAndLog)
+{
+    TServerProcess server(m_db->Target());
+    TNetConnection net(QStringLiteral("net"));
+    net.Host = QStringLiteral("127.0.0.1");
+    net.Port = server.Port();
+    const QString forged = QStringLiteral("GetNada\n2001-01-01T00:00:00.000 GetOpEmissao 0.10 ms rows=1 ok");
+    for (const QString &method : {forged, QString(1000000, QLatin1Char('m'))}) {
+        const QVariant r = net.Call(method);
+        ASSERT_TRUE(IsRemoteFailure(r));
+        const QString message = ToRemoteFailure(r).Message;
+        EXPECT_FALSE(message.contains(QLatin1Char('\n'))) << message.toStdString();
+        EXPECT_LT(message.size(), 300) << message.left(300).toStdString();
+    }
+    const QVariant r = net.Call(QStringLiteral("GetConsultaServ"), {TCallArg(QString(100000, QLatin1Char('c')) + QStringLiteral("\r\nx")), TCallArg(QString())});
+    ASSERT_TRUE(IsRemoteFailure(r));
+    EXPECT_LT(ToRemoteFailure(r).Message.size(), 300);
+    server.Stop();
+    const QStringList lines = server.Log().split(QLatin1Char('\n'));
+    for (const QString &line : lines) {
+        EXPECT_FALSE(line.startsWith(QStringLiteral("2001-01-01"))) << line.toStdString();
+        EXPECT_LT(line.size(), 1000) << line.left(200).toStdString();
+    }
+    EXPECT_TRUE(server.Log().contains(QStringLiteral("'GetNada\\n2001"))) << server.Log().toStdString();
 }

@@ -1,6 +1,7 @@
 #include "TestSupport.h"
 #include <QDir>
 #include <QFile>
+#include <QFileInfo>
 #include <QJsonArray>
 #include <QJsonDocument>
 #include <QJsonObject>
@@ -27,15 +28,19 @@ protected:
                 {QStringLiteral("dateFormat"), QStringLiteral("dd/MM/yyyy")}};
     }
     // Runs rec-host on a script; the log's entries, or an empty array when none was written.
-    QJsonArray Run(const QByteArray &script, int &exitCode, QString &stderrText)
+    QJsonArray Run(const QByteArray &script, int &exitCode, QString &stderrText, QString scriptFile = {}, QString logFile = {})
     {
-        const QString scriptFile = m_dir.filePath(QStringLiteral("script.json"));
-        const QString logFile = m_dir.filePath(QStringLiteral("log.json"));
-        QFile::remove(logFile);
-        QFile f(scriptFile);
-        f.open(QIODevice::WriteOnly);
-        f.write(script);
-        f.close();
+        if (scriptFile.isEmpty()) {
+            scriptFile = m_dir.filePath(QStringLiteral("script.json"));
+            QFile f(scriptFile);
+            f.open(QIODevice::WriteOnly);
+            f.write(script);
+            f.close();
+        }
+        if (logFile.isEmpty()) {
+            logFile = m_dir.filePath(QStringLiteral("log.json"));
+            QFile::remove(logFile);
+        }
         QProcess p;
         QProcessEnvironment env = QProcessEnvironment::systemEnvironment();
         env.insert(QStringLiteral("REC_REPORT_DIR"), BinDir() + QStringLiteral("/../reports"));
@@ -45,7 +50,7 @@ protected:
         exitCode = p.exitCode();
         stderrText = QString::fromUtf8(p.readAllStandardError());
         QFile log(logFile);
-        if (!log.open(QIODevice::ReadOnly))
+        if (!QFileInfo(logFile).isFile() || !log.open(QIODevice::ReadOnly))
             return {};
         return QJsonDocument::fromJson(log.readAll()).array();
     }
@@ -129,8 +134,10 @@ TEST_F(BatchRun, RefusedActionAndRefusedPageChangeAreLogged)
     EXPECT_EQ(refused.value(QStringLiteral("page")).toString(), QStringLiteral("tshDadosDocu"));
     EXPECT_EQ(refused.value(QStringLiteral("focus")).toString(), QStringLiteral("rbtListaReg"));
     const QJsonObject pageChange = log[4].toObject();
-    EXPECT_TRUE(texts(pageChange).contains(QStringLiteral("'31/02/2026' não é uma data válida."))) << texts(pageChange).join(QLatin1Char('|')).toStdString();
+    // One click, one message, as in the window; the focus stays on the date.
+    EXPECT_EQ(texts(pageChange), QStringList{QStringLiteral("'31/02/2026' não é uma data válida.")}) << texts(pageChange).join(QLatin1Char('|')).toStdString();
     EXPECT_EQ(pageChange.value(QStringLiteral("page")).toString(), QStringLiteral("tshDadosDocu"));
+    EXPECT_EQ(pageChange.value(QStringLiteral("focus")).toString(), QStringLiteral("depEmissaoDE"));
     // F9 with Ctrl on "Lista" opens the receivable-type list; with no answer scripted it is cancelled.
     const QJsonArray lists = log[5].toObject().value(QStringLiteral("searchLists")).toArray();
     ASSERT_EQ(lists.size(), 1);
@@ -175,4 +182,68 @@ TEST_F(BatchRun, UnreachableServerIsAHostFailure)
     EXPECT_EQ(code, 1);
     EXPECT_TRUE(err.contains(QStringLiteral("servidor de aplicação"))) << err.toStdString();
     EXPECT_TRUE(log.isEmpty());
+}
+
+TEST_F(BatchRun, LooseValuesInScriptsAreRefused)
+{
+    auto script = [&](const QJsonObject &context, const QJsonArray &steps) {
+        return QJsonDocument(QJsonObject{{QStringLiteral("context"), context}, {QStringLiteral("steps"), steps}}).toJson();
+    };
+    const QJsonArray opened{step(R"({"open": "REC11001"})")};
+    auto with = [&](const QJsonObject &extra) {
+        QJsonArray steps = opened;
+        steps.append(extra);
+        return steps;
+    };
+    QJsonObject wrapped = Context();
+    wrapped[QStringLiteral("server")] = QStringLiteral("127.0.0.1:%1").arg(65536 + s_server->Port());
+    QJsonObject longFormat = Context();
+    longFormat[QStringLiteral("dateFormat")] = QString(100000, QLatin1Char('d'));
+    QJsonObject oddFormat = Context();
+    oddFormat[QStringLiteral("dateFormat")] = QStringLiteral("dd;MM;yyyy");
+    const std::vector<std::pair<QByteArray, QString>> cases = {
+        {script(wrapped, opened), QStringLiteral("porta")},
+        {script(longFormat, opened), QStringLiteral("dateFormat")},
+        {script(oddFormat, opened), QStringLiteral("dateFormat")},
+        {script(Context(), with(step(R"({"layout": 1.5})"))), QStringLiteral("layout")},
+        {script(Context(), with(step(R"({"layout": 1e308})"))), QStringLiteral("layout")},
+        {script(Context(), with(step(R"({"layout": 2147483648})"))), QStringLiteral("layout")},
+        {script(Context(), with(step(R"({"click": "rdgTipo", "item": 1.5})"))), QStringLiteral("item")},
+        {script(Context(), with(step(R"({"click": "rdgTipo", "item": 2147483648})"))), QStringLiteral("item")},
+        {script(Context(), with(step(R"({"key": "rbtListaTipo", "code": 120, "shift": "ctrl"})"))), QStringLiteral("shift")},
+        {script(Context(), with(step(R"({"click": "rbtListaClie", "page": "tshDadosDocu"})"))), QStringLiteral("uma só ação")},
+        {QByteArray("[]"), QStringLiteral("objeto")},
+        {script(Context(), QJsonArray{step(R"({"open": "FAT20001"})")}), QStringLiteral("\"FAT20001\" (registradas: REC11001)")},
+    };
+    for (const auto &[text, expected] : cases) {
+        int code = -1;
+        QString err;
+        const QJsonArray log = Run(text, code, err);
+        EXPECT_EQ(code, 2) << text.left(200).toStdString() << "\n" << err.toStdString();
+        EXPECT_TRUE(err.contains(expected)) << err.toStdString();
+        EXPECT_FALSE(err.contains(QStringLiteral("no error occurred"))) << err.toStdString();
+        EXPECT_TRUE(log.isEmpty());
+    }
+    // Well-formed values still pass the checks.
+    for (const char *format : {"dd/MM/yyyy", "yyyy-MM-dd", "d.M.yy", "MM dd yyyy"}) {
+        QJsonObject ctx = Context();
+        ctx[QStringLiteral("dateFormat")] = QString::fromLatin1(format);
+        int code = -1;
+        QString err;
+        Run(script(ctx, QJsonArray{}), code, err);
+        EXPECT_EQ(code, 0) << format << ": " << err.toStdString();
+    }
+
+    // A script that never ends is refused by its size; a log that cannot be written is a failure.
+    int code = -1;
+    QString err;
+    Run({}, code, err, QStringLiteral("/dev/zero"));
+    EXPECT_EQ(code, 2) << err.toStdString();
+    EXPECT_TRUE(err.contains(QStringLiteral("MiB"))) << err.toStdString();
+    ASSERT_FALSE(QFileInfo(QStringLiteral("/dev/full")).isFile());
+    Run(script(Context(), QJsonArray{}), code, err, {}, QStringLiteral("/dev/full"));
+    EXPECT_NE(code, 0);
+    EXPECT_TRUE(err.contains(QStringLiteral("/dev/full"))) << err.toStdString();
+    // The device is written in place, never replaced by a file.
+    EXPECT_FALSE(QFileInfo(QStringLiteral("/dev/full")).isFile());
 }

@@ -85,8 +85,11 @@ void ScreenTest::Click(QWidget *w)
 
 void ScreenTest::ClickTab(int index)
 {
+    // Through the window, as the window system delivers a click.
     QTabBar *bar = Form()->pgcRelatorio->tabBar();
-    QTest::mouseClick(bar, Qt::LeftButton, Qt::NoModifier, bar->tabRect(index).center());
+    QWidget *top = bar->window();
+    ASSERT_NE(top->windowHandle(), nullptr);
+    QTest::mouseClick(top->windowHandle(), Qt::LeftButton, Qt::NoModifier, bar->mapTo(top, bar->tabRect(index).center()));
 }
 
 void ScreenTest::Type(const char *name, const QString &text)

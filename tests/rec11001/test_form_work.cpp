@@ -4,7 +4,9 @@
 #include "ScreenFixture.h"
 #include "Showavi.h"
 #include <QMdiSubWindow>
+#include <QFile>
 #include <QSqlQuery>
+#include <QTemporaryDir>
 
 namespace {
 // Runs statements on the test database, for data the demo lacks.
@@ -19,7 +21,33 @@ void exec(const QString &target, const QStringList &statements)
 }
 } // namespace
 
-using FormAtWork = ScreenTest;
+// Each test works on its own copy of the demo database with its own server,
+// so what one test writes, or leaves behind when it fails, no other one sees.
+class FormAtWork : public ScreenTest {
+protected:
+    void SetUp() override
+    {
+        ASSERT_TRUE(m_dir.isValid());
+        m_target = m_dir.filePath(QStringLiteral("demo.db"));
+        ASSERT_TRUE(QFile::copy(s_db->Target(), m_target));
+        m_server = std::make_unique<TServerProcess>(m_target);
+        ScreenTest::SetUp();
+        ApplyContext(Context());
+        m_module = std::make_unique<TdtmDBGeral>();
+        m_module->Open(m_target);
+        TdtmDBGeral::SetCurrent(m_module.get());
+    }
+    THostContext Context() const
+    {
+        THostContext ctx = ScreenTest::Context();
+        ctx.ServerPort = m_server->Port();
+        ctx.Database = m_target;
+        return ctx;
+    }
+    QTemporaryDir m_dir;
+    QString m_target;
+    std::unique_ptr<TServerProcess> m_server;
+};
 
 TEST_F(FormAtWork, DefaultsAfterOpening)
 {
@@ -44,7 +72,7 @@ TEST_F(FormAtWork, DefaultsAfterOpening)
     EXPECT_FALSE(f->grbOrca->isHidden());
     EXPECT_TRUE(f->rbtTodosFilial->isChecked());
     EXPECT_TRUE(f->lstFilial.isEmpty());
-    EXPECT_EQ(f->netRelLancContReceber->Port, s_server->Port());
+    EXPECT_EQ(f->netRelLancContReceber->Port, m_server->Port());
     EXPECT_EQ(f->netRelLancContReceber->CallLog, (QStringList{QStringLiteral("GetDtVenc"), QStringLiteral("GetOpEmissao")}));
     EXPECT_GT(f->GetTimeSever(), DateToDateTime(QDate(2026, 1, 1)));
     EXPECT_EQ(ShowAviDepth(), 0);
@@ -60,7 +88,7 @@ TEST_F(FormAtWork, EmissionOptionAndBudgetGroupFollowTheServerOnEveryActivation)
     EXPECT_TRUE(Form()->rdbNaoUtiliza->isChecked());
 
     // A lower-case "s" is not "S"; a display flag other than "S" hides the budget group.
-    exec(s_db->Target(), {QStringLiteral("PRAGMA ignore_check_constraints = ON"),
+    exec(m_target, {QStringLiteral("PRAGMA ignore_check_constraints = ON"),
                           QStringLiteral("INSERT INTO OPCAOEMISSAO (CDTELAPROG, CDOPERADOR, IDUTOPEMIFIN) VALUES ('REC11001', 'ADMIN', 's')"),
                           QStringLiteral("UPDATE PARAMGERALORCA SET IDEXIBDADORC = 'N'")});
     Form()->rdbUtiliza->SetChecked(true);
@@ -72,15 +100,13 @@ TEST_F(FormAtWork, EmissionOptionAndBudgetGroupFollowTheServerOnEveryActivation)
     Form()->cbbReportNames->UserSelect(3);
     EXPECT_TRUE(Form()->grbOrca->isHidden());
     // Coming back to the window reloads the option.
-    exec(s_db->Target(), {QStringLiteral("UPDATE OPCAOEMISSAO SET IDUTOPEMIFIN = 'S' WHERE CDOPERADOR = 'ADMIN'")});
+    exec(m_target, {QStringLiteral("UPDATE OPCAOEMISSAO SET IDUTOPEMIFIN = 'S' WHERE CDOPERADOR = 'ADMIN'")});
     auto *other = new QWidget;
     QMdiSubWindow *sub = m_area->addSubWindow(other);
     sub->show();
     m_area->setActiveSubWindow(sub);
     m_area->setActiveSubWindow(m_app->FrameOf(*Form()));
     EXPECT_TRUE(Form()->rdbUtiliza->isChecked());
-    exec(s_db->Target(), {QStringLiteral("DELETE FROM OPCAOEMISSAO WHERE CDOPERADOR = 'ADMIN'"),
-                          QStringLiteral("UPDATE PARAMGERALORCA SET IDEXIBDADORC = 'S'")});
 }
 
 TEST_F(FormAtWork, PerBranchLocksTheOriginBranch)
@@ -233,6 +259,18 @@ TEST_F(FormAtWork, PageChangesRefusedByAnInvalidDate)
 {
     ASSERT_TRUE(Open());
     TfrmRelLancContReceber &f = *Form();
+    // Typed and not yet left: one click on another tab gives one message; the page and the focus stay.
+    Type("depEmissaoDE", QStringLiteral("31022026"));
+    ClickTab(2);
+    EXPECT_EQ(TakeMessages(), QStringList{QStringLiteral("'31/02/2026' não é uma data válida.")});
+    EXPECT_EQ(ActivePage(), QStringLiteral("tshDadosDocu"));
+    EXPECT_EQ(Focused(), QStringLiteral("depEmissaoDE"));
+    // Mended, the same click changes the page without a word.
+    Type("depEmissaoDE", QStringLiteral("28022026"));
+    ClickTab(2);
+    EXPECT_TRUE(TakeMessages().isEmpty());
+    EXPECT_EQ(ActivePage(), QStringLiteral("tshDadosBaixa"));
+    f.depEmissaoDE->SetDate(0);
     f.pgcRelatorio->SetActivePage(f.tshDadosDocu);
     f.depEmissaoDE->SetText(QStringLiteral("31/02/2026"));
     f.depBaixaEntr->SetText(QStringLiteral("99/99/2026")); // another page's date is not looked at
@@ -376,7 +414,7 @@ TEST_F(FormAtWork, EmissionOptionSaveCallsTheServerOnlyForAChange)
 
 TEST_F(FormAtWork, AFailedSaveLeavesTheServersRecordAndHidesTheAnimation)
 {
-    TServerProcess own(s_db->Target());
+    TServerProcess own(m_target);
     THostContext ctx = Context();
     ctx.ServerPort = own.Port();
     ApplyContext(ctx);

@@ -5,6 +5,7 @@
 #include "ModuleLoader.h"
 #include "ScreenFixture.h"
 #include <QMdiSubWindow>
+#include <QSqlQuery>
 
 using ModulePackage = ScreenTest;
 
@@ -120,6 +121,39 @@ TEST_F(ModulePackage, ServerDownAtCreationReachesTheHostAndLeavesNoForm)
     ASSERT_TRUE(Open());
     EXPECT_TRUE(FormCriado());
     EXPECT_EQ(m_area->subWindowList().size(), 1);
+}
+
+TEST_F(ModulePackage, FailedFirstActivationLeavesNoForm)
+{
+    // A server whose database lost the emission options: creation works, the first activation fails.
+    TTestDatabase broken(TBackend::SQLite, 20);
+    {
+        TdtmDBGeral db;
+        db.Open(broken.Target());
+        QSqlQuery q(db.Database());
+        ASSERT_TRUE(q.exec(QStringLiteral("DROP TABLE OPCAOEMISSAO")));
+    }
+    TServerProcess server(broken.Target());
+    THostContext ctx = Context();
+    ctx.ServerPort = server.Port();
+    ApplyContext(ctx);
+    EXPECT_FALSE(Open());
+    const QStringList shown = TakeMessages();
+    ASSERT_EQ(shown.size(), 1);
+    EXPECT_TRUE(shown[0].contains(QStringLiteral("GetOpEmissao"))) << shown[0].toStdString();
+    EXPECT_FALSE(FormCriado());
+    EXPECT_EQ(Form(), nullptr);
+    QApplication::sendPostedEvents(nullptr, QEvent::DeferredDelete);
+    EXPECT_TRUE(m_area->subWindowList().isEmpty());
+    EXPECT_EQ(m_app->ScreenCursor(), crDefault);
+    // The next call makes one form, and closing it leaves none.
+    ApplyContext(Context());
+    ASSERT_TRUE(Open());
+    EXPECT_EQ(m_area->subWindowList().size(), 1);
+    ASSERT_TRUE(Form()->DoClose());
+    QApplication::sendPostedEvents(nullptr, QEvent::DeferredDelete);
+    EXPECT_TRUE(m_area->subWindowList().isEmpty());
+    EXPECT_FALSE(FormCriado());
 }
 
 TEST_F(ModulePackage, TheHostShowsAFailedLoadAndGoesOn)

@@ -1,6 +1,9 @@
 #include "MessageTable.h"
 #include "ScreenFixture.h"
+#include <QCheckBox>
 #include <QDir>
+#include <QLabel>
+#include <QRadioButton>
 #include <QMdiSubWindow>
 #include <QScrollArea>
 
@@ -88,6 +91,42 @@ TEST_F(CriteriaScreen, OpenedAsAPersonSeesIt)
     EXPECT_EQ(Form()->cbbReportNames->itemText(18), QStringLiteral("Curva ABC de Contas a Receber"));
     EXPECT_EQ(Form()->cbbReportNames->ItemIndex(), 0);
     EXPECT_TRUE(TakeMessages().isEmpty());
+}
+
+TEST_F(CriteriaScreen, EveryCaptionShowsWholeAndTheScreenFitsTheHost)
+{
+    ASSERT_TRUE(Open());
+    TfrmRelLancContReceber &f = *Form();
+    int checked = 0;
+    for (QWidget *w : f.findChildren<QWidget *>()) {
+        QString text;
+        if (auto *l = qobject_cast<QLabel *>(w))
+            text = l->text();
+        else if (qobject_cast<QRadioButton *>(w) || qobject_cast<QCheckBox *>(w))
+            text = static_cast<QAbstractButton *>(w)->text();
+        if (text.isEmpty())
+            continue;
+        ++checked;
+        EXPECT_GE(w->width(), w->sizeHint().width()) << w->objectName().toStdString() << " '" << text.toStdString() << "'";
+        EXPECT_GE(w->width(), w->fontMetrics().horizontalAdvance(text)) << w->objectName().toStdString();
+        // Not cut by the group it sits in either.
+        EXPECT_LE(w->geometry().right(), w->parentWidget()->width() - 1) << w->objectName().toStdString();
+    }
+    EXPECT_GT(checked, 50);
+
+    // At its designed place in a large host window; moved to show whole in a small one.
+    QMdiSubWindow *frame = m_app->FrameOf(f);
+    ASSERT_NE(frame, nullptr);
+    EXPECT_EQ(frame->pos(), QPoint(620, 192));
+    f.DoClose();
+    QApplication::sendPostedEvents(nullptr, QEvent::DeferredDelete);
+    m_main->resize(900, 520);
+    QApplication::processEvents();
+    ASSERT_TRUE(Open());
+    frame = m_app->FrameOf(*Form());
+    const QRect area = m_area->viewport()->rect();
+    EXPECT_TRUE(area.contains(frame->geometry())) << frame->geometry().x() << "," << frame->geometry().y() << " " << frame->width() << "x"
+                                                  << frame->height() << " in " << area.width() << "x" << area.height();
 }
 
 TEST_F(CriteriaScreen, EveryMessageKeyResolvesWhateverTheCase)

@@ -4,6 +4,7 @@
 #include "Exceptions.h"
 #include <QCoreApplication>
 #include <QDir>
+#include <QFile>
 #include <QSqlError>
 #include <QSqlQuery>
 #include <QTemporaryDir>
@@ -68,16 +69,24 @@ TTestDatabase::~TTestDatabase()
     }
 }
 
-TServerProcess::TServerProcess(QString database, int port, QStringList extraArgs) : m_database(std::move(database)), m_extra(std::move(extraArgs))
+TServerProcess::TServerProcess(QString database, int port, QStringList extraArgs)
+    : m_database(std::move(database)), m_extra(std::move(extraArgs)),
+      m_logFile(QDir::tempPath() + QStringLiteral("/rec-server-") + QUuid::createUuid().toString(QUuid::WithoutBraces) + QStringLiteral(".log"))
 {
     Start(port);
 }
 
-TServerProcess::~TServerProcess() { Stop(); }
+TServerProcess::~TServerProcess()
+{
+    Stop();
+    QFile::remove(m_logFile);
+}
 
 void TServerProcess::Start(int port)
 {
     m_process = std::make_unique<QProcess>();
+    // The call log goes to a file: a pipe nobody reads would stall the server once full.
+    m_process->setStandardErrorFile(m_logFile, QIODevice::Append);
     QStringList args = {QStringLiteral("--database"), m_database, QStringLiteral("--listen"), QStringLiteral("127.0.0.1:%1").arg(port)};
     args += m_extra;
     m_process->start(BinDir() + QStringLiteral("/rec-appserver"), args);
@@ -86,7 +95,7 @@ void TServerProcess::Start(int port)
     QByteArray line;
     while (!line.contains('\n')) {
         if (!m_process->waitForReadyRead(15000))
-            throw std::runtime_error(("rec-appserver did not report its port: " + m_process->readAllStandardError()).toStdString());
+            throw std::runtime_error("rec-appserver did not report its port: " + Log().toStdString());
         line += m_process->readAllStandardOutput();
     }
     const QString first = QString::fromUtf8(line).section(QLatin1Char('\n'), 0, 0).trimmed();
@@ -99,16 +108,22 @@ void TServerProcess::Stop()
 {
     if (!m_process)
         return;
+    m_lastExit = -1;
     if (m_process->state() != QProcess::NotRunning) {
         ::kill(static_cast<pid_t>(m_process->processId()), SIGTERM);
         if (!m_process->waitForFinished(10000)) {
             m_process->kill();
             m_process->waitForFinished(5000);
+        } else if (m_process->exitStatus() == QProcess::NormalExit) {
+            m_lastExit = m_process->exitCode();
         }
+    } else if (m_process->exitStatus() == QProcess::NormalExit) {
+        m_lastExit = m_process->exitCode();
     }
-    m_log += QString::fromUtf8(m_process->readAllStandardError());
     m_process.reset();
 }
+
+qint64 TServerProcess::Pid() const { return m_process ? m_process->processId() : 0; }
 
 void TServerProcess::Restart()
 {
@@ -118,7 +133,6 @@ void TServerProcess::Restart()
 
 QString TServerProcess::Log()
 {
-    if (m_process)
-        m_log += QString::fromUtf8(m_process->readAllStandardError());
-    return m_log;
+    QFile f(m_logFile);
+    return f.open(QIODevice::ReadOnly) ? QString::fromUtf8(f.readAll()) : QString();
 }

@@ -39,7 +39,11 @@ public:
     explicit TServerProcess(QString database, int port = 0, QStringList extraArgs = {});
     ~TServerProcess();
     int Port() const { return m_port; }
+    qint64 Pid() const;
+    // Sends SIGTERM and waits for the exit.
     void Stop();
+    // How the last Stop ended: the exit code, or -1 for a crash or a kill.
+    int LastExitCode() const { return m_lastExit; }
     // Starts again on the same port.
     void Restart();
     QString Log();
@@ -50,5 +54,6 @@ private:
     QStringList m_extra;
     int m_port = 0;
     std::unique_ptr<QProcess> m_process;
-    QString m_log;
+    QString m_logFile;
+    int m_lastExit = 0;
 };
