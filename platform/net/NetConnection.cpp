@@ -43,6 +43,10 @@ QVariant TNetConnection::Fail(const QString &method, const QString &message)
 QVariant TNetConnection::Call(const QString &method, std::vector<TCallArg> args)
 {
     CallLog << method;
+    QVariantList sent;
+    for (const TCallArg &a : args)
+        sent << a.Value;
+    CallArgs << sent;
     if (!Connected()) {
         try {
             Open();

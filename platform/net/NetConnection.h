@@ -59,6 +59,8 @@ public:
     int CallTimeoutMs = 60000;
     // Method names of the calls made, in order.
     QStringList CallLog;
+    // The arguments of each call in CallLog, as sent.
+    QList<QVariantList> CallArgs;
     // Runs before every connection attempt.
     std::function<void(TNetConnection &)> BeforeConnect;
 

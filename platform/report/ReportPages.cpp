@@ -169,7 +169,7 @@ private:
         m_y += m_row * 0.5;
 
         // The chart, at most 120 bars: larger curves are drawn in buckets of neighbouring rows.
-        const QRectF area(m_pad * 10, m_y, m_width - m_pad * 20, chartH - m_row);
+        const QRectF area(m_pad * 10, m_y, m_width - m_pad * 26, chartH - m_row);
         m_painter->setPen(QPen(Qt::gray, 1));
         m_painter->drawRect(area);
         const int n = static_cast<int>(m_points.size());
