@@ -92,24 +92,15 @@ void TfrmRelLancContReceber::CurvaABC()
 
     // 5. Company: all is every company here.
     a.Pair(5, rbtTodosEmpr, rbtListaEmp, lstEmpresa);
-    if (rbtTodosEmpr->Checked())
-        Reopen(*qryEmpresa, {{"CODEMPRESA", QString()}, {"TCODEMPRESA", kAll}});
-    else if (rbtListaEmp->Checked())
-        Reopen(*qryEmpresa, {{"CODEMPRESA", lstEmpresa}, {"TCODEMPRESA", QString()}});
+    RefreshLookup(rbtTodosEmpr, rbtListaEmp, *qryEmpresa, "CODEMPRESA", "TCODEMPRESA", lstEmpresa);
 
     // 6. Origin branch.
     a.Pair(7, rbtTodosFilial, rbtListaFilial, lstFilial);
-    if (rbtTodosFilial->Checked())
-        Reopen(*qryFilial, {{"P_CDFILIAL", std::nullopt}, {"P_TODOS", kAll}});
-    else if (rbtListaFilial->Checked())
-        Reopen(*qryFilial, {{"P_CDFILIAL", lstFilial}, {"P_TODOS", std::nullopt}});
+    RefreshLookup(rbtTodosFilial, rbtListaFilial, *qryFilial, "P_CDFILIAL", "P_TODOS", lstFilial, std::nullopt);
 
     // 7. Receivable type.
     a.Pair(9, rbtTodosTipo, rbtListaTipo, lstTipoConta);
-    if (rbtTodosTipo->Checked())
-        Reopen(*qryTipoConta1, {{"TIPOCONTA", QString()}, {"TTIPOCONTA", kAll}});
-    else if (rbtListaTipo->Checked())
-        Reopen(*qryTipoConta1, {{"TIPOCONTA", lstTipoConta}, {"TTIPOCONTA", QString()}});
+    RefreshLookup(rbtTodosTipo, rbtListaTipo, *qryTipoConta1, "TIPOCONTA", "TTIPOCONTA", lstTipoConta);
 
     // 8. Advances.
     a[53] = chbConAdian->Checked() ? kAll : QStringLiteral("1");
@@ -125,17 +116,11 @@ void TfrmRelLancContReceber::CurvaABC()
 
     // 10. Settlement type.
     a.Pair(13, rbtFormaTodos, rbtFormaLista, lstFormaPaga);
-    if (rbtFormaTodos->Checked())
-        Reopen(*qryFormaRec, {{"P_CODIGO", QString()}, {"P_TCODIGO", kAll}});
-    else if (rbtFormaLista->Checked())
-        Reopen(*qryFormaRec, {{"P_CODIGO", lstFormaPaga}, {"P_TCODIGO", QString()}});
+    RefreshLookup(rbtFormaTodos, rbtFormaLista, *qryFormaRec, "P_CODIGO", "P_TCODIGO", lstFormaPaga);
 
     // 11. Bank account.
     a.Pair(17, rbtCCorrTodas, rbtCCorrLista, lstCCorr);
-    if (rbtCCorrTodas->Checked())
-        Reopen(*qryContCorr, {{"P_CDREDUCONT", QString()}, {"P_TCDREDUCONT", kAll}});
-    else if (rbtCCorrLista->Checked())
-        Reopen(*qryContCorr, {{"P_CDREDUCONT", lstCCorr}, {"P_TCDREDUCONT", QString()}});
+    RefreshLookup(rbtCCorrTodas, rbtCCorrLista, *qryContCorr, "P_CDREDUCONT", "P_TCDREDUCONT", lstCCorr);
 
     // 12. Status: table S, then the status word and its flag.
     s[2] = chkAberto->Checked() ? QStringLiteral("A") : QString();
@@ -166,10 +151,7 @@ void TfrmRelLancContReceber::CurvaABC()
 
     // 14. Financial classification.
     a.Pair(3, rdgTClassFinanc, rdgLClassFinanc, lstClass);
-    if (rdgTClassFinanc->Checked())
-        Reopen(*qryClassFinanc1, {{"P_CDCLASSFINA", QString()}, {"P_TCDCLASSFINA", kAll}});
-    else if (rdgLClassFinanc->Checked())
-        Reopen(*qryClassFinanc1, {{"P_CDCLASSFINA", lstClass}, {"P_TCDCLASSFINA", QString()}});
+    RefreshLookup(rdgTClassFinanc, rdgLClassFinanc, *qryClassFinanc1, "P_CDCLASSFINA", "P_TCDCLASSFINA", lstClass);
 
     // 15. Dates, each range twice; the due dates even when empty.
     auto dateText = [](TDateEditPlus *e) { return e->GetDate() != 0 ? DateToStr(e->GetDate()) : QString(); };

@@ -119,6 +119,9 @@ private:
     QStringList EmissionOptionLines();
     // Close, assign each parameter (a text, or null), open.
     const TCriteriaGroup &Group(const char *name) const;
+    // Reopens a group's lookup: all gives the unused list value and "T", a list the codes and the unused flag value.
+    void RefreshLookup(const TRadioButton *all, const TRadioButton *list, TADOIBQuery &query, const char *listParam, const char *flagParam,
+                       const QString &codes, const std::optional<QString> &unused = QString());
     static void Reopen(TADOIBQuery &query, std::initializer_list<std::pair<const char *, std::optional<QString>>> values);
     // The query picker: reopen the lookup with its parameters, refuse an empty
     // list with its message, then let the user mark codes into the list.

@@ -47,6 +47,24 @@ void bindGroup(TParams &params, const TCriteriaGroup &g, const QString &listFlag
     }
 }
 
+// The names of a date range: first date and its text, second date and its text.
+struct RangeNames {
+    const char *FirstDate, *FirstText, *SecondDate, *SecondText;
+};
+
+void bindDateRange(TParams &params, TDateTime first, TDateTime second, const RangeNames &n)
+{
+    for (const char *name : {n.FirstDate, n.FirstText, n.SecondDate, n.SecondText})
+        setNull(params, QLatin1String(name));
+    if (first != 0) {
+        setDate(params, QLatin1String(n.FirstDate), first);
+        setText(params, QLatin1String(n.FirstText), DateToStr(first));
+    }
+    if (second != 0) {
+        setDate(params, QLatin1String(n.SecondDate), second);
+        setText(params, QLatin1String(n.SecondText), DateToStr(second));
+    }
+}
 } // namespace
 
 const TCriteriaGroup &TfrmRelLancContReceber::Group(const char *name) const
@@ -54,6 +72,15 @@ const TCriteriaGroup &TfrmRelLancContReceber::Group(const char *name) const
     const TCriteriaGroup *g = GroupNamed(QLatin1String(name));
     Q_ASSERT(g);
     return *g;
+}
+
+void TfrmRelLancContReceber::RefreshLookup(const TRadioButton *all, const TRadioButton *list, TADOIBQuery &query, const char *listParam,
+                                           const char *flagParam, const QString &codes, const std::optional<QString> &unused)
+{
+    if (all->Checked())
+        Reopen(query, {{listParam, unused}, {flagParam, kAll}});
+    else if (list->Checked())
+        Reopen(query, {{listParam, codes}, {flagParam, unused}});
 }
 
 void TfrmRelLancContReceber::Reopen(TADOIBQuery &query, std::initializer_list<std::pair<const char *, std::optional<QString>>> values)
@@ -105,10 +132,7 @@ void TfrmRelLancContReceber::BindMainPath(TParams &params)
     }
 
     bindGroup(params, Group("Filial"));
-    if (rbtTodosFilial->Checked())
-        Reopen(*qryFilial, {{"P_CDFILIAL", std::nullopt}, {"P_TODOS", kAll}});
-    else if (rbtListaFilial->Checked())
-        Reopen(*qryFilial, {{"P_CDFILIAL", lstFilial}, {"P_TODOS", std::nullopt}});
+    RefreshLookup(rbtTodosFilial, rbtListaFilial, *qryFilial, "P_CDFILIAL", "P_TODOS", lstFilial, std::nullopt);
 
     bindGroup(params, Group("TipoConta"));
     if (rbtTodosTipo->Checked())
@@ -128,16 +152,10 @@ void TfrmRelLancContReceber::BindMainPath(TParams &params)
     }
 
     bindGroup(params, Group("FormaPaga"));
-    if (rbtFormaTodos->Checked())
-        Reopen(*qryFormaRec, {{"P_CODIGO", QString()}, {"P_TCODIGO", kAll}});
-    else if (rbtFormaLista->Checked())
-        Reopen(*qryFormaRec, {{"P_CODIGO", lstFormaPaga}, {"P_TCODIGO", QString()}});
+    RefreshLookup(rbtFormaTodos, rbtFormaLista, *qryFormaRec, "P_CODIGO", "P_TCODIGO", lstFormaPaga);
 
     bindGroup(params, Group("CCorr"));
-    if (rbtCCorrTodas->Checked())
-        Reopen(*qryContCorr, {{"P_CDREDUCONT", QString()}, {"P_TCDREDUCONT", kAll}});
-    else if (rbtCCorrLista->Checked())
-        Reopen(*qryContCorr, {{"P_CDREDUCONT", lstCCorr}, {"P_TCDREDUCONT", QString()}});
+    RefreshLookup(rbtCCorrTodas, rbtCCorrLista, *qryContCorr, "P_CDREDUCONT", "P_TCDREDUCONT", lstCCorr);
 
     switch (rdgTipo->ItemIndex()) {
     case 0:
@@ -201,31 +219,9 @@ void TfrmRelLancContReceber::BindMainPath(TParams &params)
 
 void TfrmRelLancContReceber::BindDates(TParams &params)
 {
-    // Emission: reset to null, then the dates given.
-    const TDateTime emisIni = depEmissaoDE->GetDate(), emisFin = depEmissaoATE->GetDate();
-    for (const char *n : {"DTINIEMIS", "DTFINEMIS", "DATEMISINI", "DATEMIFIN"})
-        setNull(params, QLatin1String(n));
-    if (emisIni != 0) {
-        setDate(params, QStringLiteral("DATEMISINI"), emisIni);
-        setText(params, QStringLiteral("DTINIEMIS"), DateToStr(emisIni));
-    }
-    if (emisFin != 0) {
-        setDate(params, QStringLiteral("DATEMIFIN"), emisFin);
-        setText(params, QStringLiteral("DTFINEMIS"), DateToStr(emisFin));
-    }
-
-    // Exit, group "Saída".
-    const TDateTime saidaIni = depSaidaDe->GetDate(), saidaFin = depSaidaAte->GetDate();
-    for (const char *n : {"DTINIENTR", "DTFINSAID", "DATENTR", "DATSAID"})
-        setNull(params, QLatin1String(n));
-    if (saidaIni != 0) {
-        setDate(params, QStringLiteral("DATENTR"), saidaIni);
-        setText(params, QStringLiteral("DTINIENTR"), DateToStr(saidaIni));
-    }
-    if (saidaFin != 0) {
-        setDate(params, QStringLiteral("DATSAID"), saidaFin);
-        setText(params, QStringLiteral("DTFINSAID"), DateToStr(saidaFin));
-    }
+    // Emission, and exit (group "Saída"): reset to null, then each date given as a date and as its text.
+    bindDateRange(params, depEmissaoDE->GetDate(), depEmissaoATE->GetDate(), {"DATEMISINI", "DTINIEMIS", "DATEMIFIN", "DTFINEMIS"});
+    bindDateRange(params, depSaidaDe->GetDate(), depSaidaAte->GetDate(), {"DATENTR", "DTINIENTR", "DATSAID", "DTFINSAID"});
 
     // Due dates, always, as dates and as texts.
     const TDateTime venIni = depVenIni->GetDate(), venFin = depVenFin->GetDate();

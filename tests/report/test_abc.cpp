@@ -1,7 +1,7 @@
 // The ABC curve through the screen: what the server is sent, what comes back,
 // the class letters and the curve layout, against the due-date layout's rows.
 #include "Database.h"
-#include "ScreenFixture.h"
+#include "ReportTestSupport.h"
 #include "Showavi.h"
 #include <QFile>
 #include <QLocale>
@@ -9,24 +9,12 @@
 #include <QTemporaryDir>
 
 namespace {
-QStringList csvRows(const QString &path)
-{
-    QFile f(path);
-    if (!f.open(QIODevice::ReadOnly))
-        return {};
-    QString text = QString::fromUtf8(f.readAll());
-    if (text.startsWith(QChar(0xFEFF)))
-        text.remove(0, 1);
-    QStringList lines = text.split(QStringLiteral("\r\n"), Qt::SkipEmptyParts);
-    if (!lines.isEmpty())
-        lines.removeFirst();
-    return lines;
-}
+QStringList csvRows(const QString &path) { return CsvLines(path).mid(1); }
 
 double number(const QString &csv) { return QLocale(QLocale::Portuguese, QLocale::Brazil).toDouble(csv); }
 } // namespace
 
-class CurveTest : public ScreenTest {
+class CurveTest : public ReportScreenTest {
 protected:
     // The arguments of the last call of a method, numbered from 1.
     QVariant Arg(const char *method, int n)
@@ -46,10 +34,7 @@ protected:
     void Save(int layout, const QString &path)
     {
         m_callsBefore = Form()->netRelLancContReceber->CallLog.size();
-        Form()->cbbReportNames->UserSelect(layout);
-        Form()->ReportOutput = path;
-        Action("sbtSalvarComo");
-        Form()->ReportOutput.clear();
+        RunTo(layout, "sbtSalvarComo", path);
     }
     qsizetype m_callsBefore = 0;
     QTemporaryDir m_out;

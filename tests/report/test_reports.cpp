@@ -3,7 +3,7 @@
 #include "Database.h"
 #include "Exceptions.h"
 #include "ReportExport.h"
-#include "ScreenFixture.h"
+#include "ReportTestSupport.h"
 #include <QDir>
 #include <QFile>
 #include <QLocale>
@@ -15,20 +15,6 @@
 
 namespace {
 QString sourceDir() { return QStringLiteral(REC_SOURCE_DIR); }
-
-QStringList csvLines(const QString &path)
-{
-    QFile f(path);
-    if (!f.open(QIODevice::ReadOnly))
-        return {};
-    QString text = QString::fromUtf8(f.readAll());
-    if (text.startsWith(QChar(0xFEFF)))
-        text.remove(0, 1);
-    QStringList lines = text.split(QStringLiteral("\r\n"));
-    if (!lines.isEmpty() && lines.last().isEmpty())
-        lines.removeLast();
-    return lines;
-}
 
 QString run(const QString &program, const QStringList &args)
 {
@@ -58,16 +44,8 @@ QStringList sqlRows(const QString &target, const QString &sql)
 QString amount(double v) { return QString::number(v, 'f', 2).replace(QLatin1Char('.'), QLatin1Char(',')); }
 } // namespace
 
-class ReportsTest : public ScreenTest {
+class ReportsTest : public ReportScreenTest {
 protected:
-    // Chooses a layout and runs an action into a file, as a batch step does.
-    void RunTo(int layout, const char *button, const QString &path)
-    {
-        Form()->cbbReportNames->UserSelect(layout);
-        Form()->ReportOutput = path;
-        Action(button);
-        Form()->ReportOutput.clear();
-    }
     // Compares with the checked-in reference; REC_UPDATE_GOLDEN=1 writes it anew.
     void ExpectGolden(const QString &produced, const QString &name)
     {
@@ -76,7 +54,7 @@ protected:
             QFile::remove(golden);
             ASSERT_TRUE(QFile::copy(produced, golden));
         }
-        EXPECT_EQ(csvLines(produced), csvLines(golden)) << name.toStdString();
+        EXPECT_EQ(CsvLines(produced), CsvLines(golden)) << name.toStdString();
     }
     void DueDateRows();
     void AgedAndSummary();
@@ -125,7 +103,7 @@ void ReportsTest::DueDateRows()
     const QString path = m_out.filePath(QStringLiteral("vencimento.csv"));
     RunTo(0, "sbtSalvarComo", path);
     EXPECT_TRUE(TakeMessages().isEmpty());
-    const QStringList lines = csvLines(path);
+    const QStringList lines = CsvLines(path);
     ASSERT_GT(lines.size(), 1);
     EXPECT_EQ(lines.first(), QStringLiteral("Empresa;Vencimento;Cliente;Razão Social;Documento;Emissão;St;Tipo;Valor Original;"
                                             "Valor Atualizado;Valor Líquido"));
@@ -169,7 +147,7 @@ void ReportsTest::DueDateRows()
                        "AND R.IDTPLANCREC IN ('A', 'E') AND T.IDTPCTRECEBER = '1' "
                        "ORDER BY R.CDEMPRESA, R.CDCLIENTE, R.DTATUAVENREC, R.NRLANCTOREC"));
     QStringList got;
-    for (const QString &l : csvLines(narrow).mid(1)) {
+    for (const QString &l : CsvLines(narrow).mid(1)) {
         const QStringList c = l.split(QLatin1Char(';'));
         got << c[0] + QLatin1Char(';') + c[1] + QLatin1Char(';') + c[2];
     }
@@ -195,7 +173,7 @@ void ReportsTest::AgedAndSummary()
                        "AND R.IDTPLANCREC IN ('A', 'E') AND T.IDTPCTRECEBER = '1' AND R.IDSTATREC = 'A' "
                        "GROUP BY R.CDEMPRESA, R.CDCLIENTE ORDER BY R.CDEMPRESA, R.CDCLIENTE"));
     QStringList got, want;
-    for (const QString &l : csvLines(aged).mid(1)) {
+    for (const QString &l : CsvLines(aged).mid(1)) {
         const QStringList c = l.split(QLatin1Char(';'));
         got << QStringList{c[0], c[1], c[3], c[4], c[5], c[9]}.join(QLatin1Char(';'));
     }
@@ -208,7 +186,7 @@ void ReportsTest::AgedAndSummary()
     const QString summary = m_out.filePath(QStringLiteral("resumo.csv"));
     RunTo(17, "sbtSalvarComo", summary);
     ExpectGolden(summary, QStringLiteral("17_resumo_padrao.csv"));
-    EXPECT_EQ(csvLines(summary).size(), 3); // heading and MARIA's two companies
+    EXPECT_EQ(CsvLines(summary).size(), 3); // heading and MARIA's two companies
 }
 
 TEST_F(ReportsTest, PdfAndSpreadsheetHoldWhatThePersonExpects)
