@@ -10,3 +10,33 @@ class ReportScreenTest : public ScreenTest {
 protected:
     void RunTo(int layout, const char *button, const QString &path);
 };
+
+// A screen suite run again on the test PostgreSQL server, when the test script started one.
+template <class Suite>
+class OnPostgreSQL : public Suite {
+protected:
+    static void SetUpTestSuite()
+    {
+        if (!PostgresAvailable())
+            return;
+        ScreenTest::s_backend = TBackend::PostgreSQL;
+        ScreenTest::SetUpTestSuite();
+    }
+    static void TearDownTestSuite()
+    {
+        if (PostgresAvailable())
+            ScreenTest::TearDownTestSuite();
+        ScreenTest::s_backend = TBackend::SQLite;
+    }
+    void SetUp() override
+    {
+        if (!PostgresAvailable())
+            GTEST_SKIP() << "no PostgreSQL server for the tests";
+        Suite::SetUp();
+    }
+    void TearDown() override
+    {
+        if (PostgresAvailable())
+            Suite::TearDown();
+    }
+};

@@ -36,11 +36,16 @@ protected:
         m_callsBefore = Form()->netRelLancContReceber->CallLog.size();
         RunTo(layout, "sbtSalvarComo", path);
     }
+    void CurveAgainstDueDateLayout();
     qsizetype m_callsBefore = 0;
     QTemporaryDir m_out;
 };
 
-TEST_F(CurveTest, TheCurveHoldsTheDueDateLayoutsRowsClassifiedByRunningShare)
+using CurveOnPostgreSQL = OnPostgreSQL<CurveTest>;
+TEST_F(CurveTest, TheCurveHoldsTheDueDateLayoutsRowsClassifiedByRunningShare) { CurveAgainstDueDateLayout(); }
+TEST_F(CurveOnPostgreSQL, TheCurveHoldsTheDueDateLayoutsRowsClassifiedByRunningShare) { CurveAgainstDueDateLayout(); }
+
+void CurveTest::CurveAgainstDueDateLayout()
 {
     ASSERT_TRUE(Open());
     TfrmRelLancContReceber &f = *Form();

@@ -61,34 +61,7 @@ protected:
     QTemporaryDir m_out;
 };
 
-// The same screen on the test PostgreSQL server, when the test script started one.
-class ReportsOnPostgreSQL : public ReportsTest {
-protected:
-    static void SetUpTestSuite()
-    {
-        if (!PostgresAvailable())
-            return;
-        s_backend = TBackend::PostgreSQL;
-        ScreenTest::SetUpTestSuite();
-    }
-    static void TearDownTestSuite()
-    {
-        if (PostgresAvailable())
-            ScreenTest::TearDownTestSuite();
-        s_backend = TBackend::SQLite;
-    }
-    void SetUp() override
-    {
-        if (!PostgresAvailable())
-            GTEST_SKIP() << "no PostgreSQL server for the tests";
-        ReportsTest::SetUp();
-    }
-    void TearDown() override
-    {
-        if (PostgresAvailable())
-            ReportsTest::TearDown();
-    }
-};
+using ReportsOnPostgreSQL = OnPostgreSQL<ReportsTest>;
 
 TEST_F(ReportsTest, DueDateLayoutPrintsExactlyTheRowsTheCriteriaSelect) { DueDateRows(); }
 TEST_F(ReportsOnPostgreSQL, DueDateLayoutPrintsExactlyTheRowsTheCriteriaSelect) { DueDateRows(); }
