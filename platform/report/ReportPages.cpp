@@ -169,7 +169,7 @@ private:
         m_y += m_row * 0.5;
 
         // The chart, at most 120 bars: larger curves are drawn in buckets of neighbouring rows.
-        const QRectF area(m_pad * 10, m_y, m_width - m_pad * 26, chartH - m_row);
+        const QRectF area(m_pad * 10, m_y, m_width - m_pad * 32, chartH - m_row);
         m_painter->setPen(QPen(Qt::gray, 1));
         m_painter->drawRect(area);
         const int n = static_cast<int>(m_points.size());
@@ -202,7 +202,7 @@ private:
             const double y = area.bottom() - std::min(limit, 100.0) / 100 * area.height();
             m_painter->setPen(QPen(colors[c], 1, Qt::DashLine));
             m_painter->drawLine(QPointF(area.left(), y), QPointF(area.right(), y));
-            m_painter->drawText(QRectF(area.right() + m_pad, y - m_row / 2, m_pad * 9, m_row), Qt::AlignLeft | Qt::AlignVCenter,
+            m_painter->drawText(QRectF(area.right() + m_pad, y - m_row / 2, m_pad * 20, m_row), Qt::AlignLeft | Qt::AlignVCenter,
                                 QStringLiteral("%1 %2%").arg(QLatin1String(names[c])).arg(limit, 0, 'f', 0));
         }
         // The cumulative share.
