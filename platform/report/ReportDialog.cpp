@@ -2,7 +2,9 @@
 #include "DataSet.h"
 #include "Database.h"
 #include "Exceptions.h"
+#include <QCoreApplication>
 #include <QPrintDialog>
+#include <QProgressDialog>
 #include <QPrintPreviewDialog>
 #include <QPrinter>
 #include <QPrinterInfo>
@@ -125,8 +127,28 @@ void TReportDesignerDialog::Execute(const TReportLayout &layout, TReportAction a
     std::unique_ptr<TReadSnapshot> snapshot;
     if (layout.DataSet.isEmpty())
         snapshot = std::make_unique<TReadSnapshot>(TdtmDBGeral::Current()->Database());
+    // Progress: the caller's hook first; a dialog with "Cancelar" once the run takes more than a moment.
+    std::unique_ptr<QProgressDialog> waiting;
+    const TReportProgress progress = [&](qint64 read, int pages) {
+        if (Progress && !Progress(read, pages))
+            return false;
+        if (!Interactive())
+            return true;
+        if (!waiting) {
+            waiting = std::make_unique<QProgressDialog>(qobject_cast<QWidget *>(parent()));
+            waiting->setWindowTitle(layout.Title);
+            waiting->setCancelButtonText(QStringLiteral("Cancelar"));
+            waiting->setRange(0, 0);
+            waiting->setMinimumDuration(700);
+            waiting->setWindowModality(Qt::WindowModal);
+            waiting->setValue(0);
+        }
+        waiting->setLabelText(QStringLiteral("%1 registros lidos, %2 páginas montadas.").arg(read).arg(pages));
+        QCoreApplication::processEvents();
+        return !waiting->wasCanceled();
+    };
     auto writeFile = [&](const QString &path, TReportFileType type) {
-        const TPagesResult r = WriteReportFile(layout, Header, rows, path, type);
+        const TPagesResult r = WriteReportFile(layout, Header, rows, path, type, progress);
         m_last = {r.Rows, r.Pages, path};
     };
 
@@ -137,7 +159,7 @@ void TReportDesignerDialog::Execute(const TReportLayout &layout, TReportAction a
     if (action == TReportAction::SaveAs)
         throw EHostError(QStringLiteral("Informe o arquivo em que o relatório '%1' será salvo.").arg(layout.Title));
     if (!Interactive()) {
-        const TPagesResult r = PaintReport(layout, Header, rows, nullptr);
+        const TPagesResult r = PaintReport(layout, Header, rows, nullptr, progress);
         m_last = {r.Rows, r.Pages, {}};
         return;
     }
@@ -157,7 +179,7 @@ void TReportDesignerDialog::Execute(const TReportLayout &layout, TReportAction a
         dialog.setWindowTitle(QStringLiteral("Imprimir: ") + layout.Title);
         if (dialog.exec() != QDialog::Accepted)
             return;
-        const TPagesResult r = PaintReport(layout, Header, rows, &printer);
+        const TPagesResult r = PaintReport(layout, Header, rows, &printer, progress);
         m_last = {r.Rows, r.Pages, {}};
         return;
     }
@@ -166,10 +188,12 @@ void TReportDesignerDialog::Execute(const TReportLayout &layout, TReportAction a
     QString failure;
     connect(&preview, &QPrintPreviewDialog::paintRequested, &preview, [&](QPrinter *p) {
         try {
-            const TPagesResult r = PaintReport(layout, Header, rows, p);
+            const TPagesResult r = PaintReport(layout, Header, rows, p, progress);
             m_last = {r.Rows, r.Pages, {}};
         } catch (const EHostError &e) {
             failure = e.Message();
+        } catch (const ECancelled &) {
+            preview.reject();
         }
     });
     preview.resize(1000, 760);

@@ -35,6 +35,9 @@ public:
     // Checks a layout edited by a person and saves it; set by the form that lists the layouts.
     std::function<void(const TReportLayout &layout, const TParams &params)> EditLayout;
 
+    // Told of the rows read and pages laid out while a report runs; false cancels the run.
+    TReportProgress Progress;
+
     // The layout's declared parameters, each of its type and null.
     static TParams BuildParams(const TReportLayout &layout);
     // Runs an action over a layout. With an output path the action writes that

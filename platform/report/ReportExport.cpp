@@ -289,7 +289,7 @@ TReportFileType ReportFileType(const QString &path)
 }
 
 TPagesResult WriteReportFile(const TReportLayout &layout, const TReportHeader &header, const TRowsFactory &rows, const QString &path,
-                             TReportFileType type)
+                             TReportFileType type, const TReportProgress &progress)
 {
     switch (type) {
     case TReportFileType::Pdf: {
@@ -302,7 +302,7 @@ TPagesResult WriteReportFile(const TReportLayout &layout, const TReportHeader &h
             pdf.setTitle(layout.Title);
             pdf.setCreator(QStringLiteral("rec-host"));
             SetupPage(layout, pdf);
-            result = PaintReport(layout, header, rows, &pdf);
+            result = PaintReport(layout, header, rows, &pdf, progress);
         }
         commit(out);
         return result;
@@ -317,7 +317,7 @@ TPagesResult WriteReportFile(const TReportLayout &layout, const TReportHeader &h
         else
             sink = std::make_unique<THtmlSink>(layout, header, out);
         auto r = rows();
-        const qint64 n = WalkReport(layout, *r, *sink);
+        const qint64 n = WalkReport(layout, *r, *sink, progress);
         commit(out);
         return {n, 0};
     }
@@ -333,7 +333,7 @@ TPagesResult WriteReportFile(const TReportLayout &layout, const TReportHeader &h
         {
             TXlsxSink sink(layout, tmp.fileName(), target.absolutePath());
             auto r = rows();
-            n = WalkReport(layout, *r, sink);
+            n = WalkReport(layout, *r, sink, progress);
             sink.Close();
         }
         // rename() replaces the old file in one step.

@@ -10,4 +10,4 @@ TReportFileType ReportFileType(const QString &path);
 // complete: it is written under a temporary name beside it and renamed at the
 // end, so a failed run leaves neither a partial file nor a changed old one.
 TPagesResult WriteReportFile(const TReportLayout &layout, const TReportHeader &header, const TRowsFactory &rows, const QString &path,
-                             TReportFileType type);
+                             TReportFileType type, const TReportProgress &progress = {});

@@ -119,6 +119,7 @@ public:
     }
 
     int Pages() const { return m_page; }
+    int PagesSoFar() const override { return m_page; }
     qint64 Rows() const { return m_rows; }
 
 private:
@@ -339,7 +340,8 @@ void SetupPage(const TReportLayout &layout, QPagedPaintDevice &device)
                                      QMarginsF(10, 10, 10, 10), QPageLayout::Millimeter));
 }
 
-TPagesResult PaintReport(const TReportLayout &layout, const TReportHeader &header, const TRowsFactory &rows, QPagedPaintDevice *device)
+TPagesResult PaintReport(const TReportLayout &layout, const TReportHeader &header, const TRowsFactory &rows, QPagedPaintDevice *device,
+                         const TReportProgress &progress)
 {
     // Page count on a writer of the same page and resolution, painting nothing.
     QBuffer sink;
@@ -352,7 +354,7 @@ TPagesResult PaintReport(const TReportLayout &layout, const TReportHeader &heade
     TPageLayouter counter(layout, header, measure, nullptr, 0);
     {
         auto r = rows();
-        WalkReport(layout, *r, counter);
+        WalkReport(layout, *r, counter, progress);
     }
     if (!device)
         return {counter.Rows(), counter.Pages()};
@@ -362,7 +364,7 @@ TPagesResult PaintReport(const TReportLayout &layout, const TReportHeader &heade
         throw EHostError(QStringLiteral("Não foi possível começar a impressão do relatório '%1'.").arg(layout.Title));
     TPageLayouter pages(layout, header, *device, &painter, counter.Pages());
     auto r = rows();
-    WalkReport(layout, *r, pages);
+    WalkReport(layout, *r, pages, progress);
     painter.end();
     return {pages.Rows(), pages.Pages()};
 }

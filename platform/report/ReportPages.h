@@ -16,7 +16,8 @@ struct TPagesResult {
 // a first pass counts the pages ("Página N de M"), the second paints them.
 // Rows stream through both passes; only the current page is held.
 // With no device the pages are only counted.
-TPagesResult PaintReport(const TReportLayout &layout, const TReportHeader &header, const TRowsFactory &rows, QPagedPaintDevice *device);
+TPagesResult PaintReport(const TReportLayout &layout, const TReportHeader &header, const TRowsFactory &rows, QPagedPaintDevice *device,
+                         const TReportProgress &progress = {});
 
 // Sets a device's page size, orientation and margins for a layout.
 void SetupPage(const TReportLayout &layout, QPagedPaintDevice &device);

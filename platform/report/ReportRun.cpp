@@ -33,7 +33,7 @@ QString ExpandSubtitle(const QString &pattern, const TParams &params)
     return out.simplified();
 }
 
-qint64 WalkReport(const TReportLayout &layout, TReportRows &rows, TReportSink &sink)
+qint64 WalkReport(const TReportLayout &layout, TReportRows &rows, TReportSink &sink, const TReportProgress &progress)
 {
     const QStringList fields = ReportFields(layout);
     const int groups = static_cast<int>(layout.Groups.size());
@@ -98,7 +98,11 @@ qint64 WalkReport(const TReportLayout &layout, TReportRows &rows, TReportSink &s
             ++counts[g];
         sink.Row(keys, values);
         ++total;
+        if (progress && total % 256 == 0 && !progress(total, sink.PagesSoFar()))
+            throw ECancelled();
     }
+    if (progress && !progress(total, sink.PagesSoFar()))
+        throw ECancelled();
     if (total > 0)
         closeFrom(0);
     sink.Totals(sums[groups], counts[groups]);

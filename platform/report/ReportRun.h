@@ -1,4 +1,5 @@
 #pragma once
+#include "Exceptions.h"
 #include "ReportRows.h"
 #include <QDateTime>
 #include <QHash>
@@ -15,7 +16,15 @@ public:
     virtual void Row(const QVector<QVariant> &keys, const QVector<QVariant> &values) = 0;
     virtual void GroupFooter(int /*level*/, const QString & /*caption*/, const QVector<double> & /*sums*/, qint64 /*count*/) {}
     virtual void Totals(const QVector<double> & /*sums*/, qint64 /*count*/) {}
+    // Pages laid out so far, for progress.
+    virtual int PagesSoFar() const { return 0; }
 };
+
+// Told of the rows read and pages laid out as a report runs; returning false cancels it.
+using TReportProgress = std::function<bool(qint64 rows, int pages)>;
+
+// A report run the person cancelled: no message, nothing written.
+class ECancelled : public EAbort {};
 
 // Page header facts that do not come from the rows.
 struct TReportHeader {
@@ -34,7 +43,8 @@ QString ExpandSubtitle(const QString &pattern, const TParams &params);
 
 // Streams the rows of a layout through a sink, breaking groups and summing
 // the total columns; returns the number of rows.
-qint64 WalkReport(const TReportLayout &layout, TReportRows &rows, TReportSink &sink);
+// A cancelled run ends with ECancelled and its output is not kept.
+qint64 WalkReport(const TReportLayout &layout, TReportRows &rows, TReportSink &sink, const TReportProgress &progress = {});
 
 // Each total's share of the ShareOf total, in percent (0 where that total is 0).
 QVector<double> TotalShares(const TReportLayout &layout, const QVector<double> &sums);

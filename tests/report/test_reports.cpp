@@ -339,3 +339,34 @@ TEST(ReportStatements, EveryLayoutRunsOnSQLiteAndPostgreSQL)
         }
     }
 }
+
+TEST_F(ReportsTest, ACancelledRunWritesNothingAndProgressCountsTheRows)
+{
+    ASSERT_TRUE(Open());
+    TReportDesignerDialog &dialog = *Form()->rpddPadrao;
+    qint64 lastRows = -1;
+    int lastPages = -1, calls = 0;
+    dialog.Progress = [&](qint64 rows, int pages) {
+        ++calls;
+        lastRows = rows;
+        lastPages = pages;
+        return true;
+    };
+    const QString pdf = m_out.filePath(QStringLiteral("vencimento.pdf"));
+    RunTo(0, "sbtPrint", pdf);
+    EXPECT_TRUE(QFile::exists(pdf));
+    EXPECT_GE(calls, 2) << "both passes report";
+    EXPECT_EQ(lastRows, dialog.LastResult().Rows);
+    EXPECT_EQ(lastPages, dialog.LastResult().Pages);
+
+    // Cancelled at the first report of progress: no file, no message.
+    dialog.Progress = [](qint64, int) { return false; };
+    for (const char *name : {"c.pdf", "c.csv", "c.xlsx", "c.html"}) {
+        const QString out = m_out.filePath(QLatin1String(name));
+        RunTo(0, QLatin1String(name).endsWith(QLatin1String("pdf")) ? "sbtPrint" : "sbtSalvarComo", out);
+        EXPECT_EQ(TakeMessages(), QStringList()) << name;
+        EXPECT_FALSE(QFile::exists(out)) << name;
+    }
+    EXPECT_EQ(QDir(m_out.path()).entryList(QDir::Files | QDir::Hidden), QStringList{QStringLiteral("vencimento.pdf")});
+    dialog.Progress = {};
+}
