@@ -620,5 +620,11 @@ void GenerateDemoDatabase(const TDemoOptions &o, const std::function<void(const 
     }
     runScript(sql, resourceText(QStringLiteral(":/db/schema_indexes.sql")));
     tx.Commit();
+    // In use, readers (a long report) must not hold back the server's writes, and the reverse.
+    if (sql.driverName() == QStringLiteral("QSQLITE")) {
+        QSqlQuery wal(sql);
+        if (!wal.exec(QStringLiteral("PRAGMA journal_mode=WAL")) || !wal.next() || wal.value(0).toString().toLower() != QStringLiteral("wal"))
+            throw EDatabaseError(QStringLiteral("Não foi possível pôr o banco '%1' em modo WAL.").arg(o.Target));
+    }
     say(QStringLiteral("%1 contas a receber gravadas em %2").arg(o.Receivables).arg(o.Target));
 }

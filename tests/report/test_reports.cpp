@@ -10,6 +10,7 @@
 #include <QProcess>
 #include <QRegularExpression>
 #include <QSqlQuery>
+#include <QSqlError>
 #include <QSqlRecord>
 #include <QTemporaryDir>
 
@@ -369,4 +370,32 @@ TEST_F(ReportsTest, ACancelledRunWritesNothingAndProgressCountsTheRows)
     }
     EXPECT_EQ(QDir(m_out.path()).entryList(QDir::Files | QDir::Hidden), QStringList{QStringLiteral("vencimento.pdf")});
     dialog.Progress = {};
+}
+
+// A long report reads a snapshot; the server's writes meanwhile go through.
+TEST_F(ReportsTest, AReportRunningDoesNotHoldBackWrites)
+{
+    ASSERT_TRUE(Open());
+    bool wrote = false;
+    QString error;
+    Form()->rpddPadrao->Progress = [&](qint64, int) {
+        if (wrote)
+            return true;
+        QSqlDatabase other = QSqlDatabase::addDatabase(QStringLiteral("QSQLITE"), QStringLiteral("writer"));
+        other.setDatabaseName(s_db->Target());
+        other.setConnectOptions(QStringLiteral("QSQLITE_BUSY_TIMEOUT=200"));
+        other.open();
+        {
+            QSqlQuery q(other);
+            wrote = q.exec(QStringLiteral("UPDATE OPCAOEMISSAO SET IDUTOPEMIFIN = 'N' WHERE CDOPERADOR = 'MARIA'"));
+            error = q.lastError().text();
+        }
+        other.close();
+        return true;
+    };
+    RunTo(0, "sbtPrint", m_out.filePath(QStringLiteral("vencimento.pdf")));
+    Form()->rpddPadrao->Progress = {};
+    QSqlDatabase::removeDatabase(QStringLiteral("writer"));
+    EXPECT_TRUE(wrote) << error.toStdString();
+    EXPECT_EQ(TakeMessages(), QStringList());
 }
