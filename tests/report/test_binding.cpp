@@ -21,14 +21,14 @@ const char *const kAllNames[] = {
     "STATUSA", "STATUSB", "STATUSD", "STATUSP", "TSTATUS", "STATUS", "STATUST", "P_DTINIREFEFAT:date", "P_DTFINREFEFAT:date",
     "P_VENDEDOR", "P_TVENDEDOR", "P_ORCAINI", "P_ORCAFIN", "P_ORCA"};
 
-void writeLayout(const QString &path, const QString &title, bool allNames)
+void writeLayout(const QString &path, const QString &title, bool allNames, const QStringList &only = {})
 {
     QJsonArray params;
-    if (allNames)
-        for (const char *n : kAllNames) {
-            const QStringList p = QString::fromLatin1(n).split(QLatin1Char(':'));
+    for (const char *n : kAllNames) {
+        const QStringList p = QString::fromLatin1(n).split(QLatin1Char(':'));
+        if (allNames || only.contains(p[0]))
             params.append(QJsonObject{{QStringLiteral("name"), p[0]}, {QStringLiteral("type"), p.value(1, QStringLiteral("string"))}});
-        }
+    }
     const QJsonObject layout{{QStringLiteral("title"), title},
                              {QStringLiteral("params"), params},
                              {QStringLiteral("statement"), QStringLiteral("SELECT 1 AS X")},
@@ -53,6 +53,8 @@ protected:
         const QStringList files = QDir(folder).entryList({QStringLiteral("*.json")}, QDir::Files, QDir::Name);
         writeLayout(folder + QLatin1Char('/') + files[1], QStringLiteral("Todos os nomes"), true);
         writeLayout(folder + QLatin1Char('/') + files[2], QStringLiteral("Nenhum nome"), false);
+        // Declares the activity list without its flag, which the binding sets unguarded.
+        writeLayout(folder + QLatin1Char('/') + files[3], QStringLiteral("Meio par"), false, {QStringLiteral("P_ATIVCLI"), QStringLiteral("CLIENTE")});
         TfrmDadosGerRel::SetReportDir(m_reports.path());
     }
     void TearDown() override
@@ -232,4 +234,18 @@ TEST_F(BindingTest, TheCurveLayoutBindsOnlyTheFinalSteps)
     EXPECT_EQ(P("P_ORCA"), QStringLiteral("T"));
     EXPECT_EQ(P("P_TVENDEDOR"), QStringLiteral("T"));
     EXPECT_EQ(P("P_DTINIREFEFAT"), QString());
+}
+
+TEST_F(BindingTest, AHalfDeclaredPairStopsTheRunWithTheMissingName)
+{
+    ASSERT_TRUE(Open());
+    QTemporaryDir out;
+    const QString pdf = out.filePath(QStringLiteral("r.pdf"));
+    Form()->cbbReportNames->UserSelect(3);
+    Form()->ReportOutput = pdf;
+    Action("sbtPrint");
+    EXPECT_EQ(TakeMessages(), QStringList{QStringLiteral("Parâmetro 'P_TATIVCLI' não encontrado.")});
+    EXPECT_FALSE(QFile::exists(pdf));
+    // The dialog abandoned the run.
+    EXPECT_FALSE(Form()->rpddPadrao->HasLastParams());
 }
