@@ -80,7 +80,7 @@ QVariant TNetConnection::Call(const QString &method, std::vector<TCallArg> args)
         if (!m_socket->waitForBytesWritten(static_cast<int>(deadline.remainingTime())))
             return m_socket->state() == QAbstractSocket::ConnectedState && deadline.hasExpired() ? timedOut() : lost(m_socket->errorString());
     }
-    Wire::FrameReader reader;
+    Wire::FrameReader reader(Wire::kMaxReply);
     QByteArray body;
     for (;;) {
         const auto status = reader.Next(body);

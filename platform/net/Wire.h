@@ -13,6 +13,8 @@ constexpr quint32 kRequestMagic = 0x52454351; // "RECQ"
 constexpr quint32 kReplyMagic = 0x52454352;   // "RECR"
 constexpr quint16 kVersion = 1;
 constexpr quint32 kMaxFrame = 64u * 1024u * 1024u;
+// A client takes larger replies from its own server: a curve of many receivables is one packet.
+constexpr quint32 kMaxReply = 1024u * 1024u * 1024u;
 
 struct Request {
     QString Object;
