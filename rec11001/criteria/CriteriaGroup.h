@@ -15,6 +15,12 @@ struct TLookupParam {
 inline const QString kAllFlag = QStringLiteral("T");
 inline const QString kEmptyList = QString();
 
+// How the search button's tooltip counts the chosen codes: "1 cliente escolhido",
+// "3 clientes escolhidos", "Nenhum cliente escolhido".
+struct TChosenWords {
+    const char *One = "", *Many = "", *None = ""; // UTF-8
+};
+
 // Everything about one all-or-list criterion, in one entry of the form's table.
 struct TCriteriaGroup {
     using Handler = void (TfrmRelLancContReceber::*)(QObject *);
@@ -33,6 +39,9 @@ struct TCriteriaGroup {
     TADOIBQuery *Lookup = nullptr;
     QVector<TLookupParam> LookupParams = {};
     const char *EmptyKey = nullptr;
+    // The column whose text names a chosen code in the search button's tooltip, and its counting words.
+    const char *NameField = nullptr;
+    TChosenWords Chosen = {};
     // The handlers its controls' events are bound to.
     Handler AllClick = nullptr, ListClick = nullptr, SearchClick = nullptr;
     KeyHandler KeyDown = nullptr;

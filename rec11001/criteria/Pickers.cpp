@@ -7,6 +7,12 @@
 
 using F = TfrmRelLancContReceber;
 
+namespace {
+// The search button's tooltip names the first codes of a list; the names of at most
+// a few hundred codes per group are kept for it.
+constexpr qsizetype kNamesShown = 2, kNameChars = 30, kNameCacheSize = 500;
+} // namespace
+
 void F::OpenLookup(const TCriteriaGroup &g)
 {
     g.Lookup->Close();
@@ -22,7 +28,48 @@ void F::OpenLookup(const TCriteriaGroup &g)
 void F::ListaPicker(TGroupId id)
 {
     const TCriteriaGroup &g = m_groups[id];
-    PesquisaLista(g.Source, QLatin1String(g.KeyField), msgPadrao->Msg(QLatin1String(g.TitleKey)), false, *g.Codes);
+    TSearchListPick pick;
+    pick.NameField = QLatin1String(g.NameField);
+    if (PesquisaLista(g.Source, QLatin1String(g.KeyField), msgPadrao->Msg(QLatin1String(g.TitleKey)), false, *g.Codes, &pick)) {
+        QHash<QString, QString> &names = m_chosenNames[id];
+        if (names.size() + pick.Names.size() > kNameCacheSize)
+            names.clear();
+        if (pick.Names.size() <= kNameCacheSize)
+            names.insert(pick.Names);
+        else
+            for (const QString &key : CodeListKeys(*g.Codes).first(kNamesShown))
+                names.insert(key, pick.Names.value(key));
+    }
+    ShowChosen(id);
+}
+
+void F::ShowChosen(int index)
+{
+    const TCriteriaGroup &g = m_groups[index];
+    QString text;
+    if (!g.List->Checked()) {
+        text = g.All->text().remove(QLatin1Char('&'));
+    } else if (const QStringList keys = CodeListKeys(*g.Codes); keys.isEmpty()) {
+        text = QString::fromUtf8(g.Chosen.None);
+    } else {
+        QStringList shown;
+        for (const QString &key : keys.first(std::min(kNamesShown, keys.size()))) {
+            QString name = m_chosenNames[index].value(key);
+            if (name.size() > kNameChars)
+                name = name.left(kNameChars - 3).trimmed() + QStringLiteral("...");
+            shown << (name.isEmpty() ? key : key + QLatin1Char(' ') + name);
+        }
+        if (keys.size() > kNamesShown)
+            shown << QStringLiteral("e mais %1").arg(keys.size() - kNamesShown);
+        text = QStringLiteral("%1 %2: %3").arg(keys.size()).arg(QString::fromUtf8(keys.size() == 1 ? g.Chosen.One : g.Chosen.Many), shown.join(QStringLiteral(", ")));
+    }
+    g.Search->setToolTip(g.Search->toolTip().section(QLatin1Char('\n'), 0, 0) + QLatin1Char('\n') + text);
+}
+
+void F::ShowAllChosen()
+{
+    for (int i = 0; i < m_groups.size(); ++i)
+        ShowChosen(i);
 }
 
 void F::QueryPicker(TGroupId id)

@@ -26,6 +26,7 @@ TfrmRelLancContReceber::TfrmRelLancContReceber(QWidget *parent)
     netRelLancContReceber = new TNetConnection(QStringLiteral("netRelLancContReceber"), this);
     netRelLancContReceber->ThrowException = false;
     m_groups = BuildGroups();
+    m_chosenNames.resize(m_groups.size());
     BindEvents();
 }
 
@@ -81,6 +82,13 @@ void TfrmRelLancContReceber::BindEvents()
         g.List->OnKeyDown = guard(g.KeyDown);
         g.Search->OnClick = guard(g.SearchClick);
     }
+    // The tooltips follow the radios however they change: a click, a handler, applied criteria.
+    for (int i = 0; i < m_groups.size(); ++i)
+        for (TRadioButton *radio : {m_groups[i].All, m_groups[i].List})
+            connect(radio, &QAbstractButton::toggled, this, [this, i, alive = m_alive] {
+                if (*alive)
+                    ShowChosen(i);
+            });
 }
 
 // ------------------------------------------------------------- lifecycle
@@ -101,14 +109,15 @@ void TfrmRelLancContReceber::FormCreate(QObject *sender)
     for (TCheckBox *c : {chkBaixada, chkDescontada, chkAberto, chkPlanejada})
         c->setEnabled(false);
     lstEmpresaOper = Dbgeral::ListaEmpresaOper(Operador());
-    if (!ModuFili())
-        return;
-    rbtListaFilial->SetChecked(true);
-    rbtListaFilial->setEnabled(false);
-    rbtTodosFilial->setEnabled(false);
-    sbtFilial->setEnabled(false);
-    grbFilial->setEnabled(false);
-    lstFilial = FiliProc();
+    if (ModuFili()) {
+        rbtListaFilial->SetChecked(true);
+        rbtListaFilial->setEnabled(false);
+        rbtTodosFilial->setEnabled(false);
+        sbtFilial->setEnabled(false);
+        grbFilial->setEnabled(false);
+        lstFilial = FiliProc();
+    }
+    ShowAllChosen();
 }
 
 void TfrmRelLancContReceber::FormShow(QObject *sender)
@@ -128,6 +137,7 @@ void TfrmRelLancContReceber::FormActivate(QObject *sender)
         lstFilial = QLatin1Char('_') + FiliProc() + QLatin1Char('_');
     }
     repaint();
+    ShowAllChosen();
     ServerCalls::GetOpEmissao(*netRelLancContReceber, QLatin1String(kScreenCode), Operador(), *cdsOpEmissao);
     if (cdsOpEmissao->FieldByName(QStringLiteral("IDUTOPEMIFIN")).AsString() == QStringLiteral("S"))
         rdbUtiliza->SetChecked(true);

@@ -138,6 +138,10 @@ private:
     void ValidaPeriodo(TTabSheet *page, TDateEditPlus *de, TDateEditPlus *ate, const char *deKey, const char *ateKey, const char *orderKey);
     // A "Lista" radio's search button follows the radio.
     void SyncSearchButton(TGroupId id);
+    // The search button's tooltip under its hint: the all radio's caption, or how many
+    // codes are chosen with the first few names the search list showed for them.
+    void ShowChosen(int index);
+    void ShowAllChosen();
     // grbBaixa enabled only while settled or planned receivables are asked for; settlement dates only with settled ones.
     void AjustaBaixa();
     void ShowOrcaGroup();
@@ -145,6 +149,8 @@ private:
     void RunChecked(bool clientType, const std::function<void()> &baseAction);
     QString m_pictAtivClie;
     QVector<TCriteriaGroup> m_groups;
+    // Per group, the names the search list showed for the codes picked in it (tooltips only).
+    QVector<QHash<QString, QString>> m_chosenNames;
     // False from the start of destruction: controls that lose the focus then reach no handler.
     std::shared_ptr<bool> m_alive = std::make_shared<bool>(true);
 };

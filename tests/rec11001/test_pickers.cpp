@@ -1,6 +1,7 @@
 #include "Events.h"
 #include "ScreenFixture.h"
 #include "SearchList.h"
+#include <QClipboard>
 #include <QLineEdit>
 #include <QPushButton>
 #include <QSqlQuery>
@@ -290,4 +291,154 @@ TEST_F(Pickers, TheRealDialogFiltersMarksAndConfirms)
     Click("sbtTipoConta");
     EXPECT_EQ(marked, (QStringList{QStringLiteral("000002"), QStringLiteral("000007")}));
     EXPECT_EQ(f.lstTipoConta, QStringLiteral("_000002__000007_"));
+}
+
+namespace {
+QString QueryString(const QString &target, const QString &sql)
+{
+    TdtmDBGeral db;
+    db.Open(target);
+    QSqlQuery q(db.Database());
+    EXPECT_TRUE(q.exec(sql) && q.next()) << sql.toStdString();
+    return q.value(0).toString();
+}
+QStringList sortedKeys(const QString &codes)
+{
+    QStringList keys = CodeListKeys(codes);
+    keys.sort();
+    return keys;
+}
+} // namespace
+
+TEST_F(Pickers, PastedCodesAreMarkedAndTheUnknownNamedThroughTheKeysAndTheButton)
+{
+    ASSERT_TRUE(Open());
+    TfrmRelLancContReceber &f = *Form();
+    Click("rbtListaClie");
+    QStringList pasted, marked, afterKeys, afterFilterPaste, filterWord;
+    QString note, noteAfterKeys, emptyNote, buttonNote;
+    QTimer::singleShot(0, [&] {
+        auto *dialog = qobject_cast<TSearchListDialog *>(QApplication::activeModalWidget());
+        ASSERT_NE(dialog, nullptr);
+        pasted = dialog->PasteCodes(QStringLiteral("000006\n21; 999,abc"));
+        marked = dialog->MarkedKeys();
+        note = dialog->PasteNote();
+        // Ctrl+V in the grid pastes the clipboard's codes, keeping the marks.
+        QApplication::clipboard()->setText(QStringLiteral("3\t0004\r\n"));
+        dialog->Grid()->setFocus();
+        QTest::keyClick(dialog->Grid(), Qt::Key_V, Qt::ControlModifier);
+        afterKeys = dialog->MarkedKeys();
+        noteAfterKeys = dialog->PasteNote();
+        // In the filter box one word is a filter, a list is codes.
+        QApplication::clipboard()->setText(QStringLiteral("Papelaria"));
+        dialog->FilterBox()->setFocus();
+        QTest::keyClick(dialog->FilterBox(), Qt::Key_V, Qt::ControlModifier);
+        filterWord = {dialog->FilterBox()->text(), QString::number(dialog->MarkedKeys().size())};
+        dialog->FilterBox()->clear();
+        QApplication::clipboard()->setText(QStringLiteral("7;8"));
+        QTest::keyClick(dialog->FilterBox(), Qt::Key_V, Qt::ControlModifier);
+        afterFilterPaste = dialog->MarkedKeys();
+        afterFilterPaste << dialog->FilterBox()->text();
+        // The button: nothing to paste, then an unknown code.
+        QApplication::clipboard()->setText(QStringLiteral(" ,; "));
+        auto *paste = dialog->findChild<QPushButton *>(QStringLiteral("btnColarCodigos"));
+        paste->click();
+        emptyNote = dialog->PasteNote();
+        QApplication::clipboard()->setText(QStringLiteral("0000000"));
+        paste->click();
+        buttonNote = dialog->PasteNote();
+        dialog->findChild<QPushButton *>(QStringLiteral("btnOK"))->click();
+    });
+    Click("sbtCliente");
+    EXPECT_EQ(pasted, (QStringList{QStringLiteral("999"), QStringLiteral("abc")}));
+    marked.sort();
+    EXPECT_EQ(marked, (QStringList{QStringLiteral("000006"), QStringLiteral("000021")}));
+    EXPECT_EQ(note, QStringLiteral("Códigos não encontrados: 999, abc"));
+    afterKeys.sort();
+    EXPECT_EQ(afterKeys, (QStringList{QStringLiteral("000003"), QStringLiteral("000004"), QStringLiteral("000006"), QStringLiteral("000021")}));
+    EXPECT_EQ(noteAfterKeys, QString());
+    EXPECT_EQ(filterWord, (QStringList{QStringLiteral("Papelaria"), QStringLiteral("4")}));
+    EXPECT_EQ(afterFilterPaste.takeLast(), QString());
+    EXPECT_EQ(afterFilterPaste.size(), 6);
+    EXPECT_EQ(emptyNote, QStringLiteral("A área de transferência não tem códigos para colar."));
+    EXPECT_EQ(buttonNote, QStringLiteral("Código não encontrado: 0000000"));
+    EXPECT_EQ(sortedKeys(f.lstCliente), (QStringList{QStringLiteral("000003"), QStringLiteral("000004"), QStringLiteral("000006"), QStringLiteral("000007"),
+                                                     QStringLiteral("000008"), QStringLiteral("000021")}));
+    EXPECT_TRUE(TakeMessages().isEmpty());
+}
+
+TEST_F(Pickers, ScriptedPasteFindsCodesByKeyShownKeyAndWithoutLeadingZeros)
+{
+    ASSERT_TRUE(Open());
+    TfrmRelLancContReceber &f = *Form();
+    const QString reg = QueryString(s_db->Target(), QStringLiteral("SELECT NRINSJURCLIE FROM CLIENTE WHERE CDCLIENTE = '000030'"));
+    ASSERT_FALSE(reg.isEmpty());
+    Click("rbtListaClie");
+    TSearchListScript::PushPaste(QStringLiteral("000006\n21; 999,abc ") + reg);
+    Click("sbtCliente");
+    ASSERT_EQ(m_runs.size(), 1u);
+    EXPECT_TRUE(m_runs[0].Confirmed);
+    EXPECT_EQ(m_runs[0].Unknown, (QStringList{QStringLiteral("999"), QStringLiteral("abc")}));
+    EXPECT_EQ(sortedKeys(f.lstCliente), (QStringList{QStringLiteral("000006"), QStringLiteral("000021"), QStringLiteral("000030")}));
+    // A paste adds to the marks the list opened with; codes still go in whole.
+    Click("rbtListaTipo");
+    TSearchListScript::PushCodes({QStringLiteral("000001")});
+    Click("sbtTipoConta");
+    TSearchListScript::PushPaste(QStringLiteral("2 00007 1"));
+    Click("sbtTipoConta");
+    EXPECT_EQ(f.lstTipoConta, QStringLiteral("_000001__000002__000007_"));
+    EXPECT_TRUE(m_runs.back().Unknown.isEmpty());
+}
+
+TEST_F(Pickers, SearchButtonTooltipsCountAndNameTheChosenCodes)
+{
+    ASSERT_TRUE(Open());
+    TfrmRelLancContReceber &f = *Form();
+    const auto tip = [&] { return f.sbtCliente->toolTip(); };
+    EXPECT_EQ(tip(), QStringLiteral("Pesquisar\nTodos"));
+    EXPECT_EQ(f.sbtFilial->toolTip(), QStringLiteral("Pesquisar\nTodas"));
+    Click("rbtListaClie");
+    EXPECT_EQ(tip(), QStringLiteral("Pesquisar\nNenhum cliente escolhido"));
+
+    TSearchListScript::PushCodes({QStringLiteral("000006"), QStringLiteral("000021"), QStringLiteral("000030")});
+    Click("sbtCliente");
+    const QStringList keys = CodeListKeys(f.lstCliente);
+    ASSERT_EQ(keys.size(), 3);
+    const auto name = [&](const QString &key) {
+        return QueryString(s_db->Target(), QStringLiteral("SELECT NMFANTCLIE FROM CLIENTE WHERE CDCLIENTE = '%1'").arg(key));
+    };
+    const QString picked = tip();
+    EXPECT_TRUE(picked.startsWith(QStringLiteral("Pesquisar\n3 clientes escolhidos: ") + keys[0] + QLatin1Char(' ') + name(keys[0]).left(12)))
+        << picked.toStdString();
+    EXPECT_TRUE(picked.contains(QStringLiteral(", ") + keys[1] + QLatin1Char(' ') + name(keys[1]).left(12))) << picked.toStdString();
+    EXPECT_TRUE(picked.endsWith(QStringLiteral(", e mais 1"))) << picked.toStdString();
+    EXPECT_FALSE(picked.contains(keys[2]));
+
+    // Back on all, and on the list again with its codes kept.
+    Click("rbtTodosClie");
+    EXPECT_EQ(tip(), QStringLiteral("Pesquisar\nTodos"));
+    Click("rbtListaClie");
+    EXPECT_EQ(tip(), picked);
+
+    // Applied criteria: a picked code with its name, a code never shown with none, an empty list.
+    TCriteria c = f.CurrentCriteria();
+    c.Groups[QStringLiteral("Cliente")] = {true, QStringLiteral("_000021_")};
+    f.ApplyCriteria(c);
+    ASSERT_LE(name(QStringLiteral("000021")).size(), 30); // shown whole
+    EXPECT_EQ(tip(), QStringLiteral("Pesquisar\n1 cliente escolhido: 000021 ") + name(QStringLiteral("000021")));
+    c.Groups[QStringLiteral("Cliente")] = {true, QStringLiteral("_000011__000012_")};
+    f.ApplyCriteria(c);
+    EXPECT_EQ(tip(), QStringLiteral("Pesquisar\n2 clientes escolhidos: 000011, 000012"));
+    c.Groups[QStringLiteral("Cliente")] = {false, QStringLiteral("_000011_")};
+    f.ApplyCriteria(c);
+    EXPECT_EQ(tip(), QStringLiteral("Pesquisar\nTodos"));
+
+    // Regions chosen put the clients back on all, and the tooltip with them.
+    Click("rbtListaClie");
+    Click("rbtListaReg");
+    TSearchListScript::PushCodes({QStringLiteral("001"), QStringLiteral("002")});
+    Click("sbtRegiao");
+    EXPECT_EQ(tip(), QStringLiteral("Pesquisar\nTodos"));
+    EXPECT_TRUE(f.sbtRegiao->toolTip().startsWith(QStringLiteral("Pesquisar\n2 regiões escolhidas: 001 "))) << f.sbtRegiao->toolTip().toStdString();
+    EXPECT_TRUE(TakeMessages().isEmpty());
 }
