@@ -36,7 +36,7 @@ void runScript(const QSqlDatabase &db, const QString &script)
     }
 }
 
-const char *const kTables[] = {"BAIXAREC", "CONTARECEBER", "OPCAOEMISSAO", "PICTURE", "PARAMGERALORCA", "PARAMGERALREC",
+const char *const kTables[] = {"BAIXAREC", "CONTARECEBER", "CRITERIOSALVO", "OPCAOEMISSAO", "PICTURE", "PARAMGERALORCA", "PARAMGERALREC",
                                "CONTCORR", "BANCO", "TIPOBAIXAREC", "CLASSFINANC", "TIPOCTRECEBER", "CLIENTE", "VENDEDOR",
                                "ATIVCLIENTE", "SEGMERCADO", "GRUPCLIE", "REGIAOPED", "OPEREMPRESA", "OPERADOR", "FILIAL", "EMPRESA"};
 

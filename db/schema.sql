@@ -133,6 +133,18 @@ CREATE TABLE OPCAOEMISSAO (
     PRIMARY KEY (CDTELAPROG, CDOPERADOR)
 );
 
+-- Criteria sets an operator saved on a report screen under a name. DSCRITERIO holds the
+-- screen's criteria as JSON text; IDPADRAO 'S' marks the one applied when the screen opens.
+CREATE TABLE CRITERIOSALVO (
+    CDOPERADOR VARCHAR(12) NOT NULL REFERENCES OPERADOR (CDOPERADOR),
+    CDTELAPROG VARCHAR(10) NOT NULL,
+    NMCRITERIO VARCHAR(60) NOT NULL,
+    DSCRITERIO TEXT NOT NULL,
+    IDPADRAO VARCHAR(1) NOT NULL CHECK (IDPADRAO IN ('S', 'N')),
+    DTGRAVACAO VARCHAR(19) NOT NULL,
+    PRIMARY KEY (CDOPERADOR, CDTELAPROG, NMCRITERIO)
+);
+
 -- Receivables. IDSTATREC: A open, B settled, D discounted, P planned.
 -- IDTPLANCREC: A and E real entries, V planned (forecast) entries.
 CREATE TABLE CONTARECEBER (

@@ -75,6 +75,7 @@ TrdmRelLancContReceber::TrdmRelLancContReceber(TdtmDBGeral *db, QString openErro
     Register(QStringLiteral("GetAtivClie"), {K::Integer}, [this](const QVariantList &a) { return GetAtivClie(a[0].toLongLong()); });
     Register(QStringLiteral("getTimeServ"), {}, [this](const QVariantList &) { return GetTimeServ(); });
     RegisterCurveMethods();
+    RegisterCriteriaMethods();
 }
 
 void TrdmRelLancContReceber::Register(const QString &name, std::vector<Kind> args, std::function<QVariant(const QVariantList &)> run, size_t optional)

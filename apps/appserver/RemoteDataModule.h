@@ -50,6 +50,15 @@ private:
     QVariant GetCurvaABC(const QVariantList &args);
     QVariant GetTotal(const QVariantList &args);
 
+    // Saved criteria (CriteriaMethods.cpp): an operator's named criteria sets per screen.
+    void RegisterCriteriaMethods();
+    QVariant GetCriterios(const QString &screen, const QString &op);
+    QVariant GetCriterio(const QString &screen, const QString &op, const QString &name);
+    QVariant SetCriterio(const QString &screen, const QString &op, const QString &name, const QString &json, bool makeDefault);
+    QVariant DelCriterio(const QString &screen, const QString &op, const QString &name);
+    QVariant SetCriterioPadrao(const QString &screen, const QString &op, const QString &name);
+    void MarkDefault(const QString &screen, const QString &op, const QString &name);
+
     TdtmDBGeral *m_db;
     QString m_openError;
     std::map<QString, Method> m_methods; // keyed by lower-case name

@@ -1,10 +1,12 @@
 #include "Dialogs.h"
 #include "Exceptions.h"
 #include "Batch.h"
+#include "ScheduledRun.h"
 #include "HostWindow.h"
 #include "ReportDialog.h"
 #include <QApplication>
 #include <QCommandLineParser>
+#include <QDate>
 #include <QSettings>
 #include <cstdio>
 
@@ -39,8 +41,8 @@ int runBatch(const QCommandLineParser &parser)
 
 int main(int argc, char **argv)
 {
-    // A batch run needs no display.
-    if (hasArgument(argc, argv, "--batch"))
+    // A batch run and a scheduled run need no display.
+    if (hasArgument(argc, argv, "--batch") || hasArgument(argc, argv, "--run"))
         qputenv("QT_QPA_PLATFORM", "offscreen");
     QApplication app(argc, argv);
     QApplication::setApplicationName(QStringLiteral("rec-host"));
@@ -57,6 +59,11 @@ int main(int argc, char **argv)
     parser.addOption({QStringLiteral("open"), QStringLiteral("Abre a tela ao iniciar.")});
     parser.addOption({QStringLiteral("batch"), QStringLiteral("Executa um roteiro de passos sem tela."), QStringLiteral("SCRIPT.json")});
     parser.addOption({QStringLiteral("log"), QStringLiteral("Registro do que a tela fez no roteiro."), QStringLiteral("LOG.json")});
+    parser.addOption({QStringLiteral("run"), QStringLiteral("Grava um relatório sem tela, com critérios salvos."), QStringLiteral("SCREEN")});
+    parser.addOption({QStringLiteral("criteria"), QStringLiteral("Nome dos critérios salvos do operador na tela."), QStringLiteral("NAME")});
+    parser.addOption({QStringLiteral("layout"), QStringLiteral("Relatório da lista, a partir de 0 (sem ele, o dos critérios)."), QStringLiteral("N")});
+    parser.addOption({QStringLiteral("output"), QStringLiteral("Arquivo do relatório; a extensão escolhe PDF, CSV, HTML ou XLSX."), QStringLiteral("FILE")});
+    parser.addOption({QStringLiteral("today"), QStringLiteral("Data de hoje para a execução."), QStringLiteral("YYYY-MM-DD")});
     parser.process(app);
     if (parser.isSet(QStringLiteral("batch")))
         return runBatch(parser);
@@ -77,6 +84,33 @@ int main(int argc, char **argv)
     ctx.ServerPort = server.section(QLatin1Char(':'), -1).toInt();
     ctx.Database = value(QStringLiteral("database"), QStringLiteral("database/target"));
     ctx.DateFormat = value(QStringLiteral("date-format"), QStringLiteral("login/dateFormat"), QStringLiteral("dd/MM/yyyy"));
+
+    if (parser.isSet(QStringLiteral("today"))) {
+        const QDate today = QDate::fromString(parser.value(QStringLiteral("today")), Qt::ISODate);
+        if (!today.isValid()) {
+            std::fprintf(stderr, "rec-host: --today deve ser uma data AAAA-MM-DD\n");
+            return TScheduledRun::BadArguments;
+        }
+        ctx.FixedToday = today;
+    }
+    if (parser.isSet(QStringLiteral("run"))) {
+        TScheduledRun run;
+        run.Context = ctx;
+        run.Screen = parser.value(QStringLiteral("run"));
+        run.Criteria = parser.value(QStringLiteral("criteria"));
+        run.Output = parser.value(QStringLiteral("output"));
+        if (parser.isSet(QStringLiteral("layout"))) {
+            bool ok = false;
+            run.Layout = parser.value(QStringLiteral("layout")).toInt(&ok);
+            if (!ok)
+                run.Layout = -1; // refused by the check with its message
+        }
+        QString error;
+        const int code = run.Run(error);
+        if (code != TScheduledRun::Ok)
+            std::fprintf(stderr, "rec-host: %s\n", error.toUtf8().constData());
+        return code;
+    }
 
     TDialogPresenter dialogs;
     TPresenterScope scope(dialogs);

@@ -117,9 +117,28 @@ TfrmDadosGerRel::TfrmDadosGerRel(const QString &name, const QString &screenCode,
     actSalvarNovoLayout->setEnabled(false);
     rpddPadrao->EditLayout = [this](const TReportLayout &layout, const TParams &params) { EditLayout(layout, params); };
 
+    sbtCriterios = new TButtonFlat(QStringLiteral("sbtCriterios"), panMenu, QStringLiteral("Critérios salvos"), QStringLiteral("Critérios"));
+    ppmCriterios = new QMenu(this);
+    ppmCriterios->setObjectName(QStringLiteral("ppmCriterios"));
+    actSalvarCriterios = ppmCriterios->addAction(QStringLiteral("Salvar critérios..."));
+    actSalvarCriterios->setObjectName(QStringLiteral("actSalvarCriterios"));
+    actCarregarCriterios = ppmCriterios->addAction(QStringLiteral("Carregar critérios"));
+    actCarregarCriterios->setObjectName(QStringLiteral("actCarregarCriterios"));
+    ppmCriterios->addSeparator();
+    actExcluirCriterios = ppmCriterios->addAction(QStringLiteral("Excluir critérios..."));
+    actExcluirCriterios->setObjectName(QStringLiteral("actExcluirCriterios"));
+    actSemPadrao = ppmCriterios->addAction(QStringLiteral("Não aplicar critérios ao abrir a tela"));
+    actSemPadrao->setObjectName(QStringLiteral("actSemPadrao"));
+    connect(actSalvarCriterios, &QAction::triggered, this, [this] { FireEvent([this] { SalvarCriteriosClick(); }); });
+    connect(actCarregarCriterios, &QAction::triggered, this, [this] { FireEvent([this] { CarregarCriteriosClick(); }); });
+    connect(actExcluirCriterios, &QAction::triggered, this, [this] { FireEvent([this] { ExcluirCriteriosClick(); }); });
+    connect(actSemPadrao, &QAction::triggered, this, [this] { FireEvent([this] { SetDefaultCriteria(QString()); }); });
+    sbtCriterios->setMenu(ppmCriterios);
+    sbtCriterios->setPopupMode(QToolButton::InstantPopup);
+
     Place(panMenu, 0, 0, 676, 29);
     int x = 4;
-    for (TButtonFlat *b : {sbtPrint, sbtPreview, sbtSalvarComo, sbtReportEdit}) {
+    for (TButtonFlat *b : {sbtPrint, sbtPreview, sbtSalvarComo, sbtReportEdit, sbtCriterios}) {
         b->setToolButtonStyle(Qt::ToolButtonTextOnly);
         Place(b, x, 2, 92, 25);
         x += 94;
@@ -153,9 +172,20 @@ QString TfrmDadosGerRel::FormatMsg(QString text, const QStringList &args)
     return text;
 }
 
-void TfrmDadosGerRel::DoCreate() { FormCreate(this); }
+void TfrmDadosGerRel::DoCreate()
+{
+    sbtCriterios->setVisible(CriteriaServer() != nullptr);
+    FormCreate(this);
+}
 void TfrmDadosGerRel::DoShow() { FormShow(this); }
-void TfrmDadosGerRel::DoActivate() { FormActivate(this); }
+void TfrmDadosGerRel::DoActivate()
+{
+    FormActivate(this);
+    if (!m_activated) {
+        m_activated = true;
+        ApplyDefaultCriteria();
+    }
+}
 
 bool TfrmDadosGerRel::DoClose()
 {

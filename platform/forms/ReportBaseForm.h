@@ -10,6 +10,22 @@
 
 class QCloseEvent;
 class TReportLayoutEditor;
+class TNetConnection;
+
+// The answer to one saved-criteria prompt: the name to save or load (empty: the user
+// cancelled) and, when saving, whether the dates are pinned and the set becomes the default.
+struct TCriteriaAnswer {
+    QString Name;
+    bool PinDates = false;
+    bool MakeDefault = false;
+};
+
+// One saved criteria set of the operator on a screen, as the server lists it.
+struct TSavedCriteria {
+    QString Name;
+    bool Default = false;
+    QString SavedAt; // yyyy-MM-ddTHH:mm:ss
+};
 
 enum class TCloseAction { caNone, caHide, caFree, caMinimize };
 enum class TFormStyle { fsNormal, fsMDIChild };
@@ -69,8 +85,42 @@ public:
     const QVector<TReportLayout> &Layouts() const { return m_layouts; }
     // The criteria code lists of a derived screen by name, for logs of what the screen did.
     virtual QList<std::pair<QString, QString>> CodeListValues() { return {}; }
-    // The criteria of a derived screen as one JSON value, for the same logs.
+    // The criteria of a derived screen as one JSON value, for the same logs and saved criteria.
     virtual QJsonObject CriteriaJson() { return {}; }
+    // Applies criteria given as CriteriaJson gives them through the controls' handlers, as a
+    // user's clicks do; what no longer fits the screen is left as it is and named in the result.
+    // Raises EHostError when the screen keeps no criteria or the value is not one of its criteria.
+    virtual QStringList ApplyCriteriaJson(const QJsonObject &json);
+    // The connection that stores the screen's saved criteria; none: the screen offers no saved criteria.
+    virtual TNetConnection *CriteriaServer() { return nullptr; }
+
+    // Saved criteria: "Salvar critérios..." and "Carregar critérios" of ppmCriterios.
+    TButtonFlat *sbtCriterios;
+    QMenu *ppmCriterios;
+    QAction *actSalvarCriterios;
+    QAction *actCarregarCriterios;
+    QAction *actExcluirCriterios;
+    QAction *actSemPadrao;
+    // Answers to the next saved-criteria prompts, used in order; a test or a run without a person sets them.
+    // Without a person and without an answer, a prompt is cancelled.
+    QList<TCriteriaAnswer> CriteriaAnswers;
+    // The operator's sets on this screen, by name.
+    QList<TSavedCriteria> SavedCriteria();
+    // Stores the screen's criteria under the name (a name in use is replaced). Unpinned dates are
+    // kept as days from today, so they move with the clock; pinned ones as they are.
+    void SaveCriteria(const QString &name, bool pinDates, bool makeDefault);
+    // Applies the named set; what it could not restore is shown in one message and returned.
+    QStringList LoadCriteria(const QString &name);
+    void DeleteCriteria(const QString &name);
+    // Marks the named set as the one applied when the screen opens; a blank name: none.
+    void SetDefaultCriteria(const QString &name);
+    // The menu's actions, with their prompts.
+    void SalvarCriteriosClick();
+    void CarregarCriteriosClick();
+    void ExcluirCriteriosClick();
+    // The stored form of criteria: dates as days from today unless pinned, and back.
+    static QJsonObject StoredCriteria(const QJsonObject &criteria, bool pinDates, const QDate &today);
+    static QJsonObject CriteriaOfStored(const QJsonObject &stored, const QDate &today);
     // Where the report actions write (print to file, save as); set by a batch run.
     QString ReportOutput;
     // Every parameter name the screen's binding assigns; the layout editor refuses any other.
@@ -87,6 +137,7 @@ public:
     // Lifecycle, run by the host in this order: create, show, activate; close on closing.
     void DoCreate();
     void DoShow();
+    // Activates the form; the first time, after FormActivate, the operator's default saved criteria are applied.
     void DoActivate();
     // Closes the form as the user does; returns false when the form refused.
     bool DoClose();
@@ -118,6 +169,11 @@ private:
     // The hook of rpddPadrao's layout-edit action: the editor with a person, the check without one.
     void EditLayout(const TReportLayout &layout, const TParams &params);
     QString AskNewLayoutTitle(const QString &current);
+    // The next scripted answer, or the person's; cancelled without either.
+    TCriteriaAnswer AskCriteria(bool saving, const QList<TSavedCriteria> &sets);
+    QVariant CallCriteria(const QString &method, const QVariantList &args);
+    void ApplyDefaultCriteria();
+    bool m_activated = false;
     // Reads the layouts again and fills cbbReportNames.
     void ListLayouts();
     QString m_company;

@@ -7,6 +7,7 @@
 #include "ReportBaseForm.h"
 #include "Criteria.h"
 #include "Screen.h"
+#include <QSet>
 #include <memory>
 #include <optional>
 
@@ -38,6 +39,10 @@ public:
     TCriteria CurrentCriteria() const;
     void ApplyCriteria(const TCriteria &criteria);
     QJsonObject CriteriaJson() override { return CurrentCriteria().ToJson(); }
+    // Saved criteria: a "Lista" code its lookup no longer offers, a layout or an entry kind the screen
+    // no longer has is left out and named; everything else is applied as ApplyCriteria does.
+    QStringList ApplyCriteriaJson(const QJsonObject &json) override;
+    TNetConnection *CriteriaServer() override { return netRelLancContReceber; }
 
     // Lifecycle and report actions.
     void FormCreate(QObject *sender) override;
@@ -107,6 +112,8 @@ public:
 private:
     enum TGroupId { gClass, gAtivClie, gSegMerc, gTipoConta, gRegiao, gCliente, gGrupClie, gEmpresa, gFilial, gLanca, gVendedor, gForma, gCCorr };
     QVector<TCriteriaGroup> BuildGroups();
+    // The codes a group's lookup offers now, read as its picker reads them.
+    QSet<QString> LookupCodes(const TCriteriaGroup &g);
     void BindEvents();
     // Steps of the parameter binding and the lookup refresh that goes with it.
     void BindMainPath(TParams &params);

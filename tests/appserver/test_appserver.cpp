@@ -406,6 +406,64 @@ TEST_P(AppServer, DatabaseFaultsHalfCloseAndStalledCalls)
     expectServing();
 }
 
+// Saved criteria: per operator and screen, replaced by name, one default, clear refusals.
+TEST_P(AppServer, SavedCriteriaArePerOperatorAndScreenWithOneDefault)
+{
+    auto call = [&](const QString &method, QVariantList args) {
+        std::vector<TCallArg> a;
+        for (const QVariant &v : args)
+            a.emplace_back(v);
+        return m_net->AppServer().Call(method, std::move(a));
+    };
+    auto failure = [&](const QVariant &r) { return IsRemoteFailure(r) ? ToRemoteFailure(r).Message : QString(); };
+    const QString screen = QStringLiteral("REC11001"), maria = QStringLiteral("MARIA");
+    const QString hostile = QStringLiteral("x'); DELETE FROM CRITERIOSALVO; --");
+    EXPECT_EQ(call(QStringLiteral("SetCriterio"), {screen, maria, QStringLiteral("Semana"), QStringLiteral("{\"a\":1}"), false}), QVariant(true));
+    EXPECT_EQ(call(QStringLiteral("SetCriterio"), {screen, maria, hostile, QStringLiteral("{\"b\":2}"), true}), QVariant(true));
+    EXPECT_EQ(call(QStringLiteral("SetCriterio"), {screen, maria, QStringLiteral(" Semana "), QStringLiteral("{\"a\":3}"), false}), QVariant(true));
+    EXPECT_EQ(call(QStringLiteral("GetCriterio"), {screen, maria, QStringLiteral("Semana")}).toString(), QStringLiteral("{\"a\":3}"));
+    EXPECT_EQ(call(QStringLiteral("GetCriterio"), {screen, maria, hostile}).toString(), QStringLiteral("{\"b\":2}"));
+    EXPECT_EQ(QueryInt(m_db->Target(), QStringLiteral("SELECT count(*) FROM CRITERIOSALVO")), 2);
+
+    TClientDataSet sets(QStringLiteral("cdsCriterios"));
+    sets.SetData(call(QStringLiteral("GetCriterios"), {screen, maria}));
+    ASSERT_EQ(sets.RecordCount(), 2);
+    sets.First();
+    EXPECT_EQ(sets.FieldByName(QStringLiteral("NMCRITERIO")).AsString(), QStringLiteral("Semana"));
+    EXPECT_EQ(sets.FieldByName(QStringLiteral("IDPADRAO")).AsString(), QStringLiteral("N"));
+    EXPECT_EQ(sets.FieldByName(QStringLiteral("DTGRAVACAO")).AsString().size(), 19);
+    EXPECT_EQ(call(QStringLiteral("SetCriterioPadrao"), {screen, maria, QStringLiteral("Semana")}), QVariant(true));
+    EXPECT_EQ(QueryInt(m_db->Target(), QStringLiteral("SELECT count(*) FROM CRITERIOSALVO WHERE IDPADRAO = 'S' AND NMCRITERIO = 'Semana'")), 1);
+    EXPECT_EQ(QueryInt(m_db->Target(), QStringLiteral("SELECT count(*) FROM CRITERIOSALVO WHERE IDPADRAO = 'S'")), 1);
+
+    // Another operator and another screen see nothing of them.
+    sets.SetData(call(QStringLiteral("GetCriterios"), {screen, QStringLiteral("ADMIN")}));
+    EXPECT_EQ(sets.RecordCount(), 0);
+    sets.SetData(call(QStringLiteral("GetCriterios"), {QStringLiteral("REC99999"), maria}));
+    EXPECT_EQ(sets.RecordCount(), 0);
+    EXPECT_TRUE(failure(call(QStringLiteral("GetCriterio"), {screen, QStringLiteral("ADMIN"), QStringLiteral("Semana")}))
+                    .contains(QStringLiteral("não há critérios salvos com o nome 'Semana' do operador 'ADMIN'")));
+    EXPECT_FALSE(failure(call(QStringLiteral("DelCriterio"), {screen, QStringLiteral("ADMIN"), QStringLiteral("Semana")})).isEmpty());
+
+    // Refusals, each leaving the table as it was.
+    EXPECT_TRUE(failure(call(QStringLiteral("SetCriterio"), {screen, maria, QStringLiteral("  "), QStringLiteral("{}"), false}))
+                    .contains(QStringLiteral("informe o nome dos critérios")));
+    EXPECT_TRUE(failure(call(QStringLiteral("SetCriterio"), {screen, maria, QStringLiteral("X"), QStringLiteral("[1"), false}))
+                    .contains(QStringLiteral("não são um objeto JSON válido")));
+    EXPECT_TRUE(failure(call(QStringLiteral("SetCriterio"), {screen, QStringLiteral("NINGUEM"), QStringLiteral("X"), QStringLiteral("{}"), false}))
+                    .contains(QStringLiteral("o operador 'NINGUEM' não existe")));
+    EXPECT_TRUE(failure(call(QStringLiteral("SetCriterio"), {screen, maria, QString(61, QLatin1Char('n')), QStringLiteral("{}"), false}))
+                    .contains(QStringLiteral("60 caracteres")));
+    EXPECT_TRUE(failure(call(QStringLiteral("SetCriterioPadrao"), {screen, maria, QStringLiteral("Nenhum")})).contains(QStringLiteral("'Nenhum'")));
+    EXPECT_EQ(QueryInt(m_db->Target(), QStringLiteral("SELECT count(*) FROM CRITERIOSALVO WHERE IDPADRAO = 'S' AND NMCRITERIO = 'Semana'")), 1);
+
+    EXPECT_EQ(call(QStringLiteral("SetCriterioPadrao"), {screen, maria, QString()}), QVariant(true));
+    EXPECT_EQ(QueryInt(m_db->Target(), QStringLiteral("SELECT count(*) FROM CRITERIOSALVO WHERE IDPADRAO = 'S'")), 0);
+    EXPECT_EQ(call(QStringLiteral("DelCriterio"), {screen, maria, hostile}), QVariant(true));
+    EXPECT_EQ(QueryInt(m_db->Target(), QStringLiteral("SELECT count(*) FROM CRITERIOSALVO")), 1);
+    expectServing();
+}
+
 INSTANTIATE_TEST_SUITE_P(Backends, AppServer, ::testing::Values(TBackend::SQLite, TBackend::PostgreSQL),
                          [](const auto &info) { return BackendName(info.param).toStdString(); });
 

@@ -86,7 +86,7 @@ TEST_F(BatchRun, TypicalRoadPicksALayoutTwoClientsAndPrints)
     ASSERT_EQ(code, 0) << err.toStdString();
     ASSERT_EQ(log.size(), 7);
     const QJsonObject opened = log[0].toObject();
-    EXPECT_EQ(opened.value(QStringLiteral("serverCalls")).toArray(), (QJsonArray{QStringLiteral("GetDtVenc"), QStringLiteral("GetOpEmissao")}));
+    EXPECT_EQ(opened.value(QStringLiteral("serverCalls")).toArray(), (QJsonArray{QStringLiteral("GetDtVenc"), QStringLiteral("GetOpEmissao"), QStringLiteral("GetCriterios")}));
     const QJsonObject state0 = opened.value(QStringLiteral("state")).toObject();
     EXPECT_EQ(state0.value(QStringLiteral("depVenIni")).toObject().value(QStringLiteral("text")).toString(), QStringLiteral("07/11/2026"));
     EXPECT_EQ(state0.value(QStringLiteral("depVenFin")).toObject().value(QStringLiteral("text")).toString(), QStringLiteral("07/12/2026"));

@@ -73,7 +73,7 @@ TEST_F(FormAtWork, DefaultsAfterOpening)
     EXPECT_TRUE(f->rbtTodosFilial->isChecked());
     EXPECT_TRUE(f->lstFilial.isEmpty());
     EXPECT_EQ(f->netRelLancContReceber->Port, m_server->Port());
-    EXPECT_EQ(f->netRelLancContReceber->CallLog, (QStringList{QStringLiteral("GetDtVenc"), QStringLiteral("GetOpEmissao")}));
+    EXPECT_EQ(f->netRelLancContReceber->CallLog, (QStringList{QStringLiteral("GetDtVenc"), QStringLiteral("GetOpEmissao"), QStringLiteral("GetCriterios")})); // the last looks for a default set
     EXPECT_GT(f->GetTimeSever(), DateToDateTime(QDate(2026, 1, 1)));
     EXPECT_EQ(ShowAviDepth(), 0);
     EXPECT_TRUE(TakeMessages().isEmpty());

@@ -176,7 +176,7 @@ TEST_F(Pickers, ServerFedListsAndTheMendedPostingBranchButton)
     EXPECT_EQ(m_runs.back().Rows, 30); // three levels of the picture "9.99.999"
     EXPECT_EQ(m_runs.back().KeyField, QStringLiteral("CDATIVCLI"));
     EXPECT_EQ(f.lstAtivClie, QStringLiteral("_00001_"));
-    EXPECT_EQ(f.netRelLancContReceber->CallLog.mid(2), (QStringList{QStringLiteral("GetFiliLanca"), QStringLiteral("GetAtivClie")}));
+    EXPECT_EQ(f.netRelLancContReceber->CallLog.mid(3), (QStringList{QStringLiteral("GetFiliLanca"), QStringLiteral("GetAtivClie")}));
     // Settlement forms and segments go to the list closed and are opened by it.
     EXPECT_FALSE(f.qrySegMerc->Active());
     Click("rdbListaSegMerc");

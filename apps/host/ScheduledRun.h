@@ -1,0 +1,24 @@
+#pragma once
+#include "HostContext.h"
+#include <QString>
+#include <optional>
+
+// A report run without the screen, for cron or a timer: logs in, opens the screen offscreen,
+// loads the operator's saved criteria by name, selects the layout and saves the report to a file.
+class TScheduledRun {
+public:
+    enum ExitCode { Ok = 0, HostFailed = 1, BadArguments = 2, ReportFailed = 3 };
+
+    THostContext Context;
+    QString Screen;
+    QString Criteria;
+    // Index in the screen's layout list; unset: the layout saved with the criteria.
+    std::optional<int> Layout;
+    // Its extension picks the format: pdf, csv, html or xlsx.
+    QString Output;
+
+    // Checks the arguments before anything runs; false with a message.
+    bool Check(QString &error) const;
+    // Returns the program's exit code; error holds the message of a failure.
+    int Run(QString &error);
+};
