@@ -1,0 +1,168 @@
+// The host in a real window on an X display (Xvfb in the test run): a person
+// opens the screen from the menu, picks two clients in the search list with
+// the keyboard, previews the report, saves a PDF and previews the ABC curve.
+// Screenshots of each step go to build/screenshots/.
+#include "HostContext.h"
+#include "HostWindow.h"
+#include "MessagePresenter.h"
+#include "ReportBaseForm.h"
+#include "ReportDialog.h"
+#include "SearchList.h"
+#include "TestSupport.h"
+#include <QApplication>
+#include <QDir>
+#include <QFile>
+#include <QMdiArea>
+#include <QMdiSubWindow>
+#include <QMenuBar>
+#include <QPrintPreviewDialog>
+#include <QScreen>
+#include <QTabBar>
+#include <QTableWidget>
+#include <QTemporaryDir>
+#include <QTimer>
+#include <QtTest/QTest>
+#include <gtest/gtest.h>
+#include <functional>
+
+namespace {
+QString shotDir() { return BinDir() + QStringLiteral("/../screenshots"); }
+
+void shoot(const QString &name)
+{
+    QApplication::processEvents();
+    QTest::qWait(300);
+    QDir().mkpath(shotDir());
+    const QPixmap shot = QGuiApplication::primaryScreen()->grabWindow(0);
+    EXPECT_TRUE(shot.save(shotDir() + QLatin1Char('/') + name)) << name.toStdString();
+}
+
+// Runs `step` on the next modal dialog of type T once it shows.
+template <class T>
+void whenShown(std::function<void(T &)> step, bool *done)
+{
+    auto poll = std::make_shared<std::function<void(int)>>();
+    *poll = [step, done, poll](int tries) {
+        T *dialog = qobject_cast<T *>(QApplication::activeModalWidget());
+        if (dialog && dialog->isVisible()) {
+            step(*dialog);
+            *done = true;
+            return;
+        }
+        if (tries > 0)
+            QTimer::singleShot(100, [poll, tries] { (*poll)(tries - 1); });
+    };
+    QTimer::singleShot(100, [poll] { (*poll)(100); });
+}
+} // namespace
+
+TEST(PersonAtTheScreen, PicksClientsPreviewsAndSaves)
+{
+    ASSERT_NE(QGuiApplication::platformName(), QStringLiteral("offscreen")) << "this test needs a real display";
+    TTestDatabase data(TBackend::SQLite, 300);
+    TServerProcess server(data.Target());
+    THostContext ctx;
+    ctx.Operator = QStringLiteral("MARIA");
+    ctx.Branch = QStringLiteral("0101");
+    ctx.ServerHost = QStringLiteral("127.0.0.1");
+    ctx.ServerPort = server.Port();
+    ctx.Database = data.Target();
+    ctx.FixedToday = QDate(2026, 12, 7);
+    TRecordingPresenter messages;
+    TPresenterScope scope(messages);
+    TReportDesignerDialog::SetInteractive(true);
+    TSearchListScript::SetInteractive(true);
+    TfrmDadosGerRel::SetReportDir(BinDir() + QStringLiteral("/../reports"));
+
+    THostWindow window(ctx);
+    window.resize(1400, 860);
+    window.show();
+    ASSERT_TRUE(QTest::qWaitForWindowExposed(&window));
+
+    // The menu: a click on "Relatórios", then Enter on "Contas a Receber/Recebidas".
+    window.activateWindow();
+    QApplication::setActiveWindow(&window);
+    QMenuBar *bar = window.menuBar();
+    ASSERT_FALSE(bar->actions().isEmpty());
+    QTest::mouseClick(bar, Qt::LeftButton, Qt::NoModifier, bar->actionGeometry(bar->actions().first()).center());
+    QTest::qWait(300);
+    QMenu *menu = qobject_cast<QMenu *>(QApplication::activePopupWidget());
+    ASSERT_NE(menu, nullptr) << "the Relatórios menu opened";
+    QTest::keyClick(menu, Qt::Key_Down);
+    QTest::keyClick(menu, Qt::Key_Return);
+    QTest::qWait(500);
+    auto *form = window.findChild<TfrmDadosGerRel *>(QStringLiteral("frmRelLancContReceber"));
+    ASSERT_NE(form, nullptr);
+    shoot(QStringLiteral("person-1-screen.png"));
+
+    // "Dados do Documento", the client "Lista" radio, then F9 opens the search list.
+    auto *tabs = form->findChild<QTabBar *>();
+    ASSERT_NE(tabs, nullptr);
+    QTest::mouseClick(tabs, Qt::LeftButton, Qt::NoModifier, tabs->tabRect(1).center());
+    auto *lista = form->findChild<QWidget *>(QStringLiteral("rbtListaClie"));
+    ASSERT_NE(lista, nullptr);
+    QTest::mouseClick(lista, Qt::LeftButton, Qt::NoModifier, QPoint(8, lista->height() / 2));
+    bool picked = false;
+    whenShown<TSearchListDialog>(
+        [](TSearchListDialog &list) {
+            // Type part of a name, Down into the grid, Space marks; twice; then Enter.
+            for (const char *name : {"Gisele Esteves", "Construtora Horizonte"}) {
+                list.FilterBox()->setFocus();
+                list.FilterBox()->selectAll();
+                QTest::keyClicks(list.FilterBox(), QString::fromUtf8(name));
+                QTest::keyClick(list.FilterBox(), Qt::Key_Down);
+                QTest::keyClick(list.Grid(), Qt::Key_Space);
+            }
+            list.FilterBox()->setFocus();
+            list.FilterBox()->selectAll();
+            QTest::keyClick(list.FilterBox(), Qt::Key_Backspace);
+            shoot(QStringLiteral("person-2-search-list.png"));
+            QTest::keyClick(&list, Qt::Key_Return);
+        },
+        &picked);
+    QTest::keyClick(lista, Qt::Key_F9);
+    ASSERT_TRUE(picked);
+    QString clients;
+    for (const auto &[name, codes] : form->CodeListValues())
+        if (name == QStringLiteral("lstCliente"))
+            clients = codes;
+    EXPECT_EQ(clients, QStringLiteral("_000021__000006_")) << clients.toStdString();
+    EXPECT_EQ(messages.Messages, QStringList());
+
+    // "Visualizar": the preview of the real pages.
+    bool previewed = false;
+    whenShown<QPrintPreviewDialog>(
+        [](QPrintPreviewDialog &preview) {
+            shoot(QStringLiteral("person-3-preview.png"));
+            preview.reject();
+        },
+        &previewed);
+    QTest::mouseClick(form->sbtPreview, Qt::LeftButton);
+    EXPECT_TRUE(previewed);
+    EXPECT_GT(form->rpddPadrao->LastResult().Pages, 0);
+
+    // "Salvar como" a PDF.
+    QTemporaryDir out;
+    const QString pdf = out.filePath(QStringLiteral("clientes.pdf"));
+    form->svdSaveReport->FileName = pdf;
+    QTest::mouseClick(form->sbtSalvarComo, Qt::LeftButton);
+    EXPECT_TRUE(QFile::exists(pdf));
+    EXPECT_EQ(form->rpddPadrao->LastResult().Output, pdf);
+    EXPECT_GT(form->rpddPadrao->LastResult().Rows, 0);
+
+    // The ABC curve with its chart, for every client.
+    form->findChild<QWidget *>(QStringLiteral("rbtTodosClie"))->setFocus();
+    QTest::mouseClick(form->findChild<QWidget *>(QStringLiteral("rbtTodosClie")), Qt::LeftButton, Qt::NoModifier, QPoint(8, 8));
+    form->cbbReportNames->UserSelect(18);
+    bool curve = false;
+    whenShown<QPrintPreviewDialog>(
+        [](QPrintPreviewDialog &preview) {
+            shoot(QStringLiteral("person-4-curve.png"));
+            preview.reject();
+        },
+        &curve);
+    QTest::mouseClick(form->sbtPreview, Qt::LeftButton);
+    EXPECT_TRUE(curve);
+    EXPECT_EQ(messages.Messages, QStringList());
+    TReportDesignerDialog::SetInteractive(false);
+}
