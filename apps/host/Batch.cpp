@@ -15,6 +15,7 @@
 #include <QSaveFile>
 #include <QTabBar>
 #include <QSet>
+#include <algorithm>
 #include <map>
 #include <memory>
 #include <cmath>
@@ -274,7 +275,14 @@ bool TBatchRun::Load(const QString &scriptFile, QString &error)
         error = QStringLiteral("não foi possível ler o roteiro '%1': %2").arg(scriptFile, f.errorString());
         return false;
     }
-    const QByteArray text = f.read(kMaxScriptBytes + 1);
+    // Read in pieces up to one byte past the limit, so a small script takes a small buffer.
+    QByteArray text;
+    while (text.size() <= kMaxScriptBytes) {
+        const QByteArray piece = f.read(std::min<qint64>(64 * 1024, kMaxScriptBytes + 1 - text.size()));
+        if (piece.isEmpty())
+            break;
+        text += piece;
+    }
     if (text.size() > kMaxScriptBytes) {
         error = QStringLiteral("o roteiro '%1' passa de %2 MiB; não é um roteiro de passos").arg(scriptFile).arg(kMaxScriptBytes / (1024 * 1024));
         return false;
