@@ -1,4 +1,5 @@
 #include "ScreenFixture.h"
+#include "SearchList.h"
 #include "Events.h"
 #include <QApplication>
 #include <QMdiSubWindow>
@@ -37,8 +38,16 @@ THostContext ScreenTest::Context()
     return ctx;
 }
 
+void ScreenTest::Pick(const char *listRadio, const char *button, const QStringList &codes)
+{
+    Click(listRadio);
+    TSearchListScript::PushCodes(codes);
+    Click(button);
+}
+
 void ScreenTest::SetUp()
 {
+    TSearchListScript::Clear();
     m_scope = std::make_unique<TPresenterScope>(m_messages);
     SetHostContext(Context());
     m_module = std::make_unique<TdtmDBGeral>();
@@ -67,6 +76,7 @@ void ScreenTest::TearDown()
     TdtmDBGeral::SetCurrent(nullptr);
     m_module.reset();
     m_scope.reset();
+    TSearchListScript::Clear();
 }
 
 bool ScreenTest::Open()

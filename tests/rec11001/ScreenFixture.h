@@ -44,6 +44,8 @@ protected:
     void Leave(QWidget *w);
     void Leave(const char *name) { Leave(W(name)); }
     void Key(const char *name, int qtKey, Qt::KeyboardModifiers mods = Qt::NoModifier);
+    // Chooses "Lista" and picks the codes in the search list its button opens.
+    void Pick(const char *listRadio, const char *button, const QStringList &codes);
     // Runs a report action as a click on its button does.
     void Action(const char *button) { Click(button); }
     QString ActivePage() const { return Form()->pgcRelatorio->ActivePage()->objectName(); }

@@ -5,22 +5,6 @@
 
 class CriteriaSnapshot : public ScreenTest {
 protected:
-    void SetUp() override
-    {
-        ScreenTest::SetUp();
-        TSearchListScript::Clear();
-    }
-    void TearDown() override
-    {
-        TSearchListScript::Clear();
-        ScreenTest::TearDown();
-    }
-    void Pick(const char *listRadio, const char *button, const QStringList &codes)
-    {
-        Click(listRadio);
-        TSearchListScript::PushCodes(codes);
-        Click(button);
-    }
     // The screen's value through JSON text and back, then applied to a freshly opened screen.
     TCriteria ThroughJsonIntoFreshScreen(const TCriteria &c)
     {

@@ -8,22 +8,6 @@
 
 class SavedCriteriaTest : public ScreenTest {
 protected:
-    void SetUp() override
-    {
-        ScreenTest::SetUp();
-        TSearchListScript::Clear();
-    }
-    void TearDown() override
-    {
-        TSearchListScript::Clear();
-        ScreenTest::TearDown();
-    }
-    void Pick(const char *listRadio, const char *button, const QStringList &codes)
-    {
-        Click(listRadio);
-        TSearchListScript::PushCodes(codes);
-        Click(button);
-    }
     void Save(const QString &name, bool pin = false, bool makeDefault = false)
     {
         Form()->CriteriaAnswers = {{name, pin, makeDefault}};
