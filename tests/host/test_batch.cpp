@@ -12,7 +12,7 @@ class BatchRun : public ::testing::Test {
 protected:
     static void SetUpTestSuite()
     {
-        s_db = std::make_unique<TTestDatabase>(TBackend::SQLite, 200);
+        s_db = std::make_unique<TTestDatabase>(SuiteBackend(), 200);
         s_server = std::make_unique<TServerProcess>(s_db->Target());
     }
     static void TearDownTestSuite()

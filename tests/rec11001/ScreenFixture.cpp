@@ -5,7 +5,7 @@
 #include <QMdiSubWindow>
 
 std::unique_ptr<TTestDatabase> ScreenTest::s_db;
-TBackend ScreenTest::s_backend = TBackend::SQLite;
+TBackend ScreenTest::s_backend = SuiteBackend();
 std::unique_ptr<TServerProcess> ScreenTest::s_server;
 
 void ScreenTest::SetUpTestSuite()

@@ -126,7 +126,7 @@ TEST_F(ModulePackage, ServerDownAtCreationReachesTheHostAndLeavesNoForm)
 TEST_F(ModulePackage, FailedFirstActivationLeavesNoForm)
 {
     // A server whose database lost the emission options: creation works, the first activation fails.
-    TTestDatabase broken(TBackend::SQLite, 20);
+    TTestDatabase broken(SuiteBackend(), 20);
     {
         TdtmDBGeral db;
         db.Open(broken.Target());

@@ -26,7 +26,7 @@ protected:
     {
         if (PostgresAvailable())
             ScreenTest::TearDownTestSuite();
-        ScreenTest::s_backend = TBackend::SQLite;
+        ScreenTest::s_backend = SuiteBackend();
     }
     void SetUp() override
     {

@@ -19,6 +19,12 @@ QString BackendName(TBackend backend) { return backend == TBackend::SQLite ? QSt
 
 bool PostgresAvailable() { return !qEnvironmentVariableIsEmpty("REC_TEST_PG_URL"); }
 
+TBackend SuiteBackend()
+{
+    return qEnvironmentVariable("REC_TEST_BACKEND").compare(QStringLiteral("postgresql"), Qt::CaseInsensitive) == 0 ? TBackend::PostgreSQL
+                                                                                                                    : TBackend::SQLite;
+}
+
 int QueryInt(const QString &target, const QString &sql)
 {
     TdtmDBGeral db;

@@ -11,6 +11,9 @@ enum class TBackend { SQLite, PostgreSQL };
 QString BackendName(TBackend backend);
 // PostgreSQL runs when the test script started a server and exported its URL.
 bool PostgresAvailable();
+// The database the behaviour suites run on: PostgreSQL when REC_TEST_BACKEND
+// is "postgresql" (the second run of each suite), SQLite otherwise.
+TBackend SuiteBackend();
 
 // The first column of the first row of a statement on a test database, as a number.
 int QueryInt(const QString &target, const QString &sql);
