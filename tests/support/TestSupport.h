@@ -12,6 +12,9 @@ QString BackendName(TBackend backend);
 // PostgreSQL runs when the test script started a server and exported its URL.
 bool PostgresAvailable();
 
+// The password of a demo operator (ADMIN, MARIA, CAIXA), as the README lists it.
+QString DemoPassword(const QString &op);
+
 // The first column of the first row of a statement on a test database, as a number.
 int QueryInt(const QString &target, const QString &sql);
 
