@@ -1,6 +1,7 @@
 #include "DemoData.h"
 #include "Database.h"
 #include "Exceptions.h"
+#include "PasswordHash.h"
 #include <QFile>
 #include <QFileInfo>
 #include <QSqlError>
@@ -367,12 +368,13 @@ void GenerateDemoDatabase(const TDemoOptions &o, const std::function<void(const 
         }
         fil.Flush();
     }
-    // Operators: ADMIN sees every company, MARIA companies 01 and 03, CAIXA none.
+    // Operators: ADMIN sees every company, MARIA companies 01 and 03, CAIXA none. Their
+    // passwords are in the README; the salts are random, so these hashes differ from run to run.
     {
-        BulkInsert op = bulk(QStringLiteral("OPERADOR"), {QStringLiteral("CDOPERADOR"), QStringLiteral("NMOPERADOR")});
-        op.Add({QStringLiteral("ADMIN"), QStringLiteral("Administrador do Sistema")});
-        op.Add({QStringLiteral("MARIA"), QStringLiteral("Maria Siqueira")});
-        op.Add({QStringLiteral("CAIXA"), QStringLiteral("Operador de Caixa")});
+        BulkInsert op = bulk(QStringLiteral("OPERADOR"), {QStringLiteral("CDOPERADOR"), QStringLiteral("NMOPERADOR"), QStringLiteral("SENHAHASH")});
+        op.Add({QStringLiteral("ADMIN"), QStringLiteral("Administrador do Sistema"), PasswordHash::Make(QStringLiteral("admin-2026"))});
+        op.Add({QStringLiteral("MARIA"), QStringLiteral("Maria Siqueira"), PasswordHash::Make(QStringLiteral("maria-2026"))});
+        op.Add({QStringLiteral("CAIXA"), QStringLiteral("Operador de Caixa"), PasswordHash::Make(QStringLiteral("caixa-2026"))});
         op.Flush();
         BulkInsert oe = bulk(QStringLiteral("OPEREMPRESA"), {QStringLiteral("CDOPERADOR"), QStringLiteral("CDEMPRESA")});
         for (const QString &c : companies)

@@ -13,9 +13,12 @@ CREATE TABLE FILIAL (
     CDEMPRESA VARCHAR(2) NOT NULL REFERENCES EMPRESA (CDEMPRESA)
 );
 
+-- SENHAHASH: "pbkdf2-sha256$ITERATIONS$SALT$HASH" (PBKDF2 with SHA-256, salt and hash in
+-- base64); an operator without one cannot log in to the application server.
 CREATE TABLE OPERADOR (
     CDOPERADOR VARCHAR(12) NOT NULL PRIMARY KEY,
-    NMOPERADOR VARCHAR(50) NOT NULL
+    NMOPERADOR VARCHAR(50) NOT NULL,
+    SENHAHASH VARCHAR(200)
 );
 
 -- Companies each operator may see.

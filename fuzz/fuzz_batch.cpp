@@ -15,7 +15,7 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t *data, size_t size)
     if (!error.isEmpty())
         Fuzz::Fail("script accepted with a message");
     const THostContext &ctx = run.Context();
-    if (ctx.Operator.isEmpty() || ctx.Database.isEmpty() || ctx.ServerPort < 1 || ctx.ServerPort > 65535)
+    if (ctx.Operator.isEmpty() || ctx.Password.isEmpty() || ctx.Database.isEmpty() || ctx.ServerPort < 1 || ctx.ServerPort > 65535)
         Fuzz::Fail("script accepted with an unusable context");
     return 0;
 }

@@ -318,10 +318,21 @@ void TClientWorker::HandleFrame(const QByteArray &body)
     QString outcome = reply.Ok ? QStringLiteral("ok") : QStringLiteral("falha: ") + reply.Error;
     if (!m_module->LastDetail().isEmpty())
         outcome += QStringLiteral(" (banco: %1)").arg(QuoteInput(m_module->LastDetail(), 300));
+    if (!m_module->LastRefusal().isEmpty())
+        outcome += QStringLiteral(" [recusada: %1]").arg(m_module->LastRefusal());
     static const QRegularExpression plainName(QStringLiteral("^[A-Za-z0-9_.]{1,64}$"));
     const QString method = plainName.match(request.Method).hasMatch() ? request.Method : QuoteInput(request.Method);
     LogLine(QStringLiteral("%1 %2 ms rows=%3 %4").arg(method).arg(ms, 0, 'f', 2).arg(m_module->LastRows()).arg(outcome));
     Touch();
+    if (m_module->CloseRequested()) {
+        // Too many failed logins: the reply goes out, then the connection closes.
+        LogLine(QStringLiteral("cliente %1: conexão encerrada após %2 logins recusados seguidos").arg(m_peer).arg(TrdmRelLancContReceber::kMaxFailedLogins));
+        m_closeWhenSent = true;
+        Reply(reply);
+        if (!m_finished)
+            Stop();
+        return;
+    }
     Reply(reply);
 }
 

@@ -73,6 +73,7 @@ void TrdmRelLancContReceber::RegisterCriteriaMethods()
 QVariant TrdmRelLancContReceber::GetCriterios(const QString &screen, const QString &op)
 {
     checkOwner(screen, op);
+    RequireOperator(op, QStringLiteral("critérios salvos"));
     return PacketToVariant(Select(QStringLiteral("SELECT NMCRITERIO, IDPADRAO, DTGRAVACAO FROM CRITERIOSALVO "
                                                  "WHERE CDTELAPROG = :CDTELAPROG AND CDOPERADOR = :CDOPERADOR ORDER BY NMCRITERIO"),
                                   keyParams(screen, op), {Str("NMCRITERIO", kMaxName), Str("IDPADRAO", 1), Str("DTGRAVACAO", 19)},
@@ -82,6 +83,7 @@ QVariant TrdmRelLancContReceber::GetCriterios(const QString &screen, const QStri
 QVariant TrdmRelLancContReceber::GetCriterio(const QString &screen, const QString &op, const QString &name)
 {
     checkOwner(screen, op);
+    RequireOperator(op, QStringLiteral("critérios salvos"));
     const QString n = checkName(name);
     QSqlQuery q = RunStatement(Db(), QStringLiteral("SELECT DSCRITERIO FROM CRITERIOSALVO WHERE CDTELAPROG = :CDTELAPROG AND CDOPERADOR = :CDOPERADOR "
                                                     "AND NMCRITERIO = :NMCRITERIO"),
@@ -94,6 +96,7 @@ QVariant TrdmRelLancContReceber::GetCriterio(const QString &screen, const QStrin
 QVariant TrdmRelLancContReceber::SetCriterio(const QString &screen, const QString &op, const QString &name, const QString &json, bool makeDefault)
 {
     checkOwner(screen, op);
+    RequireOperator(op, QStringLiteral("critérios salvos"));
     const QString n = checkName(name);
     if (json.size() > kMaxJson)
         throw EMethodError(QStringLiteral("os critérios passam de %1 KiB; não foram gravados.").arg(kMaxJson / 1024));
@@ -130,6 +133,7 @@ QVariant TrdmRelLancContReceber::SetCriterio(const QString &screen, const QStrin
 QVariant TrdmRelLancContReceber::DelCriterio(const QString &screen, const QString &op, const QString &name)
 {
     checkOwner(screen, op);
+    RequireOperator(op, QStringLiteral("critérios salvos"));
     const QString n = checkName(name);
     QSqlQuery del = RunStatement(Db(), QStringLiteral("DELETE FROM CRITERIOSALVO WHERE CDTELAPROG = :CDTELAPROG AND CDOPERADOR = :CDOPERADOR "
                                                       "AND NMCRITERIO = :NMCRITERIO"),
@@ -142,6 +146,7 @@ QVariant TrdmRelLancContReceber::DelCriterio(const QString &screen, const QStrin
 QVariant TrdmRelLancContReceber::SetCriterioPadrao(const QString &screen, const QString &op, const QString &name)
 {
     checkOwner(screen, op);
+    RequireOperator(op, QStringLiteral("critérios salvos"));
     TTransaction tx(Db());
     // A blank name leaves the operator without a default on the screen.
     if (name.trimmed().isEmpty())

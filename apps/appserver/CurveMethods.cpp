@@ -118,7 +118,8 @@ void listParams(TParams &p, const char *listName, const char *flagName, const QS
 }
 
 // The filter both the curve and the totals apply; tested in the same way as the
-// due-date layout tests its criteria.
+// due-date layout tests its criteria. All companies or a list, only the companies
+// the logged-in operator may see (OPEREMPRESA) count.
 const char *const kFromWhere = R"(
 FROM CONTARECEBER R
 JOIN CLIENTE C ON C.CDCLIENTE = R.CDCLIENTE
@@ -128,6 +129,7 @@ JOIN TIPOCTRECEBER T ON T.CDTPCTRECEB = R.CDTPCTRECEB
 WHERE (:TCLIENTE = 'T' OR INSTR(:CLIENTE, '_' || R.CDCLIENTE || '_') <> 0)
 AND (:TCLASSFINA = 'T' OR INSTR(:CLASSFINA, '_' || R.CDCLASSFINA || '_') <> 0)
 AND (:TEMPRESA = 'T' OR INSTR(:EMPRESA, '_' || R.CDEMPRESA || '_') <> 0)
+AND R.CDEMPRESA IN (SELECT OE.CDEMPRESA FROM OPEREMPRESA OE WHERE OE.CDOPERADOR = :OPERADOR)
 AND (:TFILIAL = 'T' OR INSTR(:FILIAL, '_' || R.CDFILIAL || '_') <> 0)
 AND (:TTIPOCONTA = 'T' OR INSTR(:TIPOCONTA, '_' || R.CDTPCTRECEB || '_') <> 0)
 AND (:TFILILANC = 'T' OR INSTR(:FILILANC, '_' || R.CDFILILANC || '_') <> 0)
@@ -297,6 +299,7 @@ QVariant TrdmRelLancContReceber::GetCurvaABC(const QVariantList &args)
 {
     const TCurveArgs a(args, [](int g) { return std::optional<int>(g); });
     TCurveFilter f = bindFilter(a, 34, 42, true);
+    text(f.Params, "OPERADOR", m_operator);
     // The second copies of each date range must be dates too.
     for (int g : {32, 33, 36, 37, 40, 41, 44, 45})
         a.IsoDate(g);
@@ -393,6 +396,7 @@ QVariant TrdmRelLancContReceber::GetTotal(const QVariantList &args)
     const TCurveArgs a(args, [count](int g) { return totalPosition(g, count); });
     // The 47th value: true when neither amount was given, and then no value range applies.
     TCurveFilter f = bindFilter(a, 36, 44, !a.Bool(47));
+    text(f.Params, "OPERADOR", m_operator);
     // The company total is the last running total of the curve's own order, so the
     // two agree to the last digit.
     const QString sql = QStringLiteral("SELECT CDEMPRESA, SUMCRVRATUAREC FROM (SELECT R.CDEMPRESA AS CDEMPRESA, %1 AS SUMCRVRATUAREC, "

@@ -66,6 +66,7 @@ int countRows(const QVariant &v)
 TrdmRelLancContReceber::TrdmRelLancContReceber(TdtmDBGeral *db, QString openError) : m_db(db), m_openError(std::move(openError))
 {
     using K = Kind;
+    Register(QStringLiteral("Login"), {K::Text, K::Text}, [this](const QVariantList &a) { return Login(a[0].toString(), a[1].toString()); });
     Register(QStringLiteral("GetDtVenc"), {}, [this](const QVariantList &) { return GetDtVenc(); });
     Register(QStringLiteral("GetOpEmissao"), {K::Text, K::Text}, [this](const QVariantList &a) { return GetOpEmissao(a[0].toString(), a[1].toString()); });
     Register(QStringLiteral("SetOpEmissao"), {K::Bytes}, [this](const QVariantList &a) { return SetOpEmissao(a[0].toByteArray()); });
@@ -87,6 +88,7 @@ Wire::Reply TrdmRelLancContReceber::Dispatch(const Wire::Request &request)
 {
     m_lastRows = 0;
     m_lastDetail.clear();
+    m_lastRefusal.clear();
     Wire::Reply reply;
     auto fail = [&](const QString &message) {
         reply.Ok = false;
@@ -96,6 +98,13 @@ Wire::Reply TrdmRelLancContReceber::Dispatch(const Wire::Request &request)
     if (request.Object.compare(QLatin1String(kRegisteredName), Qt::CaseInsensitive) != 0)
         return fail(QStringLiteral("O objeto %1 não está registrado neste servidor de aplicação (disponível: %2).")
                         .arg(QuoteInput(request.Object), QLatin1String(kRegisteredName)));
+    // Nothing but the login before the login.
+    if (m_operator.isEmpty() && request.Method.compare(QStringLiteral("Login"), Qt::CaseInsensitive) != 0) {
+        m_lastRefusal = QStringLiteral("chamada antes do login");
+        return fail(QStringLiteral("%1: o servidor de aplicação atende apenas depois do login do operador (Login com operador e senha); "
+                                   "entre de novo no sistema.")
+                        .arg(QuoteInput(request.Method)));
+    }
     const auto it = m_methods.find(request.Method.toLower());
     if (it == m_methods.end())
         return fail(QStringLiteral("O método %1 não existe em %2.").arg(QuoteInput(request.Method), QLatin1String(kRegisteredName)));
@@ -170,6 +179,7 @@ QVariant TrdmRelLancContReceber::GetDtVenc()
 
 QVariant TrdmRelLancContReceber::GetOpEmissao(const QString &screen, const QString &op)
 {
+    RequireOperator(op, QStringLiteral("opção de emissão"));
     const TDataPacket p = Select(QStringLiteral("SELECT CDTELAPROG, CDOPERADOR, IDUTOPEMIFIN FROM OPCAOEMISSAO "
                                                 "WHERE CDTELAPROG = :CDTELAPROG AND CDOPERADOR = :CDOPERADOR"),
                                  textParams({{"CDTELAPROG", screen}, {"CDOPERADOR", op}}),
@@ -211,6 +221,7 @@ QVariant TrdmRelLancContReceber::SetOpEmissao(const QByteArray &bytes)
         throw EMethodError(QStringLiteral("o registro é da tela %1; este servidor grava apenas a tela %2.").arg(QuoteInput(screen, 10), QLatin1String(kScreenCode)));
     if (op.trimmed().isEmpty())
         throw EMethodError(QStringLiteral("o registro não informa o operador."));
+    RequireOperator(op, QStringLiteral("opção de emissão"));
     if (flag != QStringLiteral("S") && flag != QStringLiteral("N"))
         throw EMethodError(QStringLiteral("a opção de emissão deve ser 'S' ou 'N', recebido %1.").arg(QuoteInput(flag, 4)));
 

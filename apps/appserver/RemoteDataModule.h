@@ -22,6 +22,16 @@ public:
     int LastRows() const { return m_lastRows; }
     // The database driver's text of the last failure, for the server log only.
     const QString &LastDetail() const { return m_lastDetail; }
+    // Why the last request was refused (login, access), for the server log; never a password.
+    const QString &LastRefusal() const { return m_lastRefusal; }
+    // The operator logged in on this connection; empty before a successful Login.
+    const QString &Operator() const { return m_operator; }
+    // True once too many logins in a row failed: the connection is to be closed.
+    bool CloseRequested() const { return m_closeRequested; }
+    static constexpr int kMaxFailedLogins = 5;
+
+    // What is wrong with a database that cannot keep the operators' passwords; empty when nothing.
+    static QString AccessSchemaProblem(const QSqlDatabase &db);
 
 private:
     enum class Kind { Text, Integer, Bytes, Double, Boolean };
@@ -34,6 +44,12 @@ private:
     void Register(const QString &name, std::vector<Kind> args, std::function<QVariant(const QVariantList &)> run, size_t optional = 0);
     TDataPacket Select(const QString &sql, const TParams &params, const std::vector<TPacketField> &shape, const QString &what);
     QSqlDatabase Db() const;
+
+    // Login (AccessMethods.cpp): the connection's operator and what that operator may see.
+    QVariant Login(const QString &op, const QString &password);
+    [[noreturn]] void Refuse(const QString &logReason, const QString &replyText);
+    // Refuses a request that names an operator other than the one logged in.
+    void RequireOperator(const QString &op, const QString &what);
 
     QVariant GetDtVenc();
     QVariant GetOpEmissao(const QString &screen, const QString &op);
@@ -64,6 +80,10 @@ private:
     std::map<QString, Method> m_methods; // keyed by lower-case name
     int m_lastRows = 0;
     QString m_lastDetail;
+    QString m_lastRefusal;
+    QString m_operator;
+    int m_failedLogins = 0;
+    bool m_closeRequested = false;
 };
 
 // A method that refuses its input raises this; its text goes back to the caller.

@@ -58,6 +58,9 @@ int main(int argc, char **argv)
     try {
         TdtmDBGeral probe;
         probe.Open(database);
+        const QString problem = TrdmRelLancContReceber::AccessSchemaProblem(probe.Database());
+        if (!problem.isEmpty())
+            return fail(1, problem);
     } catch (const EHostError &e) {
         return fail(1, e.Message());
     }

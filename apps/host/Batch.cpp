@@ -301,6 +301,7 @@ bool TBatchRun::Load(const QString &scriptFile, QString &error)
     const QJsonObject ctx = root.value(QStringLiteral("context")).toObject();
     m_context = THostContext{};
     m_context.Operator = ctx.value(QStringLiteral("operator")).toString();
+    m_context.Password = ctx.value(QStringLiteral("password")).toString();
     m_context.Branch = ctx.value(QStringLiteral("branch")).toString();
     m_context.PerBranch = ctx.value(QStringLiteral("perBranch")).toBool();
     const QString server = ctx.value(QStringLiteral("server")).toString();
@@ -311,6 +312,10 @@ bool TBatchRun::Load(const QString &scriptFile, QString &error)
     m_context.DateFormat = ctx.value(QStringLiteral("dateFormat")).toString(QStringLiteral("dd/MM/yyyy"));
     if (m_context.Operator.isEmpty() || m_context.Database.isEmpty() || !portOk || m_context.ServerHost.isEmpty()) {
         error = QStringLiteral("contexto: informe \"operator\", \"database\" e \"server\" (HOST:PORTA)");
+        return false;
+    }
+    if (m_context.Password.isEmpty()) {
+        error = QStringLiteral("contexto: informe a senha do operador em \"password\"; sem ela o servidor de aplicação não atende");
         return false;
     }
     if (m_context.ServerPort < 1 || m_context.ServerPort > 65535) {
@@ -362,6 +367,8 @@ int TBatchRun::Run(const QString &logFile, QString &error)
         TNetConnection probe(QStringLiteral("probe"));
         probe.Host = m_context.ServerHost;
         probe.Port = m_context.ServerPort;
+        probe.Operator = m_context.Operator;
+        probe.Password = m_context.Password;
         try {
             probe.Open();
         } catch (const EHostError &e) {

@@ -27,6 +27,8 @@ bool TScheduledRun::Check(QString &error) const
         error = QStringLiteral("informe o operador (--operator), o banco (--database) e o servidor de aplicação (--server HOST:PORTA)");
     else if (Context.ServerPort < 1 || Context.ServerPort > 65535)
         error = QStringLiteral("a porta do servidor de aplicação deve ir de 1 a 65535");
+    else if (Context.Password.isEmpty())
+        error = QStringLiteral("informe a senha do operador na chave login/password do arquivo de --settings; sem ela o servidor de aplicação não atende");
     else
         return true;
     return false;
@@ -49,6 +51,8 @@ int TScheduledRun::Run(QString &error)
         TNetConnection probe(QStringLiteral("probe"));
         probe.Host = Context.ServerHost;
         probe.Port = Context.ServerPort;
+        probe.Operator = Context.Operator;
+        probe.Password = Context.Password;
         probe.Open();
         window->Module().Load();
         module = FindScreen(Screen);

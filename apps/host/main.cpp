@@ -3,6 +3,7 @@
 #include "Batch.h"
 #include "ScheduledRun.h"
 #include "HostWindow.h"
+#include "LoginDialog.h"
 #include "ReportDialog.h"
 #include <QApplication>
 #include <QCommandLineParser>
@@ -77,6 +78,8 @@ int main(int argc, char **argv)
     };
     THostContext ctx;
     ctx.Operator = value(QStringLiteral("operator"), QStringLiteral("login/operator"));
+    // Only from the settings file: a password on the command line is visible to everyone.
+    ctx.Password = file.value(QStringLiteral("login/password")).toString();
     ctx.Branch = value(QStringLiteral("branch"), QStringLiteral("login/branch"));
     ctx.PerBranch = parser.isSet(QStringLiteral("per-branch")) || file.value(QStringLiteral("login/perBranch"), false).toBool();
     const QString server = value(QStringLiteral("server"), QStringLiteral("server/address"), QStringLiteral("127.0.0.1:7001"));
@@ -115,9 +118,18 @@ int main(int argc, char **argv)
     TDialogPresenter dialogs;
     TPresenterScope scope(dialogs);
     TReportDesignerDialog::SetInteractive(true);
-    if (ctx.Operator.isEmpty() || ctx.Database.isEmpty() || ctx.ServerPort <= 0) {
-        dialogs.ShowError(QStringLiteral("Informe o operador (--operator), o banco (--database) e o servidor de aplicação (--server HOST:PORTA)."));
+    if (ctx.Database.isEmpty() || ctx.ServerPort <= 0) {
+        dialogs.ShowError(QStringLiteral("Informe o banco (--database) e o servidor de aplicação (--server HOST:PORTA)."));
         return 1;
+    }
+    if (ctx.Operator.isEmpty() || ctx.Password.isEmpty()) {
+        TLoginDialog login(ctx.Operator, [&ctx](const QString &op, const QString &password) {
+            return TLoginDialog::ServerLogin(ctx.ServerHost, ctx.ServerPort, op, password);
+        });
+        if (login.exec() != QDialog::Accepted)
+            return 1; // no login, no screen
+        ctx.Operator = login.Operator();
+        ctx.Password = login.Password();
     }
     std::unique_ptr<THostWindow> window;
     try {

@@ -23,6 +23,56 @@ void TNetConnection::Open()
         throw EHostError(QStringLiteral("Não foi possível conectar ao servidor de aplicação em %1:%2: %3").arg(Host).arg(Port).arg(reason));
     }
     m_socket->setSocketOption(QAbstractSocket::LowDelayOption, 1);
+    LogIn();
+}
+
+void TNetConnection::LogIn()
+{
+    const QString where = QStringLiteral("%1:%2").arg(Host).arg(Port);
+    auto refuse = [&](const QString &message) {
+        Close();
+        throw EHostError(message);
+    };
+    if (Operator.isEmpty())
+        refuse(QStringLiteral("O servidor de aplicação em %1 exige o login: informe o operador.").arg(where));
+    Wire::Request request;
+    request.Object = ServerName;
+    request.Method = QStringLiteral("Login");
+    request.Args = {Operator, Password};
+    request.ByRef = {false, false};
+    const QByteArray frame = Wire::Frame(Wire::EncodeRequest(request));
+    const QDeadlineTimer deadline(CallTimeoutMs);
+    auto lost = [&] {
+        refuse(QStringLiteral("A conexão com o servidor de aplicação em %1 foi perdida no login do operador %2: %3").arg(where, Operator, m_socket->errorString()));
+    };
+    if (m_socket->write(frame) != frame.size())
+        lost();
+    while (m_socket->bytesToWrite() > 0)
+        if (!m_socket->waitForBytesWritten(static_cast<int>(deadline.remainingTime())))
+            lost();
+    Wire::FrameReader reader(Wire::kMaxReply);
+    QByteArray body;
+    for (;;) {
+        const auto status = reader.Next(body);
+        if (status == Wire::FrameReader::Status::Ready)
+            break;
+        if (status == Wire::FrameReader::Status::TooLarge)
+            refuse(QStringLiteral("O servidor de aplicação em %1 respondeu ao login com %2 bytes, acima do limite.").arg(where).arg(reader.AnnouncedSize()));
+        if (m_socket->bytesAvailable() == 0 && !m_socket->waitForReadyRead(static_cast<int>(deadline.remainingTime())))
+            lost();
+        reader.Append(m_socket->readAll());
+    }
+    Wire::Reply reply;
+    QString error;
+    if (!Wire::DecodeReply(body, reply, error))
+        refuse(QStringLiteral("O servidor de aplicação em %1 respondeu ao login com uma resposta malformada: %2").arg(where, error));
+    if (!reply.Ok) {
+        QString reason = reply.Error;
+        if (reason.startsWith(QStringLiteral("Login: ")))
+            reason = reason.mid(7);
+        refuse(QStringLiteral("O servidor de aplicação em %1 recusou o login do operador %2: %3 Confira o operador e a senha e entre de novo.")
+                   .arg(where, Operator, reason));
+    }
 }
 
 void TNetConnection::Close()

@@ -61,11 +61,15 @@ public:
     QStringList CallLog;
     // The arguments of each call in CallLog, as sent.
     QList<QVariantList> CallArgs;
+    // The login made right after every connection; set them in BeforeConnect or before Open.
+    QString Operator;
+    QString Password;
     // Runs before every connection attempt.
     std::function<void(TNetConnection &)> BeforeConnect;
 
     bool Connected() const;
-    // Connects, raising EHostError with the reason when the server cannot be reached.
+    // Connects and logs in, raising EHostError with the reason when the server cannot
+    // be reached or refuses the login.
     void Open();
     void Close();
     TAppServerProxy AppServer() { return TAppServerProxy(*this); }
@@ -73,5 +77,6 @@ public:
 
 private:
     QVariant Fail(const QString &method, const QString &message);
+    void LogIn();
     std::unique_ptr<QTcpSocket> m_socket;
 };

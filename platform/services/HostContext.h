@@ -7,6 +7,8 @@
 // The logged-in context of the host client.
 struct THostContext {
     QString Operator;
+    // The operator's password for the application server's login; never written anywhere.
+    QString Password;
     QString Branch;
     bool PerBranch = false;
     QString ServerHost = QStringLiteral("127.0.0.1");

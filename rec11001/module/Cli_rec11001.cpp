@@ -205,6 +205,8 @@ void TfrmRelLancContReceber::netRelLancContReceberBeforeConnect(QObject *)
 {
     netRelLancContReceber->Port = WebPort();
     netRelLancContReceber->Host = WebURL();
+    netRelLancContReceber->Operator = Operador();
+    netRelLancContReceber->Password = HostContext().Password;
 }
 
 void TfrmRelLancContReceber::cdsOpEmissaoAfterPost(TDataSet &)

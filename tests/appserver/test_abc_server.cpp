@@ -72,6 +72,9 @@ protected:
         m_net = std::make_unique<TNetConnection>(QStringLiteral("netRelLancContReceber"));
         m_net->Host = QStringLiteral("127.0.0.1");
         m_net->Port = m_server->Port();
+        // ADMIN may see every company, so the curve is compared with the whole table.
+        m_net->Operator = QStringLiteral("ADMIN");
+        m_net->Password = DemoPassword(m_net->Operator);
         m_direct.Open(m_db->Target());
     }
     QVariant call(const QString &method, const QVariantList &args)
@@ -405,6 +408,45 @@ TEST_P(AbcServer, CurveRowsCarryTheirOwnDataAndTheCriteria)
         withBank += r[static_cast<size_t>(bank)].toString().isEmpty() ? 0 : 1;
     }
     EXPECT_GT(withBank, 0);
+}
+
+// The curve and the totals cover only the companies of the logged-in operator,
+// whether the call asks for all companies or names others.
+TEST_P(AbcServer, CurveAndTotalsKeepToTheOperatorsCompanies)
+{
+    m_net->Operator = QStringLiteral("MARIA");
+    m_net->Password = DemoPassword(m_net->Operator);
+    auto companiesOf = [](const TDataPacket &p) {
+        QStringList out;
+        const int col = p.FieldIndex(QStringLiteral("CDEMPRESA"));
+        for (const TRecord &row : p.Rows)
+            if (!out.contains(row[static_cast<size_t>(col)].toString()))
+                out << row[static_cast<size_t>(col)].toString();
+        return out;
+    };
+    const QStringList mine = {QStringLiteral("01"), QStringLiteral("03")};
+    const int ownRows = QueryInt(m_db->Target(), QStringLiteral("SELECT count(*) FROM CONTARECEBER WHERE CDEMPRESA IN ('01', '03')"));
+    ASSERT_GT(ownRows, 0);
+    ASSERT_LT(ownRows, QueryInt(m_db->Target(), QStringLiteral("SELECT count(*) FROM CONTARECEBER")));
+
+    TAbcCriteria all; // company flag "T"
+    const TDataPacket curve = packet(QStringLiteral("GetCurvaABC"), all.Curve());
+    EXPECT_EQ(companiesOf(curve), mine);
+    EXPECT_EQ(static_cast<int>(curve.Rows.size()), ownRows);
+    EXPECT_EQ(companiesOf(packet(QStringLiteral("GetTotal"), all.Total(false))), mine);
+
+    TAbcCriteria others;
+    others.Empresas = QStringLiteral("_01__02__05_");
+    others.TEmpresas.clear();
+    EXPECT_EQ(companiesOf(packet(QStringLiteral("GetCurvaABC"), others.Curve())), QStringList{QStringLiteral("01")});
+    EXPECT_EQ(companiesOf(packet(QStringLiteral("GetTotal"), others.Total(true))), QStringList{QStringLiteral("01")});
+
+    // An operator without companies gets no rows at all.
+    m_net->Close();
+    m_net->Operator = QStringLiteral("CAIXA");
+    m_net->Password = DemoPassword(m_net->Operator);
+    EXPECT_TRUE(packet(QStringLiteral("GetCurvaABC"), all.Curve()).Rows.empty());
+    EXPECT_TRUE(packet(QStringLiteral("GetTotal"), all.Total(false)).Rows.empty());
 }
 
 TEST_P(AbcServer, BadArgumentsFailNamingTheArgument)

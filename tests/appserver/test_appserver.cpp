@@ -9,8 +9,11 @@
 #include "TestSupport.h"
 #include "Wire.h"
 #include <QDateTime>
+#include <QRegularExpression>
 #include <QSqlQuery>
 #include <QFile>
+#include <QNetworkInterface>
+#include <QProcess>
 #include <QTcpSocket>
 #include <csignal>
 #include <sys/socket.h>
@@ -52,8 +55,21 @@ protected:
             ++m_connects;
             c.Host = QStringLiteral("127.0.0.1");
             c.Port = m_server->Port();
+            c.Operator = QStringLiteral("MARIA");
+            c.Password = DemoPassword(c.Operator);
         };
         m_net->Open();
+    }
+    // A connection of its own, logged in as a demo operator.
+    std::unique_ptr<TNetConnection> connectAs(const QString &op)
+    {
+        auto net = std::make_unique<TNetConnection>(QStringLiteral("net") + op);
+        net->Host = QStringLiteral("127.0.0.1");
+        net->Port = m_server->Port();
+        net->Operator = op;
+        net->Password = DemoPassword(op);
+        net->Open();
+        return net;
     }
     int emissionRows() { return QueryInt(m_db->Target(), QStringLiteral("SELECT count(*) FROM OPCAOEMISSAO")); }
     // The server still answers a well-formed call.
@@ -99,11 +115,22 @@ QList<Wire::Reply> readReplies(QTcpSocket &s, int waitMs = 5000)
     return out;
 }
 
-std::unique_ptr<QTcpSocket> rawConnect(int port)
+// A raw connection, logged in as MARIA unless told otherwise.
+std::unique_ptr<QTcpSocket> rawConnect(int port, bool login = true)
 {
     auto s = std::make_unique<QTcpSocket>();
     s->connectToHost(QStringLiteral("127.0.0.1"), static_cast<quint16>(port));
     EXPECT_TRUE(s->waitForConnected(5000));
+    if (login) {
+        s->write(requestFrame(QStringLiteral("Login"), {QStringLiteral("MARIA"), DemoPassword(QStringLiteral("MARIA"))}));
+        Wire::FrameReader reader;
+        QByteArray body;
+        while (reader.Next(body) != Wire::FrameReader::Status::Ready && (s->bytesAvailable() > 0 || s->waitForReadyRead(10000)))
+            reader.Append(s->readAll());
+        Wire::Reply r;
+        QString error;
+        EXPECT_TRUE(Wire::DecodeReply(body, r, error) && r.Ok) << error.toStdString() << r.Error.toStdString();
+    }
     return s;
 }
 
@@ -146,7 +173,8 @@ TEST_P(AppServer, EveryMethodAnswersWithItsPayloadShape)
     fields(op, {{"CDTELAPROG", S, 10}, {"CDOPERADOR", S, 12}, {"IDUTOPEMIFIN", S, 1}});
     ServerCalls::GetOpEmissao(*m_net, QStringLiteral("REC11001"), QStringLiteral("MARIA"), op);
     EXPECT_EQ(column(op, "IDUTOPEMIFIN"), QStringList{QStringLiteral("S")});
-    ServerCalls::GetOpEmissao(*m_net, QStringLiteral("REC11001"), QStringLiteral("ADMIN"), op);
+    const auto admin = connectAs(QStringLiteral("ADMIN"));
+    ServerCalls::GetOpEmissao(*admin, QStringLiteral("REC11001"), QStringLiteral("ADMIN"), op);
     EXPECT_TRUE(op.IsEmpty());
 
     // Save a new record, then change it, reading back each time.
@@ -155,15 +183,15 @@ TEST_P(AppServer, EveryMethodAnswersWithItsPayloadShape)
     op.FieldByName(QStringLiteral("CDOPERADOR")).SetAsString(QStringLiteral("ADMIN"));
     op.FieldByName(QStringLiteral("IDUTOPEMIFIN")).SetAsString(QStringLiteral("N"));
     op.Post();
-    ServerCalls::SetOpEmissao(*m_net, op);
-    ServerCalls::GetOpEmissao(*m_net, QStringLiteral("REC11001"), QStringLiteral("ADMIN"), op);
+    ServerCalls::SetOpEmissao(*admin, op);
+    ServerCalls::GetOpEmissao(*admin, QStringLiteral("REC11001"), QStringLiteral("ADMIN"), op);
     EXPECT_EQ(column(op, "IDUTOPEMIFIN"), QStringList{QStringLiteral("N")});
     op.First();
     op.Edit();
     op.FieldByName(QStringLiteral("IDUTOPEMIFIN")).SetAsString(QStringLiteral("S"));
     op.Post();
-    ServerCalls::SetOpEmissao(*m_net, op);
-    ServerCalls::GetOpEmissao(*m_net, QStringLiteral("REC11001"), QStringLiteral("ADMIN"), op);
+    ServerCalls::SetOpEmissao(*admin, op);
+    ServerCalls::GetOpEmissao(*admin, QStringLiteral("REC11001"), QStringLiteral("ADMIN"), op);
     EXPECT_EQ(column(op, "IDUTOPEMIFIN"), QStringList{QStringLiteral("S")});
 
     TClientDataSet fili(QStringLiteral("cdsFiliLanca"));
@@ -322,6 +350,99 @@ TEST_P(AppServer, MalformedAndOversizedFramesCloseOnlyTheirConnection)
     EXPECT_TRUE(log.contains(QStringLiteral("rows=1"))) << log.toStdString();
 }
 
+// Every connection starts with the operator's login; nothing else is served before it,
+// five refusals in a row close the connection, and every refusal is logged with its reason.
+TEST_P(AppServer, LoginGuardsEveryCall)
+{
+    auto reply = [](QTcpSocket &s, const QByteArray &frame) {
+        s.write(frame);
+        Wire::FrameReader reader;
+        QByteArray body;
+        while (reader.Next(body) != Wire::FrameReader::Status::Ready && (s.bytesAvailable() > 0 || s.waitForReadyRead(10000)))
+            reader.Append(s.readAll());
+        Wire::Reply r;
+        QString error;
+        EXPECT_TRUE(Wire::DecodeReply(body, r, error)) << error.toStdString();
+        return r;
+    };
+    const QString maria = QStringLiteral("MARIA"), wrong = QStringLiteral("senha-errada-1");
+
+    // Before the login: every call is refused, the connection stays open for the login.
+    auto raw = rawConnect(m_server->Port(), false);
+    for (const char *method : {"GetDtVenc", "GetNada", "getTimeServ"}) {
+        const Wire::Reply r = reply(*raw, requestFrame(QLatin1String(method), {}));
+        EXPECT_FALSE(r.Ok) << method;
+        EXPECT_TRUE(r.Error.contains(QStringLiteral("depois do login"))) << r.Error.toStdString();
+    }
+    // Four wrong passwords, then the right one: the count is of refusals in a row.
+    for (int i = 0; i < 4; ++i)
+        EXPECT_EQ(reply(*raw, requestFrame(QStringLiteral("Login"), {maria, wrong})).Error, QStringLiteral("Login: operador ou senha inválidos."));
+    EXPECT_TRUE(reply(*raw, requestFrame(QStringLiteral("Login"), {maria, DemoPassword(maria)})).Ok);
+    EXPECT_TRUE(reply(*raw, requestFrame(QStringLiteral("GetDtVenc"), {})).Ok);
+    // One login per connection.
+    EXPECT_TRUE(reply(*raw, requestFrame(QStringLiteral("Login"), {QStringLiteral("ADMIN"), DemoPassword(QStringLiteral("ADMIN"))}))
+                    .Error.contains(QStringLiteral("já entrou como MARIA")));
+
+    // Five refusals in a row, an unknown operator among them with the same answer: the connection closes.
+    auto guessing = rawConnect(m_server->Port(), false);
+    for (int i = 0; i < 4; ++i) {
+        const QString op = i == 2 ? QStringLiteral("NINGUEM") : maria;
+        EXPECT_EQ(reply(*guessing, requestFrame(QStringLiteral("Login"), {op, wrong})).Error, QStringLiteral("Login: operador ou senha inválidos."));
+    }
+    const Wire::Reply fifth = reply(*guessing, requestFrame(QStringLiteral("Login"), {maria, DemoPassword(maria) + QStringLiteral("x")}));
+    EXPECT_FALSE(fifth.Ok);
+    EXPECT_TRUE(fifth.Error.contains(QStringLiteral("encerrou a conexão"))) << fifth.Error.toStdString();
+    EXPECT_TRUE(guessing->state() == QAbstractSocket::UnconnectedState || guessing->waitForDisconnected(5000));
+
+    // The client names the refusal so that a person can act on it.
+    for (const QString &op : {maria, QStringLiteral("NINGUEM")}) {
+        TNetConnection net(QStringLiteral("net"));
+        net.Host = QStringLiteral("127.0.0.1");
+        net.Port = m_server->Port();
+        net.Operator = op;
+        net.Password = wrong;
+        try {
+            net.Open();
+            ADD_FAILURE() << "login accepted for " << op.toStdString();
+        } catch (const EHostError &e) {
+            EXPECT_TRUE(e.Message().contains(QStringLiteral("recusou o login do operador %1: operador ou senha inválidos. Confira").arg(op)))
+                << e.Message().toStdString();
+        }
+        EXPECT_FALSE(net.Connected());
+        const QVariant r = net.Call(QStringLiteral("GetDtVenc"));
+        ASSERT_TRUE(IsRemoteFailure(r));
+        EXPECT_TRUE(ToRemoteFailure(r).Message.contains(QStringLiteral("recusou o login"))) << ToRemoteFailure(r).Message.toStdString();
+    }
+
+    // Each operator's emission option is that operator's alone.
+    TClientDataSet op(QStringLiteral("cdsOpEmissao"));
+    const QVariant other = m_net->Call(QStringLiteral("GetOpEmissao"), {TCallArg(QStringLiteral("REC11001")), TCallArg(QStringLiteral("ADMIN"))});
+    ASSERT_TRUE(IsRemoteFailure(other));
+    EXPECT_TRUE(ToRemoteFailure(other).Message.contains(QStringLiteral("acesso recusado (opção de emissão do operador 'ADMIN')")))
+        << ToRemoteFailure(other).Message.toStdString();
+    const int before = emissionRows();
+    TDataPacket delta;
+    delta.Fields = {{QStringLiteral("CDTELAPROG"), TFieldType::String, 10, false},
+                    {QStringLiteral("CDOPERADOR"), TFieldType::String, 12, false},
+                    {QStringLiteral("IDUTOPEMIFIN"), TFieldType::String, 1, false}};
+    delta.AddRow({QStringLiteral("REC11001"), QStringLiteral("ADMIN"), QStringLiteral("S")}, TRowKind::Inserted);
+    const QVariant set = m_net->Call(QStringLiteral("SetOpEmissao"), {TCallArg(PacketToVariant(delta))});
+    ASSERT_TRUE(IsRemoteFailure(set));
+    EXPECT_TRUE(ToRemoteFailure(set).Message.contains(QStringLiteral("acesso recusado"))) << ToRemoteFailure(set).Message.toStdString();
+    EXPECT_EQ(emissionRows(), before);
+    expectServing();
+
+    m_server->Stop();
+    const QString log = m_server->Log();
+    EXPECT_FALSE(log.contains(wrong)) << "a password reached the log";
+    EXPECT_FALSE(log.contains(DemoPassword(maria)));
+    EXPECT_TRUE(log.contains(QStringLiteral("[recusada: chamada antes do login]"))) << log.toStdString();
+    EXPECT_TRUE(log.contains(QStringLiteral("[recusada: senha incorreta do operador MARIA (tentativa 4 de 5)]"))) << log.toStdString();
+    EXPECT_TRUE(log.contains(QStringLiteral("[recusada: operador 'NINGUEM' não cadastrado"))) << log.toStdString();
+    EXPECT_TRUE(log.contains(QStringLiteral("5 logins recusados seguidos, conexão encerrada"))) << log.toStdString();
+    EXPECT_TRUE(log.contains(QStringLiteral("[recusada: opção de emissão do operador 'ADMIN' pedida pelo operador MARIA]"))) << log.toStdString();
+}
+
 TEST_P(AppServer, StoppedServerGivesAFailureThenTheNextCallReconnects)
 {
     TRecordingPresenter rec;
@@ -338,6 +459,9 @@ TEST_P(AppServer, StoppedServerGivesAFailureThenTheNextCallReconnects)
     expectServing();
     EXPECT_TRUE(m_net->Connected());
     EXPECT_GE(m_connects, 2);
+    // The new connection logged in again.
+    m_server->Stop();
+    EXPECT_EQ(m_server->Log().count(QRegularExpression(QStringLiteral(" Login [0-9.]+ ms rows=0 ok"))), 2) << m_server->Log().toStdString();
 }
 
 TEST_P(AppServer, TwoClientsCallingAtOnce)
@@ -346,6 +470,8 @@ TEST_P(AppServer, TwoClientsCallingAtOnce)
         TNetConnection net(QStringLiteral("net"));
         net.Host = QStringLiteral("127.0.0.1");
         net.Port = m_server->Port();
+        net.Operator = op;
+        net.Password = DemoPassword(op);
         for (int i = 0; i < calls; ++i) {
             const QVariant r = net.Call(QStringLiteral("GetOpEmissao"), {TCallArg(QStringLiteral("REC11001")), TCallArg(op)});
             if (!IsRemoteFailure(r) && TDataPacket::Decode(r.toByteArray()).Rows.size() == (op == QStringLiteral("MARIA") ? 1u : 0u))
@@ -364,17 +490,24 @@ TEST_P(AppServer, TwoClientsCallingAtOnce)
 
 TEST_P(AppServer, DatabaseFaultsHalfCloseAndStalledCalls)
 {
-    // A record of an operator that does not exist: one plain message naming the method once.
+    // A record of an operator removed after its login: one plain message naming the method once.
+    const auto caixa = connectAs(QStringLiteral("CAIXA"));
+    {
+        TdtmDBGeral direct;
+        direct.Open(m_db->Target());
+        QSqlQuery del(direct.Database());
+        ASSERT_TRUE(del.exec(QStringLiteral("DELETE FROM OPERADOR WHERE CDOPERADOR = 'CAIXA'")));
+    }
     TDataPacket delta;
     delta.Fields = {{QStringLiteral("CDTELAPROG"), TFieldType::String, 10, false},
                     {QStringLiteral("CDOPERADOR"), TFieldType::String, 12, false},
                     {QStringLiteral("IDUTOPEMIFIN"), TFieldType::String, 1, false}};
-    delta.AddRow({QStringLiteral("REC11001"), QStringLiteral("NINGUEM"), QStringLiteral("S")}, TRowKind::Inserted);
-    const QVariant r = m_net->Call(QStringLiteral("SetOpEmissao"), {TCallArg(PacketToVariant(delta))});
+    delta.AddRow({QStringLiteral("REC11001"), QStringLiteral("CAIXA"), QStringLiteral("S")}, TRowKind::Inserted);
+    const QVariant r = caixa->Call(QStringLiteral("SetOpEmissao"), {TCallArg(PacketToVariant(delta))});
     ASSERT_TRUE(IsRemoteFailure(r));
     const QString message = ToRemoteFailure(r).Message;
     EXPECT_EQ(message.count(QStringLiteral("SetOpEmissao")), 1) << message.toStdString();
-    EXPECT_TRUE(message.contains(QStringLiteral("operador 'NINGUEM' não existe"))) << message.toStdString();
+    EXPECT_TRUE(message.contains(QStringLiteral("operador 'CAIXA' não existe"))) << message.toStdString();
     for (const char *raw : {"constraint", "FOREIGN", "foreign", "violates", "fetch row"})
         EXPECT_FALSE(message.contains(QLatin1String(raw))) << message.toStdString();
 
@@ -409,12 +542,14 @@ TEST_P(AppServer, DatabaseFaultsHalfCloseAndStalledCalls)
 // Saved criteria: per operator and screen, replaced by name, one default, clear refusals.
 TEST_P(AppServer, SavedCriteriaArePerOperatorAndScreenWithOneDefault)
 {
-    auto call = [&](const QString &method, QVariantList args) {
+    const auto admin = connectAs(QStringLiteral("ADMIN"));
+    auto callOn = [&](TNetConnection &net, const QString &method, QVariantList args) {
         std::vector<TCallArg> a;
         for (const QVariant &v : args)
             a.emplace_back(v);
-        return m_net->AppServer().Call(method, std::move(a));
+        return net.AppServer().Call(method, std::move(a));
     };
+    auto call = [&](const QString &method, QVariantList args) { return callOn(*m_net, method, std::move(args)); };
     auto failure = [&](const QVariant &r) { return IsRemoteFailure(r) ? ToRemoteFailure(r).Message : QString(); };
     const QString screen = QStringLiteral("REC11001"), maria = QStringLiteral("MARIA");
     const QString hostile = QStringLiteral("x'); DELETE FROM CRITERIOSALVO; --");
@@ -437,13 +572,22 @@ TEST_P(AppServer, SavedCriteriaArePerOperatorAndScreenWithOneDefault)
     EXPECT_EQ(QueryInt(m_db->Target(), QStringLiteral("SELECT count(*) FROM CRITERIOSALVO WHERE IDPADRAO = 'S'")), 1);
 
     // Another operator and another screen see nothing of them.
-    sets.SetData(call(QStringLiteral("GetCriterios"), {screen, QStringLiteral("ADMIN")}));
+    sets.SetData(callOn(*admin, QStringLiteral("GetCriterios"), {screen, QStringLiteral("ADMIN")}));
     EXPECT_EQ(sets.RecordCount(), 0);
     sets.SetData(call(QStringLiteral("GetCriterios"), {QStringLiteral("REC99999"), maria}));
     EXPECT_EQ(sets.RecordCount(), 0);
-    EXPECT_TRUE(failure(call(QStringLiteral("GetCriterio"), {screen, QStringLiteral("ADMIN"), QStringLiteral("Semana")}))
+    EXPECT_TRUE(failure(callOn(*admin, QStringLiteral("GetCriterio"), {screen, QStringLiteral("ADMIN"), QStringLiteral("Semana")}))
                     .contains(QStringLiteral("não há critérios salvos com o nome 'Semana' do operador 'ADMIN'")));
-    EXPECT_FALSE(failure(call(QStringLiteral("DelCriterio"), {screen, QStringLiteral("ADMIN"), QStringLiteral("Semana")})).isEmpty());
+    EXPECT_FALSE(failure(callOn(*admin, QStringLiteral("DelCriterio"), {screen, QStringLiteral("ADMIN"), QStringLiteral("Semana")})).isEmpty());
+    // Nor can another operator's connection reach them by naming MARIA.
+    for (const QString &method : {QStringLiteral("GetCriterios"), QStringLiteral("GetCriterio"), QStringLiteral("DelCriterio"), QStringLiteral("SetCriterioPadrao")}) {
+        QVariantList args = {screen, maria};
+        if (method != QStringLiteral("GetCriterios"))
+            args << QStringLiteral("Semana");
+        EXPECT_TRUE(failure(callOn(*admin, method, args)).contains(QStringLiteral("acesso recusado"))) << method.toStdString();
+    }
+    EXPECT_TRUE(failure(callOn(*admin, QStringLiteral("SetCriterio"), {screen, maria, QStringLiteral("Intrusa"), QStringLiteral("{}"), true}))
+                    .contains(QStringLiteral("acesso recusado")));
 
     // Refusals, each leaving the table as it was.
     EXPECT_TRUE(failure(call(QStringLiteral("SetCriterio"), {screen, maria, QStringLiteral("  "), QStringLiteral("{}"), false}))
@@ -451,7 +595,7 @@ TEST_P(AppServer, SavedCriteriaArePerOperatorAndScreenWithOneDefault)
     EXPECT_TRUE(failure(call(QStringLiteral("SetCriterio"), {screen, maria, QStringLiteral("X"), QStringLiteral("[1"), false}))
                     .contains(QStringLiteral("não são um objeto JSON válido")));
     EXPECT_TRUE(failure(call(QStringLiteral("SetCriterio"), {screen, QStringLiteral("NINGUEM"), QStringLiteral("X"), QStringLiteral("{}"), false}))
-                    .contains(QStringLiteral("o operador 'NINGUEM' não existe")));
+                    .contains(QStringLiteral("acesso recusado")));
     EXPECT_TRUE(failure(call(QStringLiteral("SetCriterio"), {screen, maria, QString(61, QLatin1Char('n')), QStringLiteral("{}"), false}))
                     .contains(QStringLiteral("60 caracteres")));
     EXPECT_TRUE(failure(call(QStringLiteral("SetCriterioPadrao"), {screen, maria, QStringLiteral("Nenhum")})).contains(QStringLiteral("'Nenhum'")));
@@ -500,6 +644,8 @@ protected:
         TNetConnection net(QStringLiteral("net"));
         net.Host = QStringLiteral("127.0.0.1");
         net.Port = port;
+        net.Operator = QStringLiteral("MARIA");
+        net.Password = DemoPassword(net.Operator);
         const QVariant r = net.Call(QStringLiteral("GetOpEmissao"), {TCallArg(QStringLiteral("REC11001")), TCallArg(QStringLiteral("MARIA"))});
         EXPECT_FALSE(IsRemoteFailure(r)) << (IsRemoteFailure(r) ? ToRemoteFailure(r).Message.toStdString() : std::string());
     }
@@ -514,6 +660,46 @@ QByteArray be32(quint32 v)
     return b;
 }
 } // namespace
+
+TEST_F(AppServerLimits, ListensOnLoopbackUnlessTold)
+{
+    QProcess p;
+    p.start(BinDir() + QStringLiteral("/rec-appserver"), {QStringLiteral("--database"), m_db->Target()});
+    ASSERT_TRUE(p.waitForStarted(10000));
+    QByteArray out;
+    while (!out.contains('\n') && p.waitForReadyRead(15000))
+        out += p.readAllStandardOutput();
+    const QString first = QString::fromUtf8(out).section(QLatin1Char('\n'), 0, 0);
+    ASSERT_TRUE(first.startsWith(QStringLiteral("listening on 127.0.0.1:"))) << first.toStdString();
+    const int port = first.section(QLatin1Char(':'), -1).toInt();
+    expectAnswers(port);
+    // No other address of this machine reaches it.
+    for (const QHostAddress &a : QNetworkInterface::allAddresses()) {
+        if (a.isLoopback() || a.protocol() != QAbstractSocket::IPv4Protocol)
+            continue;
+        QTcpSocket s;
+        s.connectToHost(a, static_cast<quint16>(port));
+        EXPECT_FALSE(s.waitForConnected(2000)) << a.toString().toStdString();
+    }
+    p.terminate();
+    EXPECT_TRUE(p.waitForFinished(10000));
+}
+
+TEST_F(AppServerLimits, ADatabaseWithoutPasswordsIsRefusedSayingWhatToDo)
+{
+    {
+        TdtmDBGeral db;
+        db.Open(m_db->Target());
+        QSqlQuery q(db.Database());
+        ASSERT_TRUE(q.exec(QStringLiteral("ALTER TABLE OPERADOR DROP COLUMN SENHAHASH")));
+    }
+    QProcess p;
+    p.start(BinDir() + QStringLiteral("/rec-appserver"), {QStringLiteral("--database"), m_db->Target()});
+    ASSERT_TRUE(p.waitForFinished(10000));
+    EXPECT_EQ(p.exitCode(), 1);
+    const QString err = QString::fromUtf8(p.readAllStandardError());
+    EXPECT_TRUE(err.contains(QStringLiteral("SENHAHASH")) && err.contains(QStringLiteral("rec-demo-db --replace"))) << err.toStdString();
+}
 
 TEST_F(AppServerLimits, StopClosesEveryConnectionAndExitsCleanly)
 {
@@ -663,6 +849,8 @@ TEST_F(AppServerLimits, CallerInputIsQuotedShortInRepliesAndLog)
     TNetConnection net(QStringLiteral("net"));
     net.Host = QStringLiteral("127.0.0.1");
     net.Port = server.Port();
+    net.Operator = QStringLiteral("MARIA");
+    net.Password = DemoPassword(net.Operator);
     const QString forged = QStringLiteral("GetNada\n2001-01-01T00:00:00.000 GetOpEmissao 0.10 ms rows=1 ok");
     for (const QString &method : {forged, QString(1000000, QLatin1Char('m'))}) {
         const QVariant r = net.Call(method);

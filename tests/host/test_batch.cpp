@@ -22,7 +22,8 @@ protected:
     }
     QJsonObject Context(int port = 0) const
     {
-        return {{QStringLiteral("operator"), QStringLiteral("MARIA")},   {QStringLiteral("branch"), QStringLiteral("0101")},
+        return {{QStringLiteral("operator"), QStringLiteral("MARIA")},   {QStringLiteral("password"), DemoPassword(QStringLiteral("MARIA"))},
+                {QStringLiteral("branch"), QStringLiteral("0101")},
                 {QStringLiteral("perBranch"), false},                    {QStringLiteral("server"), QStringLiteral("127.0.0.1:%1").arg(port ? port : s_server->Port())},
                 {QStringLiteral("database"), s_db->Target()},            {QStringLiteral("today"), QStringLiteral("2026-12-07")},
                 {QStringLiteral("dateFormat"), QStringLiteral("dd/MM/yyyy")}};
@@ -165,6 +166,28 @@ TEST_F(BatchRun, BadScriptsRunNothingAndNameTheStep)
     log = Run(QByteArray("{ \"context\": "), code, err);
     EXPECT_EQ(code, 2);
     EXPECT_TRUE(err.contains(QStringLiteral("JSON"))) << err.toStdString();
+    EXPECT_TRUE(log.isEmpty());
+}
+
+TEST_F(BatchRun, WithoutTheRightPasswordNothingRuns)
+{
+    int code = -1;
+    QString err;
+    auto script = [&](const QJsonObject &ctx) {
+        return QJsonDocument(QJsonObject{{QStringLiteral("context"), ctx}, {QStringLiteral("steps"), QJsonArray{step(R"({"open": "REC11001"})")}}}).toJson();
+    };
+    QJsonObject ctx = Context();
+    ctx.remove(QStringLiteral("password"));
+    QJsonArray log = Run(script(ctx), code, err);
+    EXPECT_EQ(code, 2);
+    EXPECT_TRUE(err.contains(QStringLiteral("\"password\""))) << err.toStdString();
+    EXPECT_TRUE(log.isEmpty());
+
+    ctx.insert(QStringLiteral("password"), QStringLiteral("errada"));
+    log = Run(script(ctx), code, err);
+    EXPECT_EQ(code, 1);
+    EXPECT_TRUE(err.contains(QStringLiteral("recusou o login do operador MARIA"))) << err.toStdString();
+    EXPECT_FALSE(err.contains(QStringLiteral("errada"))) << err.toStdString();
     EXPECT_TRUE(log.isEmpty());
 }
 

@@ -4,6 +4,7 @@
 // Screenshots of each step go to build/screenshots/.
 #include "HostContext.h"
 #include "HostWindow.h"
+#include "LoginDialog.h"
 #include "MessagePresenter.h"
 #include "ReportBaseForm.h"
 #include "ReportDialog.h"
@@ -12,6 +13,7 @@
 #include <QApplication>
 #include <QDir>
 #include <QFile>
+#include <QLineEdit>
 #include <QMdiArea>
 #include <QMdiSubWindow>
 #include <QMenuBar>
@@ -73,6 +75,23 @@ TEST(PersonAtTheScreen, PicksClientsPreviewsAndSaves)
     TReportDesignerDialog::SetInteractive(true);
     TSearchListScript::SetInteractive(true);
     TfrmDadosGerRel::SetReportDir(BinDir() + QStringLiteral("/../reports"));
+
+    // The login dialog first: the person types the password and presses Enter.
+    bool loggedIn = false;
+    whenShown<TLoginDialog>(
+        [](TLoginDialog &login) {
+            login.edtSenha->setFocus();
+            QTest::keyClicks(login.edtSenha, DemoPassword(QStringLiteral("MARIA")));
+            QTest::keyClick(login.edtSenha, Qt::Key_Return);
+        },
+        &loggedIn);
+    TLoginDialog login(ctx.Operator, [&ctx](const QString &op, const QString &password) {
+        return TLoginDialog::ServerLogin(ctx.ServerHost, ctx.ServerPort, op, password);
+    });
+    ASSERT_EQ(login.exec(), QDialog::Accepted) << messages.Messages.join(QLatin1Char('\n')).toStdString();
+    ASSERT_TRUE(loggedIn);
+    ctx.Operator = login.Operator();
+    ctx.Password = login.Password();
 
     THostWindow window(ctx);
     window.resize(1400, 860);

@@ -5,6 +5,7 @@
 #include "HostContext.h"
 #include "MessagePresenter.h"
 #include "Messages.h"
+#include "PasswordHash.h"
 #include "Picture.h"
 #include "RemoteResult.h"
 #include "Showavi.h"
@@ -177,4 +178,28 @@ TEST(HostData, CompaniesOfTheOperatorAndPictures)
     EXPECT_THROW(DBPict(99), EDatabaseError);
     TdtmDBGeral::SetCurrent(nullptr);
     EXPECT_THROW(Dbgeral::ListaEmpresaOper(QStringLiteral("ADMIN")), EDatabaseError);
+}
+
+TEST(Passwords, SaltedHashVerifiesOnlyItsPasswordAndRefusesMalformedTexts)
+{
+    const QString a = PasswordHash::Make(QStringLiteral("maria-2026"), 2000);
+    const QString b = PasswordHash::Make(QStringLiteral("maria-2026"), 2000);
+    const QStringList parts = a.split(QLatin1Char('$'));
+    ASSERT_EQ(parts.size(), 4);
+    EXPECT_EQ(parts[0], QStringLiteral("pbkdf2-sha256"));
+    EXPECT_EQ(parts[1], QStringLiteral("2000"));
+    EXPECT_NE(a, b) << "each hash has its own salt";
+    EXPECT_TRUE(PasswordHash::Verify(QStringLiteral("maria-2026"), a));
+    EXPECT_TRUE(PasswordHash::Verify(QStringLiteral("maria-2026"), b));
+    EXPECT_FALSE(PasswordHash::Verify(QStringLiteral("maria-2027"), a));
+    EXPECT_FALSE(PasswordHash::Verify(QString(), a));
+    EXPECT_FALSE(PasswordHash::Verify(QStringLiteral("Maria-2026"), a));
+    // Malformed or unaffordable stored texts never match.
+    for (const QString &bad : {QString(), QStringLiteral("maria-2026"), QStringLiteral("md5$2000$") + parts[2] + QLatin1Char('$') + parts[3],
+                               QStringLiteral("pbkdf2-sha256$999999999$") + parts[2] + QLatin1Char('$') + parts[3],
+                               QStringLiteral("pbkdf2-sha256$10$") + parts[2] + QLatin1Char('$') + parts[3],
+                               QStringLiteral("pbkdf2-sha256$2000$%%%$") + parts[3], QStringLiteral("pbkdf2-sha256$2000$") + parts[2] + QStringLiteral("$AAAA")}) {
+        EXPECT_FALSE(PasswordHash::WellFormed(bad)) << bad.toStdString();
+        EXPECT_FALSE(PasswordHash::Verify(QStringLiteral("maria-2026"), bad)) << bad.toStdString();
+    }
 }

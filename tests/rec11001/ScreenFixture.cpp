@@ -30,6 +30,7 @@ THostContext ScreenTest::Context()
 {
     THostContext ctx;
     ctx.Operator = QStringLiteral("MARIA");
+    ctx.Password = DemoPassword(ctx.Operator);
     ctx.Branch = QStringLiteral("0101");
     ctx.ServerHost = QStringLiteral("127.0.0.1");
     ctx.ServerPort = s_server->Port();

@@ -83,6 +83,7 @@ TEST_F(FormAtWork, EmissionOptionAndBudgetGroupFollowTheServerOnEveryActivation)
 {
     THostContext ctx = Context();
     ctx.Operator = QStringLiteral("ADMIN"); // nothing stored for this screen
+    ctx.Password = DemoPassword(ctx.Operator);
     ApplyContext(ctx);
     ASSERT_TRUE(Open());
     EXPECT_TRUE(Form()->rdbNaoUtiliza->isChecked());

@@ -149,6 +149,7 @@ TEST_F(Pickers, CompaniesOfTheOperatorOnly)
     Form()->DoClose();
     THostContext ctx = Context();
     ctx.Operator = QStringLiteral("CAIXA");
+    ctx.Password = DemoPassword(ctx.Operator);
     ApplyContext(ctx);
     ASSERT_TRUE(Open());
     EXPECT_TRUE(Form()->lstEmpresaOper.isEmpty());

@@ -3,6 +3,8 @@
 #include "SearchList.h"
 #include <QFile>
 #include <QJsonDocument>
+#include <QProcess>
+#include <QSettings>
 #include <QSqlQuery>
 #include <QTemporaryDir>
 
@@ -126,6 +128,7 @@ TEST_F(SavedCriteriaTest, TheDefaultSetIsAppliedOnOpeningAndOnlyForItsOperator)
     // ADMIN sees none of MARIA's sets, and opens with the screen's own defaults.
     THostContext admin = Context();
     admin.Operator = QStringLiteral("ADMIN");
+    admin.Password = DemoPassword(admin.Operator);
     Reopen(admin);
     EXPECT_TRUE(Form()->SavedCriteria().isEmpty());
     const TCriteria adminDefaults = Form()->CurrentCriteria();
@@ -204,7 +207,15 @@ TEST_F(SavedCriteriaTest, AScheduledRunWritesTheSameCsvAsTheScreen)
     const QByteArray expected = screenCsv.readAll();
     ASSERT_GT(expected.count('\n'), 1);
 
-    auto run = [&](const QStringList &extra, QString &err) {
+    // The password comes from the settings file, never the command line.
+    const QString settings = dir.filePath(QStringLiteral("host.ini"));
+    {
+        QSettings ini(settings, QSettings::IniFormat);
+        ini.setValue(QStringLiteral("login/password"), DemoPassword(QStringLiteral("MARIA")));
+    }
+    auto run = [&](QStringList extra, QString &err, bool withPassword = true) {
+        if (withPassword)
+            extra << QStringLiteral("--settings") << settings;
         QProcess p;
         QProcessEnvironment env = QProcessEnvironment::systemEnvironment();
         env.insert(QStringLiteral("REC_REPORT_DIR"), BinDir() + QStringLiteral("/../reports"));
@@ -232,5 +243,9 @@ TEST_F(SavedCriteriaTest, AScheduledRunWritesTheSameCsvAsTheScreen)
     EXPECT_TRUE(err.contains(QStringLiteral("Agendado"))) << err.toStdString();
     EXPECT_FALSE(QFile::exists(none));
     EXPECT_EQ(run({QStringLiteral("--criteria"), QStringLiteral("Agendado"), QStringLiteral("--layout"), QStringLiteral("99"), QStringLiteral("--output"), none}, err), 2);
+    EXPECT_FALSE(QFile::exists(none));
+    // Without a password nothing runs.
+    EXPECT_EQ(run({QStringLiteral("--criteria"), QStringLiteral("Agendado"), QStringLiteral("--output"), none}, err, false), 2);
+    EXPECT_TRUE(err.contains(QStringLiteral("login/password"))) << err.toStdString();
     EXPECT_FALSE(QFile::exists(none));
 }

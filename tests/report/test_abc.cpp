@@ -37,6 +37,7 @@ protected:
         RunTo(layout, "sbtSalvarComo", path);
     }
     void CurveAgainstDueDateLayout();
+    void CurveKeepsToTheOperatorsCompanies();
     qsizetype m_callsBefore = 0;
     QTemporaryDir m_out;
 };
@@ -143,10 +144,36 @@ void CurveTest::CurveAgainstDueDateLayout()
     ASSERT_TRUE(QFile::exists(pdf));
 }
 
+// MARIA may see companies 01 and 03: with "Todas" the curve and the totals hold those two only.
+void CurveTest::CurveKeepsToTheOperatorsCompanies()
+{
+    ASSERT_TRUE(Open());
+    TfrmRelLancContReceber &f = *Form();
+    Click("rbtTodosEmpr");
+    Save(18, m_out.filePath(QStringLiteral("curva.csv")));
+    ASSERT_EQ(TakeMessages(), QStringList());
+    EXPECT_EQ(Arg("GetCurvaABC", 6).toString(), QStringLiteral("T"));
+    auto companies = [](TClientDataSet &ds) {
+        QStringList out;
+        for (ds.First(); !ds.Eof(); ds.Next())
+            if (!out.contains(ds.FieldByName(QStringLiteral("CDEMPRESA")).AsString()))
+                out << ds.FieldByName(QStringLiteral("CDEMPRESA")).AsString();
+        out.sort();
+        return out;
+    };
+    const QStringList mine = {QStringLiteral("01"), QStringLiteral("03")};
+    EXPECT_EQ(companies(*f.qryCurvaABC), mine);
+    EXPECT_EQ(companies(*f.qryTotal), mine);
+}
+
+TEST_F(CurveTest, AllCompaniesMeansTheOperatorsCompanies) { CurveKeepsToTheOperatorsCompanies(); }
+TEST_F(CurveOnPostgreSQL, AllCompaniesMeansTheOperatorsCompanies) { CurveKeepsToTheOperatorsCompanies(); }
+
 TEST_F(CurveTest, EdgeCasesOfTheArguments)
 {
     THostContext ctx = Context();
     ctx.Operator = QStringLiteral("ADMIN");
+    ctx.Password = DemoPassword(ctx.Operator);
     ApplyContext(ctx);
     ASSERT_TRUE(Open());
     TfrmRelLancContReceber &f = *Form();

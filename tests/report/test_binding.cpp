@@ -174,6 +174,7 @@ TEST_F(BindingTest, EmissionOptionRecordAndLayoutsWithoutNames)
 {
     THostContext ctx = Context();
     ctx.Operator = QStringLiteral("ADMIN");
+    ctx.Password = DemoPassword(ctx.Operator);
     ApplyContext(ctx);
     ASSERT_TRUE(Open());
     TfrmRelLancContReceber &f = *Form();

@@ -15,6 +15,9 @@ bool PostgresAvailable();
 // is "postgresql" (the second run of each suite), SQLite otherwise.
 TBackend SuiteBackend();
 
+// The password of a demo operator (ADMIN, MARIA, CAIXA), as the README lists it.
+QString DemoPassword(const QString &op);
+
 // The first column of the first row of a statement on a test database, as a number.
 int QueryInt(const QString &target, const QString &sql);
 
