@@ -375,16 +375,9 @@ QVariant TrdmRelLancContReceber::GetCurvaABC(const QVariantList &args)
                               a.Text(29).left(1),
                               statusWords.join(QStringLiteral(", "))};
 
-    QSqlQuery q = RunStatement(Db(), sql, f.Params, QStringLiteral("GetCurvaABC"));
-    TDataPacket p;
-    p.Fields = dbShape;
-    p.Fields.insert(p.Fields.end(), criteriaShape.begin(), criteriaShape.end());
-    for (TRecord &row : FetchRecords(q, dbShape, QStringLiteral("GetCurvaABC"))) {
-        for (size_t i = 0; i < criteriaShape.size(); ++i)
-            row.push_back(CoerceFieldValue(criteriaShape[i].Type, criteriaShape[i].Size, criteriaShape[i].Name, criteria[i]));
-        p.AddRow(std::move(row));
-    }
-    return PacketToVariant(p);
+    std::vector<TPacketField> shape = dbShape;
+    shape.insert(shape.end(), criteriaShape.begin(), criteriaShape.end());
+    return SelectPacket(sql, f.Params, shape, QStringLiteral("GetCurvaABC"), criteria);
 }
 
 QVariant TrdmRelLancContReceber::GetTotal(const QVariantList &args)
@@ -400,5 +393,5 @@ QVariant TrdmRelLancContReceber::GetTotal(const QVariantList &args)
                                        "COUNT(*) OVER (PARTITION BY R.CDEMPRESA) AS QTLINHAS")
                             .arg(QLatin1String(kRunningTotal)) +
                         QString::fromLatin1(kFromWhere).arg(QString()) + QStringLiteral(") TOTAIS WHERE NRLINHA = QTLINHAS ORDER BY CDEMPRESA");
-    return PacketToVariant(Select(sql, f.Params, {Str("CDEMPRESA", 2), Num("SUMCRVRATUAREC")}, QStringLiteral("GetTotal")));
+    return SelectPacket(sql, f.Params, {Str("CDEMPRESA", 2), Num("SUMCRVRATUAREC")}, QStringLiteral("GetTotal"));
 }

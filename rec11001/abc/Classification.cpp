@@ -57,21 +57,33 @@ void ClassificaCurva(TDataSet &curve, TDataSet &totals, const TDataSet &percenta
     const double pA = number(percentages, "VRPECURVAA");
     const double pB = number(percentages, "VRPECURVAB");
     const double pC = number(percentages, "VRPECURVAC");
-    TField &value = curve.FieldByName(QStringLiteral("VRATUAREC"));
-    TField &company = curve.FieldByName(QStringLiteral("CDEMPRESA"));
-    TField &letter = curve.FieldByName(QStringLiteral("IDCURVA"));
+    const size_t value = static_cast<size_t>(curve.FieldByName(QStringLiteral("VRATUAREC")).Index());
+    const size_t company = static_cast<size_t>(curve.FieldByName(QStringLiteral("CDEMPRESA")).Index());
+    const int letter = curve.FieldByName(QStringLiteral("IDCURVA")).Index();
+    const QVariant letters[] = {QVariant(QStringLiteral("A")), QVariant(QStringLiteral("B")), QVariant(QStringLiteral("C"))};
     curve.First();
     totals.First();
-    while (!curve.Eof()) {
-        // A row is classified only with its own company's total.
-        if (seekCompany(totals, company.AsString())) {
-            const QString cls = CurveClass(value.AsFloat(), number(totals, "SUMCRVRATUAREC"), pA, pB, pC);
-            if (!cls.isEmpty()) {
-                curve.Edit();
-                letter.SetAsString(cls);
-                curve.Post();
-            }
+    // The rows come by company, so the totals are sought once per company.
+    QString current;
+    bool started = false, found = false;
+    double total = 0;
+    const std::vector<TRecord> &rows = curve.Rows();
+    const int count = curve.RecordCount();
+    for (int r = 0; r < count; ++r) {
+        const TRecord &row = rows[static_cast<size_t>(r)];
+        const QString rowCompany = company < row.size() ? row[company].toString() : QString();
+        if (!started || rowCompany != current) {
+            // A row is classified only with its own company's total.
+            current = rowCompany;
+            started = true;
+            found = seekCompany(totals, current);
+            total = found ? number(totals, "SUMCRVRATUAREC") : 0;
         }
-        curve.Next();
+        if (!found)
+            continue;
+        const QString cls = CurveClass(value < row.size() ? row[value].toDouble() : 0.0, total, pA, pB, pC);
+        if (!cls.isEmpty())
+            curve.SetRowField(r, letter, letters[cls.at(0).unicode() - 'A']);
     }
+    curve.Last();
 }
