@@ -387,11 +387,10 @@ QVariant TrdmRelLancContReceber::GetTotal(const QVariantList &args)
     // The 47th value: true when neither amount was given, and then no value range applies.
     TCurveFilter f = bindFilter(a, 36, 44, !a.Bool(47));
     // The company total is the last running total of the curve's own order, so the
-    // two agree to the last digit.
+    // two agree to the last digit; that row comes first in the reversed order.
     const QString sql = QStringLiteral("SELECT CDEMPRESA, SUMCRVRATUAREC FROM (SELECT R.CDEMPRESA AS CDEMPRESA, %1 AS SUMCRVRATUAREC, "
-                                       "ROW_NUMBER() OVER (PARTITION BY R.CDEMPRESA ORDER BY R.VRATUAREC DESC, R.CDCLIENTE, R.NRLANCTOREC) AS NRLINHA, "
-                                       "COUNT(*) OVER (PARTITION BY R.CDEMPRESA) AS QTLINHAS")
+                                       "ROW_NUMBER() OVER (PARTITION BY R.CDEMPRESA ORDER BY R.VRATUAREC, R.CDCLIENTE DESC, R.NRLANCTOREC DESC) AS NRFIM")
                             .arg(QLatin1String(kRunningTotal)) +
-                        QString::fromLatin1(kFromWhere).arg(QString()) + QStringLiteral(") TOTAIS WHERE NRLINHA = QTLINHAS ORDER BY CDEMPRESA");
+                        QString::fromLatin1(kFromWhere).arg(QString()) + QStringLiteral(") TOTAIS WHERE NRFIM = 1 ORDER BY CDEMPRESA");
     return SelectPacket(sql, f.Params, {Str("CDEMPRESA", 2), Num("SUMCRVRATUAREC")}, QStringLiteral("GetTotal"));
 }
