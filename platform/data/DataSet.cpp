@@ -255,7 +255,8 @@ void TDataSet::SetRowField(int row, int field, const QVariant &value)
     if (r.size() < m_fields.size())
         r.resize(m_fields.size());
     QVariant &cell = r[static_cast<size_t>(field)];
-    if (cell == value)
+    const bool texts = cell.typeId() == QMetaType::QString && value.typeId() == QMetaType::QString;
+    if (texts ? *static_cast<const QString *>(cell.constData()) == *static_cast<const QString *>(value.constData()) : cell == value)
         return;
     const QVariant before = cell;
     cell = value;

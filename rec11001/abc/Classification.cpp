@@ -68,20 +68,25 @@ void ClassificaCurva(TDataSet &curve, TDataSet &totals, const TDataSet &percenta
     bool started = false, found = false;
     double total = 0;
     const std::vector<TRecord> &rows = curve.Rows();
+    const QVariant none;
     const int count = curve.RecordCount();
     for (int r = 0; r < count; ++r) {
         const TRecord &row = rows[static_cast<size_t>(r)];
-        const QString rowCompany = company < row.size() ? row[company].toString() : QString();
-        if (!started || rowCompany != current) {
+        const QVariant &cell = company < row.size() ? row[company] : none;
+        const bool same = started && (cell.typeId() == QMetaType::QString ? *static_cast<const QString *>(cell.constData()) == current
+                                                                          : cell.toString() == current);
+        if (!same) {
             // A row is classified only with its own company's total.
-            current = rowCompany;
+            current = cell.toString();
             started = true;
             found = seekCompany(totals, current);
             total = found ? number(totals, "SUMCRVRATUAREC") : 0;
         }
         if (!found)
             continue;
-        const QString cls = CurveClass(value < row.size() ? row[value].toDouble() : 0.0, total, pA, pB, pC);
+        const QVariant &amount = value < row.size() ? row[value] : none;
+        const QString cls = CurveClass(amount.typeId() == QMetaType::Double ? *static_cast<const double *>(amount.constData()) : amount.toDouble(), total,
+                                       pA, pB, pC);
         if (!cls.isEmpty())
             curve.SetRowField(r, letter, letters[cls.at(0).unicode() - 'A']);
     }
