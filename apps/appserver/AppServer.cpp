@@ -191,6 +191,8 @@ void TClientWorker::Flush()
     // Requests held back while the client was not reading may go on now.
     if (m_readPaused) {
         m_readPaused = false;
+        if (m_readNotifier && !m_inputClosed)
+            m_readNotifier->setEnabled(true);
         QMetaObject::invokeMethod(this, &TClientWorker::Pump, Qt::QueuedConnection);
     }
 }

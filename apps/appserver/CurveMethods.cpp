@@ -378,16 +378,9 @@ QVariant TrdmRelLancContReceber::GetCurvaABC(const QVariantList &args)
                               a.Text(29).left(1),
                               statusWords.join(QStringLiteral(", "))};
 
-    QSqlQuery q = RunStatement(Db(), sql, f.Params, QStringLiteral("GetCurvaABC"));
-    TDataPacket p;
-    p.Fields = dbShape;
-    p.Fields.insert(p.Fields.end(), criteriaShape.begin(), criteriaShape.end());
-    for (TRecord &row : FetchRecords(q, dbShape, QStringLiteral("GetCurvaABC"))) {
-        for (size_t i = 0; i < criteriaShape.size(); ++i)
-            row.push_back(CoerceFieldValue(criteriaShape[i].Type, criteriaShape[i].Size, criteriaShape[i].Name, criteria[i]));
-        p.AddRow(std::move(row));
-    }
-    return PacketToVariant(p);
+    std::vector<TPacketField> shape = dbShape;
+    shape.insert(shape.end(), criteriaShape.begin(), criteriaShape.end());
+    return SelectPacket(sql, f.Params, shape, QStringLiteral("GetCurvaABC"), criteria);
 }
 
 QVariant TrdmRelLancContReceber::GetTotal(const QVariantList &args)
@@ -398,11 +391,10 @@ QVariant TrdmRelLancContReceber::GetTotal(const QVariantList &args)
     TCurveFilter f = bindFilter(a, 36, 44, !a.Bool(47));
     text(f.Params, "OPERADOR", m_operator);
     // The company total is the last running total of the curve's own order, so the
-    // two agree to the last digit.
+    // two agree to the last digit; that row comes first in the reversed order.
     const QString sql = QStringLiteral("SELECT CDEMPRESA, SUMCRVRATUAREC FROM (SELECT R.CDEMPRESA AS CDEMPRESA, %1 AS SUMCRVRATUAREC, "
-                                       "ROW_NUMBER() OVER (PARTITION BY R.CDEMPRESA ORDER BY R.VRATUAREC DESC, R.CDCLIENTE, R.NRLANCTOREC) AS NRLINHA, "
-                                       "COUNT(*) OVER (PARTITION BY R.CDEMPRESA) AS QTLINHAS")
+                                       "ROW_NUMBER() OVER (PARTITION BY R.CDEMPRESA ORDER BY R.VRATUAREC, R.CDCLIENTE DESC, R.NRLANCTOREC DESC) AS NRFIM")
                             .arg(QLatin1String(kRunningTotal)) +
-                        QString::fromLatin1(kFromWhere).arg(QString()) + QStringLiteral(") TOTAIS WHERE NRLINHA = QTLINHAS ORDER BY CDEMPRESA");
-    return PacketToVariant(Select(sql, f.Params, {Str("CDEMPRESA", 2), Num("SUMCRVRATUAREC")}, QStringLiteral("GetTotal")));
+                        QString::fromLatin1(kFromWhere).arg(QString()) + QStringLiteral(") TOTAIS WHERE NRFIM = 1 ORDER BY CDEMPRESA");
+    return SelectPacket(sql, f.Params, {Str("CDEMPRESA", 2), Num("SUMCRVRATUAREC")}, QStringLiteral("GetTotal"));
 }

@@ -46,13 +46,9 @@ QString kindName(int kind)
 
 int countRows(const QVariant &v)
 {
-    if (v.typeId() == QMetaType::QByteArray && TDataPacket::LooksLikePacket(v.toByteArray())) {
-        try {
-            return static_cast<int>(TDataPacket::Decode(v.toByteArray()).Rows.size());
-        } catch (const EPacketError &) {
-            return 0;
-        }
-    }
+    // The header's count: a reply is never decoded again just to be logged.
+    if (v.typeId() == QMetaType::QByteArray)
+        return static_cast<int>(std::max<qint64>(0, TDataPacket::AnnouncedRows(v.toByteArray())));
     if (v.typeId() == QMetaType::QVariantList) {
         int n = 0;
         for (const QVariant &item : v.toList())
@@ -166,6 +162,15 @@ TDataPacket TrdmRelLancContReceber::Select(const QString &sql, const TParams &pa
     for (TRecord &row : FetchRecords(q, shape, what))
         p.AddRow(std::move(row));
     return p;
+}
+
+QVariant TrdmRelLancContReceber::SelectPacket(const QString &sql, const TParams &params, const std::vector<TPacketField> &shape, const QString &what,
+                                              const TRecord &trailing)
+{
+    QSqlQuery q = RunStatement(Db(), sql, params, what);
+    TPacketWriter w(shape);
+    FetchIntoPacket(q, w, what, trailing);
+    return QVariant(w.Finish());
 }
 
 QVariant TrdmRelLancContReceber::GetDtVenc()

@@ -43,6 +43,9 @@ private:
     };
     void Register(const QString &name, std::vector<Kind> args, std::function<QVariant(const QVariantList &)> run, size_t optional = 0);
     TDataPacket Select(const QString &sql, const TParams &params, const std::vector<TPacketField> &shape, const QString &what);
+    // The rows written straight into an encoded packet; `trailing` ends every row.
+    QVariant SelectPacket(const QString &sql, const TParams &params, const std::vector<TPacketField> &shape, const QString &what,
+                          const TRecord &trailing = {});
     QSqlDatabase Db() const;
 
     // Login (AccessMethods.cpp): the connection's operator and what that operator may see.

@@ -3,9 +3,28 @@
 
 TClientDataSet::TClientDataSet(const QString &name, QObject *parent) : TDataSet(name, parent) {}
 
+namespace {
+// A value already in a field's storage form is kept as it is.
+bool stored(const TField &f, const QVariant &v)
+{
+    switch (f.DataType) {
+    case TFieldType::String:
+    case TFieldType::FixedChar:
+        return v.typeId() == QMetaType::QString && (f.Size <= 0 || static_cast<const QString *>(v.constData())->size() <= f.Size);
+    case TFieldType::Float:
+    case TFieldType::DateTime: return v.typeId() == QMetaType::Double;
+    case TFieldType::Integer: return v.typeId() == QMetaType::LongLong;
+    case TFieldType::Boolean: return v.typeId() == QMetaType::Bool;
+    }
+    return false;
+}
+} // namespace
+
 void TClientDataSet::SetData(const QVariant &packet) { SetData(PacketFromVariant(packet)); }
 
-void TClientDataSet::SetData(const TDataPacket &packet)
+void TClientDataSet::SetData(const TDataPacket &packet) { SetData(TDataPacket(packet)); }
+
+void TClientDataSet::SetData(TDataPacket &&packet)
 {
     if (FieldCount() == 0) {
         for (const auto &f : packet.Fields)
@@ -13,20 +32,37 @@ void TClientDataSet::SetData(const TDataPacket &packet)
     }
     // Map the persistent fields onto the packet's columns by name.
     std::vector<int> map(static_cast<size_t>(FieldCount()), -1);
+    bool same = map.size() == packet.Fields.size();
     for (int i = 0; i < FieldCount(); ++i) {
         const int src = packet.FieldIndex(Fields(i).FieldName);
         if (src < 0)
             throw EDatabaseError(QStringLiteral("%1: o pacote recebido não tem o campo '%2'.").arg(objectName(), Fields(i).FieldName));
         map[static_cast<size_t>(i)] = src;
+        same = same && src == i;
     }
+    std::vector<const TField *> fields;
+    for (int i = 0; i < FieldCount(); ++i)
+        fields.push_back(&Fields(i));
     std::vector<TRecord> rows;
-    rows.reserve(packet.Rows.size());
-    for (const TRecord &src : packet.Rows) {
-        TRecord row(map.size());
-        for (size_t i = 0; i < map.size(); ++i)
-            row[i] = Fields(static_cast<int>(i)).Coerce(src[static_cast<size_t>(map[i])]);
-        rows.push_back(std::move(row));
+    if (same) {
+        // The packet's columns are the fields in order: its rows become the data set's.
+        rows = std::move(packet.Rows);
+        for (TRecord &row : rows) {
+            row.resize(map.size());
+            for (size_t i = 0; i < map.size(); ++i)
+                if (row[i].isValid() && !stored(*fields[i], row[i]))
+                    row[i] = fields[i]->Coerce(row[i]);
+        }
+    } else {
+        rows.reserve(packet.Rows.size());
+        for (const TRecord &src : packet.Rows) {
+            TRecord row(map.size());
+            for (size_t i = 0; i < map.size(); ++i)
+                row[i] = fields[i]->Coerce(src[static_cast<size_t>(map[i])]);
+            rows.push_back(std::move(row));
+        }
     }
+    packet = TDataPacket();
     LoadRows(std::move(rows));
 }
 
@@ -34,11 +70,19 @@ QVariant TClientDataSet::Data() const { return PacketToVariant(TDataPacket::From
 
 int TClientDataSet::ChangeCount() const
 {
-    int n = static_cast<int>(m_deletedBase.size());
+    int n = static_cast<int>(m_deleted.size());
     for (const RowLog &l : m_log)
         if (l.baseIndex < 0 || l.modified)
             ++n;
     return n;
+}
+
+TRecord TClientDataSet::BaseRow(const RowLog &log, const TRecord &row) const
+{
+    TRecord base = row;
+    for (const auto &[field, value] : log.original)
+        base[static_cast<size_t>(field)] = value;
+    return base;
 }
 
 TDataPacket TClientDataSet::DeltaPacket() const
@@ -46,14 +90,14 @@ TDataPacket TClientDataSet::DeltaPacket() const
     TDataPacket p = TDataPacket::FromDataSet(*this);
     p.Rows.clear();
     p.Kinds.clear();
-    for (int b : m_deletedBase)
-        p.AddRow(m_base[static_cast<size_t>(b)], TRowKind::Deleted);
+    for (const auto &d : m_deleted)
+        p.AddRow(d.second, TRowKind::Deleted);
     for (size_t i = 0; i < m_log.size(); ++i) {
         const RowLog &l = m_log[i];
         if (l.baseIndex < 0) {
             p.AddRow(m_rows[i], TRowKind::Inserted);
         } else if (l.modified) {
-            p.AddRow(m_base[static_cast<size_t>(l.baseIndex)], TRowKind::Original);
+            p.AddRow(BaseRow(l, m_rows[i]), TRowKind::Original);
             p.AddRow(m_rows[i], TRowKind::Modified);
         }
     }
@@ -75,7 +119,14 @@ void TClientDataSet::CancelUpdates()
     if (!Active())
         return;
     const int recNo = RecNo();
-    std::vector<TRecord> base = m_base;
+    std::vector<TRecord> base(static_cast<size_t>(m_baseCount));
+    for (size_t i = 0; i < m_log.size(); ++i) {
+        const RowLog &l = m_log[i];
+        if (l.baseIndex >= 0)
+            base[static_cast<size_t>(l.baseIndex)] = BaseRow(l, m_rows[i]);
+    }
+    for (auto &d : m_deleted)
+        base[static_cast<size_t>(d.first)] = std::move(d.second);
     LoadRows(std::move(base));
     ResetLog();
     if (recNo > 0 && recNo <= RecordCount())
@@ -85,33 +136,65 @@ void TClientDataSet::CancelUpdates()
 void TClientDataSet::InternalClose()
 {
     TDataSet::InternalClose();
-    m_base.clear();
+    m_baseCount = 0;
     m_log.clear();
-    m_deletedBase.clear();
+    m_deleted.clear();
 }
 
 void TClientDataSet::ResetLog()
 {
-    m_base = m_rows;
+    m_baseCount = RecordCount();
     m_log.assign(m_rows.size(), RowLog{});
     for (size_t i = 0; i < m_log.size(); ++i)
         m_log[i].baseIndex = static_cast<int>(i);
-    m_deletedBase.clear();
+    m_deleted.clear();
 }
 
 void TClientDataSet::RowInserted(int row) { m_log.insert(m_log.begin() + row, RowLog{}); }
 
-void TClientDataSet::RowModified(int row, const TRecord &)
+void TClientDataSet::Remember(RowLog &log, int field, const QVariant &before)
+{
+    for (const auto &o : log.original)
+        if (o.first == field)
+            return;
+    log.original.emplace_back(field, before);
+}
+
+void TClientDataSet::UpdateModified(RowLog &log, const TRecord &row)
+{
+    log.modified = false;
+    for (const auto &[field, value] : log.original)
+        if (row[static_cast<size_t>(field)] != value) {
+            log.modified = true;
+            return;
+        }
+}
+
+void TClientDataSet::RowModified(int row, const TRecord &before)
 {
     RowLog &l = m_log[static_cast<size_t>(row)];
-    if (l.baseIndex >= 0)
-        l.modified = m_rows[static_cast<size_t>(row)] != m_base[static_cast<size_t>(l.baseIndex)];
+    if (l.baseIndex < 0)
+        return;
+    const TRecord &now = m_rows[static_cast<size_t>(row)];
+    for (size_t f = 0; f < now.size() && f < before.size(); ++f)
+        if (now[f] != before[f])
+            Remember(l, static_cast<int>(f), before[f]);
+    UpdateModified(l, now);
+}
+
+void TClientDataSet::FieldModified(int row, int field, const QVariant &before)
+{
+    RowLog &l = m_log[static_cast<size_t>(row)];
+    if (l.baseIndex < 0)
+        return;
+    Remember(l, field, before);
+    UpdateModified(l, m_rows[static_cast<size_t>(row)]);
 }
 
 void TClientDataSet::RowDeleted(int row)
 {
-    const RowLog l = m_log[static_cast<size_t>(row)];
+    const RowLog &l = m_log[static_cast<size_t>(row)];
     if (l.baseIndex >= 0)
-        m_deletedBase.push_back(l.baseIndex);
+        m_deleted.emplace_back(l.baseIndex, BaseRow(l, m_rows[static_cast<size_t>(row)]));
     m_log.erase(m_log.begin() + row);
 }

@@ -12,6 +12,8 @@ public:
     // Replaces the contents; the loaded rows become the base state.
     void SetData(const QVariant &packet);
     void SetData(const TDataPacket &packet);
+    // Takes the packet's rows over instead of copying them when it can.
+    void SetData(TDataPacket &&packet);
     // The current rows as a packet.
     QVariant Data() const;
     int ChangeCount() const;
@@ -26,17 +28,24 @@ protected:
     void InternalClose() override;
     void RowInserted(int row) override;
     void RowModified(int row, const TRecord &before) override;
+    void FieldModified(int row, int field, const QVariant &before) override;
     void RowDeleted(int row) override;
     // Loaded rows are the base state: nothing pending.
     void RowsLoaded() override { ResetLog(); }
 
 private:
+    // The base state is the current rows themselves until a row changes: a
+    // row then keeps only the base values of the fields that changed.
     struct RowLog {
         int baseIndex = -1; // -1: inserted since the base state
         bool modified = false;
+        std::vector<std::pair<int, QVariant>> original;
     };
     void ResetLog();
-    std::vector<TRecord> m_base;
+    void Remember(RowLog &log, int field, const QVariant &before);
+    void UpdateModified(RowLog &log, const TRecord &row);
+    TRecord BaseRow(const RowLog &log, const TRecord &row) const;
+    int m_baseCount = 0;
     std::vector<RowLog> m_log;
-    std::vector<int> m_deletedBase;
+    std::vector<std::pair<int, TRecord>> m_deleted; // base index and base row
 };

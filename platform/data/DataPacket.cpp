@@ -1,8 +1,7 @@
 #include "DataPacket.h"
 #include "Exceptions.h"
 #include "Quote.h"
-#include <QDataStream>
-#include <QIODevice>
+#include <QHash>
 #include <cstring>
 
 namespace {
@@ -10,28 +9,44 @@ const char kMagic[4] = {'R', 'D', 'P', 'K'};
 constexpr quint32 kMaxFields = 4096;
 constexpr quint32 kMaxNameBytes = 256;
 constexpr quint64 kAllocOverhead = 16;
-constexpr quint64 kRowMemoryFactor = 8;
+constexpr quint64 kRowMemoryFactor = 16;
 constexpr quint64 kRowMemoryAllowance = 4u * 1024u * 1024u;
 
-class Writer {
-public:
-    explicit Writer(QByteArray &out) : m_s(&out, QIODevice::WriteOnly) { m_s.setVersion(QDataStream::Qt_6_0); }
-    void raw(const char *p, int n) { m_s.writeRawData(p, n); }
-    void u8(quint8 v) { m_s << v; }
-    void u16(quint16 v) { m_s << v; }
-    void u32(quint32 v) { m_s << v; }
-    void i64(qint64 v) { m_s << v; }
-    void f64(double v) { m_s << v; }
-    void str(const QString &s)
-    {
-        const QByteArray b = s.toUtf8();
-        u32(static_cast<quint32>(b.size()));
-        raw(b.constData(), static_cast<int>(b.size()));
+// Big-endian numbers and texts appended to a byte array.
+void putU8(QByteArray &out, quint8 v) { out.append(static_cast<char>(v)); }
+template <typename T> void putBe(QByteArray &out, T value)
+{
+    quint64 v = 0;
+    if constexpr (sizeof(T) == 8)
+        std::memcpy(&v, &value, 8);
+    else
+        v = static_cast<quint64>(value);
+    char b[sizeof(T)];
+    for (size_t i = 0; i < sizeof(T); ++i)
+        b[i] = static_cast<char>((v >> (8 * (sizeof(T) - 1 - i))) & 0xff);
+    out.append(b, sizeof(T));
+}
+void putVarint(QByteArray &out, quint32 v)
+{
+    while (v >= 0x80) {
+        out.append(static_cast<char>((v & 0x7f) | 0x80));
+        v >>= 7;
     }
+    out.append(static_cast<char>(v));
+}
+void putName(QByteArray &out, const QString &s)
+{
+    const QByteArray b = s.toUtf8();
+    putBe<quint32>(out, static_cast<quint32>(b.size()));
+    out.append(b);
+}
 
-private:
-    QDataStream m_s;
-};
+// Cell markers of version 2; version 1 knows only the first two.
+enum Marker : quint8 { kNull = 0, kValue = 1, kSameAsAbove = 2, kSeenText = 3 };
+// Texts each column remembers for references.
+constexpr quint32 kMaxSeenTexts = 65536;
+
+bool isText(TFieldType t) { return t == TFieldType::String || t == TFieldType::FixedChar; }
 
 class Reader {
 public:
@@ -62,6 +77,24 @@ public:
             out = static_cast<T>(v);
         }
         return out;
+    }
+    quint32 varint()
+    {
+        quint32 v = 0;
+        for (int shift = 0; shift < 35; shift += 7) {
+            const quint8 b = u8();
+            if (shift == 28 && (b & 0x70))
+                break;
+            v |= static_cast<quint32>(b & 0x7f) << shift;
+            if (!(b & 0x80))
+                return v;
+        }
+        throw EPacketError(QStringLiteral("Pacote de dados corrompido: número longo demais na posição %1.").arg(m_pos));
+    }
+    QString text(quint32 n)
+    {
+        const char *p = take(static_cast<qsizetype>(n));
+        return QString::fromUtf8(p, static_cast<qsizetype>(n));
     }
     quint8 u8() { return be<quint8>(); }
     quint16 u16() { return be<quint16>(); }
@@ -101,41 +134,161 @@ void TDataPacket::AddRow(TRecord row, TRowKind kind)
     Kinds.push_back(kind);
 }
 
+struct TPacketWriter::Column {
+    TFieldType Type = TFieldType::String;
+    bool Text = false;
+    bool HasAbove = false; // the row before holds a value here
+    QString AboveText;
+    quint64 AboveBits = 0;
+    QHash<QString, quint32> Seen;
+    quint32 SeenCount = 0;
+    bool UseSeen = true;
+    quint32 Lookups = 0, Hits = 0;
+};
+
+TPacketWriter::TPacketWriter(std::vector<TPacketField> fields) : m_fields(std::move(fields)), m_columns(m_fields.size())
+{
+    for (size_t c = 0; c < m_fields.size(); ++c) {
+        m_columns[c].Type = m_fields[c].Type;
+        m_columns[c].Text = isText(m_fields[c].Type);
+    }
+    m_out.append(kMagic, 4);
+    putBe<quint16>(m_out, TDataPacket::kVersion);
+    putBe<quint32>(m_out, static_cast<quint32>(m_fields.size()));
+    for (const auto &f : m_fields) {
+        putName(m_out, f.Name);
+        putU8(m_out, static_cast<quint8>(f.Type));
+        putBe<quint32>(m_out, static_cast<quint32>(f.Size));
+        putU8(m_out, f.Required ? 1 : 0);
+    }
+    m_countAt = m_out.size();
+    putBe<quint32>(m_out, 0);
+}
+
+TPacketWriter::~TPacketWriter() = default;
+
+void TPacketWriter::BeginRow(TRowKind kind)
+{
+    if (m_next != 0 && m_next != m_fields.size())
+        throw EPacketError(QStringLiteral("Pacote de dados: registro anterior com %1 de %2 valores.").arg(m_next).arg(m_fields.size()));
+    putU8(m_out, static_cast<quint8>(kind));
+    m_next = 0;
+    ++m_rows;
+}
+
+void TPacketWriter::Value(const QVariant &v)
+{
+    if (m_next >= m_fields.size())
+        throw EPacketError(QStringLiteral("Pacote de dados: valor além dos %1 campos do registro.").arg(m_fields.size()));
+    Column &col = m_columns[m_next++];
+    if (!v.isValid() || v.isNull()) {
+        putU8(m_out, kNull);
+        col.HasAbove = false;
+        return;
+    }
+    if (col.Text) {
+        const QString s = v.toString();
+        if (col.HasAbove && col.AboveText == s) {
+            putU8(m_out, kSameAsAbove);
+            return;
+        }
+        col.AboveText = s;
+        col.HasAbove = true;
+        if (col.UseSeen) {
+            ++col.Lookups;
+            const auto it = col.Seen.constFind(s);
+            if (it != col.Seen.constEnd()) {
+                ++col.Hits;
+                putU8(m_out, kSeenText);
+                putVarint(m_out, it.value());
+                return;
+            }
+            if (col.SeenCount < kMaxSeenTexts) {
+                col.Seen.insert(s, col.SeenCount++);
+            } else if (col.Lookups > 8192 && col.Hits < col.Lookups / 8) {
+                // A column of mostly distinct texts: stop looking them up.
+                col.UseSeen = false;
+                col.Seen = {};
+            }
+        } else if (col.SeenCount < kMaxSeenTexts) {
+            ++col.SeenCount;
+        }
+        putU8(m_out, kValue);
+        const QByteArray b = s.toUtf8();
+        putVarint(m_out, static_cast<quint32>(b.size()));
+        m_out.append(b);
+        return;
+    }
+    quint64 bits = 0;
+    switch (col.Type) {
+    case TFieldType::Float:
+    case TFieldType::DateTime: {
+        const double d = v.toDouble();
+        std::memcpy(&bits, &d, 8);
+        break;
+    }
+    case TFieldType::Integer: bits = static_cast<quint64>(v.toLongLong()); break;
+    default: bits = v.toBool() ? 1 : 0; break;
+    }
+    if (col.HasAbove && col.AboveBits == bits) {
+        putU8(m_out, kSameAsAbove);
+        return;
+    }
+    col.HasAbove = true;
+    col.AboveBits = bits;
+    putU8(m_out, kValue);
+    if (col.Type == TFieldType::Boolean)
+        putU8(m_out, static_cast<quint8>(bits));
+    else
+        putBe<quint64>(m_out, bits);
+}
+
+void TPacketWriter::AddRow(const TRecord &row, TRowKind kind)
+{
+    BeginRow(kind);
+    for (size_t c = 0; c < m_fields.size(); ++c)
+        Value(c < row.size() ? row[c] : QVariant());
+}
+
+QByteArray TPacketWriter::Finish()
+{
+    if (m_next != 0 && m_next != m_fields.size())
+        throw EPacketError(QStringLiteral("Pacote de dados: último registro com %1 de %2 valores.").arg(m_next).arg(m_fields.size()));
+    for (int i = 0; i < 4; ++i)
+        m_out[m_countAt + i] = static_cast<char>((m_rows >> (24 - 8 * i)) & 0xff);
+    QByteArray out = std::move(m_out);
+    m_out = QByteArray();
+    m_columns.clear();
+    return out;
+}
+
 QByteArray TDataPacket::Encode() const
 {
-    QByteArray out;
-    Writer w(out);
-    w.raw(kMagic, 4);
-    w.u16(kVersion);
-    w.u32(static_cast<quint32>(Fields.size()));
-    for (const auto &f : Fields) {
-        w.str(f.Name);
-        w.u8(static_cast<quint8>(f.Type));
-        w.u32(static_cast<quint32>(f.Size));
-        w.u8(f.Required ? 1 : 0);
-    }
-    w.u32(static_cast<quint32>(Rows.size()));
-    for (size_t r = 0; r < Rows.size(); ++r) {
-        w.u8(static_cast<quint8>(r < Kinds.size() ? Kinds[r] : TRowKind::Unmodified));
-        const TRecord &row = Rows[r];
-        for (size_t c = 0; c < Fields.size(); ++c) {
-            const QVariant v = c < row.size() ? row[c] : QVariant();
-            if (!v.isValid() || v.isNull()) {
-                w.u8(0);
-                continue;
-            }
-            w.u8(1);
-            switch (Fields[c].Type) {
-            case TFieldType::String:
-            case TFieldType::FixedChar: w.str(v.toString()); break;
-            case TFieldType::Float:
-            case TFieldType::DateTime: w.f64(v.toDouble()); break;
-            case TFieldType::Integer: w.i64(v.toLongLong()); break;
-            case TFieldType::Boolean: w.u8(v.toBool() ? 1 : 0); break;
-            }
+    TPacketWriter w(Fields);
+    for (size_t r = 0; r < Rows.size(); ++r)
+        w.AddRow(Rows[r], r < Kinds.size() ? Kinds[r] : TRowKind::Unmodified);
+    return w.Finish();
+}
+
+qint64 TDataPacket::AnnouncedRows(const QByteArray &bytes)
+{
+    if (!LooksLikePacket(bytes))
+        return -1;
+    try {
+        Reader r(bytes);
+        r.take(4);
+        r.u16();
+        const quint32 nFields = r.u32();
+        if (nFields > kMaxFields)
+            return -1;
+        for (quint32 i = 0; i < nFields; ++i) {
+            r.str(kMaxNameBytes);
+            r.take(1 + 4 + 1);
         }
+        return r.u32();
+    } catch (const EPacketError &) {
+        return -1;
     }
-    return out;
 }
 
 bool TDataPacket::LooksLikePacket(const QByteArray &bytes)
@@ -150,7 +303,7 @@ TDataPacket TDataPacket::Decode(const QByteArray &bytes, quint32 maxRows)
     Reader r(bytes);
     r.take(4);
     const quint16 version = r.u16();
-    if (version != kVersion)
+    if (version != 1 && version != kVersion)
         throw EPacketError(QStringLiteral("Versão de pacote de dados %1 não suportada (esperada %2).").arg(version).arg(kVersion));
     TDataPacket p;
     const quint32 nFields = r.u32();
@@ -185,20 +338,44 @@ TDataPacket TDataPacket::Decode(const QByteArray &bytes, quint32 maxRows)
                                .arg(bytes.size()));
     p.Rows.reserve(nRows);
     p.Kinds.reserve(nRows);
+    std::vector<std::vector<QString>> seen(version >= 2 ? nFields : 0);
     for (quint32 i = 0; i < nRows; ++i) {
         const quint8 k = r.u8();
         if (!validKind(k))
             throw EPacketError(QStringLiteral("Pacote de dados corrompido: tipo de alteração %1.").arg(k));
         TRecord row(nFields);
         for (quint32 c = 0; c < nFields; ++c) {
-            const quint8 present = r.u8();
-            if (present == 0)
+            const quint8 marker = r.u8();
+            if (marker == kNull)
                 continue;
-            if (present != 1)
+            const TFieldType type = p.Fields[c].Type;
+            if (marker == kSameAsAbove && version >= 2) {
+                if (i == 0 || !p.Rows.back()[c].isValid())
+                    throw EPacketError(QStringLiteral("Pacote de dados corrompido: repetição sem valor acima no registro %1.").arg(i + 1));
+                row[c] = p.Rows.back()[c];
+                continue;
+            }
+            if (marker == kSeenText && version >= 2 && isText(type)) {
+                const quint32 at = r.varint();
+                if (at >= seen[c].size())
+                    throw EPacketError(QStringLiteral("Pacote de dados corrompido: referência %1 inexistente no registro %2.").arg(at).arg(i + 1));
+                row[c] = seen[c][at];
+                continue;
+            }
+            if (marker != kValue)
                 throw EPacketError(QStringLiteral("Pacote de dados corrompido no registro %1.").arg(i + 1));
-            switch (p.Fields[c].Type) {
+            switch (type) {
             case TFieldType::String:
-            case TFieldType::FixedChar: row[c] = r.str(); break;
+            case TFieldType::FixedChar:
+                if (version >= 2) {
+                    const QString text = r.text(r.varint());
+                    if (seen[c].size() < kMaxSeenTexts)
+                        seen[c].push_back(text);
+                    row[c] = text;
+                } else {
+                    row[c] = r.str();
+                }
+                break;
             case TFieldType::Float:
             case TFieldType::DateTime: row[c] = r.f64(); break;
             case TFieldType::Integer: row[c] = r.i64(); break;

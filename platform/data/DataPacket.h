@@ -15,8 +15,10 @@ struct TPacketField {
 };
 
 // The serialised form of a data set: field definitions, rows and row kinds.
+// Version 2 carries a value repeated from the row before, or met before in the
+// same text column, as a short reference; version 1 packets still decode.
 struct TDataPacket {
-    static constexpr quint16 kVersion = 1;
+    static constexpr quint16 kVersion = 2;
 
     std::vector<TPacketField> Fields;
     std::vector<TRecord> Rows;
@@ -31,9 +33,39 @@ struct TDataPacket {
     // proportion to the bytes given.
     static TDataPacket Decode(const QByteArray &bytes, quint32 maxRows = 0xffffffffu);
     static bool LooksLikePacket(const QByteArray &bytes);
+    // The row count a packet announces, read from its header only; -1 when the
+    // bytes are not a packet.
+    static qint64 AnnouncedRows(const QByteArray &bytes);
 
     // Builds a packet from the fields and current rows of a data set.
     static TDataPacket FromDataSet(const TDataSet &ds);
+};
+
+// Writes a packet row by row, so that a large result never has to exist as
+// records first. Encode() of the same rows gives the same bytes.
+class TPacketWriter {
+public:
+    explicit TPacketWriter(std::vector<TPacketField> fields);
+    ~TPacketWriter();
+    TPacketWriter(const TPacketWriter &) = delete;
+    TPacketWriter &operator=(const TPacketWriter &) = delete;
+    const std::vector<TPacketField> &Fields() const { return m_fields; }
+    // A row: BeginRow, then one Value per field in order.
+    void BeginRow(TRowKind kind = TRowKind::Unmodified);
+    void Value(const QVariant &value);
+    void AddRow(const TRecord &row, TRowKind kind = TRowKind::Unmodified);
+    quint32 RowCount() const { return m_rows; }
+    // The finished packet; the writer is empty afterwards.
+    QByteArray Finish();
+
+private:
+    struct Column;
+    std::vector<TPacketField> m_fields;
+    std::vector<Column> m_columns;
+    QByteArray m_out;
+    qsizetype m_countAt = 0;
+    quint32 m_rows = 0;
+    size_t m_next = 0;
 };
 
 // A packet travels inside a variant as its encoded bytes.

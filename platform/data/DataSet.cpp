@@ -234,6 +234,42 @@ void TDataSet::Delete()
     m_eof = m_bof = m_rows.empty();
 }
 
+void TDataSet::SetRowField(int row, int field, const QVariant &value)
+{
+    CheckBrowse();
+    if (row < 0 || row >= RecordCount())
+        throw EDatabaseError(QStringLiteral("%1: registro %2 inexistente.").arg(objectName()).arg(row + 1));
+    const TField &f = Fields(field);
+    if (AfterPost) {
+        // The event sees the row as current, as after a Post.
+        WithRecord(row, [&] {
+            Edit();
+            m_buffer[static_cast<size_t>(field)] = value;
+            Post();
+        });
+        return;
+    }
+    if (f.Required && !value.isValid())
+        throw EDatabaseError(QStringLiteral("O campo '%1' deve ter um valor.").arg(f.Label()));
+    TRecord &r = m_rows[static_cast<size_t>(row)];
+    if (r.size() < m_fields.size())
+        r.resize(m_fields.size());
+    QVariant &cell = r[static_cast<size_t>(field)];
+    const bool texts = cell.typeId() == QMetaType::QString && value.typeId() == QMetaType::QString;
+    if (texts ? *static_cast<const QString *>(cell.constData()) == *static_cast<const QString *>(value.constData()) : cell == value)
+        return;
+    const QVariant before = cell;
+    cell = value;
+    FieldModified(row, field, before);
+}
+
+void TDataSet::FieldModified(int row, int field, const QVariant &before)
+{
+    TRecord was = m_rows[static_cast<size_t>(row)];
+    was[static_cast<size_t>(field)] = before;
+    RowModified(row, was);
+}
+
 void TDataSet::WithRecord(int row, const std::function<void()> &fn)
 {
     CheckBrowse();

@@ -58,6 +58,10 @@ public:
     // Record access used by fields and by grids that show every row.
     QVariant FieldValue(int fieldIndex) const;
     void SetFieldValue(int fieldIndex, const QVariant &value);
+    // Writes one field of row `row` (0-based) as Edit, a field change and Post
+    // would, without copying the row or moving the cursor; only the field
+    // written is checked. Needs browse state.
+    void SetRowField(int row, int field, const QVariant &value);
     // Moves to row `row` (0-based), runs fn, and puts the cursor back.
     void WithRecord(int row, const std::function<void()> &fn);
 
@@ -71,6 +75,8 @@ protected:
     // Change-tracking hooks for client data sets.
     virtual void RowInserted(int /*row*/) {}
     virtual void RowModified(int /*row*/, const TRecord & /*before*/) {}
+    // One field of a row changed; by default reported as a row change.
+    virtual void FieldModified(int row, int field, const QVariant &before);
     virtual void RowDeleted(int /*row*/) {}
     // The loaded rows became the data set's content.
     virtual void RowsLoaded() {}

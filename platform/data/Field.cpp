@@ -138,6 +138,12 @@ QVariant CoerceFieldValue(TFieldType type, int size, const QString &fieldName, c
             const QString s = value.toString().trimmed();
             if (s.isEmpty())
                 return {};
+            // A plain date, as the databases give their date columns, needs no parsing of time or zone.
+            if (s.size() == 10 && s[4] == QLatin1Char('-') && s[7] == QLatin1Char('-')) {
+                const QDate d = QDate::fromString(s, Qt::ISODate);
+                if (d.isValid())
+                    return DateToDateTime(d);
+            }
             QDateTime dt = QDateTime::fromString(s, Qt::ISODate);
             if (!dt.isValid())
                 dt = QDateTime::fromString(s, Qt::ISODateWithMs);

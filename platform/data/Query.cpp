@@ -77,12 +77,16 @@ std::vector<TRecord> TADOIBQuery::Fetch()
     return FetchRecords(q, shape, objectName());
 }
 
-std::vector<TRecord> FetchRecords(QSqlQuery &query, const std::vector<TPacketField> &shape, const QString &what)
+namespace {
+// The result column of each field of the shape.
+std::vector<int> columnMap(const QSqlQuery &query, const std::vector<TPacketField> &shape, size_t count, const QString &what)
 {
     const QSqlRecord rec = query.record();
     std::vector<int> map;
     map.reserve(shape.size());
     for (const auto &f : shape) {
+        if (map.size() == count)
+            break;
         int found = -1;
         for (int i = 0; i < rec.count(); ++i) {
             if (rec.fieldName(i).compare(f.Name, Qt::CaseInsensitive) == 0) {
@@ -94,6 +98,13 @@ std::vector<TRecord> FetchRecords(QSqlQuery &query, const std::vector<TPacketFie
             throw EDatabaseError(QStringLiteral("%1: o resultado da consulta não tem o campo '%2'.").arg(what, f.Name));
         map.push_back(found);
     }
+    return map;
+}
+} // namespace
+
+std::vector<TRecord> FetchRecords(QSqlQuery &query, const std::vector<TPacketField> &shape, const QString &what)
+{
+    const std::vector<int> map = columnMap(query, shape, shape.size(), what);
     std::vector<TRecord> rows;
     while (query.next()) {
         TRecord row(shape.size());
@@ -108,4 +119,31 @@ std::vector<TRecord> FetchRecords(QSqlQuery &query, const std::vector<TPacketFie
     if (query.lastError().isValid())
         throw EDatabaseError(QStringLiteral("%1: erro ao ler o resultado: %2").arg(what, query.lastError().text()));
     return rows;
+}
+
+quint32 FetchIntoPacket(QSqlQuery &query, TPacketWriter &writer, const QString &what, const TRecord &trailing)
+{
+    const std::vector<TPacketField> &shape = writer.Fields();
+    if (trailing.size() > shape.size())
+        throw EDatabaseError(QStringLiteral("%1: %2 valores fixos para %3 campos.").arg(what).arg(trailing.size()).arg(shape.size()));
+    const size_t fromQuery = shape.size() - trailing.size();
+    const std::vector<int> map = columnMap(query, shape, fromQuery, what);
+    TRecord fixed(trailing.size());
+    for (size_t i = 0; i < trailing.size(); ++i) {
+        const TPacketField &f = shape[fromQuery + i];
+        fixed[i] = CoerceFieldValue(f.Type, f.Size, f.Name, trailing[i]);
+    }
+    const quint32 before = writer.RowCount();
+    while (query.next()) {
+        writer.BeginRow();
+        for (size_t i = 0; i < fromQuery; ++i) {
+            const QVariant v = query.value(map[i]);
+            writer.Value(v.isNull() ? QVariant() : CoerceFieldValue(shape[i].Type, shape[i].Size, shape[i].Name, v));
+        }
+        for (const QVariant &v : fixed)
+            writer.Value(v);
+    }
+    if (query.lastError().isValid())
+        throw EDatabaseError(QStringLiteral("%1: erro ao ler o resultado: %2").arg(what, query.lastError().text()));
+    return writer.RowCount() - before;
 }

@@ -64,6 +64,10 @@ private:
 // Reads every row of an executed statement into the shape of the given
 // fields, matching columns by name without regard to case.
 std::vector<TRecord> FetchRecords(QSqlQuery &query, const std::vector<TPacketField> &shape, const QString &what);
+// Writes every row of an executed query straight into a packet, coerced to the
+// writer's fields; the values of `trailing` fill the writer's last fields of
+// every row (values the same on each row). Returns the rows written.
+quint32 FetchIntoPacket(QSqlQuery &query, TPacketWriter &writer, const QString &what, const TRecord &trailing = {});
 
 // Data source: binds a grid or a search list to a data set.
 class TDataSource : public QObject {

@@ -57,21 +57,38 @@ void ClassificaCurva(TDataSet &curve, TDataSet &totals, const TDataSet &percenta
     const double pA = number(percentages, "VRPECURVAA");
     const double pB = number(percentages, "VRPECURVAB");
     const double pC = number(percentages, "VRPECURVAC");
-    TField &value = curve.FieldByName(QStringLiteral("VRATUAREC"));
-    TField &company = curve.FieldByName(QStringLiteral("CDEMPRESA"));
-    TField &letter = curve.FieldByName(QStringLiteral("IDCURVA"));
+    const size_t value = static_cast<size_t>(curve.FieldByName(QStringLiteral("VRATUAREC")).Index());
+    const size_t company = static_cast<size_t>(curve.FieldByName(QStringLiteral("CDEMPRESA")).Index());
+    const int letter = curve.FieldByName(QStringLiteral("IDCURVA")).Index();
+    const QVariant letters[] = {QVariant(QStringLiteral("A")), QVariant(QStringLiteral("B")), QVariant(QStringLiteral("C"))};
     curve.First();
     totals.First();
-    while (!curve.Eof()) {
-        // A row is classified only with its own company's total.
-        if (seekCompany(totals, company.AsString())) {
-            const QString cls = CurveClass(value.AsFloat(), number(totals, "SUMCRVRATUAREC"), pA, pB, pC);
-            if (!cls.isEmpty()) {
-                curve.Edit();
-                letter.SetAsString(cls);
-                curve.Post();
-            }
+    // The rows come by company, so the totals are sought once per company.
+    QString current;
+    bool started = false, found = false;
+    double total = 0;
+    const std::vector<TRecord> &rows = curve.Rows();
+    const QVariant none;
+    const int count = curve.RecordCount();
+    for (int r = 0; r < count; ++r) {
+        const TRecord &row = rows[static_cast<size_t>(r)];
+        const QVariant &cell = company < row.size() ? row[company] : none;
+        const bool same = started && (cell.typeId() == QMetaType::QString ? *static_cast<const QString *>(cell.constData()) == current
+                                                                          : cell.toString() == current);
+        if (!same) {
+            // A row is classified only with its own company's total.
+            current = cell.toString();
+            started = true;
+            found = seekCompany(totals, current);
+            total = found ? number(totals, "SUMCRVRATUAREC") : 0;
         }
-        curve.Next();
+        if (!found)
+            continue;
+        const QVariant &amount = value < row.size() ? row[value] : none;
+        const QString cls = CurveClass(amount.typeId() == QMetaType::Double ? *static_cast<const double *>(amount.constData()) : amount.toDouble(), total,
+                                       pA, pB, pC);
+        if (!cls.isEmpty())
+            curve.SetRowField(r, letter, letters[cls.at(0).unicode() - 'A']);
     }
+    curve.Last();
 }

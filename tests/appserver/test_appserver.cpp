@@ -841,6 +841,11 @@ TEST_F(AppServerLimits, IdleAndSlowConnectionsDoNotLockOthersOut)
     EXPECT_EQ(all.size(), 300);
     for (const Wire::Reply &r : all)
         ASSERT_TRUE(r.Ok) << r.Error.toStdString();
+    // Once its replies are read, the same connection is heard again.
+    pipelined->write(call);
+    const QList<Wire::Reply> next = readReplies(*pipelined, 3000);
+    ASSERT_EQ(next.size(), 1);
+    EXPECT_TRUE(next[0].Ok) << next[0].Error.toStdString();
 }
 
 TEST_F(AppServerLimits, CallerInputIsQuotedShortInRepliesAndLog)

@@ -6,6 +6,7 @@
 #include "Query.h"
 #include "TestSupport.h"
 #include <QDir>
+#include <cmath>
 #include <QFile>
 #include <QRandomGenerator>
 #include <gtest/gtest.h>
@@ -145,6 +146,62 @@ TEST(ClientDataSet, ChangeLogThroughInsertEditPostDeltaMergeAndCancel)
     }
 }
 
+TEST(ClientDataSet, FieldWritesKeepOnlyTheBaseValuesTheyChange)
+{
+    TClientDataSet cds(QStringLiteral("cdsOpEmissao"));
+    emissionSet(cds);
+    cds.SetData(emissionPacket({{"REC11001", "MARIA", "S"}, {"REC11001", "JOSE", "S"}, {"REC11001", "ANA", "N"}}));
+    cds.SetRecNo(3);
+    // Writing a row's field leaves the cursor and logs the change like Edit and Post.
+    cds.SetRowField(0, 2, QStringLiteral("N"));
+    cds.SetRowField(1, 2, QStringLiteral("S")); // the same value: nothing to log
+    EXPECT_EQ(cds.RecNo(), 3);
+    EXPECT_EQ(cds.ChangeCount(), 1);
+    cds.SetRecNo(1);
+    cds.Edit();
+    cds.FieldByName(QStringLiteral("CDOPERADOR")).SetAsString(QStringLiteral("MARIANA"));
+    cds.Post();
+    TDataPacket delta = cds.DeltaPacket();
+    ASSERT_EQ(delta.Rows.size(), 2u);
+    EXPECT_EQ(delta.Kinds[0], TRowKind::Original);
+    EXPECT_EQ(delta.Rows[0][1].toString(), QStringLiteral("MARIA"));
+    EXPECT_EQ(delta.Rows[0][2].toString(), QStringLiteral("S"));
+    EXPECT_EQ(delta.Rows[1][1].toString(), QStringLiteral("MARIANA"));
+    EXPECT_EQ(delta.Rows[1][2].toString(), QStringLiteral("N"));
+    // Writing the base values back leaves nothing pending.
+    cds.SetRowField(0, 1, QStringLiteral("MARIA"));
+    cds.SetRowField(0, 2, QStringLiteral("S"));
+    EXPECT_EQ(cds.ChangeCount(), 0);
+
+    // A deleted row goes out with its base values; cancel rebuilds every row.
+    cds.SetRowField(1, 1, QStringLiteral("JOAO"));
+    cds.SetRecNo(2);
+    cds.Delete();
+    delta = cds.DeltaPacket();
+    ASSERT_EQ(delta.Rows.size(), 1u);
+    EXPECT_EQ(delta.Kinds[0], TRowKind::Deleted);
+    EXPECT_EQ(delta.Rows[0][1].toString(), QStringLiteral("JOSE"));
+    cds.SetRowField(1, 2, QStringLiteral("S")); // now ANA's row
+    cds.CancelUpdates();
+    ASSERT_EQ(cds.RecordCount(), 3);
+    const char *names[] = {"MARIA", "JOSE", "ANA"};
+    const char *flags[] = {"S", "S", "N"};
+    for (int r = 0; r < 3; ++r) {
+        EXPECT_EQ(cds.Rows()[static_cast<size_t>(r)][1].toString(), QString::fromLatin1(names[r]));
+        EXPECT_EQ(cds.Rows()[static_cast<size_t>(r)][2].toString(), QString::fromLatin1(flags[r]));
+    }
+
+    // With an AfterPost handler the write is a real post on the row.
+    QString seen;
+    cds.AfterPost = [&](TDataSet &ds) { seen = ds.FieldByName(QStringLiteral("CDOPERADOR")).AsString(); };
+    cds.SetRecNo(1);
+    cds.SetRowField(2, 2, QStringLiteral("S"));
+    EXPECT_EQ(seen, QStringLiteral("ANA"));
+    EXPECT_EQ(cds.RecNo(), 1);
+    EXPECT_EQ(cds.ChangeCount(), 1);
+    EXPECT_THROW(cds.SetRowField(3, 0, QStringLiteral("X")), EDatabaseError);
+}
+
 TEST(Params, NullEmptyTypesAndLookup)
 {
     TParams params;
@@ -211,6 +268,72 @@ TEST(DataPacket, RoundTripOfEveryTypeNullAndText)
     EXPECT_TRUE(back.Rows[2][0].isValid());
     EXPECT_EQ(back.Rows[2][0].toString(), QString());
     EXPECT_EQ(back.Kinds[2], TRowKind::Modified);
+}
+
+TEST(DataPacket, RepeatedValuesTravelAsReferencesAndDecodeTheSame)
+{
+    // Texts repeated from the row above or met earlier in the column, numbers
+    // repeated, nulls between them, and a column of distinct texts.
+    TDataPacket p;
+    p.Fields = {{QStringLiteral("EMPRESA"), TFieldType::String, 40, false},
+                {QStringLiteral("CLIENTE"), TFieldType::String, 50, false},
+                {QStringLiteral("VALOR"), TFieldType::Float, 0, false},
+                {QStringLiteral("DOC"), TFieldType::String, 20, false},
+                {QStringLiteral("FIXO"), TFieldType::String, 255, false}};
+    const QString clients[] = {QStringLiteral("Ana"), QStringLiteral("Bruno"), QStringLiteral("Carla")};
+    for (int i = 0; i < 3000; ++i)
+        p.AddRow({i < 1500 ? QStringLiteral("Norte") : QStringLiteral("Sul"), i % 7 == 0 ? QVariant() : QVariant(clients[i % 3]),
+                  i % 5 == 0 ? QVariant() : QVariant(i % 2 == 0 ? 10.5 : -0.0), QStringLiteral("N%1").arg(i), QStringLiteral("Todas as filiais")},
+                 i == 1 ? TRowKind::Inserted : TRowKind::Unmodified);
+    const QByteArray bytes = p.Encode();
+    const TDataPacket back = TDataPacket::Decode(bytes);
+    ASSERT_EQ(back.Rows.size(), p.Rows.size());
+    for (size_t r = 0; r < p.Rows.size(); ++r)
+        for (size_t c = 0; c < p.Fields.size(); ++c) {
+            ASSERT_EQ(back.Rows[r][c].isValid(), p.Rows[r][c].isValid()) << r << "," << c;
+            ASSERT_EQ(back.Rows[r][c].toString(), p.Rows[r][c].toString()) << r << "," << c;
+        }
+    EXPECT_TRUE(std::signbit(back.Rows[3][2].toDouble())) << "-0 stays -0";
+    EXPECT_EQ(back.Kinds[1], TRowKind::Inserted);
+    // The constant column and the repeated names cost a byte or two a row, not their text.
+    EXPECT_LT(bytes.size(), 3000 * 24);
+    EXPECT_EQ(back.Encode(), bytes);
+    EXPECT_EQ(TDataPacket::AnnouncedRows(bytes), 3000);
+    EXPECT_EQ(TDataPacket::AnnouncedRows(QByteArray("RDPK")), -1);
+    EXPECT_EQ(TDataPacket::AnnouncedRows(QByteArray("texto")), -1);
+
+    // A version 1 packet, as older peers write it, still decodes.
+    const QByteArray v1 = QByteArray("RDPK\x00\x01", 6) + QByteArray("\x00\x00\x00\x01", 4) + QByteArray("\x00\x00\x00\x01" "A", 5) +
+                          QByteArray("\x00\x00\x00\x00\x0a\x00", 6) + QByteArray("\x00\x00\x00\x02", 4) + QByteArray("\x00\x01\x00\x00\x00\x02" "ok", 8) +
+                          QByteArray("\x00\x00", 2);
+    const TDataPacket old = TDataPacket::Decode(v1);
+    ASSERT_EQ(old.Rows.size(), 2u);
+    EXPECT_EQ(old.Rows[0][0].toString(), QStringLiteral("ok"));
+    EXPECT_FALSE(old.Rows[1][0].isValid());
+
+    // References to nothing are refused: a repeat on the first row or below a
+    // null, and a text never seen.
+    TDataPacket one;
+    one.Fields = {{QStringLiteral("A"), TFieldType::String, 10, false}};
+    one.AddRow({QStringLiteral("x")});
+    one.AddRow({QVariant()});
+    const QByteArray good = one.Encode();
+    const qsizetype firstCell = good.size() - 5; // kind, marker, length, "x", then the second row
+    ASSERT_EQ(good[firstCell], '\x01');
+    for (const QByteArray &cell : {QByteArray("\x02", 1), QByteArray("\x03\x00", 2), QByteArray("\x03\x05", 2)}) {
+        QByteArray bad = good.left(firstCell) + cell + QByteArray("\x00\x00", 2);
+        EXPECT_THROW(TDataPacket::Decode(bad), EPacketError) << cell.toHex().constData();
+    }
+    TDataPacket three;
+    three.Fields = one.Fields;
+    three.AddRow({QStringLiteral("x")});
+    three.AddRow({QVariant()});
+    three.AddRow({QStringLiteral("x")});
+    QByteArray repeatBelowNull = three.Encode();
+    ASSERT_EQ(repeatBelowNull.right(2), QByteArray("\x03\x00", 2)) << "the third row refers to the text seen";
+    repeatBelowNull.chop(2);
+    repeatBelowNull += QByteArray("\x02", 1);
+    EXPECT_THROW(TDataPacket::Decode(repeatBelowNull), EPacketError);
 }
 
 TEST(DataPacket, CorruptOrTruncatedPacketRaisesClearError)

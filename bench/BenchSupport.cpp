@@ -1,0 +1,116 @@
+#include "BenchSupport.h"
+#include <QCoreApplication>
+#include <QFile>
+#include <QUrl>
+#include <cstdio>
+#include <signal.h>
+#include <stdexcept>
+#include <sys/resource.h>
+
+namespace Bench {
+
+bool IsPostgres(const QString &target) { return target.startsWith(QStringLiteral("postgresql://")) || target.startsWith(QStringLiteral("postgres://")); }
+
+namespace {
+QString shellProgram(const QString &target) { return IsPostgres(target) ? QStringLiteral("psql") : QStringLiteral("sqlite3"); }
+
+QStringList shellArgs(const QString &target, const QString &sql)
+{
+    if (IsPostgres(target))
+        return {QStringLiteral("-X"), QStringLiteral("-q"), QStringLiteral("-A"), QStringLiteral("-t"), QStringLiteral("-v"), QStringLiteral("ON_ERROR_STOP=1"),
+                QStringLiteral("-d"), target, QStringLiteral("-c"), sql};
+    return {QStringLiteral("-bail"), target, sql};
+}
+
+QString runShell(const QString &target, const QString &sql, bool keepOutput)
+{
+    QProcess p;
+    if (!keepOutput)
+        p.setStandardOutputFile(QProcess::nullDevice());
+    p.start(shellProgram(target), shellArgs(target, sql));
+    if (!p.waitForStarted(10000))
+        throw std::runtime_error(shellProgram(target).toStdString() + " did not start; install it or put it on PATH");
+    if (!p.waitForFinished(-1) || p.exitStatus() != QProcess::NormalExit || p.exitCode() != 0)
+        throw std::runtime_error(shellProgram(target).toStdString() + " failed: " + p.readAllStandardError().toStdString() + "\nstatement: " +
+                                 sql.left(300).toStdString());
+    return keepOutput ? QString::fromUtf8(p.readAllStandardOutput()).trimmed() : QString();
+}
+} // namespace
+
+QString Shell(const QString &target, const QString &sql, bool keepOutput) { return runShell(target, sql, keepOutput); }
+
+double TimeShell(const QString &target, const QString &sql)
+{
+    QElapsedTimer t;
+    t.start();
+    runShell(target, sql, false);
+    return Seconds(t);
+}
+
+qint64 TableBytes(const QString &target, const QString &table)
+{
+    const QString sql = IsPostgres(target) ? QStringLiteral("SELECT pg_relation_size('%1')").arg(table.toLower())
+                                           : QStringLiteral("SELECT SUM(pgsize) FROM dbstat WHERE name = '%1'").arg(table);
+    return Shell(target, sql).toLongLong();
+}
+
+Server::Server(const QString &database) : m_process(std::make_unique<QProcess>())
+{
+    m_process->setStandardErrorFile(QProcess::nullDevice());
+    m_process->start(QCoreApplication::applicationDirPath() + QStringLiteral("/rec-appserver"),
+                     {QStringLiteral("--database"), database, QStringLiteral("--listen"), QStringLiteral("127.0.0.1:0")});
+    if (!m_process->waitForStarted(10000))
+        throw std::runtime_error("rec-appserver did not start (build it next to the benchmark)");
+    QByteArray line;
+    while (!line.contains('\n')) {
+        if (!m_process->waitForReadyRead(30000))
+            throw std::runtime_error("rec-appserver did not report its port");
+        line += m_process->readAllStandardOutput();
+    }
+    const QString first = QString::fromUtf8(line).section(QLatin1Char('\n'), 0, 0).trimmed();
+    if (!first.startsWith(QStringLiteral("listening on ")))
+        throw std::runtime_error("rec-appserver: unexpected first line: " + first.toStdString());
+    m_port = first.section(QLatin1Char(':'), -1).toInt();
+}
+
+Server::~Server()
+{
+    if (m_process->state() == QProcess::NotRunning)
+        return;
+    ::kill(static_cast<pid_t>(m_process->processId()), SIGTERM);
+    if (!m_process->waitForFinished(10000)) {
+        m_process->kill();
+        m_process->waitForFinished(5000);
+    }
+}
+
+double Server::PeakRssMiB() const
+{
+    QFile f(QStringLiteral("/proc/%1/status").arg(m_process->processId()));
+    if (!f.open(QIODevice::ReadOnly))
+        return -1;
+    for (const QByteArray &line : f.readAll().split('\n'))
+        if (line.startsWith("VmHWM:"))
+            return line.mid(6).trimmed().split(' ').value(0).toDouble() / 1024.0;
+    return -1;
+}
+
+double SelfPeakRssMiB()
+{
+    rusage u{};
+    getrusage(RUSAGE_SELF, &u);
+    return static_cast<double>(u.ru_maxrss) / 1024.0;
+}
+
+double Seconds(const QElapsedTimer &t) { return static_cast<double>(t.nsecsElapsed()) / 1e9; }
+
+void Figures::Add(const QString &name, double measured, const QString &unit, double target, bool lowerIsBetter, const QString &detail)
+{
+    const bool met = lowerIsBetter ? measured <= target : measured >= target;
+    m_missed = m_missed || !met;
+    std::printf("%-58s measured %10.3f %-6s target %s %10.3f  %s%s%s\n", qPrintable(name), measured, qPrintable(unit), lowerIsBetter ? "<=" : ">=",
+                target, met ? "met" : "MISSED", detail.isEmpty() ? "" : "  ", qPrintable(detail));
+    std::fflush(stdout);
+}
+
+} // namespace Bench

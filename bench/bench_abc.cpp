@@ -1,0 +1,192 @@
+// The ABC curve end to end against the database's own speed: the screen's calls
+// (percentages, statuses, curve, totals) through a real rec-appserver on
+// loopback into client data sets, then the classification pass; the baseline is
+// the bare running-total query of the same rows in sqlite3 or psql on the same
+// data. Also the curve packet's size and the packet and wire speeds on it.
+#include "BenchSupport.h"
+#include "Classification.h"
+#include "ClientDataSet.h"
+#include "DataPacket.h"
+#include "NetConnection.h"
+#include "RemoteResult.h"
+#include "Wire.h"
+#include <QCommandLineParser>
+#include <QCoreApplication>
+#include <QDate>
+#include <cstdio>
+#include <stdexcept>
+
+namespace {
+const QString kAll = QStringLiteral("T");
+
+// GetCurvaABC's 58 values as the screen sends them for every client, company
+// and status over a due-date range.
+QVariantList curveArgs(const QString &vencIni, const QString &vencFin)
+{
+    QVariantList a;
+    for (int i = 0; i < 20; ++i) // 1-20: list and flag pairs, "T" selects everything
+        a << (i % 2 == 1 ? kAll : QString());
+    a[14] = QStringLiteral("B_D_A_P");
+    a << 0.0 << 0.0;                                    // 21-22 amounts
+    a << kAll << QString() << QString() << kAll << QString() << kAll; // 23-28
+    a << QStringLiteral("N");                           // 29 emission option
+    for (int i = 0; i < 8; ++i)                         // 30-37 emission and exit dates
+        a << QString();
+    a << vencIni << vencFin << vencIni << vencFin;      // 38-41 due dates
+    for (int i = 0; i < 4; ++i)                         // 42-45 settlement dates
+        a << QString();
+    a << QString() << kAll << QString() << kAll;        // 46-49 group and region
+    a << kAll << QString() << QString() << kAll;        // 50-53
+    a << QString() << kAll << QString() << QString() << kAll; // 54-58
+    return a;
+}
+
+QVariantList totalArgs(const QVariantList &g)
+{
+    QVariantList a;
+    for (int n = 1; n <= 53; ++n)
+        if (n != 29 && !(n >= 34 && n <= 35) && !(n >= 40 && n <= 43))
+            a << g[n - 1];
+    a << true;
+    for (int n = 54; n <= 58; ++n)
+        a << g[n - 1];
+    return a;
+}
+
+QVariant call(TNetConnection &net, const QString &method, const QVariantList &args)
+{
+    std::vector<TCallArg> wire;
+    for (const QVariant &v : args)
+        wire.emplace_back(v);
+    const QVariant r = net.Call(method, std::move(wire));
+    if (IsRemoteFailure(r))
+        throw std::runtime_error(method.toStdString() + ": " + ToRemoteFailure(r).Message.toStdString());
+    return r;
+}
+
+QString iso(const QString &dmy) { return QDate::fromString(dmy, QStringLiteral("dd/MM/yyyy")).toString(Qt::ISODate); }
+} // namespace
+
+int main(int argc, char **argv)
+{
+    QCoreApplication app(argc, argv);
+    QCommandLineParser parser;
+    parser.setApplicationDescription(QStringLiteral("ABC curve end to end against the bare running-total query."));
+    parser.addHelpOption();
+    parser.addOption({QStringLiteral("database"), QStringLiteral("SQLite file or postgresql:// URL of a demo database."), QStringLiteral("TARGET")});
+    parser.addOption({QStringLiteral("from"), QStringLiteral("First due date (dd/MM/yyyy)."), QStringLiteral("DATE"), QStringLiteral("01/08/2025")});
+    parser.addOption({QStringLiteral("to"), QStringLiteral("Last due date (dd/MM/yyyy)."), QStringLiteral("DATE"), QStringLiteral("15/11/2026")});
+    parser.process(app);
+    const QString target = parser.value(QStringLiteral("database"));
+    if (target.isEmpty()) {
+        std::fprintf(stderr, "bench_abc: give --database FILE-or-URL\n");
+        return 2;
+    }
+    const QString from = parser.value(QStringLiteral("from")), to = parser.value(QStringLiteral("to"));
+    const QString db = Bench::IsPostgres(target) ? QStringLiteral("PostgreSQL") : QStringLiteral("SQLite");
+    Bench::Figures figures;
+    try {
+        const qint64 receivables = Bench::Shell(target, QStringLiteral("SELECT COUNT(*) FROM CONTARECEBER")).toLongLong();
+        const QString where = QStringLiteral(" FROM CONTARECEBER R WHERE R.DTATUAVENREC BETWEEN '%1' AND '%2'").arg(iso(from), iso(to));
+        const qint64 expected = Bench::Shell(target, QStringLiteral("SELECT COUNT(*)") + where).toLongLong();
+        const QString bare = QStringLiteral("SELECT R.*, SUM(R.VRATUAREC) OVER (PARTITION BY R.CDEMPRESA ORDER BY R.VRATUAREC DESC, R.CDCLIENTE, "
+                                            "R.NRLANCTOREC ROWS UNBOUNDED PRECEDING) AS RUNNING") +
+                             where + QStringLiteral(" ORDER BY R.CDEMPRESA, R.VRATUAREC DESC, R.CDCLIENTE, R.NRLANCTOREC");
+        Bench::TimeShell(target, bare); // warms the page cache for both sides
+        const double baseline = Bench::TimeShell(target, bare);
+        std::printf("%s: %lld receivables, %lld due from %s to %s; bare running-total query in the shell %.3f s\n", qPrintable(db),
+                    static_cast<long long>(receivables), static_cast<long long>(expected), qPrintable(from), qPrintable(to), baseline);
+
+        Bench::Server server(target);
+        TNetConnection net(QStringLiteral("netRelLancContReceber"));
+        net.Host = QStringLiteral("127.0.0.1");
+        net.Port = server.Port();
+        net.CallTimeoutMs = 30 * 60 * 1000;
+        net.Open();
+        TClientDataSet cdsPercentual(QStringLiteral("cdsPercentual")), cdsStatus(QStringLiteral("cdsStatus"));
+        TClientDataSet qryCurvaABC(QStringLiteral("qryCurvaABC")), qryTotal(QStringLiteral("qryTotal"));
+        const QVariantList g = curveArgs(from, to);
+
+        QElapsedTimer t;
+        t.start();
+        cdsPercentual.SetData(call(net, QStringLiteral("GetPercentual"), {}));
+        cdsStatus.SetData(call(net, QStringLiteral("GetStatus"), {kAll, QStringLiteral("A"), QStringLiteral("B"), QStringLiteral("D"), QStringLiteral("P"),
+                                                                   QStringLiteral("A_B_D_P")}));
+        QElapsedTimer tc;
+        tc.start();
+        QVariant curvePacket = call(net, QStringLiteral("GetCurvaABC"), g);
+        const double curveCall = Bench::Seconds(tc);
+        const qint64 packetBytes = curvePacket.toByteArray().size();
+        tc.restart();
+        qryCurvaABC.SetData(curvePacket);
+        qryCurvaABC.MergeChangeLog();
+        const double curveLoad = Bench::Seconds(tc);
+        curvePacket = QVariant();
+        tc.restart();
+        qryTotal.SetData(call(net, QStringLiteral("GetTotal"), totalArgs(g)));
+        qryTotal.MergeChangeLog();
+        const double totalCall = Bench::Seconds(tc);
+        tc.restart();
+        ClassificaCurva(qryCurvaABC, qryTotal, cdsPercentual);
+        const double classify = Bench::Seconds(tc);
+        const double endToEnd = Bench::Seconds(t);
+        const double clientRss = Bench::SelfPeakRssMiB();
+        const double serverRss = server.PeakRssMiB();
+        const qint64 rows = qryCurvaABC.RecordCount();
+        if (rows != expected)
+            throw std::runtime_error("the curve has " + std::to_string(rows) + " rows, the bare query " + std::to_string(expected));
+        std::printf("  GetCurvaABC call %.3f s (packet %.1f MB), load into qryCurvaABC %.3f s, GetTotal %.3f s, classification %.3f s\n", curveCall,
+                    static_cast<double>(packetBytes) / 1e6, curveLoad, totalCall, classify);
+
+        const bool large = receivables >= 500000;
+        figures.Add(QStringLiteral("abc curve end to end, %1 rows, %2 (x bare query)").arg(receivables).arg(db), endToEnd / baseline, QStringLiteral("x"),
+                    large ? 2.0 : 1.5, true, QStringLiteral("%1 s against %2 s").arg(endToEnd, 0, 'f', 2).arg(baseline, 0, 'f', 2));
+        figures.Add(QStringLiteral("classification pass, %1 rows").arg(rows), static_cast<double>(rows) / classify / 1e6, QStringLiteral("Mrow/s"), 20.0,
+                    false);
+        const double fileBytes = static_cast<double>(Bench::TableBytes(target, QStringLiteral("CONTARECEBER"))) * static_cast<double>(rows) /
+                                 static_cast<double>(std::max<qint64>(receivables, 1));
+        figures.Add(QStringLiteral("curve packet size, %1 (x same rows in the file)").arg(db), static_cast<double>(packetBytes) / fileBytes,
+                    QStringLiteral("x"), 1.5, true,
+                    QStringLiteral("%1 B/row against %2 B/row").arg(static_cast<double>(packetBytes) / static_cast<double>(rows), 0, 'f', 0)
+                        .arg(fileBytes / static_cast<double>(rows), 0, 'f', 0));
+        figures.Add(QStringLiteral("rec-host side peak RSS (in-process client), %1 rows, %2").arg(rows).arg(db), clientRss, QStringLiteral("MiB"), 1536.0,
+                    true);
+        figures.Add(QStringLiteral("rec-appserver peak RSS serving the curve, %1 rows, %2").arg(rows).arg(db), serverRss, QStringLiteral("MiB"), 1024.0,
+                    true);
+
+        // Packet and wire speed on the curve's own rows, after the memory figures.
+        const TDataPacket packet = TDataPacket::FromDataSet(qryCurvaABC);
+        tc.restart();
+        const QByteArray bytes = packet.Encode();
+        const double encode = Bench::Seconds(tc);
+        tc.restart();
+        const TDataPacket back = TDataPacket::Decode(bytes);
+        const double decode = Bench::Seconds(tc);
+        if (back.Rows.size() != packet.Rows.size())
+            throw std::runtime_error("the decoded packet lost rows");
+        const double mb = static_cast<double>(bytes.size()) / 1e6;
+        figures.Add(QStringLiteral("data packet encode, %1 MB").arg(mb, 0, 'f', 1), mb / encode, QStringLiteral("MB/s"), 200.0, false);
+        figures.Add(QStringLiteral("data packet decode, %1 MB").arg(mb, 0, 'f', 1), mb / decode, QStringLiteral("MB/s"), 200.0, false);
+        Wire::Reply reply;
+        reply.Result = QVariant(bytes);
+        tc.restart();
+        const QByteArray frame = Wire::Frame(Wire::EncodeReply(reply));
+        const double wireEncode = Bench::Seconds(tc);
+        Wire::FrameReader reader(Wire::kMaxReply);
+        tc.restart();
+        reader.Append(frame);
+        QByteArray body;
+        Wire::Reply decoded;
+        QString error;
+        if (reader.Next(body) != Wire::FrameReader::Status::Ready || !Wire::DecodeReply(body, decoded, error))
+            throw std::runtime_error("the wire did not give the reply back: " + error.toStdString());
+        const double wireDecode = Bench::Seconds(tc);
+        const double fmb = static_cast<double>(frame.size()) / 1e6;
+        figures.Add(QStringLiteral("wire reply encode, %1 MB").arg(fmb, 0, 'f', 1), fmb / wireEncode, QStringLiteral("MB/s"), 200.0, false);
+        figures.Add(QStringLiteral("wire reply decode, %1 MB").arg(fmb, 0, 'f', 1), fmb / wireDecode, QStringLiteral("MB/s"), 200.0, false);
+    } catch (const std::exception &e) {
+        std::fprintf(stderr, "bench_abc: %s\n", e.what());
+        return 1;
+    }
+    return figures.ExitCode();
+}
