@@ -4,6 +4,7 @@
 #include "Wire.h"
 #include <functional>
 #include <map>
+#include <optional>
 
 // The remote data module "Rec11001.rdmRelLancContReceber": the custom methods
 // the receivables screen calls, each answered from the business database.
@@ -22,6 +23,14 @@ public:
     int LastRows() const { return m_lastRows; }
     // The database driver's text of the last failure, for the server log only.
     const QString &LastDetail() const { return m_lastDetail; }
+    // The kind of database fault that failed the last call, if one did.
+    std::optional<TDbFault> LastFault() const { return m_lastFault; }
+    // The connection the next calls use; null fails them with reason.
+    void SetDatabase(TdtmDBGeral *db, QString reason = {})
+    {
+        m_db = db;
+        m_openError = std::move(reason);
+    }
 
 private:
     enum class Kind { Text, Integer, Bytes, Double, Boolean };
@@ -64,6 +73,7 @@ private:
     std::map<QString, Method> m_methods; // keyed by lower-case name
     int m_lastRows = 0;
     QString m_lastDetail;
+    std::optional<TDbFault> m_lastFault;
 };
 
 // A method that refuses its input raises this; its text goes back to the caller.

@@ -2,12 +2,27 @@
 #include "Exceptions.h"
 #include "RemoteResult.h"
 #include <QDeadlineTimer>
+#include <cerrno>
+#include <sys/socket.h>
 
 TNetConnection::TNetConnection(const QString &name, QObject *parent) : QObject(parent) { setObjectName(name); }
 
 TNetConnection::~TNetConnection() { Close(); }
 
 bool TNetConnection::Connected() const { return m_socket && m_socket->state() == QAbstractSocket::ConnectedState; }
+
+bool TNetConnection::PeerClosed() const
+{
+    // Between calls nothing may arrive: readable means the server closed or reset the connection.
+    if (!m_socket || m_socket->bytesAvailable() > 0)
+        return m_socket != nullptr;
+    const auto fd = static_cast<int>(m_socket->socketDescriptor());
+    if (fd < 0)
+        return true;
+    char c;
+    const ssize_t n = ::recv(fd, &c, 1, MSG_PEEK | MSG_DONTWAIT);
+    return n == 0 || (n < 0 && errno != EAGAIN && errno != EWOULDBLOCK && errno != EINTR);
+}
 
 void TNetConnection::Open()
 {
@@ -47,6 +62,9 @@ QVariant TNetConnection::Call(const QString &method, std::vector<TCallArg> args)
     for (const TCallArg &a : args)
         sent << a.Value;
     CallArgs << sent;
+    // A server restarted since the last call closed this connection; a new one serves the call.
+    if (Connected() && PeerClosed())
+        Close();
     if (!Connected()) {
         try {
             Open();
@@ -62,6 +80,8 @@ QVariant TNetConnection::Call(const QString &method, std::vector<TCallArg> args)
         request.ByRef << (a.Ref != nullptr || a.RefString != nullptr);
     }
     const QByteArray frame = Wire::Frame(Wire::EncodeRequest(request));
+    if (BeforeCall)
+        BeforeCall(method);
     auto lost = [&](const QString &reason) {
         Close();
         return Fail(method, QStringLiteral("A conexão com o servidor de aplicação foi perdida na chamada de %1: %2").arg(method, reason));

@@ -63,6 +63,8 @@ public:
     QList<QVariantList> CallArgs;
     // Runs before every connection attempt.
     std::function<void(TNetConnection &)> BeforeConnect;
+    // Runs as each call starts, before its request is sent.
+    std::function<void(const QString &method)> BeforeCall;
 
     bool Connected() const;
     // Connects, raising EHostError with the reason when the server cannot be reached.
@@ -73,5 +75,6 @@ public:
 
 private:
     QVariant Fail(const QString &method, const QString &message);
+    bool PeerClosed() const;
     std::unique_ptr<QTcpSocket> m_socket;
 };
