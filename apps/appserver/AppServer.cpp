@@ -134,9 +134,10 @@ bool TInputBudget::Take(qint64 bytes)
 }
 
 TClientWorker::TClientWorker(qintptr descriptor, QString database, const TServerLimits &limits, std::shared_ptr<TInputBudget> budget,
-                             std::shared_ptr<TSqliteFileWatch> watch)
+                             std::shared_ptr<TSqliteFileWatch> watch, std::shared_ptr<QSemaphore> curves)
     : m_descriptor(descriptor), m_database(std::move(database)), m_limits(limits), m_budget(std::move(budget)), m_reader(limits.MaxFrame),
-      m_watch(watch ? std::move(watch) : std::make_shared<TSqliteFileWatch>())
+      m_watch(watch ? std::move(watch) : std::make_shared<TSqliteFileWatch>()),
+      m_curves(curves ? std::move(curves) : std::make_shared<QSemaphore>(limits.MaxCurvesAtOnce))
 {
     m_lastActivity = nowMs();
 }
@@ -452,6 +453,14 @@ void TClientWorker::HandleFrame(const QByteArray &body)
     QElapsedTimer timer;
     timer.start();
     Wire::Reply reply;
+    const bool curve = request.Method.compare(QLatin1String("GetCurvaABC"), Qt::CaseInsensitive) == 0 ||
+                       request.Method.compare(QLatin1String("GetTotal"), Qt::CaseInsensitive) == 0;
+    // Released on every path, exceptions included.
+    std::unique_ptr<QSemaphoreReleaser> turn;
+    if (curve) {
+        m_curves->acquire();
+        turn = std::make_unique<QSemaphoreReleaser>(m_curves.get());
+    }
     try {
         PrepareDatabase();
         reply = m_module->Dispatch(request);
@@ -468,6 +477,7 @@ void TClientWorker::HandleFrame(const QByteArray &body)
         reply.Ok = false;
         reply.Error = QStringLiteral("%1: o servidor de aplicação não tem memória para atender a chamada.").arg(QuoteInput(request.Method));
     }
+    turn.reset();
     m_busy = false;
     const double ms = static_cast<double>(timer.nsecsElapsed()) / 1e6;
     QString outcome = reply.Ok ? QStringLiteral("ok") : QStringLiteral("falha: ") + reply.Error;
@@ -512,6 +522,8 @@ void TAppServer::incomingConnection(qintptr descriptor)
     }
     if (!m_budget)
         m_budget = std::make_shared<TInputBudget>(Limits.MaxBufferedInput);
+    if (!m_curves)
+        m_curves = std::make_shared<QSemaphore>(Limits.MaxCurvesAtOnce);
     const auto active = std::count_if(m_clients.begin(), m_clients.end(), [](const auto &c) { return !c->Stopping; });
     if (active >= Limits.MaxClients && !EvictIdlest()) {
         Wire::Reply r;
@@ -526,7 +538,7 @@ void TAppServer::incomingConnection(qintptr descriptor)
     auto client = std::make_unique<Client>();
     client->Id = m_nextId++;
     client->Thread = std::make_unique<QThread>();
-    client->Worker = std::make_unique<TClientWorker>(descriptor, m_database, Limits, m_budget, m_watch);
+    client->Worker = std::make_unique<TClientWorker>(descriptor, m_database, Limits, m_budget, m_watch, m_curves);
     client->Worker->moveToThread(client->Thread.get());
     connect(client->Thread.get(), &QThread::started, client->Worker.get(), &TClientWorker::Start);
     const quint64 id = client->Id;

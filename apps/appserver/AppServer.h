@@ -1,7 +1,9 @@
 #pragma once
 #include "Wire.h"
 #include <QTcpServer>
+#include <QSemaphore>
 #include <QThread>
+#include <algorithm>
 #include <atomic>
 #include <compare>
 #include <condition_variable>
@@ -27,6 +29,9 @@ struct TServerLimits {
     // Replies waiting for the client to read them; no further request of the
     // connection is read while more than this waits.
     qint64 MaxPendingReplies = 16ll * 1024 * 1024;
+    // Curves and totals computed at once; more wait their turn, so that many
+    // clients asking at once cannot hold a curve each in memory.
+    int MaxCurvesAtOnce = std::max(2, QThread::idealThreadCount());
 };
 
 // The input bytes held by all connections, shared by the workers.
@@ -82,7 +87,7 @@ class TClientWorker : public QObject {
     Q_OBJECT
 public:
     TClientWorker(qintptr descriptor, QString database, const TServerLimits &limits, std::shared_ptr<TInputBudget> budget,
-                  std::shared_ptr<TSqliteFileWatch> watch = {});
+                  std::shared_ptr<TSqliteFileWatch> watch = {}, std::shared_ptr<QSemaphore> curves = {});
     ~TClientWorker() override;
 
     // Read from any thread: when the connection last received or sent, and whether a call runs.
@@ -132,6 +137,7 @@ private:
     // Why the database is not open, for the calls that fail because of it.
     QString m_dbError;
     std::shared_ptr<TSqliteFileWatch> m_watch;
+    std::shared_ptr<QSemaphore> m_curves;
     quint64 m_watchToken = 0;
     TSqliteFileWatch::Id m_fileId;
     bool m_finished = false;
@@ -169,6 +175,7 @@ private:
     QString m_database;
     std::shared_ptr<TInputBudget> m_budget;
     std::shared_ptr<TSqliteFileWatch> m_watch = std::make_shared<TSqliteFileWatch>();
+    std::shared_ptr<QSemaphore> m_curves;
     std::vector<std::unique_ptr<Client>> m_clients;
     quint64 m_nextId = 1;
     bool m_shutDown = false;

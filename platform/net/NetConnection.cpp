@@ -24,7 +24,9 @@ bool TNetConnection::PeerClosed() const
     return n == 0 || (n < 0 && errno != EAGAIN && errno != EWOULDBLOCK && errno != EINTR);
 }
 
-void TNetConnection::Open()
+void TNetConnection::Open() { OpenFor(QString()); }
+
+void TNetConnection::OpenFor(const QString &method)
 {
     if (Connected())
         return;
@@ -35,7 +37,8 @@ void TNetConnection::Open()
     if (!m_socket->waitForConnected(ConnectTimeoutMs)) {
         const QString reason = m_socket->errorString();
         m_socket.reset();
-        throw EHostError(QStringLiteral("Não foi possível conectar ao servidor de aplicação em %1:%2: %3").arg(Host).arg(Port).arg(reason));
+        const QString call = method.isEmpty() ? QString() : QStringLiteral(" para a chamada de %1").arg(method);
+        throw EHostError(QStringLiteral("Não foi possível conectar ao servidor de aplicação em %1:%2%3: %4").arg(Host).arg(Port).arg(call, reason));
     }
     m_socket->setSocketOption(QAbstractSocket::LowDelayOption, 1);
 }
@@ -67,7 +70,7 @@ QVariant TNetConnection::Call(const QString &method, std::vector<TCallArg> args)
         Close();
     if (!Connected()) {
         try {
-            Open();
+            OpenFor(method);
         } catch (const EHostError &e) {
             return Fail(method, e.Message());
         }

@@ -76,5 +76,6 @@ public:
 private:
     QVariant Fail(const QString &method, const QString &message);
     bool PeerClosed() const;
+    void OpenFor(const QString &method);
     std::unique_ptr<QTcpSocket> m_socket;
 };
