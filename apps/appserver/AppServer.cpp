@@ -453,8 +453,7 @@ void TClientWorker::HandleFrame(const QByteArray &body)
     QElapsedTimer timer;
     timer.start();
     Wire::Reply reply;
-    const bool curve = request.Method.compare(QLatin1String("GetCurvaABC"), Qt::CaseInsensitive) == 0 ||
-                       request.Method.compare(QLatin1String("GetTotal"), Qt::CaseInsensitive) == 0;
+    const bool curve = request.Method.compare(QLatin1String("GetCurvaABC"), Qt::CaseInsensitive) == 0;
     // Released on every path, exceptions included.
     std::unique_ptr<QSemaphoreReleaser> turn;
     if (curve) {

@@ -29,7 +29,7 @@ struct TServerLimits {
     // Replies waiting for the client to read them; no further request of the
     // connection is read while more than this waits.
     qint64 MaxPendingReplies = 16ll * 1024 * 1024;
-    // Curves and totals computed at once; more wait their turn, so that many
+    // Curves computed at once; more wait their turn, so that many
     // clients asking at once cannot hold a curve each in memory.
     int MaxCurvesAtOnce = std::max(2, QThread::idealThreadCount());
 };

@@ -37,7 +37,7 @@ int main(int argc, char **argv)
     parser.addOption({QStringLiteral("max-input"), QStringLiteral("Bytes de requisições retidos por todas as conexões juntas (padrão 256 MiB)."), QStringLiteral("BYTES")});
     parser.addOption({QStringLiteral("max-pending"), QStringLiteral("Bytes de respostas não lidas por conexão antes de parar de ler dela (padrão 16 MiB)."),
                       QStringLiteral("BYTES")});
-    parser.addOption({QStringLiteral("max-curves"), QStringLiteral("Curvas ABC e totais calculados ao mesmo tempo; os demais aguardam (padrão: núcleos, ao menos 2)."),
+    parser.addOption({QStringLiteral("max-curves"), QStringLiteral("Curvas ABC calculadas ao mesmo tempo; as demais aguardam (padrão: núcleos, ao menos 2)."),
                       QStringLiteral("N")});
     parser.addOption({QStringLiteral("frame-timeout"), QStringLiteral("Milissegundos para uma requisição chegar completa (padrão 30000)."), QStringLiteral("MS")});
     parser.process(app);
