@@ -5,11 +5,15 @@
 #include "RemoteDataModule.h"
 #include <QDateTime>
 #include <QElapsedTimer>
+#include <QFile>
 #include <QHostAddress>
 #include <QMutex>
 #include <QRegularExpression>
+#include <QSqlError>
+#include <QSqlQuery>
 #include <QSocketNotifier>
 #include <QTimer>
+#include <algorithm>
 #include <cerrno>
 #include <chrono>
 #include <cstdio>
@@ -17,6 +21,7 @@
 #include <fcntl.h>
 #include <netinet/in.h>
 #include <sys/socket.h>
+#include <sys/stat.h>
 #include <unistd.h>
 
 namespace {
@@ -63,6 +68,61 @@ void LogLine(const QString &line)
     std::fflush(stderr);
 }
 
+TSqliteFileWatch::Id TSqliteFileWatch::Identify(const QString &path)
+{
+    struct stat st {};
+    if (::stat(QFile::encodeName(path).constData(), &st) != 0)
+        return {};
+    return {static_cast<quint64>(st.st_dev), static_cast<quint64>(st.st_ino)};
+}
+
+quint64 TSqliteFileWatch::Join(std::function<void()> checkSoon)
+{
+    std::lock_guard lock(m_mutex);
+    const quint64 token = m_next++;
+    m_workers[token] = std::move(checkSoon);
+    return token;
+}
+
+void TSqliteFileWatch::Leave(quint64 token)
+{
+    std::lock_guard lock(m_mutex);
+    m_workers.erase(token);
+}
+
+void TSqliteFileWatch::Opened(Id id)
+{
+    std::lock_guard lock(m_mutex);
+    ++m_open[id];
+}
+
+void TSqliteFileWatch::Closed(Id id)
+{
+    {
+        std::lock_guard lock(m_mutex);
+        const auto it = m_open.find(id);
+        if (it != m_open.end() && --it->second <= 0)
+            m_open.erase(it);
+    }
+    m_changed.notify_all();
+}
+
+void TSqliteFileWatch::WakeAll()
+{
+    std::lock_guard lock(m_mutex);
+    for (const auto &[token, checkSoon] : m_workers)
+        checkSoon();
+}
+
+bool TSqliteFileWatch::SettleOn(Id current, int timeoutMs)
+{
+    WakeAll();
+    std::unique_lock lock(m_mutex);
+    return m_changed.wait_for(lock, std::chrono::milliseconds(timeoutMs), [&] {
+        return std::all_of(m_open.begin(), m_open.end(), [&](const auto &entry) { return entry.first == current; });
+    });
+}
+
 bool TInputBudget::Take(qint64 bytes)
 {
     qint64 used = m_used.load();
@@ -73,8 +133,11 @@ bool TInputBudget::Take(qint64 bytes)
     return true;
 }
 
-TClientWorker::TClientWorker(qintptr descriptor, QString database, const TServerLimits &limits, std::shared_ptr<TInputBudget> budget)
-    : m_descriptor(descriptor), m_database(std::move(database)), m_limits(limits), m_budget(std::move(budget)), m_reader(limits.MaxFrame)
+TClientWorker::TClientWorker(qintptr descriptor, QString database, const TServerLimits &limits, std::shared_ptr<TInputBudget> budget,
+                             std::shared_ptr<TSqliteFileWatch> watch, std::shared_ptr<QSemaphore> curves)
+    : m_descriptor(descriptor), m_database(std::move(database)), m_limits(limits), m_budget(std::move(budget)), m_reader(limits.MaxFrame),
+      m_watch(watch ? std::move(watch) : std::make_shared<TSqliteFileWatch>()),
+      m_curves(curves ? std::move(curves) : std::make_shared<QSemaphore>(limits.MaxCurvesAtOnce))
 {
     m_lastActivity = nowMs();
 }
@@ -104,16 +167,10 @@ void TClientWorker::Start()
     m_frameTimer->setSingleShot(true);
     connect(m_frameTimer.get(), &QTimer::timeout, this, &TClientWorker::OnFrameTimeout);
 
-    QString openError;
-    try {
-        m_db = std::make_unique<TdtmDBGeral>();
-        m_db->Open(m_database);
-    } catch (const EHostError &e) {
-        openError = e.Message();
-        m_db.reset();
-        LogLine(QStringLiteral("cliente %1: banco de dados indisponível: %2").arg(m_peer, openError));
-    }
-    m_module = std::make_unique<TrdmRelLancContReceber>(m_db.get(), openError);
+    m_watchToken = m_watch->Join([this] { QMetaObject::invokeMethod(this, &TClientWorker::CheckFile, Qt::QueuedConnection); });
+    m_db = std::make_unique<TdtmDBGeral>();
+    m_module = std::make_unique<TrdmRelLancContReceber>(nullptr);
+    PrepareDatabase();
     LogLine(QStringLiteral("cliente %1 conectado").arg(m_peer));
     Pump();
 }
@@ -130,7 +187,10 @@ void TClientWorker::Stop()
         closeSocket(static_cast<int>(m_descriptor));
         m_descriptor = -1;
     }
+    m_watch->Leave(m_watchToken);
     m_module.reset();
+    if (m_db)
+        CloseDatabase();
     m_db.reset();
     m_busy = false;
     if (m_reserved > 0) {
@@ -141,6 +201,93 @@ void TClientWorker::Stop()
 }
 
 void TClientWorker::Touch() { m_lastActivity = nowMs(); }
+
+namespace {
+bool isPostgres(const QString &target)
+{
+    return target.startsWith(QStringLiteral("postgres://")) || target.startsWith(QStringLiteral("postgresql://"));
+}
+// Calls wait this long for other connections to leave a replaced file.
+constexpr int kSettleMs = 10000;
+} // namespace
+
+void TClientWorker::OpenDatabase()
+{
+    try {
+        m_db->Open(m_database);
+    } catch (const EHostError &e) {
+        m_dbError = e.Message();
+        LogLine(QStringLiteral("cliente %1: banco de dados indisponível: %2").arg(m_peer, m_dbError));
+        return;
+    }
+    m_dbError.clear();
+    if (!isPostgres(m_database)) {
+        m_fileId = TSqliteFileWatch::Identify(m_database);
+        if (m_fileId.Exists())
+            m_watch->Opened(m_fileId);
+    }
+}
+
+void TClientWorker::CloseDatabase()
+{
+    if (m_fileId.Exists() && m_db->Connected() && !(TSqliteFileWatch::Identify(m_database) == m_fileId)) {
+        // SQLite does not fold the journal back into a moved or removed file when it
+        // closes, and a file later put at the path would read that journal as its own.
+        QSqlQuery q(m_db->Database());
+        if (!q.exec(QStringLiteral("PRAGMA wal_checkpoint(TRUNCATE)")))
+            LogLine(QStringLiteral("cliente %1: o diário do arquivo anterior não pôde ser esvaziado: %2").arg(m_peer, q.lastError().text()));
+    }
+    m_db->Close();
+    if (m_fileId.Exists())
+        m_watch->Closed(m_fileId);
+    m_fileId = {};
+}
+
+void TClientWorker::CheckFile()
+{
+    if (!m_fileId.Exists() || TSqliteFileWatch::Identify(m_database) == m_fileId)
+        return;
+    CloseDatabase();
+    LogLine(QStringLiteral("cliente %1: o arquivo do banco de dados mudou; a conexão com o arquivo anterior foi fechada").arg(m_peer));
+}
+
+void TClientWorker::PrepareDatabase()
+{
+    if (!isPostgres(m_database)) {
+        const TSqliteFileWatch::Id now = TSqliteFileWatch::Identify(m_database);
+        if (m_db->Connected() && !(now == m_fileId)) {
+            // Writes to a file no longer at the path would be lost: stop using it.
+            CloseDatabase();
+            m_watch->WakeAll();
+            LogLine(QStringLiteral("cliente %1: o arquivo do banco de dados '%2' foi %3").arg(m_peer, m_database,
+                        now.Exists() ? QStringLiteral("substituído; o novo será aberto") : QStringLiteral("removido ou movido")));
+        }
+        if (!m_db->Connected()) {
+            if (!now.Exists()) {
+                m_dbError = QStringLiteral("o arquivo do banco de dados '%1' foi removido ou movido; nada foi lido nem gravado. "
+                                           "Reponha o arquivo para continuar.")
+                                .arg(m_database);
+            } else if (!m_watch->SettleOn(now, kSettleMs)) {
+                m_dbError = QStringLiteral("o arquivo do banco de dados '%1' foi substituído e ainda há chamadas em andamento no arquivo "
+                                           "anterior; tente de novo em instantes.")
+                                .arg(m_database);
+            } else {
+                OpenDatabase();
+            }
+        }
+    } else if (!m_db->Connected()) {
+        OpenDatabase();
+    }
+    m_module->SetDatabase(m_db->Connected() ? m_db.get() : nullptr, m_dbError);
+}
+
+bool TClientWorker::DatabaseAnswers()
+{
+    if (!m_db->Connected())
+        return false;
+    QSqlQuery q(m_db->Database());
+    return q.exec(QStringLiteral("SELECT 1")) && q.next();
+}
 
 bool TClientWorker::Reserve(qint64 needed)
 {
@@ -308,13 +455,30 @@ void TClientWorker::HandleFrame(const QByteArray &body)
     QElapsedTimer timer;
     timer.start();
     Wire::Reply reply;
+    const bool curve = request.Method.compare(QLatin1String("GetCurvaABC"), Qt::CaseInsensitive) == 0;
+    // Released on every path, exceptions included.
+    std::unique_ptr<QSemaphoreReleaser> turn;
+    if (curve) {
+        m_curves->acquire();
+        turn = std::make_unique<QSemaphoreReleaser>(m_curves.get());
+    }
     try {
+        PrepareDatabase();
         reply = m_module->Dispatch(request);
+        if (!reply.Ok && m_module->LastFault() && !DatabaseAnswers()) {
+            // The database went away and may be back: a new connection serves the call once more.
+            LogLine(QStringLiteral("cliente %1: conexão com o banco de dados perdida em %2; reconectando").arg(m_peer, QuoteInput(request.Method)));
+            CloseDatabase();
+            PrepareDatabase();
+            if (m_db->Connected())
+                reply = m_module->Dispatch(request);
+        }
     } catch (const std::bad_alloc &) {
         reply = Wire::Reply();
         reply.Ok = false;
         reply.Error = QStringLiteral("%1: o servidor de aplicação não tem memória para atender a chamada.").arg(QuoteInput(request.Method));
     }
+    turn.reset();
     m_busy = false;
     const double ms = static_cast<double>(timer.nsecsElapsed()) / 1e6;
     QString outcome = reply.Ok ? QStringLiteral("ok") : QStringLiteral("falha: ") + reply.Error;
@@ -370,6 +534,8 @@ void TAppServer::incomingConnection(qintptr descriptor)
     }
     if (!m_budget)
         m_budget = std::make_shared<TInputBudget>(Limits.MaxBufferedInput);
+    if (!m_curves)
+        m_curves = std::make_shared<QSemaphore>(Limits.MaxCurvesAtOnce);
     const auto active = std::count_if(m_clients.begin(), m_clients.end(), [](const auto &c) { return !c->Stopping; });
     if (active >= Limits.MaxClients && !EvictIdlest()) {
         Wire::Reply r;
@@ -384,7 +550,7 @@ void TAppServer::incomingConnection(qintptr descriptor)
     auto client = std::make_unique<Client>();
     client->Id = m_nextId++;
     client->Thread = std::make_unique<QThread>();
-    client->Worker = std::make_unique<TClientWorker>(descriptor, m_database, Limits, m_budget);
+    client->Worker = std::make_unique<TClientWorker>(descriptor, m_database, Limits, m_budget, m_watch, m_curves);
     client->Worker->moveToThread(client->Thread.get());
     connect(client->Thread.get(), &QThread::started, client->Worker.get(), &TClientWorker::Start);
     const quint64 id = client->Id;

@@ -1,9 +1,16 @@
 #pragma once
 #include "Wire.h"
 #include <QTcpServer>
+#include <QSemaphore>
 #include <QThread>
+#include <algorithm>
 #include <atomic>
+#include <compare>
+#include <condition_variable>
+#include <functional>
+#include <map>
 #include <memory>
+#include <mutex>
 #include <vector>
 
 class TrdmRelLancContReceber;
@@ -22,6 +29,9 @@ struct TServerLimits {
     // Replies waiting for the client to read them; no further request of the
     // connection is read while more than this waits.
     qint64 MaxPendingReplies = 16ll * 1024 * 1024;
+    // Curves computed at once; more wait their turn, so that many
+    // clients asking at once cannot hold a curve each in memory.
+    int MaxCurvesAtOnce = std::max(2, QThread::idealThreadCount());
 };
 
 // The input bytes held by all connections, shared by the workers.
@@ -37,11 +47,47 @@ private:
     std::atomic<qint64> m_used{0};
 };
 
+// The SQLite file the workers' connections have open. A file removed or
+// replaced under the running server is noticed before each call; a new file
+// is opened only once no connection is left on the old one, so that the old
+// file's journal never meets the new file.
+class TSqliteFileWatch {
+public:
+    struct Id {
+        quint64 Dev = 0;
+        quint64 Ino = 0;
+        bool Exists() const { return Ino != 0; }
+        bool operator==(const Id &) const = default;
+        auto operator<=>(const Id &) const = default;
+    };
+    // The file now at path; not Exists() when there is none.
+    static Id Identify(const QString &path);
+
+    // A worker joins with a request that makes it check its file soon, on its own thread.
+    quint64 Join(std::function<void()> checkSoon);
+    void Leave(quint64 token);
+    void Opened(Id id);
+    void Closed(Id id);
+    // Asks every worker to check its file and waits until no connection is
+    // open on another file than current; false when timeoutMs passed first.
+    bool SettleOn(Id current, int timeoutMs);
+    // Asks every worker to check its file.
+    void WakeAll();
+
+private:
+    std::mutex m_mutex;
+    std::condition_variable m_changed;
+    std::map<quint64, std::function<void()>> m_workers;
+    std::map<Id, int> m_open;
+    quint64 m_next = 1;
+};
+
 // One client connection, served on its own thread with its own database connection.
 class TClientWorker : public QObject {
     Q_OBJECT
 public:
-    TClientWorker(qintptr descriptor, QString database, const TServerLimits &limits, std::shared_ptr<TInputBudget> budget);
+    TClientWorker(qintptr descriptor, QString database, const TServerLimits &limits, std::shared_ptr<TInputBudget> budget,
+                  std::shared_ptr<TSqliteFileWatch> watch = {}, std::shared_ptr<QSemaphore> curves = {});
     ~TClientWorker() override;
 
     // Read from any thread: when the connection last received or sent, and whether a call runs.
@@ -62,6 +108,15 @@ private:
     void Reply(const Wire::Reply &reply);
     bool Reserve(qint64 needed);
     void Touch();
+    // Opens the database when it is closed, follows a replaced SQLite file and
+    // hands the module the connection or the reason there is none.
+    void PrepareDatabase();
+    void OpenDatabase();
+    void CloseDatabase();
+    // Closes the connection when its SQLite file is no longer the one at the path.
+    void CheckFile();
+    // Whether the connection still reaches the database after a failed call.
+    bool DatabaseAnswers();
 
     // The connection is a plain socket so that a client closing its sending
     // side still gets its replies.
@@ -79,6 +134,12 @@ private:
     std::unique_ptr<QTimer> m_frameTimer;
     std::unique_ptr<TdtmDBGeral> m_db;
     std::unique_ptr<TrdmRelLancContReceber> m_module;
+    // Why the database is not open, for the calls that fail because of it.
+    QString m_dbError;
+    std::shared_ptr<TSqliteFileWatch> m_watch;
+    std::shared_ptr<QSemaphore> m_curves;
+    quint64 m_watchToken = 0;
+    TSqliteFileWatch::Id m_fileId;
     bool m_finished = false;
     bool m_inputClosed = false;
     bool m_readPaused = false;
@@ -113,6 +174,8 @@ private:
     void Reap(quint64 id);
     QString m_database;
     std::shared_ptr<TInputBudget> m_budget;
+    std::shared_ptr<TSqliteFileWatch> m_watch = std::make_shared<TSqliteFileWatch>();
+    std::shared_ptr<QSemaphore> m_curves;
     std::vector<std::unique_ptr<Client>> m_clients;
     quint64 m_nextId = 1;
     bool m_shutDown = false;

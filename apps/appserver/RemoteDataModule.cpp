@@ -85,6 +85,7 @@ Wire::Reply TrdmRelLancContReceber::Dispatch(const Wire::Request &request)
     m_lastRows = 0;
     m_lastDetail.clear();
     m_lastRefusal.clear();
+    m_lastFault.reset();
     Wire::Reply reply;
     auto fail = [&](const QString &message) {
         reply.Ok = false;
@@ -140,6 +141,7 @@ Wire::Reply TrdmRelLancContReceber::Dispatch(const Wire::Request &request)
     } catch (const EDatabaseError &e) {
         // The driver's text goes to the server log only.
         m_lastDetail = e.Detail.isEmpty() ? e.Message() : e.Detail;
+        m_lastFault = e.Fault;
         return fail(QStringLiteral("%1: %2").arg(name, DatabaseFaultText(e.Fault)));
     } catch (const EHostError &e) {
         return fail(QStringLiteral("%1: %2").arg(name, e.Message()));

@@ -4,6 +4,7 @@
 #include "Wire.h"
 #include <functional>
 #include <map>
+#include <optional>
 
 // The remote data module "Rec11001.rdmRelLancContReceber": the custom methods
 // the receivables screen calls, each answered from the business database.
@@ -32,6 +33,14 @@ public:
 
     // What is wrong with a database that cannot keep the operators' passwords; empty when nothing.
     static QString AccessSchemaProblem(const QSqlDatabase &db);
+    // The kind of database fault that failed the last call, if one did.
+    std::optional<TDbFault> LastFault() const { return m_lastFault; }
+    // The connection the next calls use; null fails them with reason.
+    void SetDatabase(TdtmDBGeral *db, QString reason = {})
+    {
+        m_db = db;
+        m_openError = std::move(reason);
+    }
 
 private:
     enum class Kind { Text, Integer, Bytes, Double, Boolean };
@@ -87,6 +96,7 @@ private:
     QString m_operator;
     int m_failedLogins = 0;
     bool m_closeRequested = false;
+    std::optional<TDbFault> m_lastFault;
 };
 
 // A method that refuses its input raises this; its text goes back to the caller.

@@ -37,6 +37,8 @@ int main(int argc, char **argv)
     parser.addOption({QStringLiteral("max-input"), QStringLiteral("Bytes de requisições retidos por todas as conexões juntas (padrão 256 MiB)."), QStringLiteral("BYTES")});
     parser.addOption({QStringLiteral("max-pending"), QStringLiteral("Bytes de respostas não lidas por conexão antes de parar de ler dela (padrão 16 MiB)."),
                       QStringLiteral("BYTES")});
+    parser.addOption({QStringLiteral("max-curves"), QStringLiteral("Curvas ABC calculadas ao mesmo tempo; as demais aguardam (padrão: núcleos, ao menos 2)."),
+                      QStringLiteral("N")});
     parser.addOption({QStringLiteral("frame-timeout"), QStringLiteral("Milissegundos para uma requisição chegar completa (padrão 30000)."), QStringLiteral("MS")});
     parser.process(app);
 
@@ -82,7 +84,7 @@ int main(int argc, char **argv)
     if (!number("max-frame", 64, 0xffffffffll, server.Limits.MaxFrame) || !number("max-clients", 1, 100000, server.Limits.MaxClients) ||
         !number("max-input", 64, std::numeric_limits<qint64>::max(), server.Limits.MaxBufferedInput) ||
         !number("max-pending", 64, std::numeric_limits<qint64>::max(), server.Limits.MaxPendingReplies) ||
-        !number("frame-timeout", 1, 24ll * 3600 * 1000, server.Limits.FrameTimeoutMs))
+        !number("frame-timeout", 1, 24ll * 3600 * 1000, server.Limits.FrameTimeoutMs) || !number("max-curves", 1, 1024, server.Limits.MaxCurvesAtOnce))
         return 2;
     if (!server.listen(address, static_cast<quint16>(port)))
         return fail(1, QStringLiteral("não foi possível escutar em %1: %2").arg(listen, server.errorString()));

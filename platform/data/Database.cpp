@@ -227,8 +227,10 @@ QSqlQuery RunStatement(const QSqlDatabase &db, const QString &sql, const TParams
     const TNamedStatement st = TranslateNamedParams(sql, marker);
     QSqlQuery q(db);
     q.setForwardOnly(true);
-    if (!q.prepare(st.Sql))
-        throw EDatabaseError(QStringLiteral("%1: erro ao preparar a instrução: %2").arg(what, q.lastError().text()));
+    if (!q.prepare(st.Sql)) {
+        const QSqlError e = q.lastError();
+        throw EDatabaseError(QStringLiteral("%1: erro ao preparar a instrução: %2").arg(what, e.text()), ClassifyDbError(e), e.text());
+    }
     for (const QString &name : st.Names) {
         const TParam *p = params.FindParam(name);
         if (!p)
@@ -244,8 +246,10 @@ QSqlQuery RunStatement(const QSqlDatabase &db, const QString &sql, const TParams
 
 TTransaction::TTransaction(QSqlDatabase db) : m_db(std::move(db))
 {
-    if (!m_db.transaction())
-        throw EDatabaseError(QStringLiteral("Não foi possível iniciar a transação: %1").arg(m_db.lastError().text()));
+    if (!m_db.transaction()) {
+        const QSqlError e = m_db.lastError();
+        throw EDatabaseError(QStringLiteral("Não foi possível iniciar a transação: %1").arg(e.text()), ClassifyDbError(e), e.text());
+    }
 }
 
 TTransaction::~TTransaction()

@@ -2,6 +2,8 @@
 #include "Exceptions.h"
 #include "RemoteResult.h"
 #include <QDeadlineTimer>
+#include <cerrno>
+#include <sys/socket.h>
 
 TNetConnection::TNetConnection(const QString &name, QObject *parent) : QObject(parent) { setObjectName(name); }
 
@@ -9,7 +11,22 @@ TNetConnection::~TNetConnection() { Close(); }
 
 bool TNetConnection::Connected() const { return m_socket && m_socket->state() == QAbstractSocket::ConnectedState; }
 
-void TNetConnection::Open()
+bool TNetConnection::PeerClosed() const
+{
+    // Between calls nothing may arrive: readable means the server closed or reset the connection.
+    if (!m_socket || m_socket->bytesAvailable() > 0)
+        return m_socket != nullptr;
+    const auto fd = static_cast<int>(m_socket->socketDescriptor());
+    if (fd < 0)
+        return true;
+    char c;
+    const ssize_t n = ::recv(fd, &c, 1, MSG_PEEK | MSG_DONTWAIT);
+    return n == 0 || (n < 0 && errno != EAGAIN && errno != EWOULDBLOCK && errno != EINTR);
+}
+
+void TNetConnection::Open() { OpenFor(QString()); }
+
+void TNetConnection::OpenFor(const QString &method)
 {
     if (Connected())
         return;
@@ -20,7 +37,8 @@ void TNetConnection::Open()
     if (!m_socket->waitForConnected(ConnectTimeoutMs)) {
         const QString reason = m_socket->errorString();
         m_socket.reset();
-        throw EHostError(QStringLiteral("Não foi possível conectar ao servidor de aplicação em %1:%2: %3").arg(Host).arg(Port).arg(reason));
+        const QString call = method.isEmpty() ? QString() : QStringLiteral(" para a chamada de %1").arg(method);
+        throw EHostError(QStringLiteral("Não foi possível conectar ao servidor de aplicação em %1:%2%3: %4").arg(Host).arg(Port).arg(call, reason));
     }
     m_socket->setSocketOption(QAbstractSocket::LowDelayOption, 1);
     LogIn();
@@ -97,9 +115,12 @@ QVariant TNetConnection::Call(const QString &method, std::vector<TCallArg> args)
     for (const TCallArg &a : args)
         sent << a.Value;
     CallArgs << sent;
+    // A server restarted since the last call closed this connection; a new one serves the call.
+    if (Connected() && PeerClosed())
+        Close();
     if (!Connected()) {
         try {
-            Open();
+            OpenFor(method);
         } catch (const EHostError &e) {
             return Fail(method, e.Message());
         }
@@ -112,6 +133,8 @@ QVariant TNetConnection::Call(const QString &method, std::vector<TCallArg> args)
         request.ByRef << (a.Ref != nullptr || a.RefString != nullptr);
     }
     const QByteArray frame = Wire::Frame(Wire::EncodeRequest(request));
+    if (BeforeCall)
+        BeforeCall(method);
     auto lost = [&](const QString &reason) {
         Close();
         return Fail(method, QStringLiteral("A conexão com o servidor de aplicação foi perdida na chamada de %1: %2").arg(method, reason));

@@ -66,6 +66,8 @@ public:
     QString Password;
     // Runs before every connection attempt.
     std::function<void(TNetConnection &)> BeforeConnect;
+    // Runs as each call starts, before its request is sent.
+    std::function<void(const QString &method)> BeforeCall;
 
     bool Connected() const;
     // Connects and logs in, raising EHostError with the reason when the server cannot
@@ -78,5 +80,7 @@ public:
 private:
     QVariant Fail(const QString &method, const QString &message);
     void LogIn();
+    bool PeerClosed() const;
+    void OpenFor(const QString &method);
     std::unique_ptr<QTcpSocket> m_socket;
 };

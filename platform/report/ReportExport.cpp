@@ -165,21 +165,28 @@ private:
     QSaveFile &m_out;
 };
 
+// The spreadsheet library's reason, with the system's when a write failed (a full disk...).
 void check(lxw_error err, const QString &path)
 {
-    if (err != LXW_NO_ERROR)
-        writeFailed(path, QString::fromUtf8(lxw_strerror(err)));
+    if (err == LXW_NO_ERROR)
+        return;
+    QString why = QString::fromUtf8(lxw_strerror(err));
+    if (errno != 0)
+        why += QStringLiteral(" (%1)").arg(QString::fromLocal8Bit(std::strerror(errno)));
+    writeFailed(path, why);
 }
 
 class TXlsxSink : public TReportSink {
 public:
-    TXlsxSink(const TReportLayout &l, const QString &path, const QString &tmpDir) : m_layout(l), m_flat(l), m_path(path)
+    // Written to file, named as path in messages.
+    TXlsxSink(const TReportLayout &l, const QString &file, const QString &path, const QString &tmpDir) : m_layout(l), m_flat(l), m_path(path)
     {
         m_tmpDir = tmpDir.toUtf8();
         lxw_workbook_options options{};
         options.constant_memory = LXW_TRUE;
         options.tmpdir = m_tmpDir.data();
-        m_book = workbook_new_opt(QFile::encodeName(path).constData(), &options);
+        errno = 0;
+        m_book = workbook_new_opt(QFile::encodeName(file).constData(), &options);
         if (!m_book)
             writeFailed(path, QStringLiteral("a planilha não pôde ser criada."));
         m_sheet = workbook_add_worksheet(m_book, "Relatório");
@@ -217,6 +224,7 @@ public:
     void Row(const QVector<QVariant> &keys, const QVector<QVariant> &values) override
     {
         ++m_row;
+        errno = 0;
         lxw_col_t col = 0;
         for (int g : m_flat.Keys)
             Text(col++, DisplayText(TColumnFormat::Text, keys[g]));
@@ -246,6 +254,7 @@ public:
     {
         lxw_workbook *book = m_book;
         m_book = nullptr;
+        errno = 0;
         check(workbook_close(book), m_path);
     }
 
@@ -263,7 +272,9 @@ private:
 
 void commit(QSaveFile &out)
 {
-    if (!out.commit())
+    // The last buffered bytes are written here; a failure in commit's own flush
+    // would go unnoticed and a cut file take the name.
+    if (!out.flush() || !out.commit())
         writeFailed(out.fileName(), out.errorString());
 }
 
@@ -331,7 +342,7 @@ TPagesResult WriteReportFile(const TReportLayout &layout, const TReportHeader &h
         tmp.close();
         qint64 n = 0;
         {
-            TXlsxSink sink(layout, tmp.fileName(), target.absolutePath());
+            TXlsxSink sink(layout, tmp.fileName(), path, target.absolutePath());
             auto r = rows();
             n = WalkReport(layout, *r, sink, progress);
             sink.Close();
