@@ -138,6 +138,8 @@ int main(int argc, char **argv)
                       QStringLiteral("PATH-or-URL")});
     parser.addOption({QStringLiteral("receivables"), QStringLiteral("Títulos do banco de demonstração gerado (padrão 20000)."), QStringLiteral("N"),
                       QStringLiteral("20000")});
+    parser.addOption({QStringLiteral("password"), QStringLiteral("Senha de MARIA no banco (padrão: a do banco de demonstração)."), QStringLiteral("SENHA"),
+                      DemoPassword(QStringLiteral("MARIA"))});
     parser.addOption({QStringLiteral("clients"), QStringLiteral("Clientes simultâneos (padrão 50)."), QStringLiteral("N"), QStringLiteral("50")});
     parser.addOption({QStringLiteral("seconds"), QStringLiteral("Duração da carga (padrão 60)."), QStringLiteral("S"), QStringLiteral("60")});
     parser.addOption({QStringLiteral("warmup"), QStringLiteral("Segundos até a medida de memória inicial (padrão 10)."), QStringLiteral("S"),
@@ -148,6 +150,7 @@ int main(int argc, char **argv)
     const int warmup = std::clamp(parser.value(QStringLiteral("warmup")).toInt(), 0, seconds - 1 > 0 ? seconds - 1 : 0);
 
     QTemporaryDir dir;
+    const QString password = parser.value(QStringLiteral("password"));
     QString database = parser.value(QStringLiteral("database"));
     try {
         if (database.isEmpty()) {
@@ -202,6 +205,8 @@ int main(int argc, char **argv)
             auto net = std::make_unique<TNetConnection>(QStringLiteral("netRelLancContReceber"));
             net->Host = QStringLiteral("127.0.0.1");
             net->Port = port;
+            net->Operator = QStringLiteral("MARIA");
+            net->Password = password;
             // Each client starts at another point of the round, so the calls mix.
             size_t i = static_cast<size_t>(c) % round.size();
             qint64 rounds = 0;

@@ -12,6 +12,17 @@
 #include <functional>
 #include <random>
 
+QString DemoPassword(const QString &op)
+{
+    if (op == QStringLiteral("ADMIN"))
+        return QStringLiteral("admin-2026");
+    if (op == QStringLiteral("MARIA"))
+        return QStringLiteral("maria-2026");
+    if (op == QStringLiteral("CAIXA"))
+        return QStringLiteral("caixa-2026");
+    return {};
+}
+
 namespace {
 
 QString resourceText(const QString &path)
@@ -372,9 +383,9 @@ void GenerateDemoDatabase(const TDemoOptions &o, const std::function<void(const 
     // passwords are in the README; the salts are random, so these hashes differ from run to run.
     {
         BulkInsert op = bulk(QStringLiteral("OPERADOR"), {QStringLiteral("CDOPERADOR"), QStringLiteral("NMOPERADOR"), QStringLiteral("SENHAHASH")});
-        op.Add({QStringLiteral("ADMIN"), QStringLiteral("Administrador do Sistema"), PasswordHash::Make(QStringLiteral("admin-2026"))});
-        op.Add({QStringLiteral("MARIA"), QStringLiteral("Maria Siqueira"), PasswordHash::Make(QStringLiteral("maria-2026"))});
-        op.Add({QStringLiteral("CAIXA"), QStringLiteral("Operador de Caixa"), PasswordHash::Make(QStringLiteral("caixa-2026"))});
+        op.Add({QStringLiteral("ADMIN"), QStringLiteral("Administrador do Sistema"), PasswordHash::Make(DemoPassword(QStringLiteral("ADMIN")))});
+        op.Add({QStringLiteral("MARIA"), QStringLiteral("Maria Siqueira"), PasswordHash::Make(DemoPassword(QStringLiteral("MARIA")))});
+        op.Add({QStringLiteral("CAIXA"), QStringLiteral("Operador de Caixa"), PasswordHash::Make(DemoPassword(QStringLiteral("CAIXA")))});
         op.Flush();
         BulkInsert oe = bulk(QStringLiteral("OPEREMPRESA"), {QStringLiteral("CDOPERADOR"), QStringLiteral("CDEMPRESA")});
         for (const QString &c : companies)

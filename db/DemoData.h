@@ -13,6 +13,9 @@ struct TDemoOptions {
     QDate BaseDate = QDate(2026, 12, 1);
 };
 
+// The password of a demo login (ADMIN, MARIA, CAIXA; listed in the README); empty for others.
+QString DemoPassword(const QString &op);
+
 // Creates the business schema in an empty database.
 void ApplySchema(TdtmDBGeral &db);
 

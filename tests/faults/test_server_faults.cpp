@@ -20,6 +20,8 @@ std::unique_ptr<TNetConnection> Connect(int port)
     auto net = std::make_unique<TNetConnection>(QStringLiteral("netRelLancContReceber"));
     net->Host = QStringLiteral("127.0.0.1");
     net->Port = port;
+    net->Operator = QStringLiteral("MARIA");
+    net->Password = DemoPassword(net->Operator);
     return net;
 }
 

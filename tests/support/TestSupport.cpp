@@ -25,17 +25,6 @@ TBackend SuiteBackend()
                                                                                                                     : TBackend::SQLite;
 }
 
-QString DemoPassword(const QString &op)
-{
-    if (op == QStringLiteral("ADMIN"))
-        return QStringLiteral("admin-2026");
-    if (op == QStringLiteral("MARIA"))
-        return QStringLiteral("maria-2026");
-    if (op == QStringLiteral("CAIXA"))
-        return QStringLiteral("caixa-2026");
-    return {};
-}
-
 int QueryInt(const QString &target, const QString &sql)
 {
     TdtmDBGeral db;

@@ -1,4 +1,5 @@
 #pragma once
+#include "DemoData.h"
 #include <QProcess>
 #include <QString>
 #include <QStringList>
@@ -15,8 +16,6 @@ bool PostgresAvailable();
 // is "postgresql" (the second run of each suite), SQLite otherwise.
 TBackend SuiteBackend();
 
-// The password of a demo operator (ADMIN, MARIA, CAIXA), as the README lists it.
-QString DemoPassword(const QString &op);
 
 // The first column of the first row of a statement on a test database, as a number.
 int QueryInt(const QString &target, const QString &sql);
