@@ -24,7 +24,8 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t *data, size_t size)
     try {
         if (TDataPacket::Decode(again).Encode() != again)
             Fuzz::Fail("packet changes on a second round trip");
-    } catch (const EPacketError &) {
+    } catch (const EPacketError &e) {
+        std::fprintf(stderr, "%s\n", e.what());
         Fuzz::Fail("re-encoded packet does not decode");
     }
     return 0;

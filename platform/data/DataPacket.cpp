@@ -1,4 +1,5 @@
 #include "DataPacket.h"
+#include <QStringDecoder>
 #include "Exceptions.h"
 #include "Quote.h"
 #include <QHash>
@@ -107,7 +108,14 @@ public:
         if (cap && n > cap)
             throw EPacketError(QStringLiteral("Pacote de dados corrompido: nome com %1 bytes.").arg(n));
         const char *p = take(static_cast<qsizetype>(n));
-        return QString::fromUtf8(p, static_cast<qsizetype>(n));
+        if (!cap)
+            return QString::fromUtf8(p, static_cast<qsizetype>(n));
+        // A name must be valid UTF-8: replacement characters would make it longer than its cap when sent again.
+        QStringDecoder utf8(QStringDecoder::Utf8, QStringDecoder::Flag::Stateless);
+        QString name = utf8(QByteArrayView(p, static_cast<qsizetype>(n)));
+        if (utf8.hasError())
+            throw EPacketError(QStringLiteral("Pacote de dados corrompido: nome que não é UTF-8 válido."));
+        return name;
     }
 
 private:
