@@ -10,11 +10,11 @@
 
 namespace Bench {
 
-ScreenHost::ScreenHost(const QString &database) : m_server(database)
+ScreenHost::ScreenHost(const QString &database, const QString &op) : m_server(database)
 {
     m_scope = std::make_unique<TPresenterScope>(m_messages);
     THostContext ctx;
-    ctx.Operator = QStringLiteral("MARIA");
+    ctx.Operator = op;
     ctx.Password = DemoPassword(ctx.Operator);
     ctx.Branch = QStringLiteral("0101");
     ctx.ServerHost = QStringLiteral("127.0.0.1");

@@ -15,8 +15,9 @@ namespace Bench {
 
 class ScreenHost {
 public:
-    // Starts a rec-appserver on the database and sets up the host as MARIA at branch 0101.
-    explicit ScreenHost(const QString &database);
+    // Starts a rec-appserver on the database and sets up the host as the operator at branch 0101
+    // (the demo's MARIA sees companies 01 and 03, ADMIN every company).
+    explicit ScreenHost(const QString &database, const QString &op = QStringLiteral("MARIA"));
     ~ScreenHost();
     ScreenHost(const ScreenHost &) = delete;
     ScreenHost &operator=(const ScreenHost &) = delete;
