@@ -179,7 +179,7 @@ int main(int argc, char **argv)
         // form's parameters written in) in sqlite3 or psql, writing every row to /dev/null.
         const TReportLayout layout = LoadReportLayouts(QCoreApplication::applicationDirPath() + QStringLiteral("/../reports"), QStringLiteral("REC110"))
                                          .value(0);
-        // The parameters the form binds for the whole range (a run to a file that is refused at once would not bind them).
+        // A first CSV run over the whole range: the parameters the form binds for it, and warm caches.
         runTo("sbtSalvarComo", out.filePath(QStringLiteral("warm.csv")));
         QFile::remove(out.filePath(QStringLiteral("warm.csv")));
         const QString bare = bareStatement(layout, engine.LastParams(), Bench::IsPostgres(target));
