@@ -1,0 +1,94 @@
+#include "BenchScreen.h"
+#include "DemoData.h"
+#include "Events.h"
+#include "HostContext.h"
+#include "Package.h"
+#include <QApplication>
+#include <QMdiSubWindow>
+#include <QtTest/QTest>
+#include <stdexcept>
+
+namespace Bench {
+
+ScreenHost::ScreenHost(const QString &database, const QString &op) : m_server(database)
+{
+    m_scope = std::make_unique<TPresenterScope>(m_messages);
+    THostContext ctx;
+    ctx.Operator = op;
+    ctx.Password = DemoPassword(ctx.Operator);
+    ctx.Branch = QStringLiteral("0101");
+    ctx.ServerHost = QStringLiteral("127.0.0.1");
+    ctx.ServerPort = m_server.Port();
+    ctx.Database = database;
+    SetHostContext(ctx);
+    TfrmDadosGerRel::SetReportDir(QCoreApplication::applicationDirPath() + QStringLiteral("/../reports"));
+    Initialize();
+    m_module = std::make_unique<TdtmDBGeral>();
+    m_module->Open(database);
+    TdtmDBGeral::SetCurrent(m_module.get());
+    m_main = std::make_unique<QMainWindow>();
+    m_main->resize(1400, 800);
+    m_area = new QMdiArea(m_main.get());
+    m_main->setCentralWidget(m_area);
+    m_app = std::make_unique<TMdiApplication>(m_main.get(), m_area);
+    THostApplication::SetApplication(m_app.get());
+    m_main->show();
+    QApplication::setActiveWindow(m_main.get());
+}
+
+ScreenHost::~ScreenHost()
+{
+    Close();
+    THostApplication::SetApplication(nullptr);
+    m_app.reset();
+    m_main.reset();
+    TdtmDBGeral::SetCurrent(nullptr);
+    m_module.reset();
+    m_scope.reset();
+}
+
+TfrmRelLancContReceber *ScreenHost::Form() const { return frmRelLancContReceber; }
+
+double ScreenHost::Open()
+{
+    QElapsedTimer t;
+    t.start();
+    const bool ok = FireEvent([] { CriaRelLancContReceber(); });
+    if (!ok || !Form())
+        throw std::runtime_error("the form did not open: " + TakeMessages().join(QStringLiteral(" / ")).toStdString());
+    // Shown: the window is visible and its first paint has been processed.
+    QApplication::processEvents();
+    if (!Form()->isVisible())
+        throw std::runtime_error("the form was created but not shown");
+    const double s = Seconds(t);
+    QApplication::setActiveWindow(m_main.get());
+    return s;
+}
+
+void ScreenHost::Close()
+{
+    if (!m_area)
+        return;
+    for (QMdiSubWindow *w : m_area->subWindowList())
+        delete w;
+    QApplication::processEvents();
+    QApplication::sendPostedEvents(nullptr, QEvent::DeferredDelete);
+    SetFormCriado(false);
+}
+
+void ScreenHost::Click(const char *name)
+{
+    auto *w = Form()->findChild<QWidget *>(QString::fromLatin1(name));
+    if (!w)
+        throw std::runtime_error(std::string("the form has no control ") + name);
+    QTest::mouseClick(w, Qt::LeftButton, Qt::NoModifier, w->rect().center());
+}
+
+QStringList ScreenHost::TakeMessages()
+{
+    QStringList out = m_messages.Messages;
+    m_messages.Messages.clear();
+    return out;
+}
+
+} // namespace Bench

@@ -1,0 +1,225 @@
+// The due-date layout (the screen's default) run from the real form, as a batch
+// step runs it: the time from the preview action to the first preview page, the
+// whole PDF's rate, and CSV and XLSX against the bare query of the same rows in
+// sqlite3 or psql, with the memory a file export takes at two sizes.
+#include "BenchScreen.h"
+#include "DateTime.h"
+#include "ReportDialog.h"
+#include "ReportLayout.h"
+#include <QApplication>
+#include <QCommandLineParser>
+#include <QDate>
+#include <QFile>
+#include <QPrintPreviewDialog>
+#include <QPrintPreviewWidget>
+#include <QTemporaryDir>
+#include <QTimer>
+#include <cstdio>
+#include <cstring>
+#include <malloc.h>
+#include <stdexcept>
+
+namespace {
+// A parameter's bound value as an SQL literal; on PostgreSQL typed as RunStatement types it.
+QString literal(const TParam &p, bool postgres)
+{
+    const QVariant v = BindValue(p);
+    QString text;
+    if (v.isNull())
+        text = QStringLiteral("NULL");
+    else
+        switch (v.typeId()) {
+        case QMetaType::QDate: text = QStringLiteral("'%1'").arg(v.toDate().toString(Qt::ISODate)); break;
+        case QMetaType::QDateTime: text = QStringLiteral("'%1'").arg(v.toDateTime().toString(Qt::ISODateWithMs)); break;
+        case QMetaType::Double: text = QString::number(v.toDouble(), 'g', 17); break;
+        case QMetaType::LongLong: text = QString::number(v.toLongLong()); break;
+        case QMetaType::Bool: text = v.toBool() ? QStringLiteral("1") : QStringLiteral("0"); break;
+        default: {
+            QString s = v.toString();
+            text = QLatin1Char('\'') + s.replace(QLatin1Char('\''), QStringLiteral("''")) + QLatin1Char('\'');
+        }
+        }
+    if (!postgres)
+        return text;
+    if (v.typeId() == QMetaType::Bool)
+        text = v.toBool() ? QStringLiteral("true") : QStringLiteral("false");
+    switch (p.DataType) {
+    case TParamType::String: return QStringLiteral("CAST(%1 AS text)").arg(text);
+    case TParamType::Float: return QStringLiteral("CAST(%1 AS double precision)").arg(text);
+    case TParamType::Integer: return QStringLiteral("CAST(%1 AS bigint)").arg(text);
+    case TParamType::Boolean: return QStringLiteral("CAST(%1 AS boolean)").arg(text);
+    case TParamType::Date: return QStringLiteral("CAST(%1 AS date)").arg(text);
+    case TParamType::DateTime:
+        return QStringLiteral("CAST(%1 AS %2)").arg(text, v.typeId() == QMetaType::QDate ? QStringLiteral("date") : QStringLiteral("timestamp"));
+    case TParamType::Unknown: break;
+    }
+    return text;
+}
+
+// The layout's statement with the parameters the form bound written in, for the shell.
+QString bareStatement(const TReportLayout &layout, const TParams &params, bool postgres)
+{
+    return TranslateNamedParams(layout.StatementFor(postgres ? QStringLiteral("QPSQL") : QStringLiteral("QSQLITE")), [&](const QString &name) {
+               const TParam *p = params.FindParam(name);
+               if (!p)
+                   throw std::runtime_error("the form bound no parameter " + name.toStdString());
+               return literal(*p, postgres);
+           })
+        .Sql;
+}
+
+// Resident memory now and the peak since the last reset, in MiB; the peak is reset with clear_refs.
+double procMiB(const char *key)
+{
+    QFile f(QStringLiteral("/proc/self/status"));
+    if (!f.open(QIODevice::ReadOnly))
+        return 0;
+    for (const QByteArray &line : f.readAll().split('\n'))
+        if (line.startsWith(key))
+            return line.mid(static_cast<qsizetype>(std::strlen(key))).trimmed().split(' ').first().toDouble() / 1024.0;
+    return 0;
+}
+void resetPeak()
+{
+    QFile f(QStringLiteral("/proc/self/clear_refs"));
+    if (f.open(QIODevice::WriteOnly))
+        f.write("5");
+}
+} // namespace
+
+int main(int argc, char **argv)
+{
+    QApplication app(argc, argv);
+    QCommandLineParser parser;
+    parser.setApplicationDescription(QStringLiteral("The due-date layout from the form: preview, PDF, CSV and XLSX."));
+    parser.addHelpOption();
+    parser.addOption({QStringLiteral("database"), QStringLiteral("SQLite file or postgresql:// URL of a demo database."), QStringLiteral("TARGET")});
+    parser.addOption({QStringLiteral("skip-pages"), QStringLiteral("Only the CSV and XLSX figures (for the largest files).")});
+    parser.process(app);
+    const QString target = parser.value(QStringLiteral("database"));
+    if (target.isEmpty()) {
+        std::fprintf(stderr, "bench_report: give --database FILE-or-URL\n");
+        return 2;
+    }
+    Bench::Figures figures;
+    try {
+        QTemporaryDir out;
+        const qint64 receivables = Bench::Shell(target, QStringLiteral("SELECT COUNT(*) FROM CONTARECEBER")).toLongLong();
+        const QStringList range = Bench::Shell(target, QStringLiteral("SELECT CAST(MIN(DTATUAVENREC) AS VARCHAR(30)) || ' ' || CAST(MAX(DTATUAVENREC) AS VARCHAR(30)) FROM CONTARECEBER"))
+                                      .split(QLatin1Char(' '));
+        const QDate first = QDate::fromString(range.value(0).left(10), Qt::ISODate), last = QDate::fromString(range.value(1).left(10), Qt::ISODate);
+        if (!first.isValid() || !last.isValid())
+            throw std::runtime_error("the database has no due dates");
+        // ADMIN sees every company, so the layout covers most of the file.
+        Bench::ScreenHost host(target, QStringLiteral("ADMIN"));
+        host.Open();
+        TfrmRelLancContReceber &form = *host.Form();
+        TReportDesignerDialog &engine = *form.rpddPadrao;
+        // Every due date: the due-date layout over all the receivables the person's criteria select.
+        auto dueRange = [&](const QDate &from, const QDate &to) {
+            form.depVenIni->SetDate(DateToDateTime(from));
+            form.depVenFin->SetDate(DateToDateTime(to));
+        };
+        form.cbbReportNames->UserSelect(0);
+        auto runTo = [&](const char *button, const QString &path) {
+            form.ReportOutput = path;
+            QElapsedTimer t;
+            t.start();
+            host.Click(button);
+            const double s = Bench::Seconds(t);
+            form.ReportOutput.clear();
+            const QStringList messages = host.TakeMessages();
+            if (!messages.isEmpty())
+                throw std::runtime_error(std::string(button) + ": " + messages.join(QStringLiteral(" / ")).toStdString());
+            if (!path.isEmpty() && !QFile::exists(path))
+                throw std::runtime_error(std::string(button) + " wrote no " + path.toStdString());
+            return s;
+        };
+        dueRange(first, last);
+        std::printf("%lld receivables, due from %s to %s\n", static_cast<long long>(receivables), qPrintable(first.toString(Qt::ISODate)),
+                    qPrintable(last.toString(Qt::ISODate)));
+
+        if (!parser.isSet(QStringLiteral("skip-pages"))) {
+            // The preview as the person sees it: the preview window paints the pages, then shows the first.
+            TReportDesignerDialog::SetInteractive(true);
+            double firstPage = -1;
+            QElapsedTimer t;
+            QTimer watch;
+            watch.setInterval(5);
+            QObject::connect(&watch, &QTimer::timeout, [&] {
+                auto *preview = qobject_cast<QPrintPreviewDialog *>(QApplication::activeModalWidget());
+                auto *pages = preview ? preview->findChild<QPrintPreviewWidget *>() : nullptr;
+                if (!pages || !preview->isVisible() || pages->pageCount() < 1)
+                    return;
+                watch.stop();
+                firstPage = Bench::Seconds(t);
+                preview->reject();
+            });
+            watch.start();
+            t.start();
+            host.Click("sbtPreview");
+            watch.stop();
+            TReportDesignerDialog::SetInteractive(false);
+            if (firstPage < 0)
+                throw std::runtime_error("the preview showed no page: " + host.TakeMessages().join(QStringLiteral(" / ")).toStdString());
+            const TReportResult shown = engine.LastResult();
+            figures.Add(QStringLiteral("due-date layout, action to first preview page, %1 rows (%2 pages)").arg(shown.Rows).arg(shown.Pages), firstPage,
+                        QStringLiteral("s"), 3.0, true);
+
+            const QString pdf = out.filePath(QStringLiteral("vencimento.pdf"));
+            const double pdfTime = runTo("sbtPrint", pdf);
+            const TReportResult printed = engine.LastResult();
+            figures.Add(QStringLiteral("due-date layout, whole PDF, %1 rows, %2 pages").arg(printed.Rows).arg(printed.Pages),
+                        static_cast<double>(printed.Rows) / pdfTime, QStringLiteral("rows/s"), 5000.0, false,
+                        QStringLiteral("%1 s, %2 MB").arg(pdfTime, 0, 'f', 2).arg(static_cast<double>(QFile(pdf).size()) / 1e6, 0, 'f', 1));
+            QFile::remove(pdf);
+        }
+
+        // CSV and XLSX against the bare query of the same rows (the layout's statement with the
+        // form's parameters written in) in sqlite3 or psql, writing every row to /dev/null.
+        const TReportLayout layout = LoadReportLayouts(QCoreApplication::applicationDirPath() + QStringLiteral("/../reports"), QStringLiteral("REC110"))
+                                         .value(0);
+        // A first CSV run over the whole range: the parameters the form binds for it, and warm caches.
+        runTo("sbtSalvarComo", out.filePath(QStringLiteral("warm.csv")));
+        QFile::remove(out.filePath(QStringLiteral("warm.csv")));
+        const QString bare = bareStatement(layout, engine.LastParams(), Bench::IsPostgres(target));
+        Bench::TimeShell(target, bare); // warms the page cache for both sides
+        const double baseline = Bench::TimeShell(target, bare);
+        const qint64 bareRows = Bench::Shell(target, QStringLiteral("SELECT COUNT(*) FROM (%1) AS Q").arg(bare)).toLongLong();
+        std::printf("  bare query in the database's shell: %lld rows, %.3f s\n", static_cast<long long>(bareRows), baseline);
+
+        for (const QString &type : {QStringLiteral("csv"), QStringLiteral("xlsx")}) {
+            // The memory an export takes, at a tenth of the due range and at all of it.
+            double growth[2] = {0, 0};
+            qint64 rows[2] = {0, 0};
+            double seconds = 0;
+            for (int size = 0; size < 2; ++size) {
+                dueRange(first, size == 0 ? first.addDays(first.daysTo(last) / 10) : last);
+                const QString path = out.filePath(QStringLiteral("vencimento.") + type);
+                malloc_trim(0); // what earlier runs freed goes back, so it cannot hide this run's growth
+                const double before = procMiB("VmRSS:");
+                resetPeak();
+                seconds = runTo("sbtSalvarComo", path);
+                growth[size] = procMiB("VmHWM:") - before;
+                rows[size] = engine.LastResult().Rows;
+                if (size == 1)
+                    std::printf("  %s: %lld rows, %.3f s, %.1f MB\n", qPrintable(type), static_cast<long long>(rows[1]), seconds,
+                                static_cast<double>(QFile(path).size()) / 1e6);
+                QFile::remove(path);
+            }
+            if (rows[1] != bareRows)
+                throw std::runtime_error(type.toStdString() + " has " + std::to_string(rows[1]) + " rows, the bare query " + std::to_string(bareRows));
+            figures.Add(QStringLiteral("due-date layout %1, %2 of %3 receivables (x bare query)").arg(type.toUpper()).arg(rows[1]).arg(receivables),
+                        seconds / baseline, QStringLiteral("x"), 3.0, true,
+                        QStringLiteral("%1 s against %2 s").arg(seconds, 0, 'f', 2).arg(baseline, 0, 'f', 2));
+            figures.Add(QStringLiteral("due-date layout %1, memory growth at %2 rows less at %3 rows").arg(type.toUpper()).arg(rows[1]).arg(rows[0]),
+                        growth[1] - growth[0], QStringLiteral("MiB"), 16.0, true,
+                        QStringLiteral("peak over the resident size before: %1 MiB against %2 MiB").arg(growth[1], 0, 'f', 1).arg(growth[0], 0, 'f', 1));
+        }
+        host.Close();
+    } catch (const std::exception &e) {
+        std::fprintf(stderr, "bench_report: %s\n", e.what());
+        return 1;
+    }
+    return figures.ExitCode();
+}
