@@ -43,16 +43,18 @@ void shoot(const QString &name)
 template <class T>
 void whenShown(std::function<void(T &)> step, bool *done)
 {
+    // The pending timer holds the poll; the poll refers to itself weakly, so the chain frees it when it ends.
     auto poll = std::make_shared<std::function<void(int)>>();
-    *poll = [step, done, poll](int tries) {
+    std::weak_ptr<std::function<void(int)>> self = poll;
+    *poll = [step, done, self](int tries) {
         T *dialog = qobject_cast<T *>(QApplication::activeModalWidget());
         if (dialog && dialog->isVisible()) {
             step(*dialog);
             *done = true;
             return;
         }
-        if (tries > 0)
-            QTimer::singleShot(100, [poll, tries] { (*poll)(tries - 1); });
+        if (auto next = self.lock(); next && tries > 0)
+            QTimer::singleShot(100, [next, tries] { (*next)(tries - 1); });
     };
     QTimer::singleShot(100, [poll] { (*poll)(100); });
 }
