@@ -58,32 +58,12 @@ void TNetConnection::LogIn()
     request.Method = QStringLiteral("Login");
     request.Args = {Operator, Password};
     request.ByRef = {false, false};
-    const QByteArray frame = Wire::Frame(Wire::EncodeRequest(request));
-    const QDeadlineTimer deadline(CallTimeoutMs);
-    auto lost = [&] {
-        refuse(QStringLiteral("A conexão com o servidor de aplicação em %1 foi perdida no login do operador %2: %3").arg(where, Operator, m_socket->errorString()));
-    };
-    if (m_socket->write(frame) != frame.size())
-        lost();
-    while (m_socket->bytesToWrite() > 0)
-        if (!m_socket->waitForBytesWritten(static_cast<int>(deadline.remainingTime())))
-            lost();
-    Wire::FrameReader reader(Wire::kMaxReply);
-    QByteArray body;
-    for (;;) {
-        const auto status = reader.Next(body);
-        if (status == Wire::FrameReader::Status::Ready)
-            break;
-        if (status == Wire::FrameReader::Status::TooLarge)
-            refuse(QStringLiteral("O servidor de aplicação em %1 respondeu ao login com %2 bytes, acima do limite.").arg(where).arg(reader.AnnouncedSize()));
-        if (m_socket->bytesAvailable() == 0 && !m_socket->waitForReadyRead(static_cast<int>(deadline.remainingTime())))
-            lost();
-        reader.Append(m_socket->readAll());
-    }
-    Wire::Reply reply;
-    QString error;
-    if (!Wire::DecodeReply(body, reply, error))
-        refuse(QStringLiteral("O servidor de aplicação em %1 respondeu ao login com uma resposta malformada: %2").arg(where, error));
+    const TExchange x = Exchange(request);
+    if (x.Fault == TExchange::Malformed)
+        refuse(QStringLiteral("O servidor de aplicação em %1 respondeu ao login com uma resposta malformada: %2").arg(where, x.Reason));
+    if (x.Fault != TExchange::None)
+        refuse(QStringLiteral("A conexão com o servidor de aplicação em %1 foi perdida no login do operador %2: %3").arg(where, Operator, x.Reason));
+    const Wire::Reply &reply = x.Reply;
     if (!reply.Ok) {
         QString reason = reply.Error;
         if (reason.startsWith(QStringLiteral("Login: ")))
@@ -91,6 +71,47 @@ void TNetConnection::LogIn()
         refuse(QStringLiteral("O servidor de aplicação em %1 recusou o login do operador %2: %3 Confira o operador e a senha e entre de novo.")
                    .arg(where, Operator, reason));
     }
+}
+
+TNetConnection::TExchange TNetConnection::Exchange(const Wire::Request &request)
+{
+    TExchange x;
+    auto fault = [&](TExchange::Kind kind, const QString &reason) {
+        x.Fault = kind;
+        x.Reason = reason;
+        return x;
+    };
+    const QDeadlineTimer deadline(CallTimeoutMs);
+    const QString noAnswer = QStringLiteral("sem resposta em %1 s").arg(CallTimeoutMs / 1000.0);
+    auto stalled = [&] {
+        return m_socket->state() == QAbstractSocket::ConnectedState && deadline.hasExpired() ? fault(TExchange::TimedOut, noAnswer)
+                                                                                             : fault(TExchange::Lost, m_socket->errorString());
+    };
+    const QByteArray frame = Wire::Frame(Wire::EncodeRequest(request));
+    if (m_socket->write(frame) != frame.size())
+        return fault(TExchange::Lost, m_socket->errorString());
+    while (m_socket->bytesToWrite() > 0)
+        if (!m_socket->waitForBytesWritten(static_cast<int>(deadline.remainingTime())))
+            return stalled();
+    Wire::FrameReader reader(Wire::kMaxReply);
+    QByteArray body;
+    for (;;) {
+        const auto status = reader.Next(body);
+        if (status == Wire::FrameReader::Status::Ready)
+            break;
+        if (status == Wire::FrameReader::Status::TooLarge)
+            return fault(TExchange::Lost, QStringLiteral("resposta de %1 bytes excede o limite").arg(reader.AnnouncedSize()));
+        if (m_socket->bytesAvailable() == 0 && !m_socket->waitForReadyRead(static_cast<int>(deadline.remainingTime()))) {
+            if (m_socket->state() == QAbstractSocket::ConnectedState)
+                return fault(TExchange::TimedOut, noAnswer);
+            return fault(TExchange::Lost, m_socket->errorString());
+        }
+        reader.Append(m_socket->readAll());
+    }
+    QString error;
+    if (!Wire::DecodeReply(body, x.Reply, error))
+        return fault(TExchange::Malformed, error);
+    return x;
 }
 
 void TNetConnection::Close()
@@ -132,46 +153,21 @@ QVariant TNetConnection::Call(const QString &method, std::vector<TCallArg> args)
         request.Args << a.Value;
         request.ByRef << (a.Ref != nullptr || a.RefString != nullptr);
     }
-    const QByteArray frame = Wire::Frame(Wire::EncodeRequest(request));
     if (BeforeCall)
         BeforeCall(method);
-    auto lost = [&](const QString &reason) {
-        Close();
-        return Fail(method, QStringLiteral("A conexão com o servidor de aplicação foi perdida na chamada de %1: %2").arg(method, reason));
-    };
-    const QDeadlineTimer deadline(CallTimeoutMs);
-    auto timedOut = [&] {
+    const TExchange x = Exchange(request);
+    if (x.Fault == TExchange::TimedOut) {
         // The reply may still come; the connection is no longer in step with the calls.
         Close();
         return Fail(method, QStringLiteral("O servidor de aplicação não respondeu à chamada de %1 em %2 s; a chamada foi cancelada.")
                                 .arg(method)
                                 .arg(CallTimeoutMs / 1000.0));
-    };
-    if (m_socket->write(frame) != frame.size())
-        return lost(m_socket->errorString());
-    while (m_socket->bytesToWrite() > 0) {
-        if (!m_socket->waitForBytesWritten(static_cast<int>(deadline.remainingTime())))
-            return m_socket->state() == QAbstractSocket::ConnectedState && deadline.hasExpired() ? timedOut() : lost(m_socket->errorString());
     }
-    Wire::FrameReader reader(Wire::kMaxReply);
-    QByteArray body;
-    for (;;) {
-        const auto status = reader.Next(body);
-        if (status == Wire::FrameReader::Status::Ready)
-            break;
-        if (status == Wire::FrameReader::Status::TooLarge)
-            return lost(QStringLiteral("resposta de %1 bytes excede o limite").arg(reader.AnnouncedSize()));
-        if (m_socket->bytesAvailable() == 0 && !m_socket->waitForReadyRead(static_cast<int>(deadline.remainingTime()))) {
-            if (m_socket->state() == QAbstractSocket::ConnectedState)
-                return timedOut();
-            return lost(m_socket->errorString());
-        }
-        reader.Append(m_socket->readAll());
+    if (x.Fault != TExchange::None) {
+        Close();
+        return Fail(method, QStringLiteral("A conexão com o servidor de aplicação foi perdida na chamada de %1: %2").arg(method, x.Reason));
     }
-    Wire::Reply reply;
-    QString error;
-    if (!Wire::DecodeReply(body, reply, error))
-        return lost(error);
+    const Wire::Reply &reply = x.Reply;
     if (!reply.Ok)
         return Fail(method, reply.Error);
     // Hand back the by-reference values in the order of the by-reference arguments.

@@ -80,6 +80,14 @@ public:
 private:
     QVariant Fail(const QString &method, const QString &message);
     void LogIn();
+    // One request and its reply within CallTimeoutMs; the fault says what went wrong.
+    struct TExchange {
+        enum Kind { None, Lost, TimedOut, Malformed };
+        Kind Fault = None;
+        QString Reason;
+        Wire::Reply Reply;
+    };
+    TExchange Exchange(const Wire::Request &request);
     bool PeerClosed() const;
     void OpenFor(const QString &method);
     std::unique_ptr<QTcpSocket> m_socket;

@@ -39,6 +39,14 @@ THostContext ScreenTest::Context()
     return ctx;
 }
 
+THostContext ScreenTest::ContextAs(const QString &op)
+{
+    THostContext ctx = Context();
+    ctx.Operator = op;
+    ctx.Password = DemoPassword(op);
+    return ctx;
+}
+
 void ScreenTest::Pick(const char *listRadio, const char *button, const QStringList &codes)
 {
     Click(listRadio);

@@ -23,6 +23,8 @@ protected:
 
     // The host context every test starts from: MARIA at branch 0101 on 07/12/2026.
     static THostContext Context();
+    // The same context logged in as another demo operator.
+    static THostContext ContextAs(const QString &op);
     void ApplyContext(const THostContext &ctx) { SetHostContext(ctx); }
     // Calls the factory as the host's menu does; false when it failed.
     bool Open();

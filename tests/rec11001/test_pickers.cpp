@@ -147,9 +147,7 @@ TEST_F(Pickers, CompaniesOfTheOperatorOnly)
     EXPECT_EQ(m_runs[0].Rows, 2); // MARIA sees 01 and 03
     EXPECT_EQ(Form()->lstEmpresa, QStringLiteral("_03_"));
     Form()->DoClose();
-    THostContext ctx = Context();
-    ctx.Operator = QStringLiteral("CAIXA");
-    ctx.Password = DemoPassword(ctx.Operator);
+    THostContext ctx = ContextAs(QStringLiteral("CAIXA"));
     ApplyContext(ctx);
     ASSERT_TRUE(Open());
     EXPECT_TRUE(Form()->lstEmpresaOper.isEmpty());

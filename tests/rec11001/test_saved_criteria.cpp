@@ -126,9 +126,7 @@ TEST_F(SavedCriteriaTest, TheDefaultSetIsAppliedOnOpeningAndOnlyForItsOperator)
     EXPECT_TRUE(TakeMessages().isEmpty());
 
     // ADMIN sees none of MARIA's sets, and opens with the screen's own defaults.
-    THostContext admin = Context();
-    admin.Operator = QStringLiteral("ADMIN");
-    admin.Password = DemoPassword(admin.Operator);
+    THostContext admin = ContextAs(QStringLiteral("ADMIN"));
     Reopen(admin);
     EXPECT_TRUE(Form()->SavedCriteria().isEmpty());
     const TCriteria adminDefaults = Form()->CurrentCriteria();

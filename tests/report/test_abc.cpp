@@ -171,9 +171,7 @@ TEST_F(CurveOnPostgreSQL, AllCompaniesMeansTheOperatorsCompanies) { CurveKeepsTo
 
 TEST_F(CurveTest, EdgeCasesOfTheArguments)
 {
-    THostContext ctx = Context();
-    ctx.Operator = QStringLiteral("ADMIN");
-    ctx.Password = DemoPassword(ctx.Operator);
+    THostContext ctx = ContextAs(QStringLiteral("ADMIN"));
     ApplyContext(ctx);
     ASSERT_TRUE(Open());
     TfrmRelLancContReceber &f = *Form();

@@ -172,9 +172,7 @@ TEST_F(BindingTest, DatesValuesStatusesAndRanges)
 
 TEST_F(BindingTest, EmissionOptionRecordAndLayoutsWithoutNames)
 {
-    THostContext ctx = Context();
-    ctx.Operator = QStringLiteral("ADMIN");
-    ctx.Password = DemoPassword(ctx.Operator);
+    THostContext ctx = ContextAs(QStringLiteral("ADMIN"));
     ApplyContext(ctx);
     ASSERT_TRUE(Open());
     TfrmRelLancContReceber &f = *Form();
