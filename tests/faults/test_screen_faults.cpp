@@ -27,14 +27,7 @@ void exec(const QString &target, const QString &sql)
     ASSERT_TRUE(q.exec(sql)) << sql.toStdString() << ": " << q.lastError().text().toStdString();
 }
 
-QString emissionOption(const QString &target)
-{
-    TdtmDBGeral db;
-    db.Open(target);
-    QSqlQuery q(db.Database());
-    q.exec(QStringLiteral("SELECT IDUTOPEMIFIN FROM OPCAOEMISSAO WHERE CDOPERADOR = 'MARIA' AND CDTELAPROG = 'REC11001'"));
-    return q.next() ? q.value(0).toString() : QString();
-}
+QString emissionOption(const QString &target) { return StoredEmissionOption(target, QStringLiteral("MARIA")); }
 
 // Files past a few hundred bytes cannot be written while this lives, as on a full disk.
 class TFileSizeLimit {

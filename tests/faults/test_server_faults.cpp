@@ -49,14 +49,7 @@ QString saveOption(TNetConnection &net, const QString &from, const QString &to)
     return r == QVariant(true) ? QString() : QStringLiteral("resposta inesperada");
 }
 
-QString storedOption(const QString &target)
-{
-    TdtmDBGeral db;
-    db.Open(target);
-    QSqlQuery q(db.Database());
-    q.exec(QStringLiteral("SELECT IDUTOPEMIFIN FROM OPCAOEMISSAO WHERE CDOPERADOR = 'MARIA' AND CDTELAPROG = 'REC11001'"));
-    return q.next() ? q.value(0).toString() : QString();
-}
+QString storedOption(const QString &target) { return StoredEmissionOption(target, QStringLiteral("MARIA")); }
 
 void exec(const QString &target, const QString &sql)
 {

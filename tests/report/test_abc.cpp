@@ -207,12 +207,9 @@ TEST_F(CurveTest, EdgeCasesOfTheArguments)
     EXPECT_EQ(f.qryEmpresa->Query().RecordCount(), 5);
     // ADMIN had no emission option: a row was added and sent to the server.
     EXPECT_TRUE(CallsOfLastAction().contains(QStringLiteral("SetOpEmissao")));
-    TdtmDBGeral db;
-    db.Open(s_db->Target());
-    QSqlQuery q(db.Database());
-    q.exec(QStringLiteral("SELECT IDUTOPEMIFIN FROM OPCAOEMISSAO WHERE CDOPERADOR = 'ADMIN'"));
-    ASSERT_TRUE(q.next());
-    EXPECT_EQ(q.value(0).toString(), Arg("GetCurvaABC", 29).toString());
+    const QString stored = StoredEmissionOption(s_db->Target(), QStringLiteral("ADMIN"));
+    ASSERT_FALSE(stored.isEmpty());
+    EXPECT_EQ(stored, Arg("GetCurvaABC", 29).toString());
 }
 
 TEST_F(CurveTest, AServerFailureLeavesNoLettersAndTheAnimationHidden)

@@ -176,13 +176,7 @@ TEST_F(BindingTest, EmissionOptionRecordAndLayoutsWithoutNames)
     ApplyContext(ctx);
     ASSERT_TRUE(Open());
     TfrmRelLancContReceber &f = *Form();
-    auto stored = [&] {
-        TdtmDBGeral db;
-        db.Open(s_db->Target());
-        QSqlQuery q(db.Database());
-        q.exec(QStringLiteral("SELECT IDUTOPEMIFIN FROM OPCAOEMISSAO WHERE CDOPERADOR = 'ADMIN' AND CDTELAPROG = 'REC11001'"));
-        return q.next() ? q.value(0).toString() : QString();
-    };
+    auto stored = [&] { return StoredEmissionOption(s_db->Target(), QStringLiteral("ADMIN")); };
     // A layout without P_UTLOPC: the record is inserted and left unposted.
     Print(2);
     ASSERT_EQ(TakeMessages(), QStringList());

@@ -35,6 +35,18 @@ int QueryInt(const QString &target, const QString &sql)
     return q.value(0).toInt();
 }
 
+QString StoredEmissionOption(const QString &target, const QString &op)
+{
+    TdtmDBGeral db;
+    db.Open(target);
+    QSqlQuery q(db.Database());
+    q.prepare(QStringLiteral("SELECT IDUTOPEMIFIN FROM OPCAOEMISSAO WHERE CDOPERADOR = :OP AND CDTELAPROG = 'REC11001'"));
+    q.bindValue(QStringLiteral(":OP"), op);
+    if (!q.exec())
+        throw std::runtime_error("reading the emission option failed: " + q.lastError().text().toStdString());
+    return q.next() ? q.value(0).toString() : QString();
+}
+
 TTestDatabase::TTestDatabase(TBackend backend, qint64 receivables, quint64 seed) : m_backend(backend)
 {
     TDemoOptions o;

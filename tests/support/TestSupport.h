@@ -20,6 +20,9 @@ TBackend SuiteBackend();
 // The first column of the first row of a statement on a test database, as a number.
 int QueryInt(const QString &target, const QString &sql);
 
+// The emission option an operator has stored for REC11001 ("S" or "N"); empty when none is stored.
+QString StoredEmissionOption(const QString &target, const QString &op);
+
 // A demo database made for one test: a SQLite file in a temporary folder, or
 // a new database on the test PostgreSQL server, removed afterwards.
 class TTestDatabase {
