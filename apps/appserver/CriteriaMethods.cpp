@@ -70,10 +70,16 @@ void TrdmRelLancContReceber::RegisterCriteriaMethods()
              [this](const QVariantList &a) { return SetCriterioPadrao(a[0].toString(), a[1].toString(), a[2].toString()); });
 }
 
-QVariant TrdmRelLancContReceber::GetCriterios(const QString &screen, const QString &op)
+// A well-formed screen and operator, and the operator is the one logged in.
+void TrdmRelLancContReceber::RequireCriteriaOwner(const QString &screen, const QString &op)
 {
     checkOwner(screen, op);
     RequireOperator(op, QStringLiteral("critérios salvos"));
+}
+
+QVariant TrdmRelLancContReceber::GetCriterios(const QString &screen, const QString &op)
+{
+    RequireCriteriaOwner(screen, op);
     return PacketToVariant(Select(QStringLiteral("SELECT NMCRITERIO, IDPADRAO, DTGRAVACAO FROM CRITERIOSALVO "
                                                  "WHERE CDTELAPROG = :CDTELAPROG AND CDOPERADOR = :CDOPERADOR ORDER BY NMCRITERIO"),
                                   keyParams(screen, op), {Str("NMCRITERIO", kMaxName), Str("IDPADRAO", 1), Str("DTGRAVACAO", 19)},
@@ -82,8 +88,7 @@ QVariant TrdmRelLancContReceber::GetCriterios(const QString &screen, const QStri
 
 QVariant TrdmRelLancContReceber::GetCriterio(const QString &screen, const QString &op, const QString &name)
 {
-    checkOwner(screen, op);
-    RequireOperator(op, QStringLiteral("critérios salvos"));
+    RequireCriteriaOwner(screen, op);
     const QString n = checkName(name);
     QSqlQuery q = RunStatement(Db(), QStringLiteral("SELECT DSCRITERIO FROM CRITERIOSALVO WHERE CDTELAPROG = :CDTELAPROG AND CDOPERADOR = :CDOPERADOR "
                                                     "AND NMCRITERIO = :NMCRITERIO"),
@@ -95,8 +100,7 @@ QVariant TrdmRelLancContReceber::GetCriterio(const QString &screen, const QStrin
 
 QVariant TrdmRelLancContReceber::SetCriterio(const QString &screen, const QString &op, const QString &name, const QString &json, bool makeDefault)
 {
-    checkOwner(screen, op);
-    RequireOperator(op, QStringLiteral("critérios salvos"));
+    RequireCriteriaOwner(screen, op);
     const QString n = checkName(name);
     if (json.size() > kMaxJson)
         throw EMethodError(QStringLiteral("os critérios passam de %1 KiB; não foram gravados.").arg(kMaxJson / 1024));
@@ -132,8 +136,7 @@ QVariant TrdmRelLancContReceber::SetCriterio(const QString &screen, const QStrin
 
 QVariant TrdmRelLancContReceber::DelCriterio(const QString &screen, const QString &op, const QString &name)
 {
-    checkOwner(screen, op);
-    RequireOperator(op, QStringLiteral("critérios salvos"));
+    RequireCriteriaOwner(screen, op);
     const QString n = checkName(name);
     QSqlQuery del = RunStatement(Db(), QStringLiteral("DELETE FROM CRITERIOSALVO WHERE CDTELAPROG = :CDTELAPROG AND CDOPERADOR = :CDOPERADOR "
                                                       "AND NMCRITERIO = :NMCRITERIO"),
@@ -145,8 +148,7 @@ QVariant TrdmRelLancContReceber::DelCriterio(const QString &screen, const QStrin
 
 QVariant TrdmRelLancContReceber::SetCriterioPadrao(const QString &screen, const QString &op, const QString &name)
 {
-    checkOwner(screen, op);
-    RequireOperator(op, QStringLiteral("critérios salvos"));
+    RequireCriteriaOwner(screen, op);
     TTransaction tx(Db());
     // A blank name leaves the operator without a default on the screen.
     if (name.trimmed().isEmpty())

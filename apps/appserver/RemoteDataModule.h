@@ -62,6 +62,7 @@ private:
     [[noreturn]] void Refuse(const QString &logReason, const QString &replyText);
     // Refuses a request that names an operator other than the one logged in.
     void RequireOperator(const QString &op, const QString &what);
+    void RequireCriteriaOwner(const QString &screen, const QString &op);
 
     QVariant GetDtVenc();
     QVariant GetOpEmissao(const QString &screen, const QString &op);
