@@ -2,6 +2,7 @@
 #include "DemoData.h"
 #include "Events.h"
 #include "HostContext.h"
+#include "LoginDialog.h"
 #include "Package.h"
 #include <QApplication>
 #include <QMdiSubWindow>
@@ -20,6 +21,8 @@ ScreenHost::ScreenHost(const QString &database, const QString &op) : m_server(da
     ctx.ServerHost = QStringLiteral("127.0.0.1");
     ctx.ServerPort = m_server.Port();
     ctx.Database = database;
+    // The host logs in once; the screens' connections then log in with its session.
+    OpenHostSession(ctx);
     SetHostContext(ctx);
     TfrmDadosGerRel::SetReportDir(QCoreApplication::applicationDirPath() + QStringLiteral("/../reports"));
     Initialize();

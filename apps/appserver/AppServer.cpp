@@ -3,6 +3,7 @@
 #include "Exceptions.h"
 #include "Quote.h"
 #include "RemoteDataModule.h"
+#include "Sessions.h"
 #include <QDateTime>
 #include <QElapsedTimer>
 #include <QFile>
@@ -134,10 +135,11 @@ bool TInputBudget::Take(qint64 bytes)
 }
 
 TClientWorker::TClientWorker(qintptr descriptor, QString database, const TServerLimits &limits, std::shared_ptr<TInputBudget> budget,
-                             std::shared_ptr<TSqliteFileWatch> watch, std::shared_ptr<QSemaphore> curves)
+                             std::shared_ptr<TSqliteFileWatch> watch, std::shared_ptr<QSemaphore> curves, std::shared_ptr<TSessionStore> sessions)
     : m_descriptor(descriptor), m_database(std::move(database)), m_limits(limits), m_budget(std::move(budget)), m_reader(limits.MaxFrame),
       m_watch(watch ? std::move(watch) : std::make_shared<TSqliteFileWatch>()),
-      m_curves(curves ? std::move(curves) : std::make_shared<QSemaphore>(limits.MaxCurvesAtOnce))
+      m_curves(curves ? std::move(curves) : std::make_shared<QSemaphore>(limits.MaxCurvesAtOnce)),
+      m_sessions(sessions ? std::move(sessions) : std::make_shared<TSessionStore>())
 {
     m_lastActivity = nowMs();
 }
@@ -170,6 +172,7 @@ void TClientWorker::Start()
     m_watchToken = m_watch->Join([this] { QMetaObject::invokeMethod(this, &TClientWorker::CheckFile, Qt::QueuedConnection); });
     m_db = std::make_unique<TdtmDBGeral>();
     m_module = std::make_unique<TrdmRelLancContReceber>(nullptr);
+    m_module->SetSessions(m_sessions);
     PrepareDatabase();
     LogLine(QStringLiteral("cliente %1 conectado").arg(m_peer));
     Pump();
@@ -536,6 +539,8 @@ void TAppServer::incomingConnection(qintptr descriptor)
         m_budget = std::make_shared<TInputBudget>(Limits.MaxBufferedInput);
     if (!m_curves)
         m_curves = std::make_shared<QSemaphore>(Limits.MaxCurvesAtOnce);
+    if (!m_sessions)
+        m_sessions = std::make_shared<TSessionStore>();
     const auto active = std::count_if(m_clients.begin(), m_clients.end(), [](const auto &c) { return !c->Stopping; });
     if (active >= Limits.MaxClients && !EvictIdlest()) {
         Wire::Reply r;
@@ -550,7 +555,7 @@ void TAppServer::incomingConnection(qintptr descriptor)
     auto client = std::make_unique<Client>();
     client->Id = m_nextId++;
     client->Thread = std::make_unique<QThread>();
-    client->Worker = std::make_unique<TClientWorker>(descriptor, m_database, Limits, m_budget, m_watch, m_curves);
+    client->Worker = std::make_unique<TClientWorker>(descriptor, m_database, Limits, m_budget, m_watch, m_curves, m_sessions);
     client->Worker->moveToThread(client->Thread.get());
     connect(client->Thread.get(), &QThread::started, client->Worker.get(), &TClientWorker::Start);
     const quint64 id = client->Id;

@@ -14,6 +14,7 @@
 #include <vector>
 
 class TrdmRelLancContReceber;
+class TSessionStore;
 class TdtmDBGeral;
 class QSocketNotifier;
 class QTimer;
@@ -87,7 +88,8 @@ class TClientWorker : public QObject {
     Q_OBJECT
 public:
     TClientWorker(qintptr descriptor, QString database, const TServerLimits &limits, std::shared_ptr<TInputBudget> budget,
-                  std::shared_ptr<TSqliteFileWatch> watch = {}, std::shared_ptr<QSemaphore> curves = {});
+                  std::shared_ptr<TSqliteFileWatch> watch = {}, std::shared_ptr<QSemaphore> curves = {},
+                  std::shared_ptr<TSessionStore> sessions = {});
     ~TClientWorker() override;
 
     // Read from any thread: when the connection last received or sent, and whether a call runs.
@@ -138,6 +140,7 @@ private:
     QString m_dbError;
     std::shared_ptr<TSqliteFileWatch> m_watch;
     std::shared_ptr<QSemaphore> m_curves;
+    std::shared_ptr<TSessionStore> m_sessions;
     quint64 m_watchToken = 0;
     TSqliteFileWatch::Id m_fileId;
     bool m_finished = false;
@@ -176,6 +179,8 @@ private:
     std::shared_ptr<TInputBudget> m_budget;
     std::shared_ptr<TSqliteFileWatch> m_watch = std::make_shared<TSqliteFileWatch>();
     std::shared_ptr<QSemaphore> m_curves;
+    // One store for every connection: a ticket from one connection opens another.
+    std::shared_ptr<TSessionStore> m_sessions;
     std::vector<std::unique_ptr<Client>> m_clients;
     quint64 m_nextId = 1;
     bool m_shutDown = false;

@@ -63,6 +63,7 @@ TrdmRelLancContReceber::TrdmRelLancContReceber(TdtmDBGeral *db, QString openErro
 {
     using K = Kind;
     Register(QStringLiteral("Login"), {K::Text, K::Text}, [this](const QVariantList &a) { return Login(a[0].toString(), a[1].toString()); });
+    Register(QStringLiteral("Resume"), {K::Text, K::Text}, [this](const QVariantList &a) { return Resume(a[0].toString(), a[1].toString()); });
     Register(QStringLiteral("GetDtVenc"), {}, [this](const QVariantList &) { return GetDtVenc(); });
     Register(QStringLiteral("GetOpEmissao"), {K::Text, K::Text}, [this](const QVariantList &a) { return GetOpEmissao(a[0].toString(), a[1].toString()); });
     Register(QStringLiteral("SetOpEmissao"), {K::Bytes}, [this](const QVariantList &a) { return SetOpEmissao(a[0].toByteArray()); });
@@ -96,7 +97,8 @@ Wire::Reply TrdmRelLancContReceber::Dispatch(const Wire::Request &request)
         return fail(QStringLiteral("O objeto %1 não está registrado neste servidor de aplicação (disponível: %2).")
                         .arg(QuoteInput(request.Object), QLatin1String(kRegisteredName)));
     // Nothing but the login before the login.
-    if (m_operator.isEmpty() && request.Method.compare(QStringLiteral("Login"), Qt::CaseInsensitive) != 0) {
+    if (m_operator.isEmpty() && request.Method.compare(QStringLiteral("Login"), Qt::CaseInsensitive) != 0 &&
+        request.Method.compare(QStringLiteral("Resume"), Qt::CaseInsensitive) != 0) {
         m_lastRefusal = QStringLiteral("chamada antes do login");
         return fail(QStringLiteral("%1: o servidor de aplicação atende apenas depois do login do operador (Login com operador e senha); "
                                    "entre de novo no sistema.")

@@ -1,9 +1,11 @@
 #pragma once
 #include "DataPacket.h"
 #include "Database.h"
+#include "Sessions.h"
 #include "Wire.h"
 #include <functional>
 #include <map>
+#include <memory>
 #include <optional>
 
 // The remote data module "Rec11001.rdmRelLancContReceber": the custom methods
@@ -16,6 +18,9 @@ public:
     // db may be null when the worker could not open the database; every call
     // then fails with openError.
     TrdmRelLancContReceber(TdtmDBGeral *db, QString openError = {});
+    // The server's sessions: with them a password login answers with a ticket that
+    // Resume accepts on further connections; without them Login answers true.
+    void SetSessions(std::shared_ptr<TSessionStore> sessions) { m_sessions = std::move(sessions); }
 
     // Runs one request; a bad request or a failing method gives a failure reply.
     Wire::Reply Dispatch(const Wire::Request &request);
@@ -59,6 +64,13 @@ private:
 
     // Login (AccessMethods.cpp): the connection's operator and what that operator may see.
     QVariant Login(const QString &op, const QString &password);
+    // Login with the ticket of a session a password login opened.
+    QVariant Resume(const QString &op, const QString &ticket);
+    void RequireNoLogin(const QString &op);
+    // The operator's stored password hash; none when the operator does not exist.
+    std::optional<QString> StoredPasswordHash(const QString &op, const QString &what);
+    QVariant LoggedIn(const QString &op, const QVariant &answer);
+    [[noreturn]] void RefuseLogin(const QString &reason, const QString &replyText);
     [[noreturn]] void Refuse(const QString &logReason, const QString &replyText);
     // Refuses a request that names an operator other than the one logged in.
     void RequireOperator(const QString &op, const QString &what);
@@ -98,6 +110,7 @@ private:
     int m_failedLogins = 0;
     bool m_closeRequested = false;
     std::optional<TDbFault> m_lastFault;
+    std::shared_ptr<TSessionStore> m_sessions;
 };
 
 // A method that refuses its input raises this; its text goes back to the caller.

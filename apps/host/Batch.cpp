@@ -1,4 +1,5 @@
 #include "Batch.h"
+#include "LoginDialog.h"
 #include "Events.h"
 #include "Exceptions.h"
 #include "HostWindow.h"
@@ -363,18 +364,12 @@ int TBatchRun::Run(const QString &logFile, QString &error)
         error = e.Message();
         return HostFailed;
     }
-    {
-        TNetConnection probe(QStringLiteral("probe"));
-        probe.Host = m_context.ServerHost;
-        probe.Port = m_context.ServerPort;
-        probe.Operator = m_context.Operator;
-        probe.Password = m_context.Password;
-        try {
-            probe.Open();
-        } catch (const EHostError &e) {
-            error = e.Message();
-            return HostFailed;
-        }
+    try {
+        OpenHostSession(m_context);
+        SetHostContext(m_context);
+    } catch (const EHostError &e) {
+        error = e.Message();
+        return HostFailed;
     }
     // Every screen opened must be registered by a loaded module, and the control
     // names of every step must exist in the screen open at that step, before anything runs.

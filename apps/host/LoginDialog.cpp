@@ -57,17 +57,30 @@ void TLoginDialog::TryLogin()
     edtSenha->setFocus();
 }
 
-QString TLoginDialog::ServerLogin(const QString &host, int port, const QString &op, const QString &password)
+QString TLoginDialog::ServerLogin(const QString &host, int port, const QString &op, const QString &password, QString *ticket)
 {
-    TNetConnection probe(QStringLiteral("login"));
-    probe.Host = host;
-    probe.Port = port;
-    probe.Operator = op;
-    probe.Password = password;
+    THostContext context;
+    context.ServerHost = host;
+    context.ServerPort = port;
+    context.Operator = op;
+    context.Password = password;
     try {
-        probe.Open();
+        OpenHostSession(context);
     } catch (const EHostError &e) {
         return e.Message();
     }
+    if (ticket)
+        *ticket = context.SessionTicket;
     return {};
+}
+
+void OpenHostSession(THostContext &context)
+{
+    TNetConnection login(QStringLiteral("login"));
+    login.Host = context.ServerHost;
+    login.Port = context.ServerPort;
+    login.Operator = context.Operator;
+    login.Password = context.Password;
+    login.Open();
+    context.SessionTicket = login.SessionTicket;
 }

@@ -1,4 +1,5 @@
 #pragma once
+#include "HostContext.h"
 #include <QDialog>
 #include <functional>
 
@@ -18,7 +19,8 @@ public:
     QString Password() const;
 
     // Tries a login on the application server; empty when accepted, else why not.
-    static QString ServerLogin(const QString &host, int port, const QString &op, const QString &password);
+    // An accepted login's session ticket goes to ticket.
+    static QString ServerLogin(const QString &host, int port, const QString &op, const QString &password, QString *ticket = nullptr);
 
     QLineEdit *edtOperador;
     QLineEdit *edtSenha;
@@ -29,3 +31,8 @@ private:
     void TryLogin();
     TCheck m_check;
 };
+
+// Logs the context's operator in on the application server with the context's password and
+// keeps the session's ticket in the context, so that the screens' connections log in with it.
+// Raises EHostError with the server's reason.
+void OpenHostSession(THostContext &context);

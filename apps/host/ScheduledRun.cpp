@@ -1,4 +1,5 @@
 #include "ScheduledRun.h"
+#include "LoginDialog.h"
 #include "Events.h"
 #include "Exceptions.h"
 #include "HostWindow.h"
@@ -48,12 +49,8 @@ int TScheduledRun::Run(QString &error)
     TModuleRecord module;
     try {
         window = std::make_unique<THostWindow>(Context);
-        TNetConnection probe(QStringLiteral("probe"));
-        probe.Host = Context.ServerHost;
-        probe.Port = Context.ServerPort;
-        probe.Operator = Context.Operator;
-        probe.Password = Context.Password;
-        probe.Open();
+        OpenHostSession(Context);
+        SetHostContext(Context);
         window->Module().Load();
         module = FindScreen(Screen);
     } catch (const EHostError &e) {

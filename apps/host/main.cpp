@@ -122,9 +122,18 @@ int main(int argc, char **argv)
         dialogs.ShowError(QStringLiteral("Informe o banco (--database) e o servidor de aplicação (--server HOST:PORTA)."));
         return 1;
     }
+    // One login for the whole host: the settings' password when it is accepted, else the dialog's.
+    if (!ctx.Operator.isEmpty() && !ctx.Password.isEmpty()) {
+        try {
+            OpenHostSession(ctx);
+        } catch (const EHostError &e) {
+            dialogs.ShowError(e.Message());
+            ctx.Password.clear();
+        }
+    }
     if (ctx.Operator.isEmpty() || ctx.Password.isEmpty()) {
         TLoginDialog login(ctx.Operator, [&ctx](const QString &op, const QString &password) {
-            return TLoginDialog::ServerLogin(ctx.ServerHost, ctx.ServerPort, op, password);
+            return TLoginDialog::ServerLogin(ctx.ServerHost, ctx.ServerPort, op, password, &ctx.SessionTicket);
         });
         if (login.exec() != QDialog::Accepted)
             return 1; // no login, no screen

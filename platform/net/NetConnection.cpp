@@ -53,6 +53,15 @@ void TNetConnection::LogIn()
     };
     if (Operator.isEmpty())
         refuse(QStringLiteral("O servidor de aplicação em %1 exige o login: informe o operador.").arg(where));
+    if (!SessionTicket.isEmpty()) {
+        if (ResumeSession(where))
+            return;
+        SessionTicket.clear();
+        if (Password.isEmpty())
+            refuse(QStringLiteral("A sessão do operador %1 no servidor de aplicação em %2 terminou (servidor reiniciado, senha trocada ou tempo "
+                                  "sem uso). Entre de novo com a senha.")
+                       .arg(Operator, where));
+    }
     Wire::Request request;
     request.Object = ServerName;
     request.Method = QStringLiteral("Login");
@@ -71,6 +80,24 @@ void TNetConnection::LogIn()
         refuse(QStringLiteral("O servidor de aplicação em %1 recusou o login do operador %2: %3 Confira o operador e a senha e entre de novo.")
                    .arg(where, Operator, reason));
     }
+    if (reply.Result.typeId() == QMetaType::QString)
+        SessionTicket = reply.Result.toString();
+}
+
+bool TNetConnection::ResumeSession(const QString &where)
+{
+    Wire::Request request;
+    request.Object = ServerName;
+    request.Method = QStringLiteral("Resume");
+    request.Args = {Operator, SessionTicket};
+    request.ByRef = {false, false};
+    const TExchange x = Exchange(request);
+    if (x.Fault == TExchange::None)
+        return x.Reply.Ok;
+    Close();
+    if (x.Fault == TExchange::Malformed)
+        throw EHostError(QStringLiteral("O servidor de aplicação em %1 respondeu ao login com uma resposta malformada: %2").arg(where, x.Reason));
+    throw EHostError(QStringLiteral("A conexão com o servidor de aplicação em %1 foi perdida no login do operador %2: %3").arg(where, Operator, x.Reason));
 }
 
 TNetConnection::TExchange TNetConnection::Exchange(const Wire::Request &request)

@@ -64,6 +64,10 @@ public:
     // The login made right after every connection; set them in BeforeConnect or before Open.
     QString Operator;
     QString Password;
+    // The ticket of the operator's session on the server. With it a connection logs in
+    // without the password's slow check; a refused ticket falls back to the password.
+    // A password login puts the session's ticket here.
+    QString SessionTicket;
     // Runs before every connection attempt.
     std::function<void(TNetConnection &)> BeforeConnect;
     // Runs as each call starts, before its request is sent.
@@ -80,6 +84,8 @@ public:
 private:
     QVariant Fail(const QString &method, const QString &message);
     void LogIn();
+    // Logs in with the session ticket; false when the server refused it.
+    bool ResumeSession(const QString &where);
     // One request and its reply within CallTimeoutMs; the fault says what went wrong.
     struct TExchange {
         enum Kind { None, Lost, TimedOut, Malformed };

@@ -9,6 +9,9 @@ struct THostContext {
     QString Operator;
     // The operator's password for the application server's login; never written anywhere.
     QString Password;
+    // The ticket of the session the host's login opened on the application server:
+    // the screens' connections log in with it instead of checking the password again.
+    QString SessionTicket;
     QString Branch;
     bool PerBranch = false;
     QString ServerHost = QStringLiteral("127.0.0.1");

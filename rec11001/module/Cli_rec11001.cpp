@@ -207,6 +207,8 @@ void TfrmRelLancContReceber::netRelLancContReceberBeforeConnect(QObject *)
     netRelLancContReceber->Host = WebURL();
     netRelLancContReceber->Operator = Operador();
     netRelLancContReceber->Password = HostContext().Password;
+    if (netRelLancContReceber->SessionTicket.isEmpty())
+        netRelLancContReceber->SessionTicket = HostContext().SessionTicket;
 }
 
 void TfrmRelLancContReceber::cdsOpEmissaoAfterPost(TDataSet &)

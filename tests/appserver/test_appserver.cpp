@@ -6,10 +6,12 @@
 #include "NetConnection.h"
 #include "RemoteResult.h"
 #include "ServerCalls.h"
+#include "PasswordHash.h"
 #include "TestSupport.h"
 #include "Wire.h"
 #include <QDateTime>
 #include <QRegularExpression>
+#include <QSqlError>
 #include <QSqlQuery>
 #include <QFile>
 #include <QNetworkInterface>
@@ -441,6 +443,67 @@ TEST_P(AppServer, LoginGuardsEveryCall)
     EXPECT_TRUE(log.contains(QStringLiteral("[recusada: operador 'NINGUEM' não cadastrado"))) << log.toStdString();
     EXPECT_TRUE(log.contains(QStringLiteral("5 logins recusados seguidos, conexão encerrada"))) << log.toStdString();
     EXPECT_TRUE(log.contains(QStringLiteral("[recusada: opção de emissão do operador 'ADMIN' pedida pelo operador MARIA]"))) << log.toStdString();
+}
+
+TEST_P(AppServer, ASessionTicketLetsOnlyItsOperatorInUntilThePasswordChanges)
+{
+    const QString maria = QStringLiteral("MARIA");
+    const QString ticket = m_net->SessionTicket;
+    ASSERT_EQ(ticket.size(), 43) << "a password login answers with the session's ticket";
+    auto open = [&](const QString &op, const QString &password, const QString &withTicket) {
+        auto net = std::make_unique<TNetConnection>(QStringLiteral("net"));
+        net->Host = QStringLiteral("127.0.0.1");
+        net->Port = m_server->Port();
+        net->Operator = op;
+        net->Password = password;
+        net->SessionTicket = withTicket;
+        QString refused;
+        try {
+            net->Open();
+        } catch (const EHostError &e) {
+            refused = e.Message();
+        }
+        return std::make_pair(std::move(net), refused);
+    };
+
+    // The ticket opens another connection of the operator without the password, and it serves.
+    auto [resumed, refused] = open(maria, QString(), ticket);
+    ASSERT_TRUE(refused.isEmpty()) << refused.toStdString();
+    TClientDataSet op(QStringLiteral("cdsOpEmissao"));
+    EXPECT_TRUE(RunAction([&] { ServerCalls::GetOpEmissao(*resumed, QStringLiteral("REC11001"), maria, op); }));
+    EXPECT_EQ(resumed->SessionTicket, ticket);
+
+    // Not for another operator, nor a forged ticket: without a password the message says to log in again.
+    for (const auto &[who, forged] : {std::pair{QStringLiteral("ADMIN"), ticket}, std::pair{maria, QString(43, QLatin1Char('A'))}}) {
+        const auto [net, why] = open(who, QString(), forged);
+        EXPECT_FALSE(net->Connected());
+        EXPECT_TRUE(why.contains(QStringLiteral("Entre de novo com a senha"))) << why.toStdString();
+    }
+    // A refused ticket with the password at hand: the password logs in and brings a new ticket.
+    {
+        const auto [net, why] = open(QStringLiteral("ADMIN"), DemoPassword(QStringLiteral("ADMIN")), ticket);
+        EXPECT_TRUE(why.isEmpty()) << why.toStdString();
+        EXPECT_EQ(net->SessionTicket.size(), 43);
+        EXPECT_NE(net->SessionTicket, ticket);
+    }
+
+    // A changed password ends the operator's sessions.
+    {
+        TdtmDBGeral db;
+        db.Open(m_db->Target());
+        QSqlQuery q(db.Database());
+        q.prepare(QStringLiteral("UPDATE OPERADOR SET SENHAHASH = :H WHERE CDOPERADOR = :OP"));
+        q.bindValue(QStringLiteral(":H"), PasswordHash::Make(QStringLiteral("nova-senha-2027"), 1000));
+        q.bindValue(QStringLiteral(":OP"), maria);
+        ASSERT_TRUE(q.exec()) << q.lastError().text().toStdString();
+    }
+    EXPECT_FALSE(open(maria, QString(), ticket).second.isEmpty());
+    EXPECT_TRUE(open(maria, QStringLiteral("nova-senha-2027"), QString()).second.isEmpty());
+
+    m_server->Stop();
+    const QString log = m_server->Log();
+    EXPECT_EQ(log.count(QRegularExpression(QStringLiteral(" Resume [0-9.]+ ms rows=0 ok"))), 1) << log.toStdString();
+    EXPECT_FALSE(log.contains(ticket)) << "the log never shows a ticket";
 }
 
 TEST_P(AppServer, StoppedServerGivesAFailureThenTheNextCallReconnects)
