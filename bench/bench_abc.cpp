@@ -7,12 +7,14 @@
 #include "Classification.h"
 #include "ClientDataSet.h"
 #include "DataPacket.h"
+#include "DemoData.h"
 #include "NetConnection.h"
 #include "RemoteResult.h"
 #include "Wire.h"
 #include <QCommandLineParser>
 #include <QCoreApplication>
 #include <QDate>
+#include <algorithm>
 #include <cstdio>
 #include <stdexcept>
 
@@ -102,6 +104,9 @@ int main(int argc, char **argv)
         net.Host = QStringLiteral("127.0.0.1");
         net.Port = server.Port();
         net.CallTimeoutMs = 30 * 60 * 1000;
+        // ADMIN sees every company, so the curve holds every row the bare query gives.
+        net.Operator = QStringLiteral("ADMIN");
+        net.Password = DemoPassword(net.Operator);
         net.Open();
         TClientDataSet cdsPercentual(QStringLiteral("cdsPercentual")), cdsStatus(QStringLiteral("cdsStatus"));
         TClientDataSet qryCurvaABC(QStringLiteral("qryCurvaABC")), qryTotal(QStringLiteral("qryTotal"));
@@ -128,8 +133,18 @@ int main(int argc, char **argv)
         const double totalCall = Bench::Seconds(tc);
         tc.restart();
         ClassificaCurva(qryCurvaABC, qryTotal, cdsPercentual);
-        const double classify = Bench::Seconds(tc);
+        double classify = Bench::Seconds(tc);
         const double endToEnd = Bench::Seconds(t);
+        const int classified = qryCurvaABC.ChangeCount();
+        // The pass alone, best of five on the same rows: cancelling the letters brings the delivered rows back.
+        for (int run = 0; run < 4; ++run) {
+            qryCurvaABC.CancelUpdates();
+            tc.restart();
+            ClassificaCurva(qryCurvaABC, qryTotal, cdsPercentual);
+            classify = std::min(classify, Bench::Seconds(tc));
+            if (qryCurvaABC.ChangeCount() != classified)
+                throw std::runtime_error("the classification pass gave another result on the same rows");
+        }
         const double clientRss = Bench::SelfPeakRssMiB();
         const double serverRss = server.PeakRssMiB();
         const qint64 rows = qryCurvaABC.RecordCount();
@@ -141,7 +156,7 @@ int main(int argc, char **argv)
         const bool large = receivables >= 500000;
         figures.Add(QStringLiteral("abc curve end to end, %1 rows, %2 (x bare query)").arg(receivables).arg(db), endToEnd / baseline, QStringLiteral("x"),
                     large ? 2.0 : 1.5, true, QStringLiteral("%1 s against %2 s").arg(endToEnd, 0, 'f', 2).arg(baseline, 0, 'f', 2));
-        figures.Add(QStringLiteral("classification pass, %1 rows").arg(rows), static_cast<double>(rows) / classify / 1e6, QStringLiteral("Mrow/s"), 20.0,
+        figures.Add(QStringLiteral("classification pass (best of 5), %1 rows").arg(rows), static_cast<double>(rows) / classify / 1e6, QStringLiteral("Mrow/s"), 20.0,
                     false);
         const double fileBytes = static_cast<double>(Bench::TableBytes(target, QStringLiteral("CONTARECEBER"))) * static_cast<double>(rows) /
                                  static_cast<double>(std::max<qint64>(receivables, 1));

@@ -80,8 +80,8 @@ int TClientDataSet::ChangeCount() const
 TRecord TClientDataSet::BaseRow(const RowLog &log, const TRecord &row) const
 {
     TRecord base = row;
-    for (const auto &[field, value] : log.original)
-        base[static_cast<size_t>(field)] = value;
+    for (int o = log.original; o >= 0; o = m_originals[static_cast<size_t>(o)].next)
+        base[static_cast<size_t>(m_originals[static_cast<size_t>(o)].field)] = m_originals[static_cast<size_t>(o)].value;
     return base;
 }
 
@@ -138,6 +138,7 @@ void TClientDataSet::InternalClose()
     TDataSet::InternalClose();
     m_baseCount = 0;
     m_log.clear();
+    m_originals.clear();
     m_deleted.clear();
 }
 
@@ -147,27 +148,32 @@ void TClientDataSet::ResetLog()
     m_log.assign(m_rows.size(), RowLog{});
     for (size_t i = 0; i < m_log.size(); ++i)
         m_log[i].baseIndex = static_cast<int>(i);
+    m_originals.clear();
     m_deleted.clear();
 }
 
 void TClientDataSet::RowInserted(int row) { m_log.insert(m_log.begin() + row, RowLog{}); }
 
-void TClientDataSet::Remember(RowLog &log, int field, const QVariant &before)
+bool TClientDataSet::Remember(RowLog &log, int field, QVariant before)
 {
-    for (const auto &o : log.original)
-        if (o.first == field)
-            return;
-    log.original.emplace_back(field, before);
+    for (int o = log.original; o >= 0; o = m_originals[static_cast<size_t>(o)].next)
+        if (m_originals[static_cast<size_t>(o)].field == field)
+            return false;
+    m_originals.push_back(Original{field, log.original, std::move(before)});
+    log.original = static_cast<int>(m_originals.size() - 1);
+    return true;
 }
 
 void TClientDataSet::UpdateModified(RowLog &log, const TRecord &row)
 {
     log.modified = false;
-    for (const auto &[field, value] : log.original)
-        if (row[static_cast<size_t>(field)] != value) {
+    for (int o = log.original; o >= 0; o = m_originals[static_cast<size_t>(o)].next) {
+        const Original &orig = m_originals[static_cast<size_t>(o)];
+        if (!SameValue(row[static_cast<size_t>(orig.field)], orig.value)) {
             log.modified = true;
             return;
         }
+    }
 }
 
 void TClientDataSet::RowModified(int row, const TRecord &before)
@@ -177,18 +183,21 @@ void TClientDataSet::RowModified(int row, const TRecord &before)
         return;
     const TRecord &now = m_rows[static_cast<size_t>(row)];
     for (size_t f = 0; f < now.size() && f < before.size(); ++f)
-        if (now[f] != before[f])
+        if (!SameValue(now[f], before[f]))
             Remember(l, static_cast<int>(f), before[f]);
     UpdateModified(l, now);
 }
 
-void TClientDataSet::FieldModified(int row, int field, const QVariant &before)
+void TClientDataSet::FieldModified(int row, int field, QVariant &&before)
 {
     RowLog &l = m_log[static_cast<size_t>(row)];
     if (l.baseIndex < 0)
         return;
-    Remember(l, field, before);
-    UpdateModified(l, m_rows[static_cast<size_t>(row)]);
+    // The first change of a field differs from its base value by itself.
+    if (Remember(l, field, std::move(before)))
+        l.modified = true;
+    else
+        UpdateModified(l, m_rows[static_cast<size_t>(row)]);
 }
 
 void TClientDataSet::RowDeleted(int row)

@@ -28,24 +28,32 @@ protected:
     void InternalClose() override;
     void RowInserted(int row) override;
     void RowModified(int row, const TRecord &before) override;
-    void FieldModified(int row, int field, const QVariant &before) override;
+    void FieldModified(int row, int field, QVariant &&before) override;
     void RowDeleted(int row) override;
     // Loaded rows are the base state: nothing pending.
     void RowsLoaded() override { ResetLog(); }
 
 private:
     // The base state is the current rows themselves until a row changes: a
-    // row then keeps only the base values of the fields that changed.
+    // row then keeps only the base values of the fields that changed, as a
+    // chain in m_originals (no allocation per row).
     struct RowLog {
         int baseIndex = -1; // -1: inserted since the base state
+        int original = -1;  // first of the row's base values in m_originals
         bool modified = false;
-        std::vector<std::pair<int, QVariant>> original;
+    };
+    struct Original {
+        int field;
+        int next; // the row's next base value; -1 ends the chain
+        QVariant value;
     };
     void ResetLog();
-    void Remember(RowLog &log, int field, const QVariant &before);
+    // Keeps the field's base value unless the row has it already; true when it did not.
+    bool Remember(RowLog &log, int field, QVariant before);
     void UpdateModified(RowLog &log, const TRecord &row);
     TRecord BaseRow(const RowLog &log, const TRecord &row) const;
     int m_baseCount = 0;
     std::vector<RowLog> m_log;
+    std::vector<Original> m_originals;
     std::vector<std::pair<int, TRecord>> m_deleted; // base index and base row
 };

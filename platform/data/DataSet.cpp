@@ -1,5 +1,6 @@
 #include "DataSet.h"
 #include "Exceptions.h"
+#include <utility>
 
 TDataSet::TDataSet(const QString &name, QObject *parent) : QObject(parent)
 {
@@ -255,18 +256,16 @@ void TDataSet::SetRowField(int row, int field, const QVariant &value)
     if (r.size() < m_fields.size())
         r.resize(m_fields.size());
     QVariant &cell = r[static_cast<size_t>(field)];
-    const bool texts = cell.typeId() == QMetaType::QString && value.typeId() == QMetaType::QString;
-    if (texts ? *static_cast<const QString *>(cell.constData()) == *static_cast<const QString *>(value.constData()) : cell == value)
+    if (SameValue(cell, value))
         return;
-    const QVariant before = cell;
-    cell = value;
-    FieldModified(row, field, before);
+    QVariant before = std::exchange(cell, value);
+    FieldModified(row, field, std::move(before));
 }
 
-void TDataSet::FieldModified(int row, int field, const QVariant &before)
+void TDataSet::FieldModified(int row, int field, QVariant &&before)
 {
     TRecord was = m_rows[static_cast<size_t>(row)];
-    was[static_cast<size_t>(field)] = before;
+    was[static_cast<size_t>(field)] = std::move(before);
     RowModified(row, was);
 }
 
