@@ -195,8 +195,10 @@ void TPacketWriter::Value(const QVariant &v)
         return;
     }
     if (col.Text) {
-        const QString s = v.toString();
-        if (col.HasAbove && col.AboveText == s) {
+        const QString copy = v.typeId() == QMetaType::QString ? QString() : v.toString();
+        const QString &s = v.typeId() == QMetaType::QString ? *static_cast<const QString *>(v.constData()) : copy;
+        const bool shared = s.constData() == col.AboveText.constData() && s.size() == col.AboveText.size();
+        if (col.HasAbove && (shared || col.AboveText == s)) {
             putU8(m_out, kSameAsAbove);
             return;
         }
@@ -249,6 +251,14 @@ void TPacketWriter::Value(const QVariant &v)
         putU8(m_out, static_cast<quint8>(bits));
     else
         putBe<quint64>(m_out, bits);
+}
+
+void TPacketWriter::Repeat()
+{
+    if (m_next >= m_fields.size())
+        throw EPacketError(QStringLiteral("Pacote de dados: valor além dos %1 campos do registro.").arg(m_fields.size()));
+    Column &col = m_columns[m_next++];
+    putU8(m_out, col.HasAbove ? kSameAsAbove : kNull);
 }
 
 void TPacketWriter::AddRow(const TRecord &row, TRowKind kind)

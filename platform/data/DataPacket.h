@@ -53,6 +53,8 @@ public:
     // A row: BeginRow, then one Value per field in order.
     void BeginRow(TRowKind kind = TRowKind::Unmodified);
     void Value(const QVariant &value);
+    // The value of the row above in the same field again (none when it had none).
+    void Repeat();
     void AddRow(const TRecord &row, TRowKind kind = TRowKind::Unmodified);
     quint32 RowCount() const { return m_rows; }
     // The finished packet; the writer is empty afterwards.

@@ -105,6 +105,8 @@ QVariant CoerceFieldValue(TFieldType type, int size, const QString &fieldName, c
     switch (DataType) {
     case TFieldType::String:
     case TFieldType::FixedChar: {
+        if (value.typeId() == QMetaType::QString && (Size <= 0 || static_cast<const QString *>(value.constData())->size() <= Size))
+            return value;
         QString s = value.toString();
         if (Size > 0 && s.size() > Size)
             s.truncate(Size);
@@ -120,9 +122,11 @@ QVariant CoerceFieldValue(TFieldType type, int size, const QString &fieldName, c
                 throw EDatabaseError(QStringLiteral("'%1' não é um valor numérico válido para o campo '%2'.").arg(value.toString(), FieldName));
             return d;
         }
+        if (value.typeId() == QMetaType::Double)
+            return value;
         return value.toDouble();
     }
-    case TFieldType::Integer: return value.toLongLong();
+    case TFieldType::Integer: return value.typeId() == QMetaType::LongLong ? value : QVariant(value.toLongLong());
     case TFieldType::Boolean: {
         if (value.typeId() == QMetaType::QString) {
             const QString s = value.toString().trimmed().toUpper();

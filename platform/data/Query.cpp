@@ -140,8 +140,12 @@ quint32 FetchIntoPacket(QSqlQuery &query, TPacketWriter &writer, const QString &
             const QVariant v = query.value(map[i]);
             writer.Value(v.isNull() ? QVariant() : CoerceFieldValue(shape[i].Type, shape[i].Size, shape[i].Name, v));
         }
+        // The fixed values end every row: after the first they repeat the row above.
         for (const QVariant &v : fixed)
-            writer.Value(v);
+            if (writer.RowCount() - before == 1)
+                writer.Value(v);
+            else
+                writer.Repeat();
     }
     if (query.lastError().isValid())
         throw EDatabaseError(QStringLiteral("%1: erro ao ler o resultado: %2").arg(what, query.lastError().text()));
