@@ -242,6 +242,7 @@ TSearchListDialog::TSearchListDialog(TDataSet &data, const QString &keyField, co
     QStringList headers{QString()};
     for (TField *f : shown)
         headers << f->Label();
+    const qsizetype nameColumn = shown.indexOf(name); // a shown name is read once
     const int rows = data.RecordCount();
     m_model = new TSearchListModel(headers, rows, this);
     // The codes that come marked; a key a code list cannot hold is looked for in the text.
@@ -256,12 +257,17 @@ TSearchListDialog::TSearchListDialog(TDataSet &data, const QString &keyField, co
         data.WithRecord(r, [&] {
             const QString k = key.AsString();
             m_keys << k;
-            m_names << (name ? name->DisplayText().trimmed() : QString());
+            if (nameColumn < 0)
+                m_names << (name ? name->DisplayText().trimmed() : QString());
             m_shownKeys << key.DisplayText().trimmed();
             if (k.isEmpty() || k.contains(QLatin1Char('_')) ? codes.contains(wrap(k)) : given.contains(k))
                 marked.push_back(r);
-            for (TField *f : shown)
-                m_model->AddText(f->DisplayText());
+            for (qsizetype c = 0; c < shown.size(); ++c) {
+                const QString text = shown[c]->DisplayText();
+                if (c == nameColumn)
+                    m_names << text.trimmed();
+                m_model->AddText(text);
+            }
         });
     }
     m_model->Mark(marked, true);
