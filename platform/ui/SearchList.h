@@ -7,7 +7,8 @@
 #include <optional>
 
 class QLineEdit;
-class QTableWidget;
+class QTableView;
+class TSearchListModel;
 class QLabel;
 
 // What one opening of the search list showed and gave back.
@@ -77,7 +78,7 @@ public:
     // The name of each marked key (see TSearchListPick::NameField).
     QHash<QString, QString> MarkedNames() const;
     QLineEdit *FilterBox() const { return m_filter; }
-    QTableWidget *Grid() const { return m_grid; }
+    QTableView *Grid() const { return m_grid; }
 
 protected:
     void keyPressEvent(QKeyEvent *e) override;
@@ -85,14 +86,20 @@ protected:
 
 private:
     void UpdateCount();
+    // Builds the lookups below on first use: a paste or a scripted mark.
+    void IndexKeys();
     QStringList m_keys;
     QStringList m_names;
-    QHash<QString, QList<int>> m_byText;  // key text and shown key text -> rows
+    QStringList m_shownKeys; // the text the key column shows
+    bool m_indexed = false;
+    QHash<QString, QList<int>> m_byKey;    // key -> rows
+    QHash<QString, QList<int>> m_byText;   // key text and shown key text -> rows
     QHash<QString, QList<int>> m_byNumber; // numeric key without leading zeros -> rows
     QStringList m_unknown;
     QLabel *m_note;
     QLineEdit *m_filter;
-    QTableWidget *m_grid;
+    TSearchListModel *m_model;
+    QTableView *m_grid;
     QLabel *m_count;
 };
 

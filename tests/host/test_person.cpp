@@ -20,7 +20,7 @@
 #include <QPrintPreviewDialog>
 #include <QScreen>
 #include <QTabBar>
-#include <QTableWidget>
+#include <QTableView>
 #include <QTemporaryDir>
 #include <QTimer>
 #include <QtTest/QTest>

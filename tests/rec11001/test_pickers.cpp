@@ -2,10 +2,14 @@
 #include "ScreenFixture.h"
 #include "SearchList.h"
 #include <QClipboard>
+#include <QLabel>
+#include <QStyle>
+#include <QStyleOptionViewItem>
+#include <algorithm>
 #include <QLineEdit>
 #include <QPushButton>
 #include <QSqlQuery>
-#include <QTableWidget>
+#include <QTableView>
 #include <QTimer>
 
 
@@ -264,8 +268,8 @@ TEST_F(Pickers, TheRealDialogFiltersMarksAndConfirms)
         EXPECT_EQ(dialog->windowTitle(), QStringLiteral("Tipo de Conta a Receber"));
         shown = dialog->VisibleRows();
         // The visible columns with their labels.
-        EXPECT_EQ(dialog->Grid()->horizontalHeaderItem(1)->text(), QStringLiteral("Código"));
-        EXPECT_EQ(dialog->Grid()->horizontalHeaderItem(2)->text(), QStringLiteral("Descrição"));
+        EXPECT_EQ(dialog->Grid()->model()->headerData(1, Qt::Horizontal).toString(), QStringLiteral("Código"));
+        EXPECT_EQ(dialog->Grid()->model()->headerData(2, Qt::Horizontal).toString(), QStringLiteral("Descrição"));
         QTest::keyClicks(dialog->FilterBox(), QStringLiteral("cheque"));
         afterFilter = dialog->VisibleRows();
         QTest::keyClick(dialog->FilterBox(), Qt::Key_Down);
@@ -292,6 +296,111 @@ TEST_F(Pickers, TheRealDialogFiltersMarksAndConfirms)
     Click("sbtTipoConta");
     EXPECT_EQ(marked, (QStringList{QStringLiteral("000002"), QStringLiteral("000007")}));
     EXPECT_EQ(f.lstTipoConta, QStringLiteral("_000002__000007_"));
+}
+
+namespace {
+// What the grid shows, row by row: the texts of its columns after the mark, joined.
+QStringList ShownRows(const QTableView &grid)
+{
+    const QAbstractItemModel &m = *grid.model();
+    QStringList out;
+    for (int r = 0; r < m.rowCount(); ++r) {
+        QStringList cells;
+        for (int c = 1; c < m.columnCount(); ++c)
+            cells << m.index(r, c).data().toString();
+        out << cells.join(QLatin1Char('|'));
+    }
+    return out;
+}
+QStringList Containing(const QStringList &rows, const QString &needle)
+{
+    QStringList out;
+    for (const QString &row : rows)
+        if (needle.isEmpty() || std::ranges::any_of(row.split(QLatin1Char('|')), [&](const QString &cell) { return cell.contains(needle, Qt::CaseInsensitive); }))
+            out << row;
+    return out;
+}
+} // namespace
+
+TEST_F(Pickers, ClientListFiltersKeyByKeyAndKeepsMarksAndCountOverTheFilter)
+{
+    ASSERT_TRUE(Open());
+    TfrmRelLancContReceber &f = *Form();
+    Click("rbtListaClie");
+    QStringList failures, keptMarked;
+    QString count, countAfterMarkAll, currentKept, second;
+    int all = 0, filtered = 0;
+    QTimer::singleShot(0, [&] {
+        auto *dialog = qobject_cast<TSearchListDialog *>(QApplication::activeModalWidget());
+        ASSERT_NE(dialog, nullptr);
+        QTableView &grid = *dialog->Grid();
+        const QStringList every = ShownRows(grid);
+        all = static_cast<int>(every.size());
+        const auto check = [&](const QString &step) {
+            const QString needle = dialog->FilterBox()->text().trimmed();
+            const QStringList want = Containing(every, needle);
+            if (ShownRows(grid) != want || dialog->VisibleRows() != want.size())
+                failures << QStringLiteral("%1 ('%2'): %3 rows shown, %4 expected").arg(step, needle).arg(grid.model()->rowCount()).arg(want.size());
+            if (!want.isEmpty() && (!grid.currentIndex().isValid() || grid.currentIndex().row() >= want.size()))
+                failures << step + QStringLiteral(": no current row");
+        };
+        // Narrowing, widening again, a text that does not hold the last one, spaces around it.
+        for (const char c : {'a', 'r'}) {
+            QTest::keyClick(dialog->FilterBox(), c);
+            check(QStringLiteral("typed"));
+        }
+        QTest::keyClick(dialog->FilterBox(), Qt::Key_Backspace);
+        check(QStringLiteral("backspace"));
+        dialog->FilterBox()->selectAll();
+        QTest::keyClicks(dialog->FilterBox(), QStringLiteral("E"));
+        check(QStringLiteral("replaced"));
+        QTest::keyClicks(dialog->FilterBox(), QStringLiteral(" "));
+        check(QStringLiteral("space"));
+        QTest::keyClicks(dialog->FilterBox(), QStringLiteral("xq#"));
+        check(QStringLiteral("nothing left"));
+        dialog->FilterBox()->clear();
+        check(QStringLiteral("cleared"));
+
+        // Space marks the current row; a narrower filter that keeps it keeps it current.
+        QTest::keyClick(dialog->FilterBox(), Qt::Key_Down);
+        QTest::keyClick(&grid, Qt::Key_Down);
+        second = grid.model()->index(1, 1).data().toString();
+        QTest::keyClick(&grid, Qt::Key_Space);
+        QTest::keyClicks(dialog->FilterBox(), second);
+        currentKept = grid.currentIndex().siblingAtColumn(1).data().toString();
+        count = dialog->findChild<QLabel *>(QStringLiteral("lblMarcados"))->text();
+        // Mark all marks the filtered rows only; a click on a check box unmarks one.
+        dialog->FilterBox()->clear();
+        dialog->findChild<QPushButton *>(QStringLiteral("btnDesmarcarTodos"))->click();
+        QTest::keyClicks(dialog->FilterBox(), QStringLiteral("ltda"));
+        filtered = dialog->VisibleRows();
+        dialog->findChild<QPushButton *>(QStringLiteral("btnMarcarTodos"))->click();
+        countAfterMarkAll = dialog->findChild<QLabel *>(QStringLiteral("lblMarcados"))->text();
+        const QModelIndex first = grid.model()->index(0, 0);
+        QStyleOptionViewItem opt;
+        opt.initFrom(grid.viewport());
+        opt.rect = grid.visualRect(first);
+        opt.features |= QStyleOptionViewItem::HasCheckIndicator;
+        const QRect box = grid.style()->subElementRect(QStyle::SE_ItemViewItemCheckIndicator, &opt, &grid);
+        QTest::mouseClick(grid.viewport(), Qt::LeftButton, Qt::NoModifier, box.center());
+        if (first.data(Qt::CheckStateRole).toInt() != Qt::Unchecked)
+            failures << QStringLiteral("the click left the first row marked");
+        dialog->FilterBox()->clear();
+        keptMarked = dialog->MarkedKeys();
+        dialog->findChild<QPushButton *>(QStringLiteral("btnOK"))->click();
+    });
+    Click("sbtCliente");
+    EXPECT_EQ(failures, QStringList());
+    ASSERT_GT(all, 2);
+    EXPECT_GT(filtered, 1);
+    EXPECT_LT(filtered, all);
+    EXPECT_FALSE(second.isEmpty());
+    EXPECT_EQ(currentKept, second);
+    EXPECT_EQ(count, QStringLiteral("1 de %1 marcados").arg(all));
+    EXPECT_EQ(countAfterMarkAll, QStringLiteral("%1 de %2 marcados").arg(filtered).arg(all));
+    EXPECT_EQ(static_cast<int>(keptMarked.size()), filtered - 1);
+    // The code list holds the marked keys in the list's order.
+    EXPECT_EQ(CodeListKeys(f.lstCliente), keptMarked);
 }
 
 namespace {
