@@ -56,7 +56,7 @@ qint64 TableBytes(const QString &target, const QString &table)
 
 Server::Server(const QString &database) : m_process(std::make_unique<QProcess>())
 {
-    m_process->setStandardErrorFile(QProcess::nullDevice());
+    m_process->setStandardErrorFile(qEnvironmentVariableIsSet("REC_BENCH_SERVER_LOG") ? qEnvironmentVariable("REC_BENCH_SERVER_LOG") : QProcess::nullDevice());
     m_process->start(QCoreApplication::applicationDirPath() + QStringLiteral("/rec-appserver"),
                      {QStringLiteral("--database"), database, QStringLiteral("--listen"), QStringLiteral("127.0.0.1:0")});
     if (!m_process->waitForStarted(10000))

@@ -3,22 +3,6 @@
 
 TClientDataSet::TClientDataSet(const QString &name, QObject *parent) : TDataSet(name, parent) {}
 
-namespace {
-// A value already in a field's storage form is kept as it is.
-bool stored(const TField &f, const QVariant &v)
-{
-    switch (f.DataType) {
-    case TFieldType::String:
-    case TFieldType::FixedChar:
-        return v.typeId() == QMetaType::QString && (f.Size <= 0 || static_cast<const QString *>(v.constData())->size() <= f.Size);
-    case TFieldType::Float:
-    case TFieldType::DateTime: return v.typeId() == QMetaType::Double;
-    case TFieldType::Integer: return v.typeId() == QMetaType::LongLong;
-    case TFieldType::Boolean: return v.typeId() == QMetaType::Bool;
-    }
-    return false;
-}
-} // namespace
 
 void TClientDataSet::SetData(const QVariant &packet) { SetData(PacketFromVariant(packet)); }
 
@@ -50,7 +34,7 @@ void TClientDataSet::SetData(TDataPacket &&packet)
         for (TRecord &row : rows) {
             row.resize(map.size());
             for (size_t i = 0; i < map.size(); ++i)
-                if (row[i].isValid() && !stored(*fields[i], row[i]))
+                if (row[i].isValid() && !InFieldForm(fields[i]->DataType, fields[i]->Size, row[i]))
                     row[i] = fields[i]->Coerce(row[i]);
         }
     } else {

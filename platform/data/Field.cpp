@@ -95,6 +95,20 @@ QString TField::DisplayText()
 
 QVariant TField::Coerce(const QVariant &value) const { return CoerceFieldValue(DataType, Size, FieldName, value); }
 
+bool InFieldForm(TFieldType type, int size, const QVariant &v)
+{
+    switch (type) {
+    case TFieldType::String:
+    case TFieldType::FixedChar:
+        return v.typeId() == QMetaType::QString && (size <= 0 || static_cast<const QString *>(v.constData())->size() <= size);
+    case TFieldType::Float:
+    case TFieldType::DateTime: return v.typeId() == QMetaType::Double;
+    case TFieldType::Integer: return v.typeId() == QMetaType::LongLong;
+    case TFieldType::Boolean: return v.typeId() == QMetaType::Bool;
+    }
+    return false;
+}
+
 QVariant CoerceFieldValue(TFieldType type, int size, const QString &fieldName, const QVariant &value)
 {
     const int Size = size;
@@ -105,7 +119,7 @@ QVariant CoerceFieldValue(TFieldType type, int size, const QString &fieldName, c
     switch (DataType) {
     case TFieldType::String:
     case TFieldType::FixedChar: {
-        if (value.typeId() == QMetaType::QString && (Size <= 0 || static_cast<const QString *>(value.constData())->size() <= Size))
+        if (InFieldForm(DataType, Size, value))
             return value;
         QString s = value.toString();
         if (Size > 0 && s.size() > Size)

@@ -12,6 +12,9 @@ class TDataSet;
 
 // Converts any variant to the storage form of a field type; null stays null.
 QVariant CoerceFieldValue(TFieldType type, int size, const QString &fieldName, const QVariant &value);
+// Whether a value is already in the form a field of this type and size stores
+// (coercing it would give it back unchanged).
+bool InFieldForm(TFieldType type, int size, const QVariant &value);
 
 // One column of a data set. The value lives in the data set's current record.
 class TField {

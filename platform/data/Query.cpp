@@ -138,7 +138,10 @@ quint32 FetchIntoPacket(QSqlQuery &query, TPacketWriter &writer, const QString &
         writer.BeginRow();
         for (size_t i = 0; i < fromQuery; ++i) {
             const QVariant v = query.value(map[i]);
-            writer.Value(v.isNull() ? QVariant() : CoerceFieldValue(shape[i].Type, shape[i].Size, shape[i].Name, v));
+            if (v.isNull() || InFieldForm(shape[i].Type, shape[i].Size, v))
+                writer.Value(v);
+            else
+                writer.Value(CoerceFieldValue(shape[i].Type, shape[i].Size, shape[i].Name, v));
         }
         // The fixed values end every row: after the first they repeat the row above.
         for (const QVariant &v : fixed)
