@@ -10,8 +10,7 @@
 #include <QCommandLineParser>
 #include <QDate>
 #include <QFile>
-#include <QPrintPreviewDialog>
-#include <QPrintPreviewWidget>
+#include "ReportPreview.h"
 #include <QTemporaryDir>
 #include <QTimer>
 #include <cstdio>
@@ -140,16 +139,15 @@ int main(int argc, char **argv)
                     qPrintable(last.toString(Qt::ISODate)));
 
         if (!parser.isSet(QStringLiteral("skip-pages"))) {
-            // The preview as the person sees it: the preview window paints the pages, then shows the first.
+            // The preview as the person sees it: from the click to the first page drawn in the preview window.
             TReportDesignerDialog::SetInteractive(true);
             double firstPage = -1;
             QElapsedTimer t;
             QTimer watch;
             watch.setInterval(5);
             QObject::connect(&watch, &QTimer::timeout, [&] {
-                auto *preview = qobject_cast<QPrintPreviewDialog *>(QApplication::activeModalWidget());
-                auto *pages = preview ? preview->findChild<QPrintPreviewWidget *>() : nullptr;
-                if (!pages || !preview->isVisible() || pages->pageCount() < 1)
+                auto *preview = qobject_cast<TReportPreviewDialog *>(QApplication::activeModalWidget());
+                if (!preview || !preview->isVisible() || preview->ShownPage() < 1)
                     return;
                 watch.stop();
                 firstPage = Bench::Seconds(t);
