@@ -183,11 +183,21 @@ void TReportPreviewDialog::Refresh()
     m_next->setEnabled(m_page < PageCount());
     m_last->setEnabled(m_page < PageCount());
     if (m_imagePage != m_page || m_imageZoom != m_zoom) {
-        try {
-            m_image = m_pages.Render(m_page, logicalDpiX() * m_zoom);
-        } catch (const EHostError &e) {
-            Fail(e.Message());
-            return;
+        if (m_imageZoom != m_zoom)
+            m_recent.clear();
+        const auto kept = std::find_if(m_recent.begin(), m_recent.end(), [this](const auto &r) { return r.first == m_page; });
+        if (kept != m_recent.end()) {
+            m_image = kept->second;
+        } else {
+            try {
+                m_image = m_pages.Render(m_page, logicalDpiX() * m_zoom);
+            } catch (const EHostError &e) {
+                Fail(e.Message());
+                return;
+            }
+            m_recent.emplace_back(m_page, m_image);
+            if (m_recent.size() > 8)
+                m_recent.pop_front();
         }
         const bool newPage = m_imagePage != m_page;
         m_imagePage = m_page;

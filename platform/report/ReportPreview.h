@@ -1,6 +1,7 @@
 #pragma once
 #include <QDialog>
 #include <QImage>
+#include <deque>
 #include <functional>
 
 class QLabel;
@@ -60,6 +61,8 @@ private:
     int m_page = 1;
     int m_shown = 0;
     QImage m_image;
+    // The pages shown last at this zoom, so going back to them paints nothing.
+    std::deque<std::pair<int, QImage>> m_recent;
     int m_imagePage = 0;
     double m_imageZoom = 0;
     QString m_failure;

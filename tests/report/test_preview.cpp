@@ -183,10 +183,12 @@ TEST_F(PreviewTest, ThePreviewShowsTheFirstPageThenPaintsPagesAsTheyAreAsked)
             if (count - 1 != 2)
                 painted << 2;
             EXPECT_EQ(preview.Pages().Painted(), painted);
+            // Back to the first page: kept from when it was shown, not painted again.
             QTest::mouseClick(preview.findChild<QToolButton *>(QStringLiteral("btnPrimeiraPagina")), Qt::LeftButton);
             QApplication::processEvents();
             EXPECT_EQ(preview.ShownPage(), 1);
-            EXPECT_TRUE(preview.PageImage() == first) << "page 1 painted again after the cursor moved on";
+            EXPECT_TRUE(preview.PageImage() == first);
+            EXPECT_EQ(preview.Pages().Painted(), painted);
 
             // Zoom: larger, then the whole page in the window.
             const double fitted = preview.Zoom();
@@ -194,6 +196,8 @@ TEST_F(PreviewTest, ThePreviewShowsTheFirstPageThenPaintsPagesAsTheyAreAsked)
             QApplication::processEvents();
             EXPECT_NEAR(preview.Zoom(), fitted * 1.25, 1e-9);
             EXPECT_GT(preview.PageImage().width(), first.width());
+            EXPECT_EQ(preview.Pages().Painted().last(), 1) << "a new zoom paints the page again";
+            EXPECT_EQ(preview.Pages().Painted().size(), painted.size() + 1);
             QTest::mouseClick(preview.findChild<QToolButton *>(QStringLiteral("btnPaginaInteira")), Qt::LeftButton);
             QApplication::processEvents();
             EXPECT_LE(preview.PageImage().height(), preview.findChild<QScrollArea *>()->viewport()->height());
