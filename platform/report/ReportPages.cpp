@@ -505,35 +505,48 @@ void TReportPaginator::PaintPage(int page, QPainter &painter)
     if (page < 1 || page > d->Result.Pages)
         throw EHostError(QStringLiteral("O relatório '%1' não tem a página %2.").arg(d->Layout.Title).arg(page));
     const TPageMark &mark = d->Marks[static_cast<size_t>(page - 1)];
-    // The page starts at row j: the kept cursor serves when it has not passed it.
-    const qint64 j = mark.Walk.Row;
-    if (!d->Cursor || (d->Ended ? j != d->Current + 1 : d->Current > j)) {
-        d->Cursor = d->Rows();
-        d->Current = -1;
-        d->Ended = false;
-    }
-    while (!d->Ended && d->Current < j) {
-        if (d->Cursor->Next())
-            ++d->Current;
-        else
-            d->Ended = true;
-    }
-    TResumedRows rows(*d->Cursor, d->Current, d->Ended, !d->Ended);
-    TPageLayouter layouter(d->Layout, d->Header, d->Measure, d->Result.Pages, d->Charts, nullptr, [&painter, page](int n) -> QPainter * {
-        if (n > page)
-            throw TPageDone();
-        return n == page ? &painter : nullptr;
-    });
-    layouter.Resume(mark.At);
     d->Painted.push_back(page);
-    try {
-        WalkReport(d->Layout, rows, layouter, {}, &mark.Walk);
-    } catch (const TPageDone &) {
-    } catch (...) {
-        d->Cursor.reset();
-        throw;
+    // The page starts at row j: the kept cursor serves when it has not passed it. A kept cursor
+    // that fails before the page is begun (the connection served another read meanwhile) is
+    // opened afresh once.
+    const qint64 j = mark.Walk.Row;
+    bool painting = false;
+    for (bool fresh = false;; fresh = true) {
+        try {
+            if (fresh || !d->Cursor || (d->Ended ? j != d->Current + 1 : d->Current > j)) {
+                fresh = true;
+                d->Cursor.reset(); // a connection may hold one open read only
+                d->Cursor = d->Rows();
+                d->Current = -1;
+                d->Ended = false;
+            }
+            while (!d->Ended && d->Current < j) {
+                if (d->Cursor->Next())
+                    ++d->Current;
+                else
+                    d->Ended = true;
+            }
+            TResumedRows rows(*d->Cursor, d->Current, d->Ended, !d->Ended);
+            TPageLayouter layouter(d->Layout, d->Header, d->Measure, d->Result.Pages, d->Charts, nullptr, [&](int n) -> QPainter * {
+                if (n > page)
+                    throw TPageDone();
+                painting = n == page;
+                return painting ? &painter : nullptr;
+            });
+            layouter.Resume(mark.At);
+            WalkReport(d->Layout, rows, layouter, {}, &mark.Walk);
+            return;
+        } catch (const TPageDone &) {
+            return;
+        } catch (const EHostError &) {
+            d->Cursor.reset();
+            if (fresh || painting)
+                throw;
+        }
     }
 }
+
+void TReportPaginator::CloseRows() { d->Cursor.reset(); }
 
 QImage TReportPaginator::BlankSheet(double dpi) const
 {
@@ -586,6 +599,7 @@ TPagesResult TReportPaginator::PaintAll(const std::function<QPainter &(int page)
     if (!d->Counted)
         Count(progress);
     TPageLayouter pages(d->Layout, d->Header, d->Measure, d->Result.Pages, d->Charts, nullptr, [&pageStart](int n) { return &pageStart(n); });
+    d->Cursor.reset();
     auto r = d->Rows();
     WalkReport(d->Layout, *r, pages, progress);
     return {pages.Rows(), pages.Pages()};

@@ -47,6 +47,8 @@ public:
     // A blank sheet as Render paints on, and a painter on it set to page coordinates.
     QImage BlankSheet(double dpi) const;
     void SetupSheet(QPainter &painter, double dpi) const;
+    // Closes the rows kept open between pages, before other reads on the same connection.
+    void CloseRows();
     // The pages PaintPage painted, in the order asked.
     const QVector<int> &Painted() const;
 

@@ -113,12 +113,16 @@ TReportPreviewDialog::TReportPreviewDialog(TReportPaginator &pages, QWidget *par
     connect(close, &QToolButton::clicked, this, &QDialog::reject);
     // A failed print or save shows its message; the preview stays open.
     connect(print, &QToolButton::clicked, this, [this] {
-        if (Print)
-            RunAction(Print);
+        if (!Print)
+            return;
+        m_pages.CloseRows();
+        RunAction(Print);
     });
     connect(save, &QToolButton::clicked, this, [this] {
-        if (SavePdf)
-            RunAction(SavePdf);
+        if (!SavePdf)
+            return;
+        m_pages.CloseRows();
+        RunAction(SavePdf);
     });
 }
 

@@ -209,6 +209,13 @@ TEST_F(PreviewTest, ThePreviewShowsTheFirstPageThenPaintsPagesAsTheyAreAsked)
                 EXPECT_EQ(f.rpddPadrao->LastResult().Output, printed);
             }
             EXPECT_TRUE(preview.isVisible()) << "the preview stays open after printing";
+            // Pages still come after the print read the rows on the same connection.
+            QTest::mouseClick(preview.findChild<QToolButton *>(QStringLiteral("btnMenosZoom")), Qt::LeftButton);
+            QTest::mouseClick(preview.findChild<QToolButton *>(QStringLiteral("btnUltimaPagina")), Qt::LeftButton);
+            QApplication::processEvents();
+            EXPECT_EQ(preview.ShownPage(), count);
+            EXPECT_EQ(preview.Pages().Painted().last(), count);
+            EXPECT_EQ(preview.Failure(), QString());
         },
         shown);
     Click("sbtPreview");
