@@ -2,10 +2,11 @@
 #include "DataSet.h"
 #include "Database.h"
 #include "Exceptions.h"
+#include "ReportPreview.h"
 #include <QCoreApplication>
 #include <QPrintDialog>
 #include <QProgressDialog>
-#include <QPrintPreviewDialog>
+#include <QScopeGuard>
 #include <QPrinter>
 #include <QPrinterInfo>
 #include <QSqlError>
@@ -164,40 +165,51 @@ void TReportDesignerDialog::Execute(const TReportLayout &layout, TReportAction a
         return;
     }
     QWidget *window = qobject_cast<QWidget *>(parent());
-    if (action == TReportAction::Print && QPrinterInfo::availablePrinterNames().isEmpty()) {
-        // No printer here: the pages go to a PDF file of the user's choice.
-        const QString file = AskPdfFile ? AskPdfFile() : QString();
-        if (!file.isEmpty())
-            writeFile(file, TReportFileType::Pdf);
-        return;
-    }
-    QPrinter printer(QPrinter::HighResolution);
-    SetupPage(layout, printer);
-    printer.setDocName(layout.Title);
-    if (action == TReportAction::Print) {
-        QPrintDialog dialog(&printer, window);
+    // Every page to the printer the person chooses, or to a PDF file when no printer is installed.
+    auto printAll = [&](QWidget *over) {
+        if (QPrinterInfo::availablePrinterNames().isEmpty()) {
+            const QString file = AskPdfFile ? AskPdfFile() : QString();
+            if (!file.isEmpty())
+                writeFile(file, TReportFileType::Pdf);
+            return;
+        }
+        QPrinter printer(QPrinter::HighResolution);
+        SetupPage(layout, printer);
+        printer.setDocName(layout.Title);
+        QPrintDialog dialog(&printer, over);
         dialog.setWindowTitle(QStringLiteral("Imprimir: ") + layout.Title);
         if (dialog.exec() != QDialog::Accepted)
             return;
         const TPagesResult r = PaintReport(layout, Header, rows, &printer, progress);
         m_last = {r.Rows, r.Pages, {}};
+    };
+    if (action == TReportAction::Print) {
+        printAll(window);
         return;
     }
-    QPrintPreviewDialog preview(&printer, window);
+    // The preview counts the pages, then paints each page as it is shown, on the printer's page and resolution.
+    QPrinter printer(QPrinter::HighResolution);
+    SetupPage(layout, printer);
+    TReportPaginator pages(layout, Header, rows, printer.pageLayout(), printer.resolution());
+    const TPagesResult counted = pages.Count(progress);
+    m_last = {counted.Rows, counted.Pages, {}};
+    waiting.reset();
+    TReportPreviewDialog preview(pages, window);
     preview.setWindowTitle(QStringLiteral("Visualizar: ") + layout.Title);
-    QString failure;
-    connect(&preview, &QPrintPreviewDialog::paintRequested, &preview, [&](QPrinter *p) {
-        try {
-            const TPagesResult r = PaintReport(layout, Header, rows, p, progress);
-            m_last = {r.Rows, r.Pages, {}};
-        } catch (const EHostError &e) {
-            failure = e.Message();
-        } catch (const ECancelled &) {
-            preview.reject();
-        }
-    });
+    // The progress of a print or save from the preview closes with it.
+    preview.Print = [&] {
+        const auto done = qScopeGuard([&] { waiting.reset(); });
+        printAll(&preview);
+    };
+    if (AskPdfFile)
+        preview.SavePdf = [&] {
+            const auto done = qScopeGuard([&] { waiting.reset(); });
+            const QString file = AskPdfFile();
+            if (!file.isEmpty())
+                writeFile(file, TReportFileType::Pdf);
+        };
     preview.resize(1000, 760);
     preview.exec();
-    if (!failure.isEmpty())
-        throw EHostError(failure);
+    if (!preview.Failure().isEmpty())
+        throw EHostError(preview.Failure());
 }

@@ -6,6 +6,7 @@
 #include <QPagedPaintDevice>
 #include <QPainter>
 #include <QPdfWriter>
+#include <vector>
 
 namespace {
 QString countText(qint64 n) { return n == 1 ? QStringLiteral("1 registro") : QStringLiteral("%1 registros").arg(n); }
@@ -18,11 +19,46 @@ QFont reportFont(double points, bool bold = false)
     return f;
 }
 
-// Places the report's items on pages. Without a painter it only counts the pages.
+struct ClassStats {
+    qint64 Count = 0;
+    double Value = 0;
+};
+
+// A Pareto section's figures, taken from its group's rows when the pages are counted.
+struct TChart {
+    double Total = 0;
+    ClassStats Classes[4];
+    std::vector<double> Heights, Cumulative;
+    std::vector<QString> BarClass;
+};
+
+// Where the layout stands at the start of a row: what a page needs to be laid out again from there.
+struct TLayoutPoint {
+    double Y = 0;
+    int Page = 0;
+    qint64 Rows = 0;
+    int Chart = 0;
+};
+
+// Where a page starts: the start of the row whose events open it.
+struct TPageMark {
+    TLayoutPoint At;
+    TWalkState Walk;
+};
+
+// Thrown to stop a walk once the page asked for is painted.
+struct TPageDone {};
+
+// Gives the painter for a page about to start (from 1), or none when that page is only laid out.
+using TPageTurn = std::function<QPainter *(int page)>;
+
+// Places the report's items on pages. Counting, it notes where each page starts and
+// the Pareto sections' figures; painting, it paints the pages its page turn gives a painter for.
 class TPageLayouter : public TReportSink {
 public:
-    TPageLayouter(const TReportLayout &layout, const TReportHeader &header, QPaintDevice &device, QPainter *painter, int totalPages)
-        : m_layout(layout), m_header(header), m_device(device), m_painter(painter), m_totalPages(totalPages),
+    TPageLayouter(const TReportLayout &layout, const TReportHeader &header, QPaintDevice &device, int totalPages, std::vector<TChart> &charts,
+                  std::vector<TPageMark> *marks, TPageTurn turn)
+        : m_layout(layout), m_header(header), m_device(device), m_totalPages(totalPages), m_charts(charts), m_marks(marks), m_turn(std::move(turn)),
           m_body(reportFont(7.5)), m_bold(reportFont(7.5, true)), m_group(reportFont(8.5, true)), m_title(reportFont(12, true)),
           m_small(reportFont(8))
     {
@@ -58,9 +94,15 @@ public:
         m_y += h;
     }
 
+    void BeforeRow(const TWalkState &state) override
+    {
+        m_rowWalk = &state;
+        m_rowStart = {m_y, m_page, m_rows, m_chart};
+    }
+
     void Row(const QVector<QVariant> &keys, const QVector<QVariant> &values) override
     {
-        if (m_pareto) {
+        if (m_pareto && m_marks) {
             m_groupKey = keys.value(0).toString();
             const QString cls = values[m_classCol].toString().trimmed();
             const double v = ReportNumber(values[m_valueCol]);
@@ -83,10 +125,13 @@ public:
     {
         SumLine(caption + QStringLiteral(" (") + countText(count) + QStringLiteral(")"), sums, level * m_pad * 4, false);
         if (m_pareto && level == 0) {
-            Pareto();
-            m_points.clear();
-            for (ClassStats &c : m_classes)
-                c = {};
+            if (m_marks) {
+                m_charts.push_back(MakeChart());
+                m_points.clear();
+                for (ClassStats &c : m_classes)
+                    c = {};
+            }
+            Pareto(m_charts.at(static_cast<size_t>(m_chart++)));
         }
     }
 
@@ -118,6 +163,15 @@ public:
         }
     }
 
+    // Continues from a page's start as the counting pass saw it.
+    void Resume(const TLayoutPoint &at)
+    {
+        m_y = at.Y;
+        m_page = at.Page;
+        m_rows = at.Rows;
+        m_chart = at.Chart;
+    }
+
     int Pages() const { return m_page; }
     int PagesSoFar() const override { return m_page; }
     qint64 Rows() const { return m_rows; }
@@ -126,24 +180,45 @@ private:
     struct Col {
         double X, W;
     };
-    struct ClassStats {
-        qint64 Count = 0;
-        double Value = 0;
-    };
     struct Point {
         double Value, Cumulative;
         QString Class;
     };
 
+    // The figures of the group just closed, at most 120 bars: larger curves are drawn in buckets of neighbouring rows.
+    TChart MakeChart() const
+    {
+        TChart chart;
+        chart.Total = m_header.GroupTotals.value(m_groupKey, 0.0);
+        for (int c = 0; c < 4; ++c)
+            chart.Classes[c] = m_classes[c];
+        const int n = static_cast<int>(m_points.size());
+        const int bars = std::min(n, 120);
+        chart.Heights.assign(static_cast<size_t>(bars), 0.0);
+        chart.Cumulative.assign(static_cast<size_t>(bars), 0.0);
+        chart.BarClass.resize(static_cast<size_t>(bars));
+        for (int b = 0; b < bars; ++b) {
+            const int from = static_cast<int>(static_cast<qint64>(b) * n / bars), to = static_cast<int>(static_cast<qint64>(b + 1) * n / bars);
+            double sum = 0;
+            for (int i = from; i < to; ++i)
+                sum += m_points[static_cast<size_t>(i)].Value;
+            chart.Heights[static_cast<size_t>(b)] = sum / std::max(1, to - from);
+            chart.Cumulative[static_cast<size_t>(b)] = chart.Total != 0 ? m_points[static_cast<size_t>(to - 1)].Cumulative / chart.Total * 100 : 0;
+            chart.BarClass[static_cast<size_t>(b)] = m_points[static_cast<size_t>(from)].Class;
+        }
+        return chart;
+    }
+
     // Count, value and share per class, then the chart: bars of value, the
     // cumulative share as a line and the class limits marked.
-    void Pareto()
+    void Pareto(const TChart &chart)
     {
-        const double total = m_header.GroupTotals.value(m_groupKey, 0.0);
+        const double total = chart.Total;
         const double chartH = m_height * 0.32;
         NeedSpace(m_row * 6.5 + chartH);
+        const double lines = chart.Classes[3].Count == 0 ? 3 : 4;
         if (!m_painter) {
-            m_y += m_row * 6.5 + chartH;
+            m_y += m_row * (2 + lines) + chartH;
             return;
         }
         static const char *const names[] = {"A", "B", "C", "Sem classe"};
@@ -157,41 +232,30 @@ private:
         m_y += m_row;
         m_painter->setFont(m_body);
         for (int c = 0; c < 4; ++c) {
-            if (c == 3 && m_classes[3].Count == 0)
+            if (c == 3 && chart.Classes[3].Count == 0)
                 continue;
             m_painter->fillRect(QRectF(0, m_y + m_row * 0.25, m_row * 0.5, m_row * 0.5), colors[c]);
             m_painter->drawText(QRectF(m_row * 0.8, m_y, w, m_row), Qt::AlignLeft | Qt::AlignVCenter, QString::fromUtf8(names[c]));
-            m_painter->drawText(QRectF(w, m_y, w - m_pad, m_row), Qt::AlignRight | Qt::AlignVCenter, QString::number(m_classes[c].Count));
-            m_painter->drawText(QRectF(2 * w, m_y, w - m_pad, m_row), Qt::AlignRight | Qt::AlignVCenter, AmountText(m_classes[c].Value));
-            const QString share = total != 0 ? AmountText(m_classes[c].Value / total * 100) + QStringLiteral(" %") : QString();
+            m_painter->drawText(QRectF(w, m_y, w - m_pad, m_row), Qt::AlignRight | Qt::AlignVCenter, QString::number(chart.Classes[c].Count));
+            m_painter->drawText(QRectF(2 * w, m_y, w - m_pad, m_row), Qt::AlignRight | Qt::AlignVCenter, AmountText(chart.Classes[c].Value));
+            const QString share = total != 0 ? AmountText(chart.Classes[c].Value / total * 100) + QStringLiteral(" %") : QString();
             m_painter->drawText(QRectF(3 * w, m_y, w - m_pad, m_row), Qt::AlignRight | Qt::AlignVCenter, share);
             m_y += m_row;
         }
         m_y += m_row * 0.5;
 
-        // The chart, at most 120 bars: larger curves are drawn in buckets of neighbouring rows.
         const QRectF area(m_pad * 10, m_y, m_width - m_pad * 32, chartH - m_row);
         m_painter->setPen(QPen(Qt::gray, 1));
         m_painter->drawRect(area);
-        const int n = static_cast<int>(m_points.size());
-        const int bars = std::min(n, 120);
+        const int bars = static_cast<int>(chart.Heights.size());
         double maxBar = 0;
-        std::vector<double> heights(static_cast<size_t>(bars), 0.0), cumulative(static_cast<size_t>(bars), 0.0);
-        std::vector<QString> classes(static_cast<size_t>(bars));
-        for (int b = 0; b < bars; ++b) {
-            const int from = static_cast<int>(static_cast<qint64>(b) * n / bars), to = static_cast<int>(static_cast<qint64>(b + 1) * n / bars);
-            double sum = 0;
-            for (int i = from; i < to; ++i)
-                sum += m_points[static_cast<size_t>(i)].Value;
-            heights[static_cast<size_t>(b)] = sum / std::max(1, to - from);
-            cumulative[static_cast<size_t>(b)] = total != 0 ? m_points[static_cast<size_t>(to - 1)].Cumulative / total * 100 : 0;
-            classes[static_cast<size_t>(b)] = m_points[static_cast<size_t>(from)].Class;
-            maxBar = std::max(maxBar, heights[static_cast<size_t>(b)]);
-        }
+        for (double h : chart.Heights)
+            maxBar = std::max(maxBar, h);
+        const std::vector<double> &cumulative = chart.Cumulative;
         const double bw = bars ? area.width() / bars : 0;
         for (int b = 0; b < bars && maxBar > 0; ++b) {
-            const double h = heights[static_cast<size_t>(b)] / maxBar * area.height();
-            const QString &cls = classes[static_cast<size_t>(b)];
+            const double h = chart.Heights[static_cast<size_t>(b)] / maxBar * area.height();
+            const QString &cls = chart.BarClass[static_cast<size_t>(b)];
             const int ci = cls == QStringLiteral("A") ? 0 : cls == QStringLiteral("B") ? 1 : cls == QStringLiteral("C") ? 2 : 3;
             m_painter->fillRect(QRectF(area.left() + b * bw + bw * 0.1, area.bottom() - h, bw * 0.8, h), colors[ci]);
         }
@@ -269,8 +333,9 @@ private:
 
     void NewPage()
     {
-        if (m_painter && m_page > 0)
-            static_cast<QPagedPaintDevice &>(m_device).newPage();
+        if (m_marks)
+            m_marks->push_back({m_rowStart, *m_rowWalk});
+        m_painter = m_turn ? m_turn(m_page + 1) : nullptr;
         ++m_page;
         m_y = 0;
         const QFontMetricsF title(m_title, &m_device), small(m_small, &m_device);
@@ -319,8 +384,14 @@ private:
     const TReportLayout &m_layout;
     const TReportHeader &m_header;
     QPaintDevice &m_device;
-    QPainter *m_painter;
+    QPainter *m_painter = nullptr;
     int m_totalPages;
+    std::vector<TChart> &m_charts;
+    std::vector<TPageMark> *m_marks;
+    TPageTurn m_turn;
+    const TWalkState *m_rowWalk = nullptr;
+    TLayoutPoint m_rowStart;
+    int m_chart = 0;
     QFont m_body, m_bold, m_group, m_title, m_small;
     double m_width = 0, m_height = 0, m_row = 0, m_pad = 0, m_y = 0;
     std::vector<Col> m_cols;
@@ -332,39 +403,214 @@ private:
     ClassStats m_classes[4];
     std::vector<Point> m_points;
 };
+
+// Rows read from a kept cursor: the first Next() may give the row the cursor already stands on.
+class TResumedRows : public TReportRows {
+public:
+    TResumedRows(TReportRows &cursor, qint64 &current, bool &ended, bool primed)
+        : m_cursor(cursor), m_current(current), m_ended(ended), m_primed(primed), m_first(true)
+    {
+    }
+    bool Next() override
+    {
+        if (m_first) {
+            m_first = false;
+            return m_primed;
+        }
+        if (m_cursor.Next()) {
+            ++m_current;
+            return true;
+        }
+        m_ended = true;
+        return false;
+    }
+    QVariant Value(int field) const override { return m_cursor.Value(field); }
+
+private:
+    TReportRows &m_cursor;
+    qint64 &m_current;
+    bool &m_ended;
+    bool m_primed, m_first;
+};
 } // namespace
 
-void SetupPage(const TReportLayout &layout, QPagedPaintDevice &device)
+QPageLayout ReportPageLayout(const TReportLayout &layout)
 {
-    device.setPageLayout(QPageLayout(QPageSize(QPageSize::A4), layout.Landscape ? QPageLayout::Landscape : QPageLayout::Portrait,
-                                     QMarginsF(10, 10, 10, 10), QPageLayout::Millimeter));
+    return QPageLayout(QPageSize(QPageSize::A4), layout.Landscape ? QPageLayout::Landscape : QPageLayout::Portrait, QMarginsF(10, 10, 10, 10),
+                       QPageLayout::Millimeter);
+}
+
+void SetupPage(const TReportLayout &layout, QPagedPaintDevice &device) { device.setPageLayout(ReportPageLayout(layout)); }
+
+struct TReportPaginator::Impl {
+    Impl(const TReportLayout &l, const TReportHeader &h, TRowsFactory r, const QPageLayout &p, int res)
+        : Layout(l), Header(h), Rows(std::move(r)), Page(p), Resolution(res), Measure(&Sink)
+    {
+        // Text is measured on a writer of the same page and resolution, which paints nothing.
+        Sink.open(QIODevice::WriteOnly);
+        Measure.setResolution(Resolution);
+        Measure.setPageLayout(Page);
+    }
+    const TReportLayout &Layout;
+    const TReportHeader &Header;
+    TRowsFactory Rows;
+    QPageLayout Page;
+    int Resolution;
+    QBuffer Sink;
+    QPdfWriter Measure;
+    bool Counted = false;
+    TPagesResult Result;
+    std::vector<TPageMark> Marks;
+    std::vector<TChart> Charts;
+    QVector<int> Painted;
+    // The cursor kept between pages: the row it stands on and whether it has run out.
+    std::unique_ptr<TReportRows> Cursor;
+    qint64 Current = -1;
+    bool Ended = false;
+};
+
+TReportPaginator::TReportPaginator(const TReportLayout &layout, const TReportHeader &header, TRowsFactory rows, const QPageLayout &page,
+                                   int resolution)
+    : d(std::make_unique<Impl>(layout, header, std::move(rows), page, resolution))
+{
+}
+
+TReportPaginator::~TReportPaginator() = default;
+
+TPagesResult TReportPaginator::Count(const TReportProgress &progress)
+{
+    d->Marks.clear();
+    d->Charts.clear();
+    d->Cursor.reset();
+    TPageLayouter counter(d->Layout, d->Header, d->Measure, 0, d->Charts, &d->Marks, {});
+    {
+        auto r = d->Rows();
+        WalkReport(d->Layout, *r, counter, progress);
+    }
+    d->Result = {counter.Rows(), counter.Pages()};
+    d->Counted = true;
+    return d->Result;
+}
+
+int TReportPaginator::PageCount() const { return d->Result.Pages; }
+qint64 TReportPaginator::Rows() const { return d->Result.Rows; }
+const QPageLayout &TReportPaginator::PageLayout() const { return d->Page; }
+int TReportPaginator::Resolution() const { return d->Resolution; }
+const QVector<int> &TReportPaginator::Painted() const { return d->Painted; }
+
+void TReportPaginator::PaintPage(int page, QPainter &painter)
+{
+    if (!d->Counted)
+        Count();
+    if (page < 1 || page > d->Result.Pages)
+        throw EHostError(QStringLiteral("O relatório '%1' não tem a página %2.").arg(d->Layout.Title).arg(page));
+    const TPageMark &mark = d->Marks[static_cast<size_t>(page - 1)];
+    d->Painted.push_back(page);
+    // The page starts at row j: the kept cursor serves when it has not passed it. A kept cursor
+    // that fails before the page is begun (the connection served another read meanwhile) is
+    // opened afresh once.
+    const qint64 j = mark.Walk.Row;
+    bool painting = false;
+    for (bool fresh = false;; fresh = true) {
+        try {
+            if (fresh || !d->Cursor || (d->Ended ? j != d->Current + 1 : d->Current > j)) {
+                fresh = true;
+                d->Cursor.reset(); // a connection may hold one open read only
+                d->Cursor = d->Rows();
+                d->Current = -1;
+                d->Ended = false;
+            }
+            while (!d->Ended && d->Current < j) {
+                if (d->Cursor->Next())
+                    ++d->Current;
+                else
+                    d->Ended = true;
+            }
+            TResumedRows rows(*d->Cursor, d->Current, d->Ended, !d->Ended);
+            TPageLayouter layouter(d->Layout, d->Header, d->Measure, d->Result.Pages, d->Charts, nullptr, [&](int n) -> QPainter * {
+                if (n > page)
+                    throw TPageDone();
+                painting = n == page;
+                return painting ? &painter : nullptr;
+            });
+            layouter.Resume(mark.At);
+            WalkReport(d->Layout, rows, layouter, {}, &mark.Walk);
+            return;
+        } catch (const TPageDone &) {
+            return;
+        } catch (const EHostError &) {
+            d->Cursor.reset();
+            if (fresh || painting)
+                throw;
+        }
+    }
+}
+
+void TReportPaginator::CloseRows() { d->Cursor.reset(); }
+
+QImage TReportPaginator::BlankSheet(double dpi) const
+{
+    const double scale = dpi / d->Resolution;
+    const QRect full = d->Page.fullRectPixels(d->Resolution);
+    QImage image(qMax(1, qRound(full.width() * scale)), qMax(1, qRound(full.height() * scale)), QImage::Format_RGB32);
+    image.fill(Qt::white);
+    // Fonts take their size at the paginator's resolution, as on the printer; the painter scales it down.
+    const int dpm = qRound(d->Resolution / 0.0254);
+    image.setDotsPerMeterX(dpm);
+    image.setDotsPerMeterY(dpm);
+    return image;
+}
+
+void TReportPaginator::SetupSheet(QPainter &painter, double dpi) const
+{
+    const double scale = dpi / d->Resolution;
+    painter.setRenderHints(QPainter::Antialiasing | QPainter::TextAntialiasing);
+    painter.scale(scale, scale);
+    painter.translate(d->Page.paintRectPixels(d->Resolution).topLeft());
+}
+
+QImage TReportPaginator::Render(int page, double dpi)
+{
+    QImage image = BlankSheet(dpi);
+    QPainter painter(&image);
+    SetupSheet(painter, dpi);
+    PaintPage(page, painter);
+    return image;
+}
+
+TPagesResult TReportPaginator::PaintAll(QPagedPaintDevice &device, const TReportProgress &progress)
+{
+    QPainter painter;
+    return PaintAll(
+        [&](int page) -> QPainter & {
+            if (page == 1) {
+                if (!painter.begin(&device))
+                    throw EHostError(QStringLiteral("Não foi possível começar a impressão do relatório '%1'.").arg(d->Layout.Title));
+            } else {
+                device.newPage();
+            }
+            return painter;
+        },
+        progress);
+}
+
+TPagesResult TReportPaginator::PaintAll(const std::function<QPainter &(int page)> &pageStart, const TReportProgress &progress)
+{
+    if (!d->Counted)
+        Count(progress);
+    TPageLayouter pages(d->Layout, d->Header, d->Measure, d->Result.Pages, d->Charts, nullptr, [&pageStart](int n) { return &pageStart(n); });
+    d->Cursor.reset();
+    auto r = d->Rows();
+    WalkReport(d->Layout, *r, pages, progress);
+    return {pages.Rows(), pages.Pages()};
 }
 
 TPagesResult PaintReport(const TReportLayout &layout, const TReportHeader &header, const TRowsFactory &rows, QPagedPaintDevice *device,
                          const TReportProgress &progress)
 {
-    // Page count on a writer of the same page and resolution, painting nothing.
-    QBuffer sink;
-    sink.open(QIODevice::WriteOnly);
-    QPdfWriter measure(&sink);
-    measure.setResolution(device ? device->logicalDpiX() : 300);
-    measure.setPageLayout(device ? device->pageLayout() : QPageLayout());
+    TReportPaginator pages(layout, header, rows, device ? device->pageLayout() : ReportPageLayout(layout), device ? device->logicalDpiX() : 300);
+    const TPagesResult counted = pages.Count(progress);
     if (!device)
-        SetupPage(layout, measure);
-    TPageLayouter counter(layout, header, measure, nullptr, 0);
-    {
-        auto r = rows();
-        WalkReport(layout, *r, counter, progress);
-    }
-    if (!device)
-        return {counter.Rows(), counter.Pages()};
-
-    QPainter painter;
-    if (!painter.begin(device))
-        throw EHostError(QStringLiteral("Não foi possível começar a impressão do relatório '%1'.").arg(layout.Title));
-    TPageLayouter pages(layout, header, *device, &painter, counter.Pages());
-    auto r = rows();
-    WalkReport(layout, *r, pages, progress);
-    painter.end();
-    return {pages.Rows(), pages.Pages()};
+        return counted;
+    return pages.PaintAll(*device, progress);
 }

@@ -1,8 +1,12 @@
 #pragma once
 #include "ReportRun.h"
+#include <QImage>
+#include <QPageLayout>
 #include <functional>
+#include <memory>
 
 class QPagedPaintDevice;
+class QPainter;
 
 // Opens the rows afresh for each pass over the report.
 using TRowsFactory = std::function<std::unique_ptr<TReportRows>()>;
@@ -12,12 +16,55 @@ struct TPagesResult {
     int Pages = 0;
 };
 
+// Lays a report out in pages. Count() walks the rows once, counting the pages
+// ("Página N de M" on each) and noting where each page starts: the row and the
+// groups' sums and captions at that point. Any page can then be painted alone,
+// reading the rows on from where it starts; or all of them in one pass.
+// Every output (printer, PDF, preview) paints its pages here.
+class TReportPaginator {
+public:
+    TReportPaginator(const TReportLayout &layout, const TReportHeader &header, TRowsFactory rows, const QPageLayout &page, int resolution);
+    ~TReportPaginator();
+    TReportPaginator(const TReportPaginator &) = delete;
+    TReportPaginator &operator=(const TReportPaginator &) = delete;
+
+    TPagesResult Count(const TReportProgress &progress = {});
+    int PageCount() const;
+    qint64 Rows() const;
+    const QPageLayout &PageLayout() const;
+    int Resolution() const;
+
+    // Paints page `page` (from 1) on a painter whose device has the paginator's
+    // resolution; the origin is the top left of the page's printable area.
+    void PaintPage(int page, QPainter &painter);
+    // The whole sheet of a page on white paper, `dpi` image pixels to the inch.
+    QImage Render(int page, double dpi);
+    // Every page in one pass, on a printer or PDF writer of this page layout and resolution.
+    TPagesResult PaintAll(QPagedPaintDevice &device, const TReportProgress &progress = {});
+    // Every page in one pass; `pageStart` gives the painter for each page as it starts (from 1).
+    TPagesResult PaintAll(const std::function<QPainter &(int page)> &pageStart, const TReportProgress &progress = {});
+
+    // A blank sheet as Render paints on, and a painter on it set to page coordinates.
+    QImage BlankSheet(double dpi) const;
+    void SetupSheet(QPainter &painter, double dpi) const;
+    // Closes the rows kept open between pages, before other reads on the same connection.
+    void CloseRows();
+    // The pages PaintPage painted, in the order asked.
+    const QVector<int> &Painted() const;
+
+private:
+    struct Impl;
+    std::unique_ptr<Impl> d;
+};
+
 // Lays the report out in pages and paints them on a printer or PDF writer:
-// a first pass counts the pages ("Página N de M"), the second paints them.
+// a first pass counts the pages, the second paints them.
 // Rows stream through both passes; only the current page is held.
 // With no device the pages are only counted.
 TPagesResult PaintReport(const TReportLayout &layout, const TReportHeader &header, const TRowsFactory &rows, QPagedPaintDevice *device,
                          const TReportProgress &progress = {});
 
+// The page size, orientation and margins of a layout.
+QPageLayout ReportPageLayout(const TReportLayout &layout);
 // Sets a device's page size, orientation and margins for a layout.
 void SetupPage(const TReportLayout &layout, QPagedPaintDevice &device);

@@ -33,7 +33,7 @@ QString ExpandSubtitle(const QString &pattern, const TParams &params)
     return out.simplified();
 }
 
-qint64 WalkReport(const TReportLayout &layout, TReportRows &rows, TReportSink &sink, const TReportProgress &progress)
+qint64 WalkReport(const TReportLayout &layout, TReportRows &rows, TReportSink &sink, const TReportProgress &progress, const TWalkState *from)
 {
     const QStringList fields = ReportFields(layout);
     const int groups = static_cast<int>(layout.Groups.size());
@@ -50,63 +50,78 @@ qint64 WalkReport(const TReportLayout &layout, TReportRows &rows, TReportSink &s
                 groupField[g] = f;
 
     // Sums per open group level and the grand total (index `groups`).
-    QVector<QVector<double>> sums(groups + 1, QVector<double>(columns, 0.0));
-    QVector<qint64> counts(groups + 1, 0);
-    QVector<QVariant> current(groups);
-    QVector<QString> footers(groups);
+    TWalkState st;
+    if (from) {
+        st = *from;
+    } else {
+        st.Sums = QVector<QVector<double>>(groups + 1, QVector<double>(columns, 0.0));
+        st.Counts = QVector<qint64>(groups + 1, 0);
+        st.Current = QVector<QVariant>(groups);
+        st.Footers = QVector<QString>(groups);
+    }
+    // The state at the start of a row that breaks groups, which the row's events change.
+    TWalkState saved;
     QVector<QVariant> keys(groups);
     QVector<QVariant> values(columns);
-    qint64 total = 0;
 
     auto closeFrom = [&](int level) {
         for (int g = groups - 1; g >= level; --g) {
-            sink.GroupFooter(g, footers[g], sums[g], counts[g]);
-            sums[g].fill(0.0);
-            counts[g] = 0;
+            sink.GroupFooter(g, st.Footers[g], st.Sums[g], st.Counts[g]);
+            st.Sums[g].fill(0.0);
+            st.Counts[g] = 0;
         }
     };
     while (rows.Next()) {
         for (int g = 0; g < groups; ++g)
             keys[g] = rows.Value(groupField[g]);
         int broken = groups;
-        if (total == 0)
+        if (st.Row == 0)
             broken = 0;
         else
             for (int g = 0; g < groups; ++g)
-                if (keys[g] != current[g]) {
+                if (keys[g] != st.Current[g]) {
                     broken = g;
                     break;
                 }
-        if (total > 0 && broken < groups)
+        if (broken < groups) {
+            saved = st;
+            sink.BeforeRow(saved);
+        } else {
+            sink.BeforeRow(st);
+        }
+        if (st.Row > 0 && broken < groups)
             closeFrom(broken);
         for (int g = broken; g < groups; ++g) {
-            current[g] = keys[g];
+            st.Current[g] = keys[g];
             const QString text = ExpandMarkers(layout.Groups[g].Header, fields, rows);
-            footers[g] = layout.Groups[g].Footer.isEmpty() ? QStringLiteral("Total ") + text
-                                                           : ExpandMarkers(layout.Groups[g].Footer, fields, rows);
+            st.Footers[g] = layout.Groups[g].Footer.isEmpty() ? QStringLiteral("Total ") + text
+                                                              : ExpandMarkers(layout.Groups[g].Footer, fields, rows);
             sink.GroupHeader(g, text);
         }
-        for (int c = 0; c < columns; ++c) {
+        for (int c = 0; c < columns; ++c)
             values[c] = rows.Value(columnField[c]);
+        // The row goes out before it is summed, so the state told above still holds while it is laid out.
+        sink.Row(keys, values);
+        for (int c = 0; c < columns; ++c)
             if (layout.Columns[c].Total) {
                 const double v = ReportNumber(values[c]);
                 for (int g = 0; g <= groups; ++g)
-                    sums[g][c] += v;
+                    st.Sums[g][c] += v;
             }
-        }
         for (int g = 0; g <= groups; ++g)
-            ++counts[g];
-        sink.Row(keys, values);
-        ++total;
-        if (progress && total % 256 == 0 && !progress(total, sink.PagesSoFar()))
+            ++st.Counts[g];
+        ++st.Row;
+        if (progress && st.Row % 256 == 0 && !progress(st.Row, sink.PagesSoFar()))
             throw ECancelled();
     }
-    if (progress && !progress(total, sink.PagesSoFar()))
+    if (progress && !progress(st.Row, sink.PagesSoFar()))
         throw ECancelled();
-    if (total > 0)
+    saved = st;
+    sink.BeforeRow(saved);
+    if (st.Row > 0)
         closeFrom(0);
-    sink.Totals(sums[groups], counts[groups]);
-    return total;
+    sink.Totals(st.Sums[groups], st.Counts[groups]);
+    return st.Row;
 }
 
 QVector<double> TotalShares(const TReportLayout &layout, const QVector<double> &sums)

@@ -8,6 +8,16 @@
 
 // What every output receives as the rows stream by: group breaks, rows,
 // subtotals and totals. Sums are per column (0 for columns not summed).
+// Where a walk over the rows stands before a row (or after the last): rows
+// walked so far and the open groups' keys, captions, sums and counts.
+struct TWalkState {
+    qint64 Row = 0;
+    QVector<QVector<double>> Sums;  // per group level, then the grand total
+    QVector<qint64> Counts;
+    QVector<QVariant> Current;
+    QVector<QString> Footers;
+};
+
 class TReportSink {
 public:
     virtual ~TReportSink() = default;
@@ -16,6 +26,9 @@ public:
     virtual void Row(const QVector<QVariant> &keys, const QVector<QVariant> &values) = 0;
     virtual void GroupFooter(int /*level*/, const QString & /*caption*/, const QVector<double> & /*sums*/, qint64 /*count*/) {}
     virtual void Totals(const QVector<double> & /*sums*/, qint64 /*count*/) {}
+    // Told before each row's events, and once more before the closing footers and
+    // totals; `state` stays as it is until the next call.
+    virtual void BeforeRow(const TWalkState & /*state*/) {}
     // Pages laid out so far, for progress.
     virtual int PagesSoFar() const { return 0; }
 };
@@ -44,7 +57,10 @@ QString ExpandSubtitle(const QString &pattern, const TParams &params);
 // Streams the rows of a layout through a sink, breaking groups and summing
 // the total columns; returns the number of rows.
 // A cancelled run ends with ECancelled and its output is not kept.
-qint64 WalkReport(const TReportLayout &layout, TReportRows &rows, TReportSink &sink, const TReportProgress &progress = {});
+// With `from` the walk resumes where that state was taken: the rows must then
+// give the row numbered from->Row first.
+qint64 WalkReport(const TReportLayout &layout, TReportRows &rows, TReportSink &sink, const TReportProgress &progress = {},
+                  const TWalkState *from = nullptr);
 
 // Each total's share of the ShareOf total, in percent (0 where that total is 0).
 QVector<double> TotalShares(const TReportLayout &layout, const QVector<double> &sums);

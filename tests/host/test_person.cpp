@@ -8,6 +8,7 @@
 #include "MessagePresenter.h"
 #include "ReportBaseForm.h"
 #include "ReportDialog.h"
+#include "ReportPreview.h"
 #include "SearchList.h"
 #include "TestSupport.h"
 #include <QApplication>
@@ -17,7 +18,6 @@
 #include <QMdiArea>
 #include <QMdiSubWindow>
 #include <QMenuBar>
-#include <QPrintPreviewDialog>
 #include <QScreen>
 #include <QTabBar>
 #include <QTableView>
@@ -152,9 +152,10 @@ TEST(PersonAtTheScreen, PicksClientsPreviewsAndSaves)
 
     // "Visualizar": the preview of the real pages.
     bool previewed = false;
-    whenShown<QPrintPreviewDialog>(
-        [](QPrintPreviewDialog &preview) {
+    whenShown<TReportPreviewDialog>(
+        [](TReportPreviewDialog &preview) {
             shoot(QStringLiteral("person-3-preview.png"));
+            EXPECT_EQ(preview.ShownPage(), 1);
             preview.reject();
         },
         &previewed);
@@ -176,9 +177,10 @@ TEST(PersonAtTheScreen, PicksClientsPreviewsAndSaves)
     QTest::mouseClick(form->findChild<QWidget *>(QStringLiteral("rbtTodosClie")), Qt::LeftButton, Qt::NoModifier, QPoint(8, 8));
     form->cbbReportNames->UserSelect(18);
     bool curve = false;
-    whenShown<QPrintPreviewDialog>(
-        [](QPrintPreviewDialog &preview) {
+    whenShown<TReportPreviewDialog>(
+        [](TReportPreviewDialog &preview) {
             shoot(QStringLiteral("person-4-curve.png"));
+            EXPECT_EQ(preview.ShownPage(), 1);
             preview.reject();
         },
         &curve);
