@@ -135,8 +135,12 @@ int main(int argc, char **argv)
         ClassificaCurva(qryCurvaABC, qryTotal, cdsPercentual);
         double classify = Bench::Seconds(tc);
         const double endToEnd = Bench::Seconds(t);
+        const double clientRss = Bench::SelfPeakRssMiB();
+        const double serverRss = server.PeakRssMiB();
+        const qint64 rows = qryCurvaABC.RecordCount();
         const int classified = qryCurvaABC.ChangeCount();
-        // The pass alone, best of five on the same rows: cancelling the letters brings the delivered rows back.
+        // The pass alone, best of five on the same rows; after the memory figures, as cancelling the
+        // letters (which brings the delivered rows back) copies the rows.
         for (int run = 0; run < 4; ++run) {
             qryCurvaABC.CancelUpdates();
             tc.restart();
@@ -145,9 +149,7 @@ int main(int argc, char **argv)
             if (qryCurvaABC.ChangeCount() != classified)
                 throw std::runtime_error("the classification pass gave another result on the same rows");
         }
-        const double clientRss = Bench::SelfPeakRssMiB();
-        const double serverRss = server.PeakRssMiB();
-        const qint64 rows = qryCurvaABC.RecordCount();
+
         if (rows != expected)
             throw std::runtime_error("the curve has " + std::to_string(rows) + " rows, the bare query " + std::to_string(expected));
         std::printf("  GetCurvaABC call %.3f s (packet %.1f MB), load into qryCurvaABC %.3f s, GetTotal %.3f s, classification %.3f s\n", curveCall,
