@@ -54,7 +54,7 @@ void TNetConnection::LogIn()
     if (Operator.isEmpty())
         refuse(QStringLiteral("O servidor de aplicação em %1 exige o login: informe o operador.").arg(where));
     if (!SessionTicket.isEmpty()) {
-        if (ResumeSession(where))
+        if (LoginCall(QStringLiteral("Resume"), SessionTicket, where).Ok)
             return;
         SessionTicket.clear();
         if (Password.isEmpty())
@@ -62,17 +62,7 @@ void TNetConnection::LogIn()
                                   "sem uso). Entre de novo com a senha.")
                        .arg(Operator, where));
     }
-    Wire::Request request;
-    request.Object = ServerName;
-    request.Method = QStringLiteral("Login");
-    request.Args = {Operator, Password};
-    request.ByRef = {false, false};
-    const TExchange x = Exchange(request);
-    if (x.Fault == TExchange::Malformed)
-        refuse(QStringLiteral("O servidor de aplicação em %1 respondeu ao login com uma resposta malformada: %2").arg(where, x.Reason));
-    if (x.Fault != TExchange::None)
-        refuse(QStringLiteral("A conexão com o servidor de aplicação em %1 foi perdida no login do operador %2: %3").arg(where, Operator, x.Reason));
-    const Wire::Reply &reply = x.Reply;
+    const Wire::Reply reply = LoginCall(QStringLiteral("Login"), Password, where);
     if (!reply.Ok) {
         QString reason = reply.Error;
         if (reason.startsWith(QStringLiteral("Login: ")))
@@ -84,16 +74,16 @@ void TNetConnection::LogIn()
         SessionTicket = reply.Result.toString();
 }
 
-bool TNetConnection::ResumeSession(const QString &where)
+Wire::Reply TNetConnection::LoginCall(const QString &method, const QString &secret, const QString &where)
 {
     Wire::Request request;
     request.Object = ServerName;
-    request.Method = QStringLiteral("Resume");
-    request.Args = {Operator, SessionTicket};
+    request.Method = method;
+    request.Args = {Operator, secret};
     request.ByRef = {false, false};
     const TExchange x = Exchange(request);
     if (x.Fault == TExchange::None)
-        return x.Reply.Ok;
+        return x.Reply;
     Close();
     if (x.Fault == TExchange::Malformed)
         throw EHostError(QStringLiteral("O servidor de aplicação em %1 respondeu ao login com uma resposta malformada: %2").arg(where, x.Reason));

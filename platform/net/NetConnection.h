@@ -84,8 +84,9 @@ public:
 private:
     QVariant Fail(const QString &method, const QString &message);
     void LogIn();
-    // Logs in with the session ticket; false when the server refused it.
-    bool ResumeSession(const QString &where);
+    // One login request (Login with the password, Resume with the ticket) and the server's
+    // answer; a lost connection or a malformed reply closes it and raises EHostError.
+    Wire::Reply LoginCall(const QString &method, const QString &secret, const QString &where);
     // One request and its reply within CallTimeoutMs; the fault says what went wrong.
     struct TExchange {
         enum Kind { None, Lost, TimedOut, Malformed };
