@@ -6,6 +6,7 @@
 #include <QJsonDocument>
 #include <QJsonObject>
 #include <QTemporaryDir>
+#include <QRegularExpression>
 #include <gtest/gtest.h>
 
 class BatchRun : public ::testing::Test {
@@ -78,6 +79,10 @@ std::unique_ptr<TServerProcess> BatchRun::s_server;
 
 TEST_F(BatchRun, TypicalRoadPicksALayoutTwoClientsAndPrints)
 {
+    const auto logins = [](const char *method) {
+        return s_server->Log().count(QRegularExpression(QStringLiteral(" %1 [0-9.]+ ms rows=0 ok").arg(QLatin1String(method))));
+    };
+    const int loginsBefore = logins("Login"), resumesBefore = logins("Resume");
     int code = -1;
     QString err;
     const QJsonArray log = Run(QJsonArray{step(R"({"open": "REC11001"})"), step(R"({"layout": 1})"), step(R"({"page": "tshDadosDocu"})"),
@@ -117,6 +122,9 @@ TEST_F(BatchRun, TypicalRoadPicksALayoutTwoClientsAndPrints)
     EXPECT_TRUE(names.contains(QStringLiteral("DATVENIN")));
     for (const QJsonValue &p : params)
         EXPECT_TRUE(p.toObject().contains(QStringLiteral("type")) && p.toObject().contains(QStringLiteral("null")));
+    // The host checked the password once; the screen's connection came in on the host's session.
+    EXPECT_EQ(logins("Login") - loginsBefore, 1) << s_server->Log().right(2000).toStdString();
+    EXPECT_EQ(logins("Resume") - resumesBefore, 1) << s_server->Log().right(2000).toStdString();
 }
 
 TEST_F(BatchRun, RefusedActionAndRefusedPageChangeAreLogged)
