@@ -227,3 +227,28 @@ TEST_F(PreviewTest, ThePreviewShowsTheFirstPageThenPaintsPagesAsTheyAreAsked)
         EXPECT_EQ(f.rpddPadrao->LastResult().Pages, count);
     }
 }
+
+TEST_F(PreviewTest, AReportWithoutRowsPreviewsItsOnePage)
+{
+    ASSERT_TRUE(Open());
+    // No receivable falls due in 1990.
+    Form()->depVenIni->SetDate(DateToDateTime(QDate(1990, 1, 1)));
+    Form()->depVenFin->SetDate(DateToDateTime(QDate(1990, 1, 31)));
+    Form()->cbbReportNames->UserSelect(0);
+    bool shown = false;
+    TReportDesignerDialog::SetInteractive(true);
+    whenPreviewShows(
+        [&](TReportPreviewDialog &preview) {
+            EXPECT_EQ(preview.PageCount(), 1);
+            EXPECT_EQ(preview.ShownPage(), 1);
+            EXPECT_FALSE(preview.PageImage().isNull());
+            EXPECT_FALSE(preview.findChild<QToolButton *>(QStringLiteral("btnUltimaPagina"))->isEnabled());
+            EXPECT_EQ(preview.Failure(), QString());
+        },
+        shown);
+    Click("sbtPreview");
+    TReportDesignerDialog::SetInteractive(false);
+    ASSERT_TRUE(shown);
+    EXPECT_EQ(TakeMessages(), QStringList());
+    EXPECT_EQ(Form()->rpddPadrao->LastResult().Rows, 0);
+}
