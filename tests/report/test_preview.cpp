@@ -56,6 +56,17 @@ void whenPreviewShows(const std::function<void(TReportPreviewDialog &)> &step, b
 class PreviewTest : public ReportScreenTest {
 protected:
     // Every due date, so the layouts run over several pages.
+    // Clicks "Visualizar" and runs step in the preview once it shows; no message may come.
+    void Preview(const std::function<void(TReportPreviewDialog &)> &step)
+    {
+        bool shown = false;
+        TReportDesignerDialog::SetInteractive(true);
+        whenPreviewShows(step, shown);
+        Click("sbtPreview");
+        TReportDesignerDialog::SetInteractive(false);
+        ASSERT_TRUE(shown);
+        EXPECT_EQ(TakeMessages(), QStringList());
+    }
     void AllDueDates()
     {
         Form()->depVenIni->SetDate(DateToDateTime(QDate(2000, 1, 1)));
@@ -149,10 +160,7 @@ TEST_F(PreviewTest, ThePreviewShowsTheFirstPageThenPaintsPagesAsTheyAreAsked)
     const QString printed = m_out.filePath(QStringLiteral("impresso.pdf"));
     const bool printers = !QPrinterInfo::availablePrinterNames().isEmpty();
     int count = 0;
-    bool shown = false;
-    TReportDesignerDialog::SetInteractive(true);
-    whenPreviewShows(
-        [&](TReportPreviewDialog &preview) {
+    ASSERT_NO_FATAL_FAILURE(Preview([&](TReportPreviewDialog &preview) {
             count = preview.PageCount();
             ASSERT_GE(count, 3);
             EXPECT_EQ(preview.windowTitle(), QStringLiteral("Visualizar: Contas a Receber por Vencimento"));
@@ -216,12 +224,7 @@ TEST_F(PreviewTest, ThePreviewShowsTheFirstPageThenPaintsPagesAsTheyAreAsked)
             EXPECT_EQ(preview.ShownPage(), count);
             EXPECT_EQ(preview.Pages().Painted().last(), count);
             EXPECT_EQ(preview.Failure(), QString());
-        },
-        shown);
-    Click("sbtPreview");
-    TReportDesignerDialog::SetInteractive(false);
-    ASSERT_TRUE(shown);
-    EXPECT_EQ(TakeMessages(), QStringList());
+        }));
     if (!printers) {
         EXPECT_EQ(pdfPages(printed), count);
         EXPECT_EQ(f.rpddPadrao->LastResult().Pages, count);
@@ -235,20 +238,12 @@ TEST_F(PreviewTest, AReportWithoutRowsPreviewsItsOnePage)
     Form()->depVenIni->SetDate(DateToDateTime(QDate(1990, 1, 1)));
     Form()->depVenFin->SetDate(DateToDateTime(QDate(1990, 1, 31)));
     Form()->cbbReportNames->UserSelect(0);
-    bool shown = false;
-    TReportDesignerDialog::SetInteractive(true);
-    whenPreviewShows(
-        [&](TReportPreviewDialog &preview) {
+    ASSERT_NO_FATAL_FAILURE(Preview([&](TReportPreviewDialog &preview) {
             EXPECT_EQ(preview.PageCount(), 1);
             EXPECT_EQ(preview.ShownPage(), 1);
             EXPECT_FALSE(preview.PageImage().isNull());
             EXPECT_FALSE(preview.findChild<QToolButton *>(QStringLiteral("btnUltimaPagina"))->isEnabled());
             EXPECT_EQ(preview.Failure(), QString());
-        },
-        shown);
-    Click("sbtPreview");
-    TReportDesignerDialog::SetInteractive(false);
-    ASSERT_TRUE(shown);
-    EXPECT_EQ(TakeMessages(), QStringList());
+        }));
     EXPECT_EQ(Form()->rpddPadrao->LastResult().Rows, 0);
 }
