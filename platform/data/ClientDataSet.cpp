@@ -34,7 +34,7 @@ void TClientDataSet::SetData(TDataPacket &&packet)
         for (TRecord &row : rows) {
             row.resize(map.size());
             for (size_t i = 0; i < map.size(); ++i)
-                if (row[i].isValid() && !InFieldForm(fields[i]->DataType, fields[i]->Size, row[i]))
+                if (!row.Cell(i).IsNull() && !InFieldForm(fields[i]->DataType, fields[i]->Size, row.Cell(i)))
                     row[i] = fields[i]->Coerce(row[i]);
         }
     } else {
@@ -65,7 +65,7 @@ TRecord TClientDataSet::BaseRow(const RowLog &log, const TRecord &row) const
 {
     TRecord base = row;
     for (int o = log.original; o >= 0; o = m_originals[static_cast<size_t>(o)].next)
-        base[static_cast<size_t>(m_originals[static_cast<size_t>(o)].field)] = m_originals[static_cast<size_t>(o)].value;
+        base.Cell(static_cast<size_t>(m_originals[static_cast<size_t>(o)].field)) = m_originals[static_cast<size_t>(o)].value;
     return base;
 }
 
@@ -138,7 +138,7 @@ void TClientDataSet::ResetLog()
 
 void TClientDataSet::RowInserted(int row) { m_log.insert(m_log.begin() + row, RowLog{}); }
 
-bool TClientDataSet::Remember(RowLog &log, int field, QVariant before)
+bool TClientDataSet::Remember(RowLog &log, int field, TCell before)
 {
     for (int o = log.original; o >= 0; o = m_originals[static_cast<size_t>(o)].next)
         if (m_originals[static_cast<size_t>(o)].field == field)
@@ -153,7 +153,7 @@ void TClientDataSet::UpdateModified(RowLog &log, const TRecord &row)
     log.modified = false;
     for (int o = log.original; o >= 0; o = m_originals[static_cast<size_t>(o)].next) {
         const Original &orig = m_originals[static_cast<size_t>(o)];
-        if (!SameValue(row[static_cast<size_t>(orig.field)], orig.value)) {
+        if (!SameValue(row.Cell(static_cast<size_t>(orig.field)), orig.value)) {
             log.modified = true;
             return;
         }
@@ -167,12 +167,12 @@ void TClientDataSet::RowModified(int row, const TRecord &before)
         return;
     const TRecord &now = m_rows[static_cast<size_t>(row)];
     for (size_t f = 0; f < now.size() && f < before.size(); ++f)
-        if (!SameValue(now[f], before[f]))
-            Remember(l, static_cast<int>(f), before[f]);
+        if (!SameValue(now.Cell(f), before.Cell(f)))
+            Remember(l, static_cast<int>(f), before.Cell(f));
     UpdateModified(l, now);
 }
 
-void TClientDataSet::FieldModified(int row, int field, QVariant &&before)
+void TClientDataSet::FieldModified(int row, int field, TCell &&before)
 {
     RowLog &l = m_log[static_cast<size_t>(row)];
     if (l.baseIndex < 0)

@@ -28,7 +28,7 @@ protected:
     void InternalClose() override;
     void RowInserted(int row) override;
     void RowModified(int row, const TRecord &before) override;
-    void FieldModified(int row, int field, QVariant &&before) override;
+    void FieldModified(int row, int field, TCell &&before) override;
     void RowDeleted(int row) override;
     // Loaded rows are the base state: nothing pending.
     void RowsLoaded() override { ResetLog(); }
@@ -45,11 +45,11 @@ private:
     struct Original {
         int field;
         int next; // the row's next base value; -1 ends the chain
-        QVariant value;
+        TCell value;
     };
     void ResetLog();
     // Keeps the field's base value unless the row has it already; true when it did not.
-    bool Remember(RowLog &log, int field, QVariant before);
+    bool Remember(RowLog &log, int field, TCell before);
     void UpdateModified(RowLog &log, const TRecord &row);
     TRecord BaseRow(const RowLog &log, const TRecord &row) const;
     int m_baseCount = 0;

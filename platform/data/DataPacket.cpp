@@ -348,7 +348,7 @@ TDataPacket TDataPacket::Decode(const QByteArray &bytes, quint32 maxRows)
         throw EPacketError(QStringLiteral("O pacote de dados tem %1 registros; o máximo aqui é %2.").arg(nRows).arg(maxRows));
     // A row of empty values costs far more in memory than on the wire; the rows
     // may hold only a small multiple of the bytes received.
-    const quint64 rowCost = sizeof(TRecord) + quint64(nFields) * sizeof(QVariant) + kAllocOverhead;
+    const quint64 rowCost = sizeof(TRecord) + quint64(nFields) * sizeof(TCell) + kAllocOverhead;
     if (quint64(nRows) * rowCost > kRowMemoryFactor * quint64(bytes.size()) + kRowMemoryAllowance)
         throw EPacketError(QStringLiteral("Pacote de dados recusado: %1 registros de %2 campos ocupariam memória demais para %3 bytes.")
                                .arg(nRows)
@@ -356,28 +356,30 @@ TDataPacket TDataPacket::Decode(const QByteArray &bytes, quint32 maxRows)
                                .arg(bytes.size()));
     p.Rows.reserve(nRows);
     p.Kinds.reserve(nRows);
-    std::vector<std::vector<QString>> seen(version >= 2 ? nFields : 0);
+    std::vector<std::vector<TCell>> seen(version >= 2 ? nFields : 0);
     for (quint32 i = 0; i < nRows; ++i) {
         const quint8 k = r.u8();
         if (!validKind(k))
             throw EPacketError(QStringLiteral("Pacote de dados corrompido: tipo de alteração %1.").arg(k));
         TRecord row(nFields);
+        TCell *cells = row.Cells();
+        const TCell *above = i == 0 ? nullptr : p.Rows.back().Cells();
         for (quint32 c = 0; c < nFields; ++c) {
             const quint8 marker = r.u8();
             if (marker == kNull)
                 continue;
             const TFieldType type = p.Fields[c].Type;
             if (marker == kSameAsAbove && version >= 2) {
-                if (i == 0 || !p.Rows.back()[c].isValid())
+                if (!above || above[c].IsNull())
                     throw EPacketError(QStringLiteral("Pacote de dados corrompido: repetição sem valor acima no registro %1.").arg(i + 1));
-                row[c] = p.Rows.back()[c];
+                cells[c] = above[c];
                 continue;
             }
             if (marker == kSeenText && version >= 2 && isText(type)) {
                 const quint32 at = r.varint();
                 if (at >= seen[c].size())
                     throw EPacketError(QStringLiteral("Pacote de dados corrompido: referência %1 inexistente no registro %2.").arg(at).arg(i + 1));
-                row[c] = seen[c][at];
+                cells[c] = seen[c][at];
                 continue;
             }
             if (marker != kValue)
@@ -386,18 +388,17 @@ TDataPacket TDataPacket::Decode(const QByteArray &bytes, quint32 maxRows)
             case TFieldType::String:
             case TFieldType::FixedChar:
                 if (version >= 2) {
-                    const QString text = r.text(r.varint());
+                    cells[c] = TCell::Text(r.text(r.varint()));
                     if (seen[c].size() < kMaxSeenTexts)
-                        seen[c].push_back(text);
-                    row[c] = text;
+                        seen[c].push_back(cells[c]);
                 } else {
-                    row[c] = r.str();
+                    cells[c] = TCell::Text(r.str());
                 }
                 break;
             case TFieldType::Float:
-            case TFieldType::DateTime: row[c] = r.f64(); break;
-            case TFieldType::Integer: row[c] = r.i64(); break;
-            case TFieldType::Boolean: row[c] = r.u8() != 0; break;
+            case TFieldType::DateTime: cells[c] = TCell::Number(r.f64()); break;
+            case TFieldType::Integer: cells[c] = TCell::Integer(r.i64()); break;
+            case TFieldType::Boolean: cells[c] = TCell::Flag(r.u8() != 0); break;
             }
         }
         p.Rows.push_back(std::move(row));

@@ -235,7 +235,9 @@ void TDataSet::Delete()
     m_eof = m_bof = m_rows.empty();
 }
 
-void TDataSet::SetRowField(int row, int field, const QVariant &value)
+void TDataSet::SetRowField(int row, int field, const QVariant &value) { SetRowField(row, field, TCell(value)); }
+
+void TDataSet::SetRowField(int row, int field, const TCell &value)
 {
     CheckBrowse();
     if (row < 0 || row >= RecordCount())
@@ -245,27 +247,28 @@ void TDataSet::SetRowField(int row, int field, const QVariant &value)
         // The event sees the row as current, as after a Post.
         WithRecord(row, [&] {
             Edit();
-            m_buffer[static_cast<size_t>(field)] = value;
+            m_buffer.Cell(static_cast<size_t>(field)) = value;
             Post();
         });
         return;
     }
-    if (f.Required && !value.isValid())
+    if (f.Required && value.IsNull())
         throw EDatabaseError(QStringLiteral("O campo '%1' deve ter um valor.").arg(f.Label()));
     TRecord &r = m_rows[static_cast<size_t>(row)];
     if (r.size() < m_fields.size())
         r.resize(m_fields.size());
-    QVariant &cell = r[static_cast<size_t>(field)];
-    if (SameValue(cell, value))
+    TCell &cell = r.Cell(static_cast<size_t>(field));
+    TCell now(value);
+    if (SameValue(cell, now))
         return;
-    QVariant before = std::exchange(cell, value);
-    FieldModified(row, field, std::move(before));
+    cell.Swap(now);
+    FieldModified(row, field, std::move(now));
 }
 
-void TDataSet::FieldModified(int row, int field, QVariant &&before)
+void TDataSet::FieldModified(int row, int field, TCell &&before)
 {
     TRecord was = m_rows[static_cast<size_t>(row)];
-    was[static_cast<size_t>(field)] = std::move(before);
+    was.Cell(static_cast<size_t>(field)) = std::move(before);
     RowModified(row, was);
 }
 

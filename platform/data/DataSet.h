@@ -1,33 +1,12 @@
 #pragma once
 #include "Field.h"
+#include "Record.h"
 #include <QObject>
 #include <functional>
 #include <memory>
 #include <vector>
 
 enum class TDataSetState { Inactive, Browse, Edit, Insert };
-
-using TRecord = std::vector<QVariant>;
-
-// Whether two field values are equal, as QVariant's == says, without its slow
-// general path for the values fields hold (text, number, date, flag, null).
-inline bool SameValue(const QVariant &a, const QVariant &b)
-{
-    const QMetaType ta = a.metaType(), tb = b.metaType();
-    if (ta == tb) {
-        switch (ta.id()) {
-        case QMetaType::QString: return *static_cast<const QString *>(a.constData()) == *static_cast<const QString *>(b.constData());
-        case QMetaType::Double: return *static_cast<const double *>(a.constData()) == *static_cast<const double *>(b.constData());
-        case QMetaType::LongLong: return *static_cast<const qlonglong *>(a.constData()) == *static_cast<const qlonglong *>(b.constData());
-        case QMetaType::Bool: return *static_cast<const bool *>(a.constData()) == *static_cast<const bool *>(b.constData());
-        case QMetaType::UnknownType: return true;
-        default: break;
-        }
-    } else if (!ta.isValid() || !tb.isValid()) {
-        return false; // a null without a type equals no value
-    }
-    return a == b;
-}
 
 // An in-memory table with persistent fields, a cursor and edit states.
 class TDataSet : public QObject {
@@ -82,6 +61,7 @@ public:
     // would, without copying the row or moving the cursor; only the field
     // written is checked. Needs browse state.
     void SetRowField(int row, int field, const QVariant &value);
+    void SetRowField(int row, int field, const TCell &value);
     // Moves to row `row` (0-based), runs fn, and puts the cursor back.
     void WithRecord(int row, const std::function<void()> &fn);
 
@@ -96,7 +76,7 @@ protected:
     virtual void RowInserted(int /*row*/) {}
     virtual void RowModified(int /*row*/, const TRecord & /*before*/) {}
     // One field of a row changed from before to a different value; by default reported as a row change.
-    virtual void FieldModified(int row, int field, QVariant &&before);
+    virtual void FieldModified(int row, int field, TCell &&before);
     virtual void RowDeleted(int /*row*/) {}
     // The loaded rows became the data set's content.
     virtual void RowsLoaded() {}

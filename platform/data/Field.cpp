@@ -1,4 +1,5 @@
 #include "Field.h"
+#include "Record.h"
 #include "DataSet.h"
 #include "Exceptions.h"
 
@@ -105,6 +106,19 @@ bool InFieldForm(TFieldType type, int size, const QVariant &v)
     case TFieldType::DateTime: return v.typeId() == QMetaType::Double;
     case TFieldType::Integer: return v.typeId() == QMetaType::LongLong;
     case TFieldType::Boolean: return v.typeId() == QMetaType::Bool;
+    }
+    return false;
+}
+
+bool InFieldForm(TFieldType type, int size, const TCell &v)
+{
+    switch (type) {
+    case TFieldType::String:
+    case TFieldType::FixedChar: return v.GetKind() == TCell::Kind::Text && (size <= 0 || v.TextRef().size() <= size);
+    case TFieldType::Float:
+    case TFieldType::DateTime: return v.GetKind() == TCell::Kind::Double;
+    case TFieldType::Integer: return v.GetKind() == TCell::Kind::Int64;
+    case TFieldType::Boolean: return v.GetKind() == TCell::Kind::Bool;
     }
     return false;
 }

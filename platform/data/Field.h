@@ -15,6 +15,8 @@ QVariant CoerceFieldValue(TFieldType type, int size, const QString &fieldName, c
 // Whether a value is already in the form a field of this type and size stores
 // (coercing it would give it back unchanged).
 bool InFieldForm(TFieldType type, int size, const QVariant &value);
+class TCell;
+bool InFieldForm(TFieldType type, int size, const TCell &value);
 
 // One column of a data set. The value lives in the data set's current record.
 class TField {

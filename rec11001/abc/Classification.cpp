@@ -60,7 +60,7 @@ void ClassificaCurva(TDataSet &curve, TDataSet &totals, const TDataSet &percenta
     const size_t value = static_cast<size_t>(curve.FieldByName(QStringLiteral("VRATUAREC")).Index());
     const size_t company = static_cast<size_t>(curve.FieldByName(QStringLiteral("CDEMPRESA")).Index());
     const int letter = curve.FieldByName(QStringLiteral("IDCURVA")).Index();
-    const QVariant letters[] = {QVariant(QStringLiteral("A")), QVariant(QStringLiteral("B")), QVariant(QStringLiteral("C"))};
+    const TCell letters[] = {TCell::Text(QStringLiteral("A")), TCell::Text(QStringLiteral("B")), TCell::Text(QStringLiteral("C"))};
     curve.First();
     totals.First();
     // The rows come by company, so the totals are sought once per company.
@@ -68,7 +68,7 @@ void ClassificaCurva(TDataSet &curve, TDataSet &totals, const TDataSet &percenta
     bool started = false, found = false;
     double total = 0;
     const std::vector<TRecord> &rows = curve.Rows();
-    const QVariant none;
+    const TCell none;
     const int count = curve.RecordCount();
     // Each row is a block of its own, far larger than the three cells read and written
     // here: fetching rows ahead keeps the pass from waiting on memory for each one.
@@ -79,23 +79,22 @@ void ClassificaCurva(TDataSet &curve, TDataSet &totals, const TDataSet &percenta
             const TRecord &ahead = rows[static_cast<size_t>(r + kAhead)];
             for (const size_t c : cells)
                 if (c < ahead.size())
-                    __builtin_prefetch(ahead.data() + c, 1);
+                    __builtin_prefetch(ahead.Cells() + c, 1);
         }
         const TRecord &row = rows[static_cast<size_t>(r)];
-        const QVariant &cell = company < row.size() ? row[company] : none;
-        const bool same = started && (cell.typeId() == QMetaType::QString ? *static_cast<const QString *>(cell.constData()) == current
-                                                                          : cell.toString() == current);
+        const TCell &cell = company < row.size() ? row.Cell(company) : none;
+        const bool same = started && (cell.GetKind() == TCell::Kind::Text ? cell.TextRef() == current : cell.ToVariant().toString() == current);
         if (!same) {
             // A row is classified only with its own company's total.
-            current = cell.toString();
+            current = cell.ToVariant().toString();
             started = true;
             found = seekCompany(totals, current);
             total = found ? number(totals, "SUMCRVRATUAREC") : 0;
         }
         if (!found)
             continue;
-        const QVariant &amount = value < row.size() ? row[value] : none;
-        const QString cls = CurveClass(amount.typeId() == QMetaType::Double ? *static_cast<const double *>(amount.constData()) : amount.toDouble(), total,
+        const TCell &amount = value < row.size() ? row.Cell(value) : none;
+        const QString cls = CurveClass(amount.GetKind() == TCell::Kind::Double ? amount.Double() : amount.ToVariant().toDouble(), total,
                                        pA, pB, pC);
         if (!cls.isEmpty())
             curve.SetRowField(r, letter, letters[cls.at(0).unicode() - 'A']);

@@ -240,6 +240,62 @@ TEST(Params, NullEmptyTypesAndLookup)
     EXPECT_FALSE(params.ParamByName(QStringLiteral("VALORINI")).IsNull());
 }
 
+TEST(Record, CellsGiveEveryValueBackAndCompareAsTheirVariants)
+{
+    const QVariantList values = {QVariant(),
+                                 QVariant(1.5),
+                                 QVariant(-0.0),
+                                 QVariant(0.0),
+                                 QVariant(1.0),
+                                 QVariant(qlonglong(1)),
+                                 QVariant(qlonglong(1) << 53),
+                                 QVariant(1),
+                                 QVariant(true),
+                                 QVariant(false),
+                                 QVariant(QString()),
+                                 QVariant(QString(QLatin1String(""))),
+                                 QVariant(QStringLiteral("1")),
+                                 QVariant(QStringLiteral("Açaí")),
+                                 QVariant(QMetaType::fromType<QString>()),
+                                 QVariant(QDate(2026, 12, 8)),
+                                 QVariant(QByteArray("1")),
+                                 QVariant(QVariantList{1, QStringLiteral("a")})};
+    for (const QVariant &v : values) {
+        const QVariant back = TCell(v).ToVariant();
+        EXPECT_EQ(back.isValid(), v.isValid()) << v.typeName();
+        EXPECT_EQ(back.typeId(), v.typeId()) << v.typeName();
+        EXPECT_EQ(back.isNull(), v.isNull()) << v.typeName();
+        EXPECT_TRUE(back == v) << v.typeName();
+    }
+    // Equality of cells is the variants' own, across kinds too.
+    for (const QVariant &a : values)
+        for (const QVariant &b : values)
+            EXPECT_EQ(SameValue(TCell(a), TCell(b)), SameValue(a, b)) << a.typeName() << " " << a.toString().toStdString() << " / " << b.typeName() << " "
+                                                                      << b.toString().toStdString();
+
+    // A copied text shares its storage; writing through one row leaves the other.
+    TRecord one = {QStringLiteral("Região Sul"), 7};
+    TRecord two = one;
+    EXPECT_EQ(two.Cell(0).Box(), one.Cell(0).Box());
+    EXPECT_TRUE(one == two);
+    two[0] = QStringLiteral("Norte");
+    EXPECT_EQ(one[0].toString(), QStringLiteral("Região Sul"));
+    EXPECT_FALSE(one == two);
+    EXPECT_EQ(two[1].typeId(), QMetaType::Int);
+
+    // A changed int comes back as an int when the change is cancelled.
+    TClientDataSet cds(QStringLiteral("cdsCells"));
+    cds.AddField(QStringLiteral("NOME"), TFieldType::String, 20);
+    cds.AddField(QStringLiteral("QTD"), TFieldType::Integer, 0);
+    cds.LoadRows({one});
+    cds.SetRowField(0, 1, qlonglong(8));
+    EXPECT_EQ(cds.ChangeCount(), 1);
+    cds.CancelUpdates();
+    EXPECT_EQ(cds.ChangeCount(), 0);
+    EXPECT_EQ(cds.Rows()[0][1].typeId(), QMetaType::Int);
+    EXPECT_EQ(cds.Rows()[0][1].toInt(), 7);
+}
+
 TEST(DataPacket, RoundTripOfEveryTypeNullAndText)
 {
     TDataPacket p;
@@ -294,6 +350,9 @@ TEST(DataPacket, RepeatedValuesTravelAsReferencesAndDecodeTheSame)
             ASSERT_EQ(back.Rows[r][c].toString(), p.Rows[r][c].toString()) << r << "," << c;
         }
     EXPECT_TRUE(std::signbit(back.Rows[3][2].toDouble())) << "-0 stays -0";
+    // A repeated or recalled text is held once, whatever the rows it appears in.
+    EXPECT_EQ(back.Rows[2].Cell(4).Box(), back.Rows[0].Cell(4).Box());
+    EXPECT_EQ(back.Rows[6].Cell(1).Box(), back.Rows[3].Cell(1).Box());
     EXPECT_EQ(back.Kinds[1], TRowKind::Inserted);
     // The constant column and the repeated names cost a byte or two a row, not their text.
     EXPECT_LT(bytes.size(), 3000 * 24);
