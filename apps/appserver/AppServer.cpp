@@ -307,7 +307,7 @@ bool TClientWorker::Reserve(qint64 needed)
 
 void TClientWorker::Reply(const Wire::Reply &reply)
 {
-    m_out.append(Wire::Frame(Wire::EncodeReply(reply)));
+    m_out.append(Wire::FrameReply(reply));
     Flush();
 }
 
@@ -353,7 +353,7 @@ void TClientWorker::Refuse(const QString &logText, const QString &replyText)
     Wire::Reply r;
     r.Ok = false;
     r.Error = replyText;
-    m_out.append(Wire::Frame(Wire::EncodeReply(r)));
+    m_out.append(Wire::FrameReply(r));
     // One attempt to send; a client that does not read loses the text, not the server its time.
     m_closeWhenSent = true;
     Flush();
@@ -546,7 +546,7 @@ void TAppServer::incomingConnection(qintptr descriptor)
         Wire::Reply r;
         r.Ok = false;
         r.Error = QStringLiteral("O servidor de aplicação atingiu o limite de %1 conexões.").arg(Limits.MaxClients);
-        const QByteArray frame = Wire::Frame(Wire::EncodeReply(r));
+        const QByteArray frame = Wire::FrameReply(r);
         [[maybe_unused]] const auto n = ::send(static_cast<int>(descriptor), frame.constData(), static_cast<size_t>(frame.size()), MSG_NOSIGNAL | MSG_DONTWAIT);
         closeSocket(static_cast<int>(descriptor));
         LogLine(QStringLiteral("conexão recusada: limite de %1 clientes, todos em chamada").arg(Limits.MaxClients));

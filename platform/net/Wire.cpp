@@ -168,15 +168,55 @@ QByteArray EncodeRequest(const Request &r)
     return out;
 }
 
-QByteArray EncodeReply(const Reply &r)
+namespace {
+// About the bytes a value takes on the wire, so a large reply is written into
+// a buffer of its final size.
+qsizetype sizeHint(const QVariant &v)
 {
-    QByteArray out;
-    QDataStream s(&out, QIODevice::WriteOnly);
+    switch (v.typeId()) {
+    case QMetaType::QByteArray: return 5 + static_cast<const QByteArray *>(v.constData())->size();
+    case QMetaType::QString: return 5 + 2 * static_cast<const QString *>(v.constData())->size();
+    case QMetaType::QVariantList: {
+        qsizetype n = 5;
+        for (const QVariant &item : *static_cast<const QVariantList *>(v.constData()))
+            n += sizeHint(item);
+        return n;
+    }
+    default: return 9;
+    }
+}
+
+void writeReply(QDataStream &s, const Reply &r)
+{
     prepare(s) << kReplyMagic << kVersion << r.Ok << r.Error;
     writeValue(s, r.Result);
     s << quint32(r.RefValues.size());
     for (const QVariant &v : r.RefValues)
         writeValue(s, v);
+}
+} // namespace
+
+QByteArray EncodeReply(const Reply &r)
+{
+    QByteArray out;
+    QDataStream s(&out, QIODevice::WriteOnly);
+    writeReply(s, r);
+    return out;
+}
+
+QByteArray FrameReply(const Reply &r)
+{
+    QByteArray out;
+    qsizetype hint = 64 + 2 * r.Error.size() + sizeHint(r.Result);
+    for (const QVariant &v : r.RefValues)
+        hint += sizeHint(v);
+    out.reserve(hint);
+    QDataStream s(&out, QIODevice::WriteOnly);
+    s << quint32(0);
+    writeReply(s, r);
+    const quint32 n = static_cast<quint32>(out.size() - 4);
+    for (int i = 0; i < 4; ++i)
+        out[i] = static_cast<char>((n >> (24 - 8 * i)) & 0xff);
     return out;
 }
 
@@ -276,8 +316,15 @@ FrameReader::Status FrameReader::Next(QByteArray &body)
         return Status::TooLarge;
     if (static_cast<quint64>(m_buffer.size()) < 4ull + m_announced)
         return Status::NeedMore;
-    body = m_buffer.mid(4, m_announced);
-    m_buffer.remove(0, 4 + m_announced);
+    if (static_cast<quint64>(m_buffer.size()) == 4ull + m_announced) {
+        // The usual case: the buffer holds this frame alone, and becomes its body.
+        body = std::move(m_buffer);
+        m_buffer = QByteArray();
+        body.remove(0, 4);
+    } else {
+        body = m_buffer.mid(4, m_announced);
+        m_buffer.remove(0, 4 + m_announced);
+    }
     return Status::Ready;
 }
 } // namespace Wire

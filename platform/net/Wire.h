@@ -39,6 +39,8 @@ bool DecodeReply(const QByteArray &body, Reply &out, QString &error);
 bool IsWireValue(const QVariant &value, int depth = 0);
 
 QByteArray Frame(const QByteArray &body);
+// Frame(EncodeReply(reply)), written once.
+QByteArray FrameReply(const Reply &reply);
 
 // Collects bytes as they arrive and hands out whole frame bodies.
 class FrameReader {

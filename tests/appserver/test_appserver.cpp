@@ -160,6 +160,45 @@ qint64 peakMemory(qint64 pid)
 
 } // namespace
 
+TEST(Wire, FramesComeOutWholeHoweverTheBytesArrive)
+{
+    Wire::Reply big;
+    big.Result = QVariantList{QVariant(QByteArray(300000, 'x')), QStringLiteral("Açaí"), 7, 2.5, QVariant()};
+    big.RefValues = {QStringLiteral("ref")};
+    Wire::Reply small;
+    small.Ok = false;
+    small.Error = QStringLiteral("GetTotal: falhou");
+    const QByteArray one = Wire::FrameReply(big), two = Wire::FrameReply(small);
+    EXPECT_EQ(one, Wire::Frame(Wire::EncodeReply(big)));
+    EXPECT_EQ(two, Wire::Frame(Wire::EncodeReply(small)));
+    // Two frames in one piece, then the same bytes in uneven pieces.
+    for (const int piece : {0, 1, 3, 4096, 65537}) {
+        const QByteArray all = one + two;
+        Wire::FrameReader reader(Wire::kMaxReply);
+        QList<Wire::Reply> got;
+        qsizetype at = 0;
+        while (got.size() < 2) {
+            QByteArray body;
+            if (reader.Next(body) == Wire::FrameReader::Status::Ready) {
+                Wire::Reply r;
+                QString error;
+                ASSERT_TRUE(Wire::DecodeReply(body, r, error)) << error.toStdString();
+                got << r;
+                continue;
+            }
+            ASSERT_LT(at, all.size()) << "piece " << piece;
+            const qsizetype n = piece == 0 ? all.size() : piece;
+            reader.Append(all.mid(at, n));
+            at += n;
+        }
+        EXPECT_EQ(reader.Buffered(), 0);
+        EXPECT_EQ(got[0].Result, big.Result) << "piece " << piece;
+        EXPECT_EQ(got[0].RefValues, big.RefValues);
+        EXPECT_FALSE(got[1].Ok);
+        EXPECT_EQ(got[1].Error, small.Error);
+    }
+}
+
 TEST_P(AppServer, EveryMethodAnswersWithItsPayloadShape)
 {
     TClientDataSet venc(QStringLiteral("cdsDtVenc")), orca(QStringLiteral("cdsParamGeralOrca"));
