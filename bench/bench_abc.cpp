@@ -3,6 +3,7 @@
 // loopback into client data sets, then the classification pass; the baseline is
 // the bare running-total query of the same rows in sqlite3 or psql on the same
 // data. Also the curve packet's size and the packet and wire speeds on it.
+#include "HugePages.h"
 #include "BenchSupport.h"
 #include "Classification.h"
 #include "ClientDataSet.h"
@@ -71,6 +72,7 @@ QString iso(const QString &dmy) { return QDate::fromString(dmy, QStringLiteral("
 
 int main(int argc, char **argv)
 {
+    RestartWithHugePages(argv);
     QCoreApplication app(argc, argv);
     QCommandLineParser parser;
     parser.setApplicationDescription(QStringLiteral("ABC curve end to end against the bare running-total query."));
@@ -187,7 +189,7 @@ int main(int argc, char **argv)
         Wire::Reply reply;
         reply.Result = QVariant(bytes);
         tc.restart();
-        const QByteArray frame = Wire::Frame(Wire::EncodeReply(reply));
+        const QByteArray frame = Wire::FrameReply(reply);
         const double wireEncode = Bench::Seconds(tc);
         Wire::FrameReader reader(Wire::kMaxReply);
         tc.restart();

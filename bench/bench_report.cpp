@@ -2,6 +2,7 @@
 // step runs it: the time from the preview action to the first preview page, the
 // whole PDF's rate, and CSV and XLSX against the bare query of the same rows in
 // sqlite3 or psql, with the memory a file export takes at two sizes.
+#include "HugePages.h"
 #include "BenchScreen.h"
 #include "DateTime.h"
 #include "ReportDialog.h"
@@ -88,6 +89,7 @@ void resetPeak()
 
 int main(int argc, char **argv)
 {
+    RestartWithHugePages(argv);
     QApplication app(argc, argv);
     QCommandLineParser parser;
     parser.setApplicationDescription(QStringLiteral("The due-date layout from the form: preview, PDF, CSV and XLSX."));

@@ -1,6 +1,7 @@
 // The screen's speed: the form opening (factory to shown, with its server calls,
 // through a real rec-appserver on loopback) and the client search list over
 // 100,000 clients: opening it and filtering at each keystroke.
+#include "HugePages.h"
 #include "BenchScreen.h"
 #include "SearchList.h"
 #include <QApplication>
@@ -74,6 +75,7 @@ double median(std::vector<double> v)
 
 int main(int argc, char **argv)
 {
+    RestartWithHugePages(argv);
     QApplication app(argc, argv);
     QCommandLineParser parser;
     parser.setApplicationDescription(QStringLiteral("Form opening and the client search list over many clients."));

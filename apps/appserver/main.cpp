@@ -1,3 +1,4 @@
+#include "HugePages.h"
 #include "AppServer.h"
 #include "Database.h"
 #include "Exceptions.h"
@@ -24,6 +25,7 @@ void onSignal(int)
 
 int main(int argc, char **argv)
 {
+    RestartWithHugePages(argv);
     QCoreApplication app(argc, argv);
     QCoreApplication::setApplicationName(QStringLiteral("rec-appserver"));
     QCommandLineParser parser;

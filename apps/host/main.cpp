@@ -1,3 +1,4 @@
+#include "HugePages.h"
 #include "Dialogs.h"
 #include "Exceptions.h"
 #include "Batch.h"
@@ -42,6 +43,7 @@ int runBatch(const QCommandLineParser &parser)
 
 int main(int argc, char **argv)
 {
+    RestartWithHugePages(argv);
     // A batch run and a scheduled run need no display.
     if (hasArgument(argc, argv, "--batch") || hasArgument(argc, argv, "--run"))
         qputenv("QT_QPA_PLATFORM", "offscreen");
