@@ -787,6 +787,33 @@ TEST_F(AppServerLimits, ListensOnLoopbackUnlessTold)
     EXPECT_TRUE(p.waitForFinished(10000));
 }
 
+TEST_F(AppServerLimits, StartsAgainWithHugePagesUnderItsOwnName)
+{
+    for (const bool small : {false, true}) {
+        QProcess p;
+        QProcessEnvironment env = QProcessEnvironment::systemEnvironment();
+        env.remove(QStringLiteral("GLIBC_TUNABLES"));
+        if (small)
+            env.insert(QStringLiteral("REC_SMALL_PAGES"), QStringLiteral("1"));
+        p.setProcessEnvironment(env);
+        p.start(BinDir() + QStringLiteral("/rec-appserver"), {QStringLiteral("--database"), m_db->Target()});
+        ASSERT_TRUE(p.waitForStarted(10000));
+        QByteArray out;
+        while (!out.contains('\n') && p.waitForReadyRead(15000))
+            out += p.readAllStandardOutput();
+        ASSERT_TRUE(out.startsWith("listening on ")) << out.constData();
+        // The process the caller started is the one serving, with its name kept.
+        QFile comm(QStringLiteral("/proc/%1/comm").arg(p.processId())), environ(QStringLiteral("/proc/%1/environ").arg(p.processId()));
+        ASSERT_TRUE(comm.open(QIODevice::ReadOnly) && environ.open(QIODevice::ReadOnly));
+        EXPECT_EQ(comm.readAll().trimmed(), QByteArray("rec-appserver"));
+        // (The C library splits the tunables in place as it reads them.)
+        EXPECT_EQ(environ.readAll().contains("GLIBC_TUNABLES=glibc.malloc.hugetlb=1"), !small);
+        expectAnswers(out.trimmed().split(':').last().toInt());
+        p.terminate();
+        EXPECT_TRUE(p.waitForFinished(10000));
+    }
+}
+
 TEST_F(AppServerLimits, ADatabaseWithoutPasswordsIsRefusedSayingWhatToDo)
 {
     {
