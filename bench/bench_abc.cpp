@@ -173,36 +173,59 @@ int main(int argc, char **argv)
         figures.Add(QStringLiteral("rec-appserver peak RSS serving the curve, %1 rows, %2").arg(rows).arg(db), serverRss, QStringLiteral("MiB"), 1024.0,
                     true);
 
-        // Packet and wire speed on the curve's own rows, after the memory figures.
+        // Packet and wire speed on the curve's own rows, after the memory figures: the best
+        // of three runs, as the first also pays for the fresh memory its result takes
+        // (that cost is in the end-to-end figure).
         const TDataPacket packet = TDataPacket::FromDataSet(qryCurvaABC);
-        tc.restart();
-        const QByteArray bytes = packet.Encode();
-        const double encode = Bench::Seconds(tc);
-        tc.restart();
-        const TDataPacket back = TDataPacket::Decode(bytes);
-        const double decode = Bench::Seconds(tc);
-        if (back.Rows.size() != packet.Rows.size())
-            throw std::runtime_error("the decoded packet lost rows");
+        double encode = 0, decode = 0, firstEncode = 0, firstDecode = 0, wireEncode = 0, wireDecode = 0, firstWireEncode = 0, firstWireDecode = 0;
+        QByteArray bytes, frame;
+        for (int run = 0; run < 3; ++run) {
+            tc.restart();
+            bytes = packet.Encode();
+            const double e = Bench::Seconds(tc);
+            tc.restart();
+            const TDataPacket back = TDataPacket::Decode(bytes);
+            const double d = Bench::Seconds(tc);
+            if (back.Rows.size() != packet.Rows.size())
+                throw std::runtime_error("the decoded packet lost rows");
+            Wire::Reply reply;
+            reply.Result = QVariant(bytes);
+            tc.restart();
+            frame = Wire::FrameReply(reply);
+            const double we = Bench::Seconds(tc);
+            Wire::FrameReader reader(Wire::kMaxReply);
+            tc.restart();
+            reader.Append(frame);
+            QByteArray body;
+            Wire::Reply decoded;
+            QString error;
+            if (reader.Next(body) != Wire::FrameReader::Status::Ready || !Wire::DecodeReply(body, decoded, error))
+                throw std::runtime_error("the wire did not give the reply back: " + error.toStdString());
+            const double wd = Bench::Seconds(tc);
+            if (decoded.Result.toByteArray() != bytes)
+                throw std::runtime_error("the wire changed the packet");
+            if (run == 0) {
+                firstEncode = encode = e;
+                firstDecode = decode = d;
+                firstWireEncode = wireEncode = we;
+                firstWireDecode = wireDecode = wd;
+            }
+            encode = std::min(encode, e);
+            decode = std::min(decode, d);
+            wireEncode = std::min(wireEncode, we);
+            wireDecode = std::min(wireDecode, wd);
+        }
         const double mb = static_cast<double>(bytes.size()) / 1e6;
-        figures.Add(QStringLiteral("data packet encode, %1 MB").arg(mb, 0, 'f', 1), mb / encode, QStringLiteral("MB/s"), 200.0, false);
-        figures.Add(QStringLiteral("data packet decode, %1 MB").arg(mb, 0, 'f', 1), mb / decode, QStringLiteral("MB/s"), 200.0, false);
-        Wire::Reply reply;
-        reply.Result = QVariant(bytes);
-        tc.restart();
-        const QByteArray frame = Wire::FrameReply(reply);
-        const double wireEncode = Bench::Seconds(tc);
-        Wire::FrameReader reader(Wire::kMaxReply);
-        tc.restart();
-        reader.Append(frame);
-        QByteArray body;
-        Wire::Reply decoded;
-        QString error;
-        if (reader.Next(body) != Wire::FrameReader::Status::Ready || !Wire::DecodeReply(body, decoded, error))
-            throw std::runtime_error("the wire did not give the reply back: " + error.toStdString());
-        const double wireDecode = Bench::Seconds(tc);
+        const auto first = [](double size, double seconds) { return QStringLiteral("first run %1 MB/s").arg(size / seconds, 0, 'f', 1); };
+        figures.Add(QStringLiteral("data packet encode (best of 3), %1 MB").arg(mb, 0, 'f', 1), mb / encode, QStringLiteral("MB/s"), 200.0, false,
+                    first(mb, firstEncode));
+        figures.Add(QStringLiteral("data packet decode (best of 3), %1 MB").arg(mb, 0, 'f', 1), mb / decode, QStringLiteral("MB/s"), 200.0, false,
+                    first(mb, firstDecode));
         const double fmb = static_cast<double>(frame.size()) / 1e6;
-        figures.Add(QStringLiteral("wire reply encode, %1 MB").arg(fmb, 0, 'f', 1), fmb / wireEncode, QStringLiteral("MB/s"), 200.0, false);
-        figures.Add(QStringLiteral("wire reply decode, %1 MB").arg(fmb, 0, 'f', 1), fmb / wireDecode, QStringLiteral("MB/s"), 200.0, false);
+        figures.Add(QStringLiteral("wire reply encode (best of 3), %1 MB").arg(fmb, 0, 'f', 1), fmb / wireEncode, QStringLiteral("MB/s"), 200.0, false,
+                    first(fmb, firstWireEncode));
+        figures.Add(QStringLiteral("wire reply decode (best of 3), %1 MB").arg(fmb, 0, 'f', 1), fmb / wireDecode, QStringLiteral("MB/s"), 200.0, false,
+                    first(fmb, firstWireDecode));
     } catch (const std::exception &e) {
         std::fprintf(stderr, "bench_abc: %s\n", e.what());
         return 1;
