@@ -263,7 +263,8 @@ public:
             return std::nullopt;
         sqlite3_stmt *st = handleOf<sqlite3_stmt *>(query.result()->handle(), "sqlite3_stmt*");
         sqlite3 *db = handleOf<sqlite3 *>(query.driver()->handle(), "sqlite3*");
-        if (!st || !db || sqlite3_db_handle(st) != db || !sqlite3_stmt_busy(st) || sqlite3_column_count(st) != query.record().count())
+        if (!st || !db || query.at() != 0 || sqlite3_db_handle(st) != db || !sqlite3_stmt_busy(st) ||
+            sqlite3_column_count(st) != query.record().count())
             return std::nullopt;
         return TSqliteRows(st, db);
     }
