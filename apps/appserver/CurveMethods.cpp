@@ -461,8 +461,13 @@ QString TrdmRelLancContReceber::DataVersion()
     case TDBKind::SQLite: sql = QStringLiteral("SELECT (SELECT data_version FROM pragma_data_version) || '/' || total_changes()"); break;
     default: return {};
     }
-    QSqlQuery q = RunStatement(Db(), sql, {}, QStringLiteral("versão dos dados"));
-    return q.next() ? q.value(0).toString() : QString();
+    // A database that cannot tell (an older server) only means no totals are kept.
+    try {
+        QSqlQuery q = RunStatement(Db(), sql, {}, QStringLiteral("versão dos dados"));
+        return q.next() ? q.value(0).toString() : QString();
+    } catch (const EDatabaseError &) {
+        return {};
+    }
 }
 
 bool TrdmRelLancContReceber::CompanyCodesDistinct()
