@@ -489,6 +489,8 @@ void TClientWorker::HandleFrame(const QByteArray &body)
         outcome += QStringLiteral(" (banco: %1)").arg(QuoteInput(m_module->LastDetail(), 300));
     if (!m_module->LastRefusal().isEmpty())
         outcome += QStringLiteral(" [recusada: %1]").arg(m_module->LastRefusal());
+    if (!m_module->LastNote().isEmpty())
+        outcome += QStringLiteral(" (%1)").arg(m_module->LastNote());
     static const QRegularExpression plainName(QStringLiteral("^[A-Za-z0-9_.]{1,64}$"));
     const QString method = plainName.match(request.Method).hasMatch() ? request.Method : QuoteInput(request.Method);
     LogLine(QStringLiteral("%1 %2 ms rows=%3 %4").arg(method).arg(ms, 0, 'f', 2).arg(m_module->LastRows()).arg(outcome));

@@ -6,6 +6,9 @@
 #include <QDate>
 #include <QSqlQuery>
 #include <optional>
+#include <set>
+#include <string>
+#include <string_view>
 
 namespace {
 TPacketField Str(const char *name, int size) { return {QString::fromLatin1(name), TFieldType::String, size, false}; }
@@ -247,6 +250,29 @@ TCurveFilter bindFilter(const TCurveArgs &a, int exitFrom, int settleFrom, bool 
     return f;
 }
 
+// The answer of GetTotal: one row per company with its last running total.
+std::vector<TPacketField> totalShape() { return {Str("CDEMPRESA", 2), Num("SUMCRVRATUAREC")}; }
+
+bool sameParams(const TParams &a, const TParams &b)
+{
+    if (a.Count() != b.Count())
+        return false;
+    for (int i = 0; i < a.Count(); ++i) {
+        const TParam &x = a[i], &y = b[i];
+        if (x.Name != y.Name || x.DataType != y.DataType || x.IsNull() != y.IsNull() || x.Value() != y.Value())
+            return false;
+    }
+    return true;
+}
+
+size_t fieldIndex(const std::vector<TPacketField> &shape, const char *name)
+{
+    for (size_t i = 0; i < shape.size(); ++i)
+        if (shape[i].Name == QLatin1String(name))
+            return i;
+    throw EMethodError(QStringLiteral("campo %1 ausente.").arg(QLatin1String(name)));
+}
+
 // A code list for the header: "Todos"/"Todas" for all, else the list as chosen.
 QString listWords(const QString &list, const QString &flag, const QString &allWord) { return isAll(flag) ? allWord : list; }
 } // namespace
@@ -297,9 +323,11 @@ QVariant TrdmRelLancContReceber::GetStatus(const QVariantList &args)
 
 QVariant TrdmRelLancContReceber::GetCurvaABC(const QVariantList &args)
 {
+    m_curveTotals.reset();
     const TCurveArgs a(args, [](int g) { return std::optional<int>(g); });
     TCurveFilter f = bindFilter(a, 34, 42, true);
     text(f.Params, "OPERADOR", m_operator);
+    const TParams filter = f.Params;
     // The second copies of each date range must be dates too.
     for (int g : {32, 33, 36, 37, 40, 41, 44, 45})
         a.IsoDate(g);
@@ -380,7 +408,81 @@ QVariant TrdmRelLancContReceber::GetCurvaABC(const QVariantList &args)
 
     std::vector<TPacketField> shape = dbShape;
     shape.insert(shape.end(), criteriaShape.begin(), criteriaShape.end());
-    return SelectPacket(sql, f.Params, shape, QStringLiteral("GetCurvaABC"), criteria);
+    // The last running total of each company as the curve writes it: GetTotal's
+    // answer for the same filter while the data stays as it was.
+    struct TLast {
+        std::string Company;
+        bool CompanyNull = false;
+        bool Null = true;
+        double Total = 0;
+    };
+    std::vector<TLast> last;
+    const size_t companyField = fieldIndex(shape, "CDEMPRESA"), totalField = fieldIndex(shape, "VRATUAREC");
+    const QString version = DataVersion();
+    QVariant curve = SelectPacket(sql, f.Params, shape, QStringLiteral("GetCurvaABC"), criteria, [&](const TPacketWriter &w) {
+        const bool companyNull = w.LastIsNull(companyField);
+        const QByteArrayView company = w.LastText(companyField);
+        const std::string_view key(company.data(), static_cast<size_t>(company.size()));
+        if (last.empty() || last.back().CompanyNull != companyNull || last.back().Company != key)
+            last.push_back({std::string(key), companyNull});
+        last.back().Null = w.LastIsNull(totalField);
+        last.back().Total = w.LastNumber(totalField);
+    });
+    // Kept only when nothing was committed while the curve was read, so that the
+    // totals are those of the data as it stood at `version`.
+    if (!version.isEmpty() && DataVersion() == version && CompanyCodesDistinct()) {
+        TPacketWriter t(totalShape());
+        for (const TLast &l : last) {
+            t.BeginRow();
+            if (l.CompanyNull)
+                t.Null();
+            else
+                t.Text(l.Company.data(), static_cast<qsizetype>(l.Company.size()));
+            if (l.Null)
+                t.Null();
+            else
+                t.Number(l.Total);
+        }
+        m_curveTotals = TCurveTotals{m_db, m_db->Opens(), filter, version, t.Finish()};
+    }
+    return curve;
+}
+
+QString TrdmRelLancContReceber::DataVersion()
+{
+    if (!m_db)
+        return {};
+    // PostgreSQL: the snapshot changes with every transaction that ends, on any
+    // connection. SQLite: data_version counts other connections' commits,
+    // total_changes this connection's own changes.
+    QString sql;
+    switch (m_db->Kind()) {
+    case TDBKind::PostgreSQL: sql = QStringLiteral("SELECT CAST(pg_current_snapshot() AS text)"); break;
+    case TDBKind::SQLite: sql = QStringLiteral("SELECT (SELECT data_version FROM pragma_data_version) || '/' || total_changes()"); break;
+    default: return {};
+    }
+    // A database that cannot tell (an older server) only means no totals are kept.
+    try {
+        QSqlQuery q = RunStatement(Db(), sql, {}, QStringLiteral("versão dos dados"));
+        return q.next() ? q.value(0).toString() : QString();
+    } catch (const EDatabaseError &) {
+        return {};
+    }
+}
+
+bool TrdmRelLancContReceber::CompanyCodesDistinct()
+{
+    // The curve tells companies apart by their code as written in the packet; that
+    // must be the company itself, not a shortened code two companies share.
+    QSqlQuery q = RunStatement(Db(), QStringLiteral("SELECT CDEMPRESA FROM EMPRESA"), {}, QStringLiteral("GetCurvaABC"));
+    TPacketWriter w({totalShape()[0]});
+    std::set<std::string> seen;
+    bool distinct = true;
+    FetchIntoPacket(q, w, QStringLiteral("GetCurvaABC"), {}, [&] {
+        const QByteArrayView code = w.LastText(0);
+        distinct = distinct && !w.LastIsNull(0) && seen.insert(std::string(code.data(), static_cast<size_t>(code.size()))).second;
+    });
+    return distinct;
 }
 
 QVariant TrdmRelLancContReceber::GetTotal(const QVariantList &args)
@@ -390,11 +492,16 @@ QVariant TrdmRelLancContReceber::GetTotal(const QVariantList &args)
     // The 47th value: true when neither amount was given, and then no value range applies.
     TCurveFilter f = bindFilter(a, 36, 44, !a.Bool(47));
     text(f.Params, "OPERADOR", m_operator);
+    if (m_curveTotals && m_curveTotals->Db == m_db && m_db && m_curveTotals->Opens == m_db->Opens() && sameParams(m_curveTotals->Filter, f.Params) &&
+        DataVersion() == m_curveTotals->Version) {
+        m_lastNote = QStringLiteral("totais da última curva; dados inalterados");
+        return QVariant(m_curveTotals->Packet);
+    }
     // The company total is the last running total of the curve's own order, so the
     // two agree to the last digit; that row comes first in the reversed order.
     const QString sql = QStringLiteral("SELECT CDEMPRESA, SUMCRVRATUAREC FROM (SELECT R.CDEMPRESA AS CDEMPRESA, %1 AS SUMCRVRATUAREC, "
                                        "ROW_NUMBER() OVER (PARTITION BY R.CDEMPRESA ORDER BY R.VRATUAREC, R.CDCLIENTE DESC, R.NRLANCTOREC DESC) AS NRFIM")
                             .arg(QLatin1String(kRunningTotal)) +
                         QString::fromLatin1(kFromWhere).arg(QString()) + QStringLiteral(") TOTAIS WHERE NRFIM = 1 ORDER BY CDEMPRESA");
-    return SelectPacket(sql, f.Params, {Str("CDEMPRESA", 2), Num("SUMCRVRATUAREC")}, QStringLiteral("GetTotal"));
+    return SelectPacket(sql, f.Params, totalShape(), QStringLiteral("GetTotal"));
 }

@@ -86,6 +86,7 @@ Wire::Reply TrdmRelLancContReceber::Dispatch(const Wire::Request &request)
     m_lastRows = 0;
     m_lastDetail.clear();
     m_lastRefusal.clear();
+    m_lastNote.clear();
     m_lastFault.reset();
     Wire::Reply reply;
     auto fail = [&](const QString &message) {
@@ -169,11 +170,11 @@ TDataPacket TrdmRelLancContReceber::Select(const QString &sql, const TParams &pa
 }
 
 QVariant TrdmRelLancContReceber::SelectPacket(const QString &sql, const TParams &params, const std::vector<TPacketField> &shape, const QString &what,
-                                              const TRecord &trailing)
+                                              const TRecord &trailing, const std::function<void(const TPacketWriter &)> &afterRow)
 {
     QSqlQuery q = RunStatement(Db(), sql, params, what);
     TPacketWriter w(shape);
-    FetchIntoPacket(q, w, what, trailing);
+    FetchIntoPacket(q, w, what, trailing, afterRow ? std::function<void()>([&] { afterRow(w); }) : std::function<void()>());
     return QVariant(w.Finish());
 }
 

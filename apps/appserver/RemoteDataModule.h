@@ -46,6 +46,8 @@ public:
         m_db = db;
         m_openError = std::move(reason);
     }
+    // What the last call did that the server log should show; empty when nothing.
+    const QString &LastNote() const { return m_lastNote; }
 
 private:
     enum class Kind { Text, Integer, Bytes, Double, Boolean };
@@ -59,7 +61,7 @@ private:
     TDataPacket Select(const QString &sql, const TParams &params, const std::vector<TPacketField> &shape, const QString &what);
     // The rows written straight into an encoded packet; `trailing` ends every row.
     QVariant SelectPacket(const QString &sql, const TParams &params, const std::vector<TPacketField> &shape, const QString &what,
-                          const TRecord &trailing = {});
+                          const TRecord &trailing = {}, const std::function<void(const TPacketWriter &)> &afterRow = {});
     QSqlDatabase Db() const;
 
     // Login (AccessMethods.cpp): the connection's operator and what that operator may see.
@@ -90,6 +92,11 @@ private:
     QVariant GetStatus(const QVariantList &args);
     QVariant GetCurvaABC(const QVariantList &args);
     QVariant GetTotal(const QVariantList &args);
+    // A token that changes whenever the data this connection reads may have
+    // changed (committed by any connection, this one included).
+    QString DataVersion();
+    // Whether no two company codes come out the same in a two-character field.
+    bool CompanyCodesDistinct();
 
     // Saved criteria (CriteriaMethods.cpp): an operator's named criteria sets per screen.
     void RegisterCriteriaMethods();
@@ -111,6 +118,18 @@ private:
     bool m_closeRequested = false;
     std::optional<TDbFault> m_lastFault;
     std::shared_ptr<TSessionStore> m_sessions;
+    QString m_lastNote;
+    // The per-company totals of this connection's last curve: the GetTotal
+    // answer for the same filter while the data has not changed since.
+    struct TCurveTotals {
+        // The database connection they were read on; versions of another say nothing.
+        const TdtmDBGeral *Db = nullptr;
+        quint64 Opens = 0;
+        TParams Filter;
+        QString Version;
+        QByteArray Packet;
+    };
+    std::optional<TCurveTotals> m_curveTotals;
 };
 
 // A method that refuses its input raises this; its text goes back to the caller.

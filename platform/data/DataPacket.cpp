@@ -4,6 +4,7 @@
 #include "Quote.h"
 #include <QHash>
 #include <cstring>
+#include <string>
 
 namespace {
 const char kMagic[4] = {'R', 'D', 'P', 'K'};
@@ -142,13 +143,75 @@ void TDataPacket::AddRow(TRecord row, TRowKind kind)
     Kinds.push_back(kind);
 }
 
+namespace {
+// The texts one column has met, keyed by their UTF-8 bytes, each with its reference.
+class SeenTexts {
+public:
+    // The reference of the text when met before, else -1.
+    qint64 Find(const char *p, qsizetype n, size_t hash) const
+    {
+        if (m_slots.empty())
+            return -1;
+        for (size_t i = hash & (m_slots.size() - 1);; i = (i + 1) & (m_slots.size() - 1)) {
+            const Slot &s = m_slots[i];
+            if (!s.Used)
+                return -1;
+            if (s.Hash == hash && s.Size == static_cast<size_t>(n) && std::memcmp(m_bytes.data() + s.Offset, p, s.Size) == 0)
+                return s.Ref;
+        }
+    }
+    void Add(const char *p, qsizetype n, size_t hash, quint32 ref)
+    {
+        if ((m_count + 1) * 2 > m_slots.size())
+            grow();
+        size_t i = hash & (m_slots.size() - 1);
+        while (m_slots[i].Used)
+            i = (i + 1) & (m_slots.size() - 1);
+        m_slots[i] = {hash, m_bytes.size(), static_cast<size_t>(n), ref, true};
+        m_bytes.append(p, static_cast<size_t>(n));
+        ++m_count;
+    }
+    void Clear()
+    {
+        m_slots = {};
+        m_bytes = {};
+        m_count = 0;
+    }
+
+private:
+    struct Slot {
+        size_t Hash = 0;
+        size_t Offset = 0;
+        size_t Size = 0;
+        quint32 Ref = 0;
+        bool Used = false;
+    };
+    void grow()
+    {
+        std::vector<Slot> old = std::move(m_slots);
+        m_slots.assign(old.empty() ? 64 : old.size() * 2, Slot{});
+        for (const Slot &s : old) {
+            if (!s.Used)
+                continue;
+            size_t i = s.Hash & (m_slots.size() - 1);
+            while (m_slots[i].Used)
+                i = (i + 1) & (m_slots.size() - 1);
+            m_slots[i] = s;
+        }
+    }
+    std::vector<Slot> m_slots;
+    std::string m_bytes;
+    size_t m_count = 0;
+};
+} // namespace
+
 struct TPacketWriter::Column {
     TFieldType Type = TFieldType::String;
     bool Text = false;
     bool HasAbove = false; // the row before holds a value here
-    QString AboveText;
+    std::string AboveText;
     quint64 AboveBits = 0;
-    QHash<QString, quint32> Seen;
+    SeenTexts Seen;
     quint32 SeenCount = 0;
     bool UseSeen = true;
     quint32 Lookups = 0, Hits = 0;
@@ -184,62 +247,89 @@ void TPacketWriter::BeginRow(TRowKind kind)
     ++m_rows;
 }
 
+TPacketWriter::Column &TPacketWriter::NextColumn()
+{
+    if (m_next >= m_fields.size())
+        throw EPacketError(QStringLiteral("Pacote de dados: valor além dos %1 campos do registro.").arg(m_fields.size()));
+    return m_columns[m_next++];
+}
+
 void TPacketWriter::Value(const QVariant &v)
 {
     if (m_next >= m_fields.size())
         throw EPacketError(QStringLiteral("Pacote de dados: valor além dos %1 campos do registro.").arg(m_fields.size()));
-    Column &col = m_columns[m_next++];
-    if (!v.isValid() || v.isNull()) {
-        putU8(m_out, kNull);
-        col.HasAbove = false;
-        return;
-    }
-    if (col.Text) {
+    if (!v.isValid() || v.isNull())
+        return Null();
+    switch (m_columns[m_next].Type) {
+    case TFieldType::String:
+    case TFieldType::FixedChar: {
         const QString copy = v.typeId() == QMetaType::QString ? QString() : v.toString();
         const QString &s = v.typeId() == QMetaType::QString ? *static_cast<const QString *>(v.constData()) : copy;
-        const bool shared = s.constData() == col.AboveText.constData() && s.size() == col.AboveText.size();
-        if (col.HasAbove && (shared || col.AboveText == s)) {
-            putU8(m_out, kSameAsAbove);
-            return;
-        }
-        col.AboveText = s;
-        col.HasAbove = true;
-        if (col.UseSeen) {
-            ++col.Lookups;
-            const auto it = col.Seen.constFind(s);
-            if (it != col.Seen.constEnd()) {
-                ++col.Hits;
-                putU8(m_out, kSeenText);
-                putVarint(m_out, it.value());
-                return;
-            }
-            if (col.SeenCount < kMaxSeenTexts) {
-                col.Seen.insert(s, col.SeenCount++);
-            } else if (col.Lookups > 8192 && col.Hits < col.Lookups / 8) {
-                // A column of mostly distinct texts: stop looking them up.
-                col.UseSeen = false;
-                col.Seen = {};
-            }
-        } else if (col.SeenCount < kMaxSeenTexts) {
-            ++col.SeenCount;
-        }
-        putU8(m_out, kValue);
+        // Plain ASCII needs no encoder.
+        const QChar *u = s.constData();
+        const qsizetype n = s.size();
+        m_utf8.resize(static_cast<size_t>(n));
+        qsizetype i = 0;
+        for (; i < n && u[i].unicode() < 0x80; ++i)
+            m_utf8[static_cast<size_t>(i)] = static_cast<char>(u[i].unicode());
+        if (i == n)
+            return Text(m_utf8.data(), n);
         const QByteArray b = s.toUtf8();
-        putVarint(m_out, static_cast<quint32>(b.size()));
-        m_out.append(b);
+        return Text(b.constData(), b.size());
+    }
+    case TFieldType::Float:
+    case TFieldType::DateTime: return Number(v.toDouble());
+    case TFieldType::Integer: return Integer(v.toLongLong());
+    case TFieldType::Boolean: return Boolean(v.toBool());
+    }
+}
+
+void TPacketWriter::Null()
+{
+    Column &col = NextColumn();
+    putU8(m_out, kNull);
+    col.HasAbove = false;
+}
+
+void TPacketWriter::Text(const char *p, qsizetype n)
+{
+    Column &col = NextColumn();
+    if (!col.Text)
+        throw EPacketError(QStringLiteral("Pacote de dados: texto para o campo %1, do tipo %2.").arg(m_fields[m_next - 1].Name, FieldTypeName(col.Type)));
+    const size_t size = static_cast<size_t>(n);
+    if (col.HasAbove && col.AboveText.size() == size && std::memcmp(col.AboveText.data(), p, size) == 0) {
+        putU8(m_out, kSameAsAbove);
         return;
     }
-    quint64 bits = 0;
-    switch (col.Type) {
-    case TFieldType::Float:
-    case TFieldType::DateTime: {
-        const double d = v.toDouble();
-        std::memcpy(&bits, &d, 8);
-        break;
+    col.AboveText.assign(p, size);
+    col.HasAbove = true;
+    if (col.UseSeen) {
+        ++col.Lookups;
+        const size_t hash = qHash(QByteArrayView(p, n));
+        const qint64 ref = col.Seen.Find(p, n, hash);
+        if (ref >= 0) {
+            ++col.Hits;
+            putU8(m_out, kSeenText);
+            putVarint(m_out, static_cast<quint32>(ref));
+            return;
+        }
+        if (col.SeenCount < kMaxSeenTexts) {
+            col.Seen.Add(p, n, hash, col.SeenCount++);
+        } else if (col.Lookups > 8192 && col.Hits < col.Lookups / 8) {
+            // A column of mostly distinct texts: stop looking them up.
+            col.UseSeen = false;
+            col.Seen.Clear();
+        }
+    } else if (col.SeenCount < kMaxSeenTexts) {
+        ++col.SeenCount;
     }
-    case TFieldType::Integer: bits = static_cast<quint64>(v.toLongLong()); break;
-    default: bits = v.toBool() ? 1 : 0; break;
-    }
+    putU8(m_out, kValue);
+    putVarint(m_out, static_cast<quint32>(n));
+    m_out.append(p, n);
+}
+
+void TPacketWriter::Bits(Column &col, quint64 bits)
+{
     if (col.HasAbove && col.AboveBits == bits) {
         putU8(m_out, kSameAsAbove);
         return;
@@ -253,12 +343,68 @@ void TPacketWriter::Value(const QVariant &v)
         putBe<quint64>(m_out, bits);
 }
 
+namespace {
+[[noreturn]] void wrongKind(const TPacketField &f, const char *kind)
+{
+    throw EPacketError(QStringLiteral("Pacote de dados: valor %1 para o campo %2, do tipo %3.").arg(QLatin1String(kind), f.Name, FieldTypeName(f.Type)));
+}
+} // namespace
+
+void TPacketWriter::Number(double value)
+{
+    Column &col = NextColumn();
+    if (col.Type != TFieldType::Float && col.Type != TFieldType::DateTime)
+        wrongKind(m_fields[m_next - 1], "numérico");
+    quint64 bits = 0;
+    std::memcpy(&bits, &value, 8);
+    Bits(col, bits);
+}
+
+void TPacketWriter::Integer(qint64 value)
+{
+    Column &col = NextColumn();
+    if (col.Type != TFieldType::Integer)
+        wrongKind(m_fields[m_next - 1], "inteiro");
+    Bits(col, static_cast<quint64>(value));
+}
+
+void TPacketWriter::Boolean(bool value)
+{
+    Column &col = NextColumn();
+    if (col.Type != TFieldType::Boolean)
+        wrongKind(m_fields[m_next - 1], "lógico");
+    Bits(col, value ? 1 : 0);
+}
+
 void TPacketWriter::Repeat()
 {
-    if (m_next >= m_fields.size())
-        throw EPacketError(QStringLiteral("Pacote de dados: valor além dos %1 campos do registro.").arg(m_fields.size()));
-    Column &col = m_columns[m_next++];
+    Column &col = NextColumn();
     putU8(m_out, col.HasAbove ? kSameAsAbove : kNull);
+}
+
+bool TPacketWriter::LastIsNull(size_t field) const { return field >= m_columns.size() || !m_columns[field].HasAbove; }
+
+QByteArrayView TPacketWriter::LastText(size_t field) const
+{
+    if (LastIsNull(field) || !m_columns[field].Text)
+        return {};
+    return QByteArrayView(m_columns[field].AboveText.data(), static_cast<qsizetype>(m_columns[field].AboveText.size()));
+}
+
+double TPacketWriter::LastNumber(size_t field) const
+{
+    if (LastIsNull(field) || m_columns[field].Text)
+        return 0;
+    const Column &col = m_columns[field];
+    switch (col.Type) {
+    case TFieldType::Integer: return static_cast<double>(static_cast<qint64>(col.AboveBits));
+    case TFieldType::Boolean: return col.AboveBits ? 1 : 0;
+    default: {
+        double d = 0;
+        std::memcpy(&d, &col.AboveBits, 8);
+        return d;
+    }
+    }
 }
 
 void TPacketWriter::AddRow(const TRecord &row, TRowKind kind)

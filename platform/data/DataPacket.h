@@ -2,6 +2,7 @@
 #include "DataSet.h"
 #include <QByteArray>
 #include <QVariant>
+#include <string>
 #include <vector>
 
 // Kind of each row in a packet; a delta carries the kind of every change.
@@ -53,18 +54,33 @@ public:
     // A row: BeginRow, then one Value per field in order.
     void BeginRow(TRowKind kind = TRowKind::Unmodified);
     void Value(const QVariant &value);
+    // The same cells from raw values, already in the field's form: Value() of
+    // the matching variant writes the same bytes. Text takes UTF-8 for a text
+    // field; Number a float or date field; Integer and Boolean their own kind.
+    void Null();
+    void Text(const char *utf8, qsizetype size);
+    void Number(double value);
+    void Integer(qint64 value);
+    void Boolean(bool value);
     // The value of the row above in the same field again (none when it had none).
     void Repeat();
     void AddRow(const TRecord &row, TRowKind kind = TRowKind::Unmodified);
     quint32 RowCount() const { return m_rows; }
+    // The last value written in a field: null, its UTF-8 text, or its number.
+    bool LastIsNull(size_t field) const;
+    QByteArrayView LastText(size_t field) const;
+    double LastNumber(size_t field) const;
     // The finished packet; the writer is empty afterwards.
     QByteArray Finish();
 
 private:
     struct Column;
+    Column &NextColumn();
+    void Bits(Column &col, quint64 bits);
     std::vector<TPacketField> m_fields;
     std::vector<Column> m_columns;
     QByteArray m_out;
+    std::string m_utf8; // a text being written, as UTF-8
     qsizetype m_countAt = 0;
     quint32 m_rows = 0;
     size_t m_next = 0;

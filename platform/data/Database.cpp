@@ -73,6 +73,7 @@ void TdtmDBGeral::Open(const QString &target)
         }
         probe.exec(QStringLiteral("PRAGMA foreign_keys=ON"));
     }
+    ++m_opens;
 }
 
 void TdtmDBGeral::Close()

@@ -27,6 +27,8 @@ public:
     TDBKind Kind() const { return m_kind; }
     QString Target() const { return m_target; }
     QSqlDatabase Database() const;
+    // Connections opened so far; a new connection gives a new number.
+    quint64 Opens() const { return m_opens; }
     // Index of the statement text that fits this database: 0 default, 1 Oracle, 2 SQL Server, 3 InterBase.
     int SqlIndex() const;
 
@@ -38,6 +40,7 @@ private:
     QString m_connectionName;
     QString m_target;
     TDBKind m_kind = TDBKind::SQLite;
+    quint64 m_opens = 0;
 };
 
 // Turns ":NAME" markers outside quotes into positional markers and lists

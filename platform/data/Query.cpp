@@ -2,7 +2,16 @@
 #include "Exceptions.h"
 #include <QSqlError>
 #include <QSqlField>
+#include <QSqlDriver>
 #include <QSqlRecord>
+#include <QSqlResult>
+#include <charconv>
+#include <cstdlib>
+#include <limits>
+#include <libpq-fe.h>
+#include <optional>
+#include <sqlite3.h>
+#include <utility>
 
 TQueryDataSet::TQueryDataSet(TADOIBQuery &owner, const QString &name) : TDataSet(name), m_owner(owner) {}
 
@@ -121,7 +130,389 @@ std::vector<TRecord> FetchRecords(QSqlQuery &query, const std::vector<TPacketFie
     return rows;
 }
 
-quint32 FetchIntoPacket(QSqlQuery &query, TPacketWriter &writer, const QString &what, const TRecord &trailing)
+namespace {
+// A value as the driver gave it, put in its field's form.
+void writeVariant(TPacketWriter &w, const TPacketField &f, const QVariant &v)
+{
+    if (v.isNull() || InFieldForm(f.Type, f.Size, v))
+        w.Value(v);
+    else
+        w.Value(CoerceFieldValue(f.Type, f.Size, f.Name, v));
+}
+
+// The length in UTF-16 units of valid UTF-8, or -1 when the bytes are not
+// valid UTF-8 (overlong forms, surrogates and values past U+10FFFF included).
+qsizetype utf16Length(const unsigned char *p, qsizetype n)
+{
+    qsizetype units = 0;
+    for (qsizetype i = 0; i < n;) {
+        const unsigned char c = p[i];
+        if (c < 0x80) {
+            ++i;
+            ++units;
+            continue;
+        }
+        int extra = 0;
+        quint32 cp = 0;
+        if (c >= 0xc2 && c <= 0xdf) {
+            extra = 1;
+            cp = c & 0x1f;
+        } else if (c >= 0xe0 && c <= 0xef) {
+            extra = 2;
+            cp = c & 0x0f;
+        } else if (c >= 0xf0 && c <= 0xf4) {
+            extra = 3;
+            cp = c & 0x07;
+        } else {
+            return -1;
+        }
+        if (i + extra >= n)
+            return -1;
+        for (int k = 1; k <= extra; ++k) {
+            const unsigned char cc = p[i + k];
+            if ((cc & 0xc0) != 0x80)
+                return -1;
+            cp = (cp << 6) | (cc & 0x3f);
+        }
+        if ((extra == 2 && (cp < 0x800 || (cp >= 0xd800 && cp <= 0xdfff))) || (extra == 3 && (cp < 0x10000 || cp > 0x10ffff)))
+            return -1;
+        units += extra == 3 ? 2 : 1;
+        i += extra + 1;
+    }
+    return units;
+}
+
+// A date text "yyyy-MM-dd" as a date value; false for anything else.
+bool isoDay(const char *p, qsizetype n, double &out)
+{
+    if (n != 10 || p[4] != '-' || p[7] != '-')
+        return false;
+    int parts[3] = {0, 0, 0};
+    const int from[3] = {0, 5, 8}, len[3] = {4, 2, 2};
+    for (int k = 0; k < 3; ++k)
+        for (int j = 0; j < len[k]; ++j) {
+            const char c = p[from[k] + j];
+            if (c < '0' || c > '9')
+                return false;
+            parts[k] = parts[k] * 10 + (c - '0');
+        }
+    const QDate d(parts[0], parts[1], parts[2]);
+    if (!d.isValid())
+        return false;
+    out = DateToDateTime(d);
+    return true;
+}
+
+// A text cell written without a variant; false (nothing written) when the
+// text needs the full coercion.
+bool directText(TPacketWriter &w, const TPacketField &f, const char *p, qsizetype n)
+{
+    static const char empty = 0;
+    if (!p)
+        p = &empty;
+    switch (f.Type) {
+    case TFieldType::String:
+    case TFieldType::FixedChar: {
+        const qsizetype units = utf16Length(reinterpret_cast<const unsigned char *>(p), n);
+        if (units < 0 || (f.Size > 0 && units > f.Size))
+            return false;
+        w.Text(p, n);
+        return true;
+    }
+    case TFieldType::DateTime: {
+        double d = 0;
+        if (!isoDay(p, n, d))
+            return false;
+        w.Number(d);
+        return true;
+    }
+    default: return false;
+    }
+}
+
+// An integer cell for a field that takes it as it is.
+bool directInteger(TPacketWriter &w, const TPacketField &f, qint64 v)
+{
+    switch (f.Type) {
+    case TFieldType::Integer: w.Integer(v); return true;
+    case TFieldType::Float:
+    case TFieldType::DateTime: w.Number(static_cast<double>(v)); return true;
+    case TFieldType::Boolean: w.Boolean(v != 0); return true;
+    default: return false;
+    }
+}
+
+// A driver's handle; Qt registers the libpq ones under their struct names.
+template <typename T> T handleOf(const QVariant &h, const char *typeName, const char *structName = nullptr)
+{
+    if (!h.isValid() || (qstrcmp(h.typeName(), typeName) != 0 && (!structName || qstrcmp(h.typeName(), structName) != 0)))
+        return nullptr;
+    return *static_cast<T const *>(h.constData());
+}
+
+// SQLite: the driver has stepped to the first row when it ran the statement
+// and gave that row; the statement stays on it, so the rows after it are read
+// here by stepping on. Any value not plainly in its field's form is made into
+// the variant the driver would make and coerced as before.
+class TSqliteRows {
+public:
+    static std::optional<TSqliteRows> For(QSqlQuery &query)
+    {
+        if (query.driver()->dbmsType() != QSqlDriver::SQLite || query.numericalPrecisionPolicy() == QSql::LowPrecisionInt32 ||
+            query.numericalPrecisionPolicy() == QSql::LowPrecisionInt64)
+            return std::nullopt;
+        sqlite3_stmt *st = handleOf<sqlite3_stmt *>(query.result()->handle(), "sqlite3_stmt*");
+        sqlite3 *db = handleOf<sqlite3 *>(query.driver()->handle(), "sqlite3*");
+        if (!st || !db || query.at() != 0 || sqlite3_db_handle(st) != db || !sqlite3_stmt_busy(st) ||
+            sqlite3_column_count(st) != query.record().count())
+            return std::nullopt;
+        return TSqliteRows(st, db);
+    }
+    bool Next(const QString &what)
+    {
+        const int rc = sqlite3_step(m_st);
+        if (rc == SQLITE_ROW)
+            return true;
+        if (rc == SQLITE_DONE)
+            return false;
+        throw EDatabaseError(QStringLiteral("%1: erro ao ler o resultado: %2").arg(what, QString::fromUtf8(sqlite3_errmsg(m_db))));
+    }
+    void Cell(TPacketWriter &w, const TPacketField &f, int c) const
+    {
+        switch (sqlite3_column_type(m_st, c)) {
+        case SQLITE_NULL: w.Null(); return;
+        case SQLITE_INTEGER:
+            if (directInteger(w, f, sqlite3_column_int64(m_st, c)))
+                return;
+            break;
+        case SQLITE_FLOAT:
+            if (f.Type == TFieldType::Float || f.Type == TFieldType::DateTime) {
+                w.Number(sqlite3_column_double(m_st, c));
+                return;
+            }
+            break;
+        case SQLITE_TEXT:
+            if (directText(w, f, reinterpret_cast<const char *>(sqlite3_column_text(m_st, c)), sqlite3_column_bytes(m_st, c)))
+                return;
+            break;
+        default: break;
+        }
+        writeVariant(w, f, Variant(c));
+    }
+
+private:
+    TSqliteRows(sqlite3_stmt *st, sqlite3 *db) : m_st(st), m_db(db) {}
+    // The value as the driver makes it.
+    QVariant Variant(int c) const
+    {
+        switch (sqlite3_column_type(m_st, c)) {
+        case SQLITE_BLOB:
+            return QByteArray(static_cast<const char *>(sqlite3_column_blob(m_st, c)), sqlite3_column_bytes(m_st, c));
+        case SQLITE_INTEGER: return QVariant(static_cast<qlonglong>(sqlite3_column_int64(m_st, c)));
+        case SQLITE_FLOAT: return QVariant(sqlite3_column_double(m_st, c));
+        case SQLITE_NULL: return QVariant(QMetaType::fromType<QString>());
+        default:
+            return QString(reinterpret_cast<const QChar *>(sqlite3_column_text16(m_st, c)),
+                           sqlite3_column_bytes16(m_st, c) / static_cast<int>(sizeof(QChar)));
+        }
+    }
+    sqlite3_stmt *m_st;
+    sqlite3 *m_db;
+};
+
+// PostgreSQL: the driver runs a forward-only statement in single-row mode and
+// gives the first row; the results after it are taken from the connection
+// here (a statement not in that mode holds all its rows in the first result).
+class TPgRows {
+public:
+    enum class Kind { Text, Bool, Int8, Int4, Float, Date };
+
+    static std::optional<TPgRows> For(QSqlQuery &query, const std::vector<int> &columns)
+    {
+        if (query.driver()->dbmsType() != QSqlDriver::PostgreSQL || query.numericalPrecisionPolicy() != QSql::LowPrecisionDouble)
+            return std::nullopt;
+        PGresult *first = handleOf<PGresult *>(query.result()->handle(), "PGresult*", "pg_result*");
+        PGconn *conn = handleOf<PGconn *>(query.driver()->handle(), "PGconn*", "pg_conn*");
+        if (!first || !conn || qstrcmp(pg_encoding_to_char(PQclientEncoding(conn)), "UTF8") != 0 || query.at() != 0)
+            return std::nullopt;
+        const ExecStatusType status = PQresultStatus(first);
+        if (status != PGRES_SINGLE_TUPLE && status != PGRES_TUPLES_OK)
+            return std::nullopt;
+        std::vector<Kind> kinds(static_cast<size_t>(PQnfields(first)), Kind::Text);
+        for (int c : columns) {
+            if (c >= PQnfields(first))
+                return std::nullopt;
+            switch (PQftype(first, c)) {
+            case 16: kinds[c] = Kind::Bool; break;
+            case 20: kinds[c] = Kind::Int8; break;
+            case 21:
+            case 23: kinds[c] = Kind::Int4; break;
+            case 700:
+            case 701:
+            case 1700: kinds[c] = Kind::Float; break;
+            case 1082: kinds[c] = Kind::Date; break;
+            case 19:
+            case 25:
+            case 1042:
+            case 1043: kinds[c] = Kind::Text; break;
+            // Times, timestamps, bytes and the rest keep the driver's own reading.
+            default: return std::nullopt;
+            }
+        }
+        return TPgRows(conn, first, status == PGRES_SINGLE_TUPLE, std::move(kinds));
+    }
+    TPgRows(TPgRows &&o) noexcept
+        : m_conn(std::exchange(o.m_conn, nullptr)), m_first(o.m_first), m_single(o.m_single), m_kinds(std::move(o.m_kinds)),
+          m_current(std::move(o.m_current)), m_row(o.m_row)
+    {
+    }
+    TPgRows &operator=(TPgRows &&) = delete;
+    ~TPgRows()
+    {
+        // Whatever is left of the statement's results goes.
+        if (m_single && m_conn)
+            while (PGresult *r = PQgetResult(m_conn))
+                PQclear(r);
+    }
+    bool Next(const QString &what)
+    {
+        if (!m_single) {
+            ++m_row;
+            return m_row < PQntuples(m_first);
+        }
+        m_current.reset(PQgetResult(m_conn));
+        if (!m_current)
+            return false;
+        switch (PQresultStatus(m_current.get())) {
+        case PGRES_SINGLE_TUPLE: return true;
+        case PGRES_TUPLES_OK: m_current.reset(); return false;
+        default: {
+            const QString reason = QString::fromUtf8(PQresultErrorMessage(m_current.get())).trimmed();
+            m_current.reset();
+            throw EDatabaseError(QStringLiteral("%1: erro ao ler o resultado: %2").arg(what, reason));
+        }
+        }
+    }
+    void Cell(TPacketWriter &w, const TPacketField &f, int c) const
+    {
+        PGresult *r = m_single ? m_current.get() : m_first;
+        const int row = m_single ? 0 : m_row;
+        if (PQgetisnull(r, row, c)) {
+            w.Null();
+            return;
+        }
+        const char *p = PQgetvalue(r, row, c);
+        const int n = PQgetlength(r, row, c);
+        const Kind k = m_kinds[c];
+        switch (k) {
+        case Kind::Text:
+            if (directText(w, f, p, n))
+                return;
+            break;
+        case Kind::Bool:
+            if (f.Type == TFieldType::Boolean) {
+                w.Boolean(p[0] == 't');
+                return;
+            }
+            break;
+        case Kind::Int8:
+        case Kind::Int4: {
+            qint64 v = 0;
+            const auto [end, ec] = std::from_chars(p, p + n, v);
+            const bool fits = k == Kind::Int8 || (v >= std::numeric_limits<int>::min() && v <= std::numeric_limits<int>::max());
+            if (ec == std::errc() && end == p + n && fits && directInteger(w, f, v))
+                return;
+            break;
+        }
+        case Kind::Float:
+            if (f.Type == TFieldType::Float || f.Type == TFieldType::DateTime) {
+                // Plain numerals only; NaN and the infinities take the driver's way.
+                bool plain = n > 0;
+                for (int i = 0; i < n && plain; ++i)
+                    plain = (p[i] >= '0' && p[i] <= '9') || p[i] == '.' || p[i] == '-' || p[i] == 'e' || p[i] == 'E' || p[i] == '+';
+                double d = 0;
+                if (plain) {
+                    const auto [end, ec] = std::from_chars(p, p + n, d);
+                    if (ec == std::errc() && end == p + n) {
+                        w.Number(d);
+                        return;
+                    }
+                }
+            }
+            break;
+        case Kind::Date:
+            if (f.Type == TFieldType::DateTime) {
+                double d = 0;
+                if (isoDay(p, n, d)) {
+                    w.Number(d);
+                    return;
+                }
+            }
+            break;
+        }
+        writeVariant(w, f, Variant(p, n, k));
+    }
+
+private:
+    struct Clear {
+        void operator()(PGresult *r) const { PQclear(r); }
+    };
+    TPgRows(PGconn *conn, PGresult *first, bool single, std::vector<Kind> kinds)
+        : m_conn(conn), m_first(first), m_single(single), m_kinds(std::move(kinds))
+    {
+    }
+    // The value as the driver makes it.
+    static QVariant Variant(const char *p, int n, Kind k)
+    {
+        const QByteArray raw = QByteArray::fromRawData(p, n);
+        switch (k) {
+        case Kind::Text: return QString::fromUtf8(p, n);
+        case Kind::Bool: return QVariant(p[0] == 't');
+        case Kind::Int8: return p[0] == '-' ? QVariant(raw.toLongLong()) : QVariant(raw.toULongLong());
+        case Kind::Int4: return QVariant(std::atoi(QByteArray(p, n).constData()));
+        case Kind::Float: {
+            bool ok = false;
+            double d = raw.toDouble(&ok);
+            if (!ok) {
+                if (qstricmp(QByteArray(p, n).constData(), "NaN") == 0)
+                    d = qQNaN();
+                else if (qstricmp(QByteArray(p, n).constData(), "Infinity") == 0)
+                    d = qInf();
+                else if (qstricmp(QByteArray(p, n).constData(), "-Infinity") == 0)
+                    d = -qInf();
+                else
+                    return {};
+            }
+            return d;
+        }
+        case Kind::Date: return QDate::fromString(QString::fromLatin1(p, n), Qt::ISODate);
+        }
+        return {};
+    }
+    PGconn *m_conn;
+    PGresult *m_first; // the driver's
+    bool m_single;
+    std::vector<Kind> m_kinds;
+    std::unique_ptr<PGresult, Clear> m_current;
+    int m_row = 0;
+};
+
+// Reads the rows after the current one straight from the database's result.
+template <typename Rows>
+void readRows(Rows &rows, TPacketWriter &writer, const std::vector<int> &map, const std::function<void()> &endRow, const QString &what)
+{
+    const std::vector<TPacketField> &shape = writer.Fields();
+    while (rows.Next(what)) {
+        writer.BeginRow();
+        for (size_t i = 0; i < map.size(); ++i)
+            rows.Cell(writer, shape[i], map[i]);
+        endRow();
+    }
+}
+} // namespace
+
+TFetchCount FetchIntoPacket(QSqlQuery &query, TPacketWriter &writer, const QString &what, const TRecord &trailing, const std::function<void()> &afterRow,
+                        TFetchPath path)
 {
     const std::vector<TPacketField> &shape = writer.Fields();
     if (trailing.size() > shape.size())
@@ -134,23 +525,36 @@ quint32 FetchIntoPacket(QSqlQuery &query, TPacketWriter &writer, const QString &
         fixed[i] = CoerceFieldValue(f.Type, f.Size, f.Name, trailing[i]);
     }
     const quint32 before = writer.RowCount();
-    while (query.next()) {
-        writer.BeginRow();
-        for (size_t i = 0; i < fromQuery; ++i) {
-            const QVariant v = query.value(map[i]);
-            if (v.isNull() || InFieldForm(shape[i].Type, shape[i].Size, v))
-                writer.Value(v);
-            else
-                writer.Value(CoerceFieldValue(shape[i].Type, shape[i].Size, shape[i].Name, v));
-        }
+    const std::function<void()> endRow = [&] {
         // The fixed values end every row: after the first they repeat the row above.
         for (const QVariant &v : fixed)
             if (writer.RowCount() - before == 1)
                 writer.Value(v);
             else
                 writer.Repeat();
+        if (afterRow)
+            afterRow();
+    };
+    bool first = true;
+    while (query.next()) {
+        writer.BeginRow();
+        for (size_t i = 0; i < fromQuery; ++i)
+            writeVariant(writer, shape[i], query.value(map[i]));
+        endRow();
+        // The driver gave the first row; the rest come straight from the database when it can.
+        if (first && path == TFetchPath::Direct) {
+            if (std::optional<TSqliteRows> rows = TSqliteRows::For(query)) {
+                readRows(*rows, writer, map, endRow, what);
+                return {writer.RowCount() - before, writer.RowCount() - before - 1};
+            }
+            if (std::optional<TPgRows> rows = TPgRows::For(query, map)) {
+                readRows(*rows, writer, map, endRow, what);
+                return {writer.RowCount() - before, writer.RowCount() - before - 1};
+            }
+        }
+        first = false;
     }
     if (query.lastError().isValid())
         throw EDatabaseError(QStringLiteral("%1: erro ao ler o resultado: %2").arg(what, query.lastError().text()));
-    return writer.RowCount() - before;
+    return {writer.RowCount() - before, 0};
 }

@@ -4,6 +4,7 @@
 #include "Database.h"
 #include "Params.h"
 #include <QSqlQuery>
+#include <functional>
 
 class TADOIBQuery;
 
@@ -66,8 +67,16 @@ private:
 std::vector<TRecord> FetchRecords(QSqlQuery &query, const std::vector<TPacketField> &shape, const QString &what);
 // Writes every row of an executed query straight into a packet, coerced to the
 // writer's fields; the values of `trailing` fill the writer's last fields of
-// every row (values the same on each row). Returns the rows written.
-quint32 FetchIntoPacket(QSqlQuery &query, TPacketWriter &writer, const QString &what, const TRecord &trailing = {});
+// every row (values the same on each row); afterRow runs after each row.
+// Direct reads the database's own result where the driver allows it, Variants
+// every value through the driver's variants; both write the same bytes.
+enum class TFetchPath { Direct, Variants };
+struct TFetchCount {
+    quint32 Rows = 0;   // rows written
+    quint32 Direct = 0; // of them read straight from the database's result
+};
+TFetchCount FetchIntoPacket(QSqlQuery &query, TPacketWriter &writer, const QString &what, const TRecord &trailing = {},
+                        const std::function<void()> &afterRow = {}, TFetchPath path = TFetchPath::Direct);
 
 // Data source: binds a grid or a search list to a data set.
 class TDataSource : public QObject {

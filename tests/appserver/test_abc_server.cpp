@@ -412,6 +412,89 @@ TEST_P(AbcServer, CurveRowsCarryTheirOwnDataAndTheCriteria)
 
 // The curve and the totals cover only the companies of the logged-in operator,
 // whether the call asks for all companies or names others.
+TEST_P(AbcServer, TotalsComeFromTheLastCurveOnlyForItsFilterAndUnchangedData)
+{
+    using TTotals = std::vector<std::pair<QString, double>>;
+    // Each company's last running total in the curve, in the curve's order.
+    auto lastOfCurve = [](const TDataPacket &curve) {
+        TTotals out;
+        const size_t emp = static_cast<size_t>(curve.FieldIndex(QStringLiteral("CDEMPRESA"))),
+                     run = static_cast<size_t>(curve.FieldIndex(QStringLiteral("VRATUAREC")));
+        for (const TRecord &r : curve.Rows) {
+            if (out.empty() || out.back().first != r[emp].toString())
+                out.emplace_back(r[emp].toString(), 0);
+            out.back().second = r[run].toDouble();
+        }
+        return out;
+    };
+    auto totalsOf = [](const TDataPacket &p) {
+        TTotals out;
+        for (const TRecord &r : p.Rows)
+            out.emplace_back(r[0].toString(), r[1].toDouble());
+        return out;
+    };
+    auto fromCurve = [&] { return m_server->Log().count(QStringLiteral("GetTotal ")) - m_server->Log().count(QStringLiteral("totais da última curva")); };
+    auto answeredFromCurve = [&] { return m_server->Log().count(QStringLiteral("totais da última curva")); };
+
+    TAbcCriteria c;
+    c.Valor1 = 2000;
+    const TDataPacket curve = packet(QStringLiteral("GetCurvaABC"), c.Curve());
+    ASSERT_GE(lastOfCurve(curve).size(), 2u);
+    // Same filter, data untouched: the curve's own totals, to the last digit, again on a second call.
+    EXPECT_EQ(totalsOf(packet(QStringLiteral("GetTotal"), c.Total(true))), lastOfCurve(curve));
+    EXPECT_EQ(totalsOf(packet(QStringLiteral("GetTotal"), c.Total(false))), lastOfCurve(curve));
+    EXPECT_EQ(answeredFromCurve(), 2);
+    EXPECT_EQ(fromCurve(), 0);
+
+    // The 47th value drops the amount range: another filter, so the statement answers,
+    // with the totals of the curve without the range.
+    QVariantList dropped = c.Total(true);
+    dropped[46] = true;
+    const TTotals unranged = totalsOf(packet(QStringLiteral("GetTotal"), dropped));
+    EXPECT_EQ(fromCurve(), 1);
+    TAbcCriteria open = c;
+    open.Valor1 = 0;
+    const TDataPacket openCurve = packet(QStringLiteral("GetCurvaABC"), open.Curve());
+    EXPECT_EQ(unranged, lastOfCurve(openCurve));
+    EXPECT_NE(unranged, lastOfCurve(curve));
+
+    // Another connection changes a receivable after the curve: the totals see the change.
+    RunStatement(m_direct.Database(),
+                 QStringLiteral("UPDATE CONTARECEBER SET VRATUAREC = VRATUAREC + 1000 WHERE NRLANCTOREC = (SELECT MIN(NRLANCTOREC) FROM CONTARECEBER)"), {},
+                 QStringLiteral("teste"));
+    const TTotals changed = totalsOf(packet(QStringLiteral("GetTotal"), open.Total(false)));
+    EXPECT_EQ(fromCurve(), 2);
+    EXPECT_NE(changed, lastOfCurve(openCurve));
+    EXPECT_EQ(changed, lastOfCurve(packet(QStringLiteral("GetCurvaABC"), open.Curve())));
+
+    // A curve that fails forgets the totals of the one before.
+    QVariantList bad = open.Curve();
+    bad[29] = QStringLiteral("31/02/2025");
+    EXPECT_TRUE(IsRemoteFailure(call(QStringLiteral("GetCurvaABC"), bad)));
+    EXPECT_EQ(totalsOf(packet(QStringLiteral("GetTotal"), open.Total(false))), changed);
+    EXPECT_EQ(fromCurve(), 3);
+
+    // Another operator on another connection runs the statement for its own companies.
+    TNetConnection other(QStringLiteral("netOutra"));
+    other.Host = QStringLiteral("127.0.0.1");
+    other.Port = m_server->Port();
+    other.Operator = QStringLiteral("MARIA");
+    other.Password = DemoPassword(other.Operator);
+    const QVariant r = other.Call(QStringLiteral("GetTotal"), [&] {
+        std::vector<TCallArg> wire;
+        for (const QVariant &v : open.Total(false))
+            wire.emplace_back(v);
+        return wire;
+    }());
+    ASSERT_FALSE(IsRemoteFailure(r));
+    TTotals maria;
+    for (const auto &t : changed)
+        if (t.first == QStringLiteral("01") || t.first == QStringLiteral("03"))
+            maria.push_back(t);
+    EXPECT_EQ(totalsOf(TDataPacket::Decode(r.toByteArray())), maria);
+    EXPECT_EQ(fromCurve(), 4);
+}
+
 TEST_P(AbcServer, CurveAndTotalsKeepToTheOperatorsCompanies)
 {
     m_net->Operator = QStringLiteral("MARIA");

@@ -559,6 +559,99 @@ TEST_P(QueryOnDatabase, MissingFieldsParamsAndBadStatementsGiveClearErrors)
     EXPECT_THROW(q.SetSQL(4, {}), EDatabaseError);
 }
 
+namespace {
+// Runs a statement and writes its rows into a packet by the given path.
+QByteArray fetchPacket(const QSqlDatabase &db, const QString &sql, const std::vector<TPacketField> &shape, TFetchPath path, TFetchCount &count,
+                       const TRecord &trailing = {})
+{
+    QSqlQuery q = RunStatement(db, sql, {}, QStringLiteral("teste"));
+    TPacketWriter w(shape);
+    count = FetchIntoPacket(q, w, QStringLiteral("teste"), trailing, {}, path);
+    return w.Finish();
+}
+} // namespace
+
+TEST_P(QueryOnDatabase, DirectFetchWritesTheSameBytesAsTheDriversValues)
+{
+    const bool pg = GetParam() == TBackend::PostgreSQL;
+    const QSqlDatabase db = m_module->Database();
+    auto run = [&](const QString &sql) {
+        QSqlQuery q(db);
+        ASSERT_TRUE(q.exec(sql)) << q.lastError().text().toStdString();
+    };
+    run(QStringLiteral("CREATE TABLE FETCHTESTE (NR INTEGER NOT NULL, TX VARCHAR(100), CH VARCHAR(10), VR DOUBLE PRECISION, NRTX VARCHAR(40), "
+                       "DT DATE, DTX VARCHAR(40), QT BIGINT, BO BOOLEAN, DX VARCHAR(20))"));
+    // Awkward rows: NULLs everywhere, non-ASCII texts (4-byte characters count twice
+    // against a size), texts over the field size, numbers and dates as text.
+    const QString t = pg ? QStringLiteral("TRUE") : QStringLiteral("1"), f = pg ? QStringLiteral("FALSE") : QStringLiteral("0");
+    const QStringList rows = {
+        QStringLiteral("1, NULL, NULL, NULL, NULL, NULL, NULL, NULL, NULL, NULL"),
+        QStringLiteral("2, '', '', 0, '12.5', '2025-01-31', '2025-02-28', 0, %1, ''").arg(f),
+        QStringLiteral("3, 'ação', 'ç', -1234.5678, ' 7 ', '2024-02-29', '2024-02-29T13:45:00', -42, %1, 'ação'").arg(t),
+        QStringLiteral("4, '𝄞𝄞𝄞𝄞', 'abcdef', 1e300, '-3', '1999-12-31', '  2026-07-04 ', 9007199254740993, %1, 'x'").arg(t),
+        QStringLiteral("5, 'a𝄞𝄞𝄞𝄞', 'ab', 0.1, '1e3', '2025-01-31', '2025-02-28', 7, %1, 'x'").arg(f),
+        QStringLiteral("6, 'texto bem mais longo que oito', 'abc', 5, '0', '2025-01-31', NULL, 1, NULL, 'x'"),
+        QStringLiteral("7, 'ação', 'ç', -0.0, '12.5', NULL, '2025-02-28', NULL, %1, 'ação'").arg(t),
+    };
+    for (const QString &r : rows)
+        run(QStringLiteral("INSERT INTO FETCHTESTE VALUES (%1)").arg(r));
+    if (!pg) // only SQLite keeps text that is not valid UTF-8
+        run(QStringLiteral("INSERT INTO FETCHTESTE VALUES (8, CAST(X'61FF62' AS TEXT), CAST(X'EDA080' AS TEXT), NULL, '4.5', '2025-05-05', '2025-05-05', 2.5, 3, "
+                           "CAST(X'C0AF' AS TEXT))"));
+    // Many rows: repeated and distinct texts, the distinct ones past the texts a column remembers.
+    run(QStringLiteral("WITH RECURSIVE S(N) AS (SELECT 100 UNION ALL SELECT N + 1 FROM S WHERE N < 70100) "
+                       "INSERT INTO FETCHTESTE SELECT N, CASE WHEN N % 3 = 0 THEN NULL ELSE 'c' || (N % 50) END, 'k' || (N % 4), "
+                       "CASE WHEN N % 7 = 0 THEN NULL ELSE N * 1.25 END, CAST(N % 9 AS VARCHAR(10)), %1, NULL, N % 11, %2, 'd' || N FROM S")
+            .arg(pg ? QStringLiteral("DATE '2025-01-31' + (N % 400)") : QStringLiteral("date('2025-01-31', '+' || (N % 400) || ' days')"),
+                 pg ? QStringLiteral("N % 2 = 0") : QStringLiteral("N % 2")));
+
+    auto S = [](const char *n, int size) { return TPacketField{QString::fromLatin1(n), TFieldType::String, size, false}; };
+    auto T = [](const char *n, TFieldType type) { return TPacketField{QString::fromLatin1(n), type, 0, false}; };
+    const std::vector<TPacketField> shape = {
+        T("NR", TFieldType::Integer),   S("TX", 8),  {QStringLiteral("CH"), TFieldType::FixedChar, 3, false}, T("VR", TFieldType::Float),
+        T("NRTX", TFieldType::Float),   T("DT", TFieldType::DateTime), T("DTX", TFieldType::DateTime),       T("QT", TFieldType::Integer),
+        T("QTF", TFieldType::Float),    T("QTB", TFieldType::Boolean), S("QTS", 0),                         T("BO", TFieldType::Boolean),
+        S("DX", 20),                    S("VRS", 0), S("FIXO", 5)};
+    const QString select = QStringLiteral("SELECT NR, TX, CH, VR, NRTX, DT, DTX, QT, QT AS QTF, QT AS QTB, QT AS QTS, BO, DX, VR AS VRS FROM FETCHTESTE ");
+    const TRecord trailing = {QStringLiteral("fixo")};
+    TFetchCount direct, variants;
+    for (const QString &where : {QString(), QStringLiteral("WHERE NR < 10"), QStringLiteral("WHERE NR = 3"), QStringLiteral("WHERE NR < 0")}) {
+        SCOPED_TRACE(where.toStdString());
+        const QString sql = select + where + QStringLiteral(" ORDER BY NR");
+        const QByteArray a = fetchPacket(db, sql, shape, TFetchPath::Direct, direct, trailing);
+        const QByteArray b = fetchPacket(db, sql, shape, TFetchPath::Variants, variants, trailing);
+        EXPECT_EQ(direct.Rows, variants.Rows);
+        EXPECT_EQ(variants.Direct, 0u);
+        // The driver gives the first row; every other one comes straight from the database.
+        EXPECT_EQ(direct.Direct, direct.Rows == 0 ? 0u : direct.Rows - 1);
+        ASSERT_EQ(a.size(), b.size());
+        EXPECT_TRUE(a == b) << "the two paths wrote different packets";
+    }
+    // The whole table: the values arrive in their fields' forms.
+    const QByteArray all = fetchPacket(db, select + QStringLiteral("ORDER BY NR"), shape, TFetchPath::Direct, direct, trailing);
+    EXPECT_EQ(direct.Rows, pg ? 70008u : 70009u);
+    const TDataPacket p = TDataPacket::Decode(all);
+    auto cell = [&](int row, const char *name) { return p.Rows[row][p.FieldIndex(QString::fromLatin1(name))]; };
+    EXPECT_FALSE(cell(0, "TX").isValid());
+    EXPECT_EQ(cell(1, "TX").toString(), QString());
+    EXPECT_TRUE(cell(1, "TX").isValid());
+    EXPECT_EQ(cell(2, "TX").toString(), QStringLiteral("ação"));
+    EXPECT_EQ(cell(3, "TX").toString(), QStringLiteral("𝄞𝄞𝄞𝄞"));
+    EXPECT_EQ(cell(5, "TX").toString(), QStringLiteral("texto be"));
+    EXPECT_EQ(cell(3, "CH").toString(), QStringLiteral("abc"));
+    EXPECT_DOUBLE_EQ(cell(1, "NRTX").toDouble(), 12.5);
+    EXPECT_DOUBLE_EQ(cell(2, "NRTX").toDouble(), 7);
+    EXPECT_DOUBLE_EQ(cell(2, "VR").toDouble(), -1234.5678);
+    EXPECT_DOUBLE_EQ(cell(1, "DT").toDouble(), DateToDateTime(QDate(2025, 1, 31)));
+    EXPECT_DOUBLE_EQ(cell(1, "DTX").toDouble(), DateToDateTime(QDate(2025, 2, 28)));
+    EXPECT_EQ(cell(3, "QT").toLongLong(), 9007199254740993LL);
+    EXPECT_EQ(cell(2, "QTS").toString(), QStringLiteral("-42"));
+    EXPECT_TRUE(cell(2, "BO").toBool());
+    EXPECT_FALSE(cell(1, "BO").toBool());
+    EXPECT_EQ(cell(20, "DX").toString(), QStringLiteral("d%1").arg(cell(20, "NR").toLongLong()));
+    EXPECT_EQ(cell(70000, "FIXO").toString(), QStringLiteral("fixo"));
+}
+
 INSTANTIATE_TEST_SUITE_P(Backends, QueryOnDatabase, ::testing::Values(TBackend::SQLite, TBackend::PostgreSQL),
                          [](const auto &info) { return BackendName(info.param).toStdString(); });
 
