@@ -211,6 +211,10 @@ struct TPacketWriter::Column {
     bool HasAbove = false; // the row before holds a value here
     std::string AboveText;
     quint64 AboveBits = 0;
+    // The shared text the value above was written from when AboveFromCell; held
+    // so that its box cannot be freed and reused while it is compared with.
+    TCell AboveCell;
+    bool AboveFromCell = false;
     SeenTexts Seen;
     quint32 SeenCount = 0;
     bool UseSeen = true;
@@ -251,7 +255,9 @@ TPacketWriter::Column &TPacketWriter::NextColumn()
 {
     if (m_next >= m_fields.size())
         throw EPacketError(QStringLiteral("Pacote de dados: valor além dos %1 campos do registro.").arg(m_fields.size()));
-    return m_columns[m_next++];
+    Column &col = m_columns[m_next++];
+    col.AboveFromCell = false;
+    return col;
 }
 
 void TPacketWriter::Value(const QVariant &v)
@@ -264,24 +270,28 @@ void TPacketWriter::Value(const QVariant &v)
     case TFieldType::String:
     case TFieldType::FixedChar: {
         const QString copy = v.typeId() == QMetaType::QString ? QString() : v.toString();
-        const QString &s = v.typeId() == QMetaType::QString ? *static_cast<const QString *>(v.constData()) : copy;
-        // Plain ASCII needs no encoder.
-        const QChar *u = s.constData();
-        const qsizetype n = s.size();
-        m_utf8.resize(static_cast<size_t>(n));
-        qsizetype i = 0;
-        for (; i < n && u[i].unicode() < 0x80; ++i)
-            m_utf8[static_cast<size_t>(i)] = static_cast<char>(u[i].unicode());
-        if (i == n)
-            return Text(m_utf8.data(), n);
-        const QByteArray b = s.toUtf8();
-        return Text(b.constData(), b.size());
+        return TextOf(v.typeId() == QMetaType::QString ? *static_cast<const QString *>(v.constData()) : copy);
     }
     case TFieldType::Float:
     case TFieldType::DateTime: return Number(v.toDouble());
     case TFieldType::Integer: return Integer(v.toLongLong());
     case TFieldType::Boolean: return Boolean(v.toBool());
     }
+}
+
+void TPacketWriter::TextOf(const QString &s)
+{
+    // Plain ASCII needs no encoder.
+    const QChar *u = s.constData();
+    const qsizetype n = s.size();
+    m_utf8.resize(static_cast<size_t>(n));
+    qsizetype i = 0;
+    for (; i < n && u[i].unicode() < 0x80; ++i)
+        m_utf8[static_cast<size_t>(i)] = static_cast<char>(u[i].unicode());
+    if (i == n)
+        return Text(m_utf8.data(), n);
+    const QByteArray b = s.toUtf8();
+    Text(b.constData(), b.size());
 }
 
 void TPacketWriter::Null()
@@ -410,8 +420,44 @@ double TPacketWriter::LastNumber(size_t field) const
 void TPacketWriter::AddRow(const TRecord &row, TRowKind kind)
 {
     BeginRow(kind);
-    for (size_t c = 0; c < m_fields.size(); ++c)
-        Value(c < row.size() ? row[c] : QVariant());
+    const TCell none;
+    for (size_t c = 0; c < m_fields.size(); ++c) {
+        const TCell &cell = c < row.size() ? row.Cell(c) : none;
+        Column &col = m_columns[c];
+        // Cells already in the column's form go straight in; others as their variants.
+        switch (cell.GetKind()) {
+        case TCell::Kind::Null: Null(); continue;
+        case TCell::Kind::Text:
+            if (!col.Text)
+                break;
+            // The same box as the value above holds the same text.
+            if (col.AboveFromCell && col.HasAbove && col.AboveCell.Box() == cell.Box()) {
+                Repeat();
+            } else {
+                TextOf(cell.TextRef());
+                col.AboveCell = cell;
+            }
+            col.AboveFromCell = true;
+            continue;
+        case TCell::Kind::Double:
+            if (col.Type != TFieldType::Float && col.Type != TFieldType::DateTime)
+                break;
+            Number(cell.Double());
+            continue;
+        case TCell::Kind::Int64:
+            if (col.Type != TFieldType::Integer)
+                break;
+            Integer(cell.Int());
+            continue;
+        case TCell::Kind::Bool:
+            if (col.Type != TFieldType::Boolean)
+                break;
+            Boolean(cell.Int() != 0);
+            continue;
+        default: break;
+        }
+        Value(cell.ToVariant());
+    }
 }
 
 QByteArray TPacketWriter::Finish()

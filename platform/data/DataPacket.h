@@ -76,6 +76,7 @@ public:
 private:
     struct Column;
     Column &NextColumn();
+    void TextOf(const QString &text);
     void Bits(Column &col, quint64 bits);
     std::vector<TPacketField> m_fields;
     std::vector<Column> m_columns;

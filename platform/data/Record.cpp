@@ -43,8 +43,6 @@ TCell TCell::Text(QString text)
     return c;
 }
 
-const QString &TCell::TextRef() const { return *static_cast<const QString *>(m_v.box->value.constData()); }
-
 QVariant TCell::ToVariant() const
 {
     switch (m_kind) {

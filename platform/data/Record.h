@@ -91,7 +91,7 @@ public:
     bool IsNull() const { return m_kind == Kind::Null; }
     double Double() const { return m_v.d; }         // Kind::Double
     qint64 Int() const { return m_v.i; }            // Kind::Int64, Int32 and Bool
-    const QString &TextRef() const;                 // Kind::Text
+    const QString &TextRef() const { return *static_cast<const QString *>(m_v.box->value.constData()); } // Kind::Text
     // Two text cells sharing one box hold the same text.
     const void *Box() const { return Boxed() ? m_v.box : nullptr; }
     QVariant ToVariant() const;

@@ -395,6 +395,37 @@ TEST(DataPacket, RepeatedValuesTravelAsReferencesAndDecodeTheSame)
     EXPECT_THROW(TDataPacket::Decode(repeatBelowNull), EPacketError);
 }
 
+TEST(DataPacket, RowsWriteTheSameBytesAsTheirValuesOneByOne)
+{
+    // Shared texts above, between and after other values, and cells of another
+    // kind than their field's, written as rows and as values one by one.
+    const std::vector<TPacketField> fields = {{QStringLiteral("T"), TFieldType::String, 4, false},
+                                              {QStringLiteral("F"), TFieldType::Float, 0, false},
+                                              {QStringLiteral("I"), TFieldType::Integer, 0, false},
+                                              {QStringLiteral("B"), TFieldType::Boolean, 0, false},
+                                              {QStringLiteral("D"), TFieldType::DateTime, 0, false}};
+    const TRecord a = {QStringLiteral("Sul"), 1.5, qlonglong(2), true, 46000.0};
+    const TRecord b = {QStringLiteral("Norte"), 7, QStringLiteral("3"), QStringLiteral("S"), QVariant()};
+    const TRecord c = {2.5, QVariant(), 4.9, 0, QStringLiteral("46001")};
+    std::vector<TRecord> rows = {a, a, b, a, TRecord{QVariant(), 1.5}, a, c, b, b, TRecord{}, a};
+    rows.push_back(rows[0]); // shares every box of the first row
+    TPacketWriter byRow(fields), byValue(fields);
+    for (const TRecord &r : rows) {
+        byRow.AddRow(r);
+        byValue.BeginRow();
+        for (size_t i = 0; i < fields.size(); ++i)
+            byValue.Value(i < r.size() ? r[i] : QVariant());
+    }
+    const QByteArray bytes = byRow.Finish();
+    EXPECT_EQ(bytes, byValue.Finish());
+    const TDataPacket back = TDataPacket::Decode(bytes);
+    ASSERT_EQ(back.Rows.size(), rows.size());
+    EXPECT_EQ(back.Rows[3][0].toString(), QStringLiteral("Sul"));
+    EXPECT_EQ(back.Rows[6][0].toString(), QStringLiteral("2.5"));
+    EXPECT_EQ(back.Rows[2][2].toLongLong(), 3);
+    EXPECT_FALSE(back.Rows[9][0].isValid());
+}
+
 TEST(DataPacket, CorruptOrTruncatedPacketRaisesClearError)
 {
     TDataPacket p = emissionPacket({{"REC11001", "MARIA", "S"}, {"REC11001", "ADMIN", "N"}});
