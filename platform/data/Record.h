@@ -132,7 +132,6 @@ public:
             return *this;
         }
         operator QVariant() const { return m_cell.ToVariant(); }
-        QVariant Value() const { return m_cell.ToVariant(); }
         bool isValid() const { return !m_cell.IsNull(); }
         bool isNull() const { return m_cell.IsNull() || m_cell.ToVariant().isNull(); }
         QString toString() const { return m_cell.ToVariant().toString(); }
@@ -181,10 +180,8 @@ public:
     size_t size() const { return m_cells.size(); }
     bool empty() const { return m_cells.empty(); }
     void resize(size_t count) { m_cells.resize(count); }
-    void reserve(size_t count) { m_cells.reserve(count); }
     void clear() { m_cells.clear(); }
     void assign(size_t count, const QVariant &value) { m_cells.assign(count, TCell(value)); }
-    void push_back(const QVariant &value) { m_cells.emplace_back(value); }
 
     QVariant operator[](size_t i) const { return m_cells[i].ToVariant(); }
     Ref operator[](size_t i) { return Ref(m_cells[i]); }
