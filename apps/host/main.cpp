@@ -89,6 +89,12 @@ int main(int argc, char **argv)
     ctx.ServerPort = server.section(QLatin1Char(':'), -1).toInt();
     ctx.Database = value(QStringLiteral("database"), QStringLiteral("database/target"));
     ctx.DateFormat = value(QStringLiteral("date-format"), QStringLiteral("login/dateFormat"), QStringLiteral("dd/MM/yyyy"));
+    if (!IsShortDatePattern(ctx.DateFormat)) {
+        std::fprintf(stderr, "rec-host: o formato de data '%s' (login/dateFormat) não serve: use dia, mês e ano uma vez cada "
+                             "(d ou dd, M ou MM, yy ou yyyy) com um separador / . - ou espaço, como dd/MM/yyyy\n",
+                     ctx.DateFormat.toUtf8().constData());
+        return TScheduledRun::BadArguments;
+    }
 
     if (parser.isSet(QStringLiteral("today"))) {
         const QDate today = QDate::fromString(parser.value(QStringLiteral("today")), Qt::ISODate);

@@ -22,9 +22,6 @@ struct THostContext {
     std::optional<QDate> FixedToday;
 };
 
-// Whether a text is a short-date pattern the host can use: day, month and
-// year once each ("d"/"dd", "M"/"MM", "yy"/"yyyy") with one separator (/ . - or space).
-bool IsShortDatePattern(const QString &format);
 
 // The context in force; setting it also applies the short-date format.
 const THostContext &HostContext();

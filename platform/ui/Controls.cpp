@@ -1,4 +1,6 @@
 #include "Controls.h"
+#include <QRegularExpressionValidator>
+#include <algorithm>
 #include "Consiste.h"
 #include "Exceptions.h"
 #include <QApplication>
@@ -255,11 +257,20 @@ TDateEditPlus::TDateEditPlus(const QString &name, QWidget *parent) : TFocusEvent
     setObjectName(name);
     NomeSemana = {QStringLiteral("Domingo"), QStringLiteral("Segunda"), QStringLiteral("Terça"), QStringLiteral("Quarta"),
                   QStringLiteral("Quinta"), QStringLiteral("Sexta"), QStringLiteral("Sábado")};
-    QString mask = FormatSettings().ShortDateFormat;
-    for (QChar &c : mask)
-        if (c.isLetter())
-            c = QLatin1Char('9');
-    setInputMask(mask + QStringLiteral("; "));
+    const QString format = FormatSettings().ShortDateFormat;
+    if (IsFixedWidthDatePattern(format)) {
+        QString mask = format;
+        for (QChar &c : mask)
+            if (c.isLetter())
+                c = QLatin1Char('9');
+        setInputMask(mask + QStringLiteral("; "));
+    } else {
+        // "d" and "M" take one or two digits: no mask, only digits and the pattern's separator.
+        const QChar separator = *std::find_if_not(format.begin(), format.end(), [](QChar c) { return c.isLetter(); });
+        setValidator(new QRegularExpressionValidator(
+            QRegularExpression(QStringLiteral("[0-9%1]*").arg(QRegularExpression::escape(QString(separator)))), this));
+        setMaxLength(format.count(QLatin1Char('y')) + 6);
+    }
     m_button = new QToolButton(this);
     m_button->setObjectName(name + QStringLiteral("_calendario"));
     m_button->setIcon(calendarGlyph());

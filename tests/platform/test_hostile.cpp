@@ -97,3 +97,32 @@ TEST(HostileInput, ShortDatePatterns)
         EXPECT_FALSE(IsShortDatePattern(QString::fromLatin1(bad))) << bad;
     EXPECT_FALSE(IsShortDatePattern(QString(100000, QLatin1Char('d'))));
 }
+
+TEST(HostileInput, ShortDatesRoundTripInEveryPattern)
+{
+    const struct {
+        const char *Pattern, *Text;
+    } cases[] = {{"dd/MM/yyyy", "07/11/2026"}, {"dd/MM/yy", "07/11/26"}, {"dd.MM.yyyy", "07.11.2026"}, {"yyyy-MM-dd", "2026-11-07"},
+                 {"MM/dd/yyyy", "11/07/2026"}, {"d.M.yy", "7.11.26"},     {"M/d/yyyy", "11/7/2026"}};
+    const TDateTime day = DateToDateTime(QDate(2026, 11, 7));
+    for (const auto &c : cases) {
+        const QString pattern = QString::fromLatin1(c.Pattern);
+        EXPECT_TRUE(IsShortDatePattern(pattern)) << c.Pattern;
+        EXPECT_EQ(DateToStr(day, pattern), QString::fromLatin1(c.Text)) << c.Pattern;
+        TDateTime back = 0;
+        ASSERT_TRUE(TryStrToDate(QString::fromLatin1(c.Text), back, pattern)) << c.Pattern;
+        EXPECT_EQ(DateTimeToDate(back), QDate(2026, 11, 7)) << c.Pattern;
+        EXPECT_FALSE(TryStrToDate(QStringLiteral("31.02.26"), back, pattern)) << c.Pattern;
+    }
+    // Two-digit years: 00-49 are 2000-2049, 50-99 are 1950-1999.
+    TDateTime d = 0;
+    ASSERT_TRUE(TryStrToDate(QStringLiteral("31/12/49"), d, QStringLiteral("dd/MM/yy")));
+    EXPECT_EQ(DateTimeToDate(d), QDate(2049, 12, 31));
+    ASSERT_TRUE(TryStrToDate(QStringLiteral("1.1.50"), d, QStringLiteral("d.M.yy")));
+    EXPECT_EQ(DateTimeToDate(d), QDate(1950, 1, 1));
+    ASSERT_TRUE(TryStrToDate(QStringLiteral("29/02/00"), d, QStringLiteral("dd/MM/yy")));
+    EXPECT_EQ(DateTimeToDate(d), QDate(2000, 2, 29));
+    EXPECT_TRUE(IsFixedWidthDatePattern(QStringLiteral("dd/MM/yy")));
+    EXPECT_FALSE(IsFixedWidthDatePattern(QStringLiteral("d.M.yy")));
+    EXPECT_FALSE(IsFixedWidthDatePattern(QStringLiteral("dd/M/yyyy")));
+}
