@@ -1,8 +1,11 @@
 // Class letters of the curve rows: each row's delivered value against limits
 // taken at the curve percentages of its company's total.
 #include "Classification.h"
+#include <cmath>
 
 namespace {
+long long cents(double v) { return std::llround(v * 100); }
+
 double number(const TDataSet &data, const char *field)
 {
     if (data.IsEmpty() || data.Eof())
@@ -39,10 +42,18 @@ bool seekCompany(TDataSet &totals, const QString &company)
 
 QString CurveClass(double value, double total, double pA, double pB, double pC)
 {
-    // Percentages added first, then times the total, then divided by 100.
-    const double limit1 = total * pA / 100;
-    const double limit2 = total * (pA + pB) / 100;
-    const double limit3 = total * (pA + pB + pC) / 100;
+    // Percentages added first, then times the total, then divided by 100. Amounts have two
+    // decimals: values and limits are compared in whole cents, so that a running total summed
+    // in floating point a hair above its limit still falls in its class.
+    const long long limit1 = cents(total * pA / 100);
+    const long long limit2 = cents(total * (pA + pB) / 100);
+    const long long limit3 = cents(total * (pA + pB + pC) / 100);
+    const long long amount = cents(value);
+    return CurveClassCents(amount, limit1, limit2, limit3);
+}
+
+QString CurveClassCents(long long value, long long limit1, long long limit2, long long limit3)
+{
     if (value <= limit1)
         return QStringLiteral("A");
     if (value >= limit1 && value <= limit2)
@@ -66,7 +77,7 @@ void ClassificaCurva(TDataSet &curve, TDataSet &totals, const TDataSet &percenta
     // The rows come by company, so the totals are sought once per company.
     QString current;
     bool started = false, found = false;
-    double total = 0;
+    long long limit1 = 0, limit2 = 0, limit3 = 0;
     const std::vector<TRecord> &rows = curve.Rows();
     const TCell none;
     const int count = curve.RecordCount();
@@ -89,13 +100,16 @@ void ClassificaCurva(TDataSet &curve, TDataSet &totals, const TDataSet &percenta
             current = cell.ToVariant().toString();
             started = true;
             found = seekCompany(totals, current);
-            total = found ? number(totals, "SUMCRVRATUAREC") : 0;
+            const double total = found ? number(totals, "SUMCRVRATUAREC") : 0;
+            limit1 = cents(total * pA / 100);
+            limit2 = cents(total * (pA + pB) / 100);
+            limit3 = cents(total * (pA + pB + pC) / 100);
         }
         if (!found)
             continue;
         const TCell &amount = value < row.size() ? row.Cell(value) : none;
-        const QString cls = CurveClass(amount.GetKind() == TCell::Kind::Double ? amount.Double() : amount.ToVariant().toDouble(), total,
-                                       pA, pB, pC);
+        const QString cls = CurveClassCents(cents(amount.GetKind() == TCell::Kind::Double ? amount.Double() : amount.ToVariant().toDouble()),
+                                            limit1, limit2, limit3);
         if (!cls.isEmpty())
             curve.SetRowField(r, letter, letters[cls.at(0).unicode() - 'A']);
     }

@@ -112,3 +112,19 @@ TEST(CurveClassification, EachRowUsesItsOwnCompanysTotal)
     ClassificaCurva(*back, *totals({{"01", 100}, {"03", 1000}}), *percentages({{80, 15, 5}}));
     EXPECT_EQ(letters(*back), QStringLiteral("AXX"));
 }
+
+TEST(CurveClassification, RunningTotalsSummedInFloatingPointKeepTheirLetters)
+{
+    // The server sums the running totals in floating point: 942.47 + 465.69 + 29.95 comes out as
+    // 1438.1100000000001, the company total, while 100 % of it comes out as 1438.11. The last row
+    // and the zero-value rows after it still fall in C when the percentages add up to 100.
+    const double first = 942.47, second = first + 465.69, third = second + 29.95;
+    ASSERT_GT(third, third * (80 + 15 + 5) / 100); // the arithmetic this case is about
+    auto c = curve({{"01", first}, {"01", second}, {"01", third}, {"01", third}, {"03", 0.1 + 0.2}});
+    auto t = totals({{"01", third}, {"03", 0.3}});
+    ClassificaCurva(*c, *t, *percentages({{80, 15, 5}}));
+    EXPECT_EQ(letters(*c), QStringLiteral("ACCCC"));
+    EXPECT_EQ(CurveClass(third, third, 80, 15, 5), QStringLiteral("C"));
+    // A cent above the limit is still above it.
+    EXPECT_EQ(CurveClass(1438.12, 1438.11, 80, 15, 5), QString());
+}
