@@ -44,7 +44,10 @@ QString argumentMeaning(int g)
 // and the message names the position in the call actually made.
 class TCurveArgs {
 public:
-    TCurveArgs(const QVariantList &args, std::function<std::optional<int>(int)> position) : m_args(args), m_position(std::move(position)) {}
+    TCurveArgs(const QVariantList &args, std::function<std::optional<int>(int)> position, QString dateFormat)
+        : m_args(args), m_position(std::move(position)), m_dateFormat(std::move(dateFormat))
+    {
+    }
 
     bool Has(int g) const { return m_position(g).has_value(); }
     QString Text(int g) const
@@ -69,16 +72,17 @@ public:
         if (text.isEmpty())
             return QStringLiteral("");
         TDateTime d = 0;
-        if (!TryStrToDate(text, d))
+        if (!TryStrToDate(text, d, m_dateFormat))
             throw EMethodError(QStringLiteral("o argumento %1 (%2) não é uma data válida no formato %3: '%4'.")
                                    .arg(Position(g))
-                                   .arg(argumentMeaning(g), FormatSettings().ShortDateFormat, Text(g)));
+                                   .arg(argumentMeaning(g), m_dateFormat, Text(g)));
         return DateTimeToDate(d).toString(Qt::ISODate);
     }
 
 private:
     const QVariantList &m_args;
     std::function<std::optional<int>(int)> m_position;
+    QString m_dateFormat;
 };
 
 // Where GetTotal carries each GetCurvaABC argument: 1-28, 30-33, 36-39, 44-53 and,
@@ -324,14 +328,15 @@ QVariant TrdmRelLancContReceber::GetStatus(const QVariantList &args)
 QVariant TrdmRelLancContReceber::GetCurvaABC(const QVariantList &args)
 {
     m_curveTotals.reset();
-    const TCurveArgs a(args, [](int g) { return std::optional<int>(g); });
+    const TCurveArgs a(args, [](int g) { return std::optional<int>(g); }, m_dateFormat);
     TCurveFilter f = bindFilter(a, 34, 42, true);
     text(f.Params, "OPERADOR", m_operator);
     const TParams filter = f.Params;
     // The second copies of each date range must be dates too.
     for (int g : {32, 33, 36, 37, 40, 41, 44, 45})
         a.IsoDate(g);
-    text(f.Params, "HOJE", QDate::currentDate().toString(Qt::ISODate));
+    // Days overdue count from the host's date, the one its report header prints.
+    text(f.Params, "HOJE", m_hostToday.value_or(QDate::currentDate()).toString(Qt::ISODate));
 
     // One settlement per receivable for its columns: the latest.
     const QString joins = QStringLiteral(
@@ -488,7 +493,7 @@ bool TrdmRelLancContReceber::CompanyCodesDistinct()
 QVariant TrdmRelLancContReceber::GetTotal(const QVariantList &args)
 {
     const qsizetype count = args.size();
-    const TCurveArgs a(args, [count](int g) { return totalPosition(g, count); });
+    const TCurveArgs a(args, [count](int g) { return totalPosition(g, count); }, m_dateFormat);
     // The 47th value: true when neither amount was given, and then no value range applies.
     TCurveFilter f = bindFilter(a, 36, 44, !a.Bool(47));
     text(f.Params, "OPERADOR", m_operator);

@@ -72,6 +72,7 @@ TrdmRelLancContReceber::TrdmRelLancContReceber(TdtmDBGeral *db, QString openErro
              [this](const QVariantList &a) { return GetConsultaServ(a[0].toString(), a[1].toString()); });
     Register(QStringLiteral("GetAtivClie"), {K::Integer}, [this](const QVariantList &a) { return GetAtivClie(a[0].toLongLong()); });
     Register(QStringLiteral("getTimeServ"), {}, [this](const QVariantList &) { return GetTimeServ(); });
+    Register(QStringLiteral("SetContext"), {K::Text, K::Text}, [this](const QVariantList &a) { return SetContext(a[0].toString(), a[1].toString()); });
     RegisterCurveMethods();
     RegisterCriteriaMethods();
 }
@@ -257,8 +258,10 @@ QVariant TrdmRelLancContReceber::GetFiliLanca(const QString &list, const QString
 {
     const TDataPacket p = Select(QStringLiteral("SELECT CASE WHEN INSTR(:LISTA, CDFILIAL) <> 0 THEN 'S' ELSE 'N' END AS IDMARCADO, "
                                                 "CDFILIAL, NMFILIAL, CDFILIAL || ' ' || NMFILIAL AS NOME FROM FILIAL "
-                                                "WHERE (INSTR(:LISTA, CDFILIAL) <> 0 OR :TODOS = 'T') ORDER BY CDFILIAL"),
-                                 textParams({{"LISTA", list}, {"TODOS", flag}}),
+                                                "WHERE (INSTR(:LISTA, CDFILIAL) <> 0 OR :TODOS = 'T') "
+                                                "AND CDEMPRESA IN (SELECT OE.CDEMPRESA FROM OPEREMPRESA OE WHERE OE.CDOPERADOR = :OPERADOR) "
+                                                "ORDER BY CDFILIAL"),
+                                 textParams({{"LISTA", list}, {"TODOS", flag}, {"OPERADOR", m_operator}}),
                                  {F("IDMARCADO", 1), S("CDFILIAL", 4), S("NMFILIAL", 30), S("NOME", 35)}, QStringLiteral("GetFiliLanca"));
     return PacketToVariant(p);
 }
@@ -308,4 +311,20 @@ QVariant TrdmRelLancContReceber::GetTimeServ()
     p.Fields = {{QStringLiteral("DTATUA"), TFieldType::DateTime, 0, false}};
     p.AddRow({QDateTimeToDateTime(QDateTime::currentDateTime())});
     return PacketToVariant(p);
+}
+
+QVariant TrdmRelLancContReceber::SetContext(const QString &dateFormat, const QString &today)
+{
+    if (!IsShortDatePattern(dateFormat))
+        throw EMethodError(QStringLiteral("o formato de data %1 não é um formato curto de data (dia, mês e ano com um separador).")
+                               .arg(QuoteInput(dateFormat)));
+    std::optional<QDate> day;
+    if (!today.isEmpty()) {
+        day = QDate::fromString(today, Qt::ISODate);
+        if (!day->isValid())
+            throw EMethodError(QStringLiteral("a data do host %1 não é uma data AAAA-MM-DD.").arg(QuoteInput(today)));
+    }
+    m_dateFormat = dateFormat;
+    m_hostToday = day;
+    return true;
 }

@@ -85,6 +85,8 @@ private:
     QVariant GetConsultaServ(const QString &name, const QString &list);
     QVariant GetAtivClie(qint64 levels);
     QVariant GetTimeServ();
+    // The host's short-date format and date, which the date texts of later calls follow.
+    QVariant SetContext(const QString &dateFormat, const QString &today);
 
     // ABC curve (CurveMethods.cpp).
     void RegisterCurveMethods();
@@ -119,6 +121,8 @@ private:
     std::optional<TDbFault> m_lastFault;
     std::shared_ptr<TSessionStore> m_sessions;
     QString m_lastNote;
+    QString m_dateFormat = QStringLiteral("dd/MM/yyyy");
+    std::optional<QDate> m_hostToday;
     // The per-company totals of this connection's last curve: the GetTotal
     // answer for the same filter while the data has not changed since.
     struct TCurveTotals {

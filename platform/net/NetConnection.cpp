@@ -54,15 +54,17 @@ void TNetConnection::LogIn()
     if (Operator.isEmpty())
         refuse(QStringLiteral("O servidor de aplicação em %1 exige o login: informe o operador.").arg(where));
     if (!SessionTicket.isEmpty()) {
-        if (LoginCall(QStringLiteral("Resume"), SessionTicket, where).Ok)
+        if (LoginCall(QStringLiteral("Resume"), {Operator, SessionTicket}, where).Ok) {
+            SendContext(where);
             return;
+        }
         SessionTicket.clear();
         if (Password.isEmpty())
             refuse(QStringLiteral("A sessão do operador %1 no servidor de aplicação em %2 terminou (servidor reiniciado, senha trocada ou tempo "
                                   "sem uso). Entre de novo com a senha.")
                        .arg(Operator, where));
     }
-    const Wire::Reply reply = LoginCall(QStringLiteral("Login"), Password, where);
+    const Wire::Reply reply = LoginCall(QStringLiteral("Login"), {Operator, Password}, where);
     if (!reply.Ok) {
         QString reason = reply.Error;
         if (reason.startsWith(QStringLiteral("Login: ")))
@@ -72,15 +74,27 @@ void TNetConnection::LogIn()
     }
     if (reply.Result.typeId() == QMetaType::QString)
         SessionTicket = reply.Result.toString();
+    SendContext(where);
 }
 
-Wire::Reply TNetConnection::LoginCall(const QString &method, const QString &secret, const QString &where)
+void TNetConnection::SendContext(const QString &where)
+{
+    m_contextDay = Today ? Today() : QDate();
+    const Wire::Reply reply =
+        LoginCall(QStringLiteral("SetContext"), {DateFormat, m_contextDay.isValid() ? m_contextDay.toString(Qt::ISODate) : QString()}, where);
+    if (!reply.Ok) {
+        Close();
+        throw EHostError(QStringLiteral("O servidor de aplicação em %1 recusou o formato de data '%2' do host: %3").arg(where, DateFormat, reply.Error));
+    }
+}
+
+Wire::Reply TNetConnection::LoginCall(const QString &method, const QVariantList &args, const QString &where)
 {
     Wire::Request request;
     request.Object = ServerName;
     request.Method = method;
-    request.Args = {Operator, secret};
-    request.ByRef = {false, false};
+    request.Args = args;
+    request.ByRef = QList<bool>(args.size(), false);
     const TExchange x = Exchange(request);
     if (x.Fault == TExchange::None)
         return x.Reply;
@@ -159,6 +173,14 @@ QVariant TNetConnection::Call(const QString &method, std::vector<TCallArg> args)
     if (!Connected()) {
         try {
             OpenFor(method);
+        } catch (const EHostError &e) {
+            return Fail(method, e.Message());
+        }
+    }
+    // The host's date moved on since the server was told (a session across midnight).
+    if (Today && Today() != m_contextDay) {
+        try {
+            SendContext(QStringLiteral("%1:%2").arg(Host).arg(Port));
         } catch (const EHostError &e) {
             return Fail(method, e.Message());
         }

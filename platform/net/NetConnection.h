@@ -1,5 +1,6 @@
 #pragma once
 #include "Wire.h"
+#include <QDate>
 #include <QObject>
 #include <QStringList>
 #include <QTcpSocket>
@@ -68,6 +69,11 @@ public:
     // without the password's slow check; a refused ticket falls back to the password.
     // A password login puts the session's ticket here.
     QString SessionTicket;
+    // The host's short-date format and its date, told to the server after each login and
+    // again when the date has moved on, so that the server reads the date texts of the calls
+    // and counts days as the host does. Without Today the server keeps its own clock.
+    QString DateFormat = QStringLiteral("dd/MM/yyyy");
+    std::function<QDate()> Today;
     // Runs before every connection attempt.
     std::function<void(TNetConnection &)> BeforeConnect;
     // Runs as each call starts, before its request is sent.
@@ -86,7 +92,10 @@ private:
     void LogIn();
     // One login request (Login with the password, Resume with the ticket) and the server's
     // answer; a lost connection or a malformed reply closes it and raises EHostError.
-    Wire::Reply LoginCall(const QString &method, const QString &secret, const QString &where);
+    // SetContext, which follows every login, goes the same way.
+    Wire::Reply LoginCall(const QString &method, const QVariantList &args, const QString &where);
+    // Tells the server the host's date format and date (SetContext); a refusal raises EHostError.
+    void SendContext(const QString &where);
     // One request and its reply within CallTimeoutMs; the fault says what went wrong.
     struct TExchange {
         enum Kind { None, Lost, TimedOut, Malformed };
@@ -98,4 +107,5 @@ private:
     bool PeerClosed() const;
     void OpenFor(const QString &method);
     std::unique_ptr<QTcpSocket> m_socket;
+    QDate m_contextDay; // the date last told to the server on this connection
 };

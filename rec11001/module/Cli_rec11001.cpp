@@ -206,6 +206,8 @@ void TfrmRelLancContReceber::netRelLancContReceberBeforeConnect(QObject *)
     netRelLancContReceber->Port = WebPort();
     netRelLancContReceber->Host = WebURL();
     netRelLancContReceber->Operator = Operador();
+    netRelLancContReceber->DateFormat = FormatSettings().ShortDateFormat;
+    netRelLancContReceber->Today = [] { return DateTimeToDate(Date()); };
     netRelLancContReceber->Password = HostContext().Password;
     if (netRelLancContReceber->SessionTicket.isEmpty())
         netRelLancContReceber->SessionTicket = HostContext().SessionTicket;

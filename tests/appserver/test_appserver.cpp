@@ -239,7 +239,12 @@ TEST_P(AppServer, EveryMethodAnswersWithItsPayloadShape)
     fields(fili, {{"IDMARCADO", FX, 1}, {"CDFILIAL", S, 4}, {"NMFILIAL", S, 30}, {"NOME", S, 35}});
     QString empty;
     ServerCalls::GetFiliLanca(*m_net, empty, QStringLiteral("T"), fili);
-    EXPECT_EQ(fili.RecordCount(), 11);
+    // MARIA's companies 01 and 03 only: their six branches of the eleven.
+    EXPECT_EQ(column(fili, "CDFILIAL"), (QStringList{QStringLiteral("0101"), QStringLiteral("0102"), QStringLiteral("0103"), QStringLiteral("0301"),
+                                                     QStringLiteral("0302"), QStringLiteral("0303")}));
+    QString others = QStringLiteral("_0201__0502_");
+    ServerCalls::GetFiliLanca(*m_net, others, QString(), fili);
+    EXPECT_EQ(fili.RecordCount(), 0);
     QString list = QStringLiteral("_0101__0302_");
     ServerCalls::GetFiliLanca(*m_net, list, QString(), fili);
     EXPECT_EQ(column(fili, "CDFILIAL"), (QStringList{QStringLiteral("0101"), QStringLiteral("0302")}));

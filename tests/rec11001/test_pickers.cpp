@@ -167,10 +167,10 @@ TEST_F(Pickers, ServerFedListsAndTheMendedPostingBranchButton)
     TfrmRelLancContReceber &f = *Form();
     Click("rbtListaLanca");
     EXPECT_TRUE(f.sbtLancamento->isEnabled()); // follows its radio as every other pair
-    TSearchListScript::PushCodes({QStringLiteral("0101"), QStringLiteral("0502")});
+    TSearchListScript::PushCodes({QStringLiteral("0101"), QStringLiteral("0302")});
     Click("sbtLancamento");
-    EXPECT_EQ(f.lstLancamento, QStringLiteral("_0101__0502_"));
-    EXPECT_EQ(m_runs.back().Rows, 11);
+    EXPECT_EQ(f.lstLancamento, QStringLiteral("_0101__0302_"));
+    EXPECT_EQ(m_runs.back().Rows, 6); // the branches of MARIA's companies 01 and 03
     Click("rbtTodosLanca");
     EXPECT_FALSE(f.sbtLancamento->isEnabled());
     Click("rdbListaAtivClie");
@@ -219,7 +219,7 @@ TEST_F(Pickers, EmptyTablesGiveTheirMessagesOrAnEmptyList)
     ApplyContext(ctx);
     TdtmDBGeral module;
     module.Open(empty.Target());
-    TdtmDBGeral::SetCurrent(&module);
+    const TCurrentDatabaseScope current(&module);
     ASSERT_TRUE(Open());
     TfrmRelLancContReceber &f = *Form();
 
@@ -253,7 +253,6 @@ TEST_F(Pickers, EmptyTablesGiveTheirMessagesOrAnEmptyList)
     EXPECT_EQ(m_runs[2].Rows, 0);
     f.DoClose();
     QApplication::sendPostedEvents(nullptr, QEvent::DeferredDelete);
-    TdtmDBGeral::SetCurrent(m_module.get());
 }
 
 TEST_F(Pickers, TheRealDialogFiltersMarksAndConfirms)

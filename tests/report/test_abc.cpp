@@ -101,6 +101,13 @@ void CurveTest::CurveAgainstDueDateLayout()
     curveDocs.sort();
     ASSERT_FALSE(curveDocs.isEmpty());
     EXPECT_EQ(curveDocs, dueDocs);
+    // Days overdue count from the host's date (fixed at 07/12/2026), whatever the server's clock says.
+    for (const QString &r : rows) {
+        const QStringList c = r.split(QLatin1Char(';'));
+        const QDate dueOn = QDate::fromString(c[5], QStringLiteral("dd/MM/yyyy"));
+        ASSERT_TRUE(dueOn.isValid()) << r.toStdString();
+        EXPECT_EQ(number(c[6]), static_cast<double>(dueOn.daysTo(QDate(2026, 12, 7)))) << r.toStdString();
+    }
     EXPECT_EQ(f.rpddPadrao->LastResult().Rows, rows.size());
 
     // Within a company: values from the largest down, the running total ending at the company total, classes in order.
@@ -171,6 +178,7 @@ TEST_F(CurveOnPostgreSQL, AllCompaniesMeansTheOperatorsCompanies) { CurveKeepsTo
 
 TEST_F(CurveTest, EdgeCasesOfTheArguments)
 {
+    const TStoredEmissionOptionGuard option(s_db->Target(), QStringLiteral("ADMIN"));
     THostContext ctx = ContextAs(QStringLiteral("ADMIN"));
     ApplyContext(ctx);
     ASSERT_TRUE(Open());
