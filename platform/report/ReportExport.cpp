@@ -4,6 +4,7 @@
 #include <QFileInfo>
 #include <QPdfWriter>
 #include <QSaveFile>
+#include <sys/stat.h>
 #include <QTemporaryFile>
 #include <cerrno>
 #include <cstdio>
@@ -270,6 +271,16 @@ private:
     lxw_row_t m_row = 0;
 };
 
+mode_t newFileMode(const QString &path)
+{
+    struct stat existing {};
+    if (::stat(QFile::encodeName(path).constData(), &existing) == 0)
+        return existing.st_mode & 07777;
+    const mode_t mask = ::umask(0);
+    ::umask(mask);
+    return 0666 & ~mask;
+}
+
 void commit(QSaveFile &out)
 {
     // The last buffered bytes are written here; a failure in commit's own flush
@@ -347,6 +358,10 @@ TPagesResult WriteReportFile(const TReportLayout &layout, const TReportHeader &h
             n = WalkReport(layout, *r, sink, progress);
             sink.Close();
         }
+        // The temporary file was made private; the report gets the mode any new file gets
+        // (0666 less the umask), or keeps the mode of the file it replaces, as the other types do.
+        if (::chmod(QFile::encodeName(tmp.fileName()).constData(), newFileMode(path)) != 0)
+            writeFailed(path, QString::fromLocal8Bit(std::strerror(errno)));
         // rename() replaces the old file in one step.
         if (std::rename(QFile::encodeName(tmp.fileName()).constData(), QFile::encodeName(path).constData()) != 0)
             writeFailed(path, QString::fromLocal8Bit(std::strerror(errno)));

@@ -4,15 +4,19 @@
 #include "Exceptions.h"
 #include "ReportExport.h"
 #include "ReportTestSupport.h"
+#include <QMdiSubWindow>
+#include <QApplication>
 #include <QDir>
 #include <QFile>
 #include <QLocale>
+#include <QMap>
 #include <QProcess>
 #include <QRegularExpression>
 #include <QSqlQuery>
 #include <QSqlError>
 #include <QSqlRecord>
 #include <QTemporaryDir>
+#include <sys/stat.h>
 
 namespace {
 QString sourceDir() { return QStringLiteral(REC_SOURCE_DIR); }
@@ -370,6 +374,28 @@ TEST_F(ReportsTest, ACancelledRunWritesNothingAndProgressCountsTheRows)
     }
     EXPECT_EQ(QDir(m_out.path()).entryList(QDir::Files | QDir::Hidden), QStringList{QStringLiteral("vencimento.pdf")});
     dialog.Progress = {};
+}
+
+TEST_F(ReportsTest, EveryKindOfReportFileGetsTheModeANewFileGets)
+{
+    // The process's umask is shared: a guard puts it back.
+    struct TUmaskGuard {
+        explicit TUmaskGuard(mode_t mask) : Previous(::umask(mask)) {}
+        ~TUmaskGuard() { ::umask(Previous); }
+        mode_t Previous;
+    };
+    ASSERT_TRUE(Open());
+    for (const mode_t mask : {mode_t(022), mode_t(027)}) {
+        const TUmaskGuard guard(mask);
+        for (const char *name : {"m.pdf", "m.csv", "m.html", "m.xlsx"}) {
+            const QString path = m_out.filePath(QStringLiteral("%1-%2").arg(mask, 0, 8).arg(QLatin1String(name)));
+            RunTo(0, QLatin1String(name).endsWith(QLatin1String("pdf")) ? "sbtPrint" : "sbtSalvarComo", path);
+            EXPECT_EQ(TakeMessages(), QStringList()) << name;
+            struct stat st {};
+            ASSERT_EQ(::stat(QFile::encodeName(path).constData(), &st), 0) << name;
+            EXPECT_EQ(st.st_mode & 0777, 0666 & ~mask) << name << " under umask " << std::oct << mask;
+        }
+    }
 }
 
 // A long report reads a snapshot; the server's writes meanwhile go through.
