@@ -10,6 +10,7 @@
 #include "SearchList.h"
 #include <QApplication>
 #include <QFile>
+#include <QDir>
 #include <QFileInfo>
 #include <QJsonDocument>
 #include <QMdiSubWindow>
@@ -271,6 +272,7 @@ bool TBatchRun::CheckStep(int index, const QJsonObject &step, bool &open, const 
 
 bool TBatchRun::Load(const QString &scriptFile, QString &error)
 {
+    m_scriptDir = QFileInfo(scriptFile).absolutePath();
     QFile f(scriptFile);
     if (!f.open(QIODevice::ReadOnly)) {
         error = QStringLiteral("não foi possível ler o roteiro '%1': %2").arg(scriptFile, f.errorString());
@@ -487,7 +489,11 @@ int TBatchRun::Run(const QString &logFile, QString &error)
                 messages.ShowError(QStringLiteral("O relatório %1 não existe; a lista tem %2.").arg(v.toInt()).arg(form->cbbReportNames->count()));
         } else if (verb == QStringLiteral("action")) {
             const QString action = v.toString();
-            form->ReportOutput = step.value(QStringLiteral("output")).toString();
+            // A relative output is the script's, wherever the host runs.
+            QString output = step.value(QStringLiteral("output")).toString();
+            if (!output.isEmpty() && QDir::isRelativePath(output))
+                output = QDir(m_scriptDir).filePath(output);
+            form->ReportOutput = output;
             form->svdSaveReport->FileName = form->ReportOutput;
             form->NewLayoutTitle = step.value(QStringLiteral("title")).toString();
             form->rpddPadrao->ClearLastParams();

@@ -24,4 +24,5 @@ private:
     bool CheckStep(int index, const QJsonObject &step, bool &open, const ControlIndex *controls, QString &error) const;
     THostContext m_context;
     QJsonArray m_steps;
+    QString m_scriptDir; // relative outputs are taken from here
 };

@@ -47,6 +47,8 @@ protected:
         QProcessEnvironment env = QProcessEnvironment::systemEnvironment();
         env.insert(QStringLiteral("REC_REPORT_DIR"), BinDir() + QStringLiteral("/../reports"));
         p.setProcessEnvironment(env);
+        // Elsewhere than the script, so that a relative output shows which folder it is taken from.
+        p.setWorkingDirectory(m_elsewhere.path());
         p.start(BinDir() + QStringLiteral("/rec-host"), {QStringLiteral("--batch"), scriptFile, QStringLiteral("--log"), logFile});
         EXPECT_TRUE(p.waitForFinished(60000));
         exitCode = p.exitCode();
@@ -72,6 +74,7 @@ protected:
     static std::unique_ptr<TTestDatabase> s_db;
     static std::unique_ptr<TServerProcess> s_server;
     QTemporaryDir m_dir;
+    QTemporaryDir m_elsewhere;
 };
 
 std::unique_ptr<TTestDatabase> BatchRun::s_db;
@@ -107,6 +110,10 @@ TEST_F(BatchRun, TypicalRoadPicksALayoutTwoClientsAndPrints)
     EXPECT_EQ(lists[0].toObject().value(QStringLiteral("codes")).toArray(), (QJsonArray{QStringLiteral("000001"), QStringLiteral("000002")}));
     const QJsonObject printed = log[6].toObject();
     EXPECT_TRUE(texts(printed).isEmpty());
+    // "rel.pdf" is the script's folder's, not the folder the host ran in.
+    EXPECT_EQ(printed.value(QStringLiteral("output")).toString(), m_dir.filePath(QStringLiteral("rel.pdf")));
+    EXPECT_TRUE(QFileInfo::exists(m_dir.filePath(QStringLiteral("rel.pdf"))));
+    EXPECT_EQ(QDir(m_elsewhere.path()).entryList(QDir::Files), QStringList());
     EXPECT_EQ(printed.value(QStringLiteral("state")).toObject().value(QStringLiteral("lstCliente")).toString(), QStringLiteral("_000001__000002_"));
     const QJsonObject criteria = printed.value(QStringLiteral("criteria")).toObject();
     EXPECT_EQ(criteria.value(QStringLiteral("layout")).toInt(), 1);
