@@ -134,7 +134,7 @@ TParams checkParams(const TReportLayout &layout, const TParams &given, const QSt
         if (p.IsNull())
             p.SetAsDate(DateToDateTime(QDate::currentDate()));
     }
-    return out;
+    return layout.StatementParams(out);
 }
 } // namespace
 
@@ -279,9 +279,18 @@ QJsonObject TReportLayoutEditor::EditedJson() const
         setOrRemove(QStringLiteral("statementPostgreSQL"), lines(pg), pg.trimmed().isEmpty());
     }
 
+    // A column's share of another data set's total (the curve's "% Acumulado") is not in the grid:
+    // it stays with the original column of the same field and caption.
+    const QJsonArray originalColumns = m_original.ToJson().value(QStringLiteral("columns")).toArray();
     QJsonArray columns;
     for (int r = 0; r < grdColunas->rowCount(); ++r) {
         QJsonObject o{{QStringLiteral("field"), cell(grdColunas, r, ccField)}, {QStringLiteral("caption"), cell(grdColunas, r, ccCaption)}};
+        for (const QJsonValue &c : originalColumns)
+            if (c[QStringLiteral("field")] == o[QStringLiteral("field")] && c[QStringLiteral("caption")] == o[QStringLiteral("caption")] &&
+                c.toObject().contains(QStringLiteral("shareOf"))) {
+                o[QStringLiteral("shareOf")] = c[QStringLiteral("shareOf")];
+                break;
+            }
         bool ok = false;
         const double width = cell(grdColunas, r, ccWidth).replace(QLatin1Char(','), QLatin1Char('.')).toDouble(&ok);
         o[QStringLiteral("width")] = ok ? width : 0.0;  // not a number: refused as an invalid width
@@ -294,19 +303,31 @@ QJsonObject TReportLayoutEditor::EditedJson() const
     }
     d[QStringLiteral("columns")] = columns;
 
+    // What the grids do not show (a group's blank caption, a parameter that holds a date text)
+    // stays as the original had it for the same field or name.
     QJsonArray groups;
-    for (int r = 0; r < grdGrupos->rowCount(); ++r)
-        groups.append(QJsonObject{{QStringLiteral("field"), cell(grdGrupos, r, gcField)},
-                                  {QStringLiteral("caption"), cell(grdGrupos, r, gcCaption)},
-                                  {QStringLiteral("header"), cell(grdGrupos, r, gcHeader)},
-                                  {QStringLiteral("footer"), cell(grdGrupos, r, gcFooter)}});
+    for (int r = 0; r < grdGrupos->rowCount(); ++r) {
+        QJsonObject o{{QStringLiteral("field"), cell(grdGrupos, r, gcField)},
+                      {QStringLiteral("caption"), cell(grdGrupos, r, gcCaption)},
+                      {QStringLiteral("header"), cell(grdGrupos, r, gcHeader)},
+                      {QStringLiteral("footer"), cell(grdGrupos, r, gcFooter)}};
+        for (const TReportLayout::Group &g : m_original.Groups)
+            if (!g.Blank.isEmpty() && g.Field.compare(o.value(QStringLiteral("field")).toString(), Qt::CaseInsensitive) == 0)
+                o[QStringLiteral("blank")] = g.Blank;
+        groups.append(o);
+    }
     setOrRemove(QStringLiteral("groups"), groups, groups.isEmpty());
 
     QJsonArray params;
     for (int r = 0; r < grdParametros->rowCount(); ++r) {
         const auto *type = qobject_cast<const QComboBox *>(grdParametros->cellWidget(r, pcType));
-        params.append(QJsonObject{{QStringLiteral("name"), cell(grdParametros, r, pcName).toUpper()},
-                                  {QStringLiteral("type"), type ? type->currentText() : QStringLiteral("string")}});
+        QJsonObject o{{QStringLiteral("name"), cell(grdParametros, r, pcName).toUpper()},
+                      {QStringLiteral("type"), type ? type->currentText() : QStringLiteral("string")}};
+        for (const TReportLayout::Param &p : m_original.Params)
+            if (p.DateText && p.Name.compare(o.value(QStringLiteral("name")).toString(), Qt::CaseInsensitive) == 0 &&
+                o.value(QStringLiteral("type")).toString() == QStringLiteral("string"))
+                o[QStringLiteral("dateText")] = true;
+        params.append(o);
     }
     d[QStringLiteral("params")] = params;
     return d;

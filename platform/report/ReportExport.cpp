@@ -63,7 +63,7 @@ public:
     {
         QStringList cells;
         for (int g : m_flat.Keys)
-            cells << DisplayText(TColumnFormat::Text, keys[g]);
+            cells << ValueText(keys[g]);
         for (int c = 0; c < values.size(); ++c)
             cells << csvValue(m_layout.Columns[c].Format, values[c]);
         Line(cells);
@@ -228,7 +228,7 @@ public:
         errno = 0;
         lxw_col_t col = 0;
         for (int g : m_flat.Keys)
-            Text(col++, DisplayText(TColumnFormat::Text, keys[g]));
+            Text(col++, ValueText(keys[g]));
         for (int c = 0; c < values.size(); ++c, ++col) {
             const QVariant &v = values[c];
             if (v.isNull() || !v.isValid())

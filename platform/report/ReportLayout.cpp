@@ -108,7 +108,12 @@ TReportLayout TReportLayout::FromJson(const QJsonObject &d, const QString &where
         const qsizetype t = kParamTypes.indexOf(type.isEmpty() ? QStringLiteral("string") : type);
         if (t < 0)
             fault(where, QStringLiteral("o parâmetro '%1' tem o tipo desconhecido '%2'.").arg(name, type));
-        l.Params.push_back({name, kParamTypeValues[t]});
+        const QJsonValue dateText = o.value(QStringLiteral("dateText"));
+        if (!dateText.isUndefined() && !dateText.isBool())
+            fault(where, QStringLiteral("\"dateText\" do parâmetro '%1' deve ser true ou false.").arg(name));
+        if (dateText.toBool() && kParamTypeValues[t] != TParamType::String)
+            fault(where, QStringLiteral("o parâmetro '%1' com \"dateText\" deve ser do tipo \"string\".").arg(name));
+        l.Params.push_back({name, kParamTypeValues[t], dateText.toBool()});
     }
 
     l.Statement = statement(d, "statement", where);
@@ -172,6 +177,7 @@ TReportLayout TReportLayout::FromJson(const QJsonObject &d, const QString &where
         g.Caption = text(o, "caption", where, false);
         g.Header = text(o, "header", where, false);
         g.Footer = text(o, "footer", where, false);
+        g.Blank = text(o, "blank", where, false);
         if (g.Header.isEmpty())
             g.Header = QStringLiteral("{%1}").arg(g.Field);
         l.Groups.push_back(g);
@@ -240,7 +246,12 @@ QJsonObject TReportLayout::ToJson() const
     d[QStringLiteral("orientation")] = Landscape ? QStringLiteral("landscape") : QStringLiteral("portrait");
     QJsonArray params;
     for (const Param &p : Params)
-        params.append(QJsonObject{{QStringLiteral("name"), p.Name}, {QStringLiteral("type"), ParamTypeName(p.Type)}});
+    {
+        QJsonObject o{{QStringLiteral("name"), p.Name}, {QStringLiteral("type"), ParamTypeName(p.Type)}};
+        if (p.DateText)
+            o[QStringLiteral("dateText")] = true;
+        params.append(o);
+    }
     d[QStringLiteral("params")] = params;
     if (!DataSet.isEmpty())
         d[QStringLiteral("dataSet")] = DataSet;
@@ -266,9 +277,13 @@ QJsonObject TReportLayout::ToJson() const
     }
     d[QStringLiteral("columns")] = columns;
     QJsonArray groups;
-    for (const Group &g : Groups)
-        groups.append(QJsonObject{{QStringLiteral("field"), g.Field}, {QStringLiteral("caption"), g.Caption},
-                                  {QStringLiteral("header"), g.Header}, {QStringLiteral("footer"), g.Footer}});
+    for (const Group &g : Groups) {
+        QJsonObject o{{QStringLiteral("field"), g.Field}, {QStringLiteral("caption"), g.Caption}, {QStringLiteral("header"), g.Header},
+                      {QStringLiteral("footer"), g.Footer}};
+        if (!g.Blank.isEmpty())
+            o[QStringLiteral("blank")] = g.Blank;
+        groups.append(o);
+    }
     if (!groups.isEmpty())
         d[QStringLiteral("groups")] = groups;
     QJsonObject totals;
@@ -291,6 +306,29 @@ bool TReportLayout::DeclaresParam(const QString &name) const
     return false;
 }
 
+TParams TReportLayout::StatementParams(const TParams &bound) const
+{
+    TParams out = bound;
+    for (const Param &declared : Params) {
+        if (!declared.DateText)
+            continue;
+        TParam *p = out.FindParam(declared.Name);
+        if (!p)
+            continue;
+        const QString text = p->IsNull() ? QString() : p->AsString().trimmed();
+        p->DataType = TParamType::Date;
+        p->Clear();
+        if (text.isEmpty())
+            continue;
+        TDateTime d = 0;
+        if (!TryStrToDate(text, d))
+            throw EHostError(QStringLiteral("O relatório '%1': o parâmetro %2 ('%3') não é uma data no formato %4.")
+                                 .arg(Title, declared.Name, text, FormatSettings().ShortDateFormat));
+        p->SetAsDate(d);
+    }
+    return out;
+}
+
 int TReportLayout::ColumnIndex(const QString &field) const
 {
     for (int i = 0; i < Columns.size(); ++i)
@@ -310,8 +348,13 @@ bool TReportLayout::HasTotals() const
 QString TReportLayout::StatementFor(const QString &driver) const
 {
     QString sql = driver == QStringLiteral("QPSQL") && !StatementPostgreSQL.trimmed().isEmpty() ? StatementPostgreSQL : Statement;
-    if (!OrderBy.isEmpty())
-        sql += QStringLiteral("\nORDER BY ") + OrderBy.join(QStringLiteral(", "));
+    // Rows without a value sort last on every database (SQLite puts them first, PostgreSQL last).
+    if (!OrderBy.isEmpty()) {
+        QStringList order;
+        for (const QString &o : OrderBy)
+            order << (o.contains(QLatin1String("NULLS"), Qt::CaseInsensitive) ? o : o + QStringLiteral(" NULLS LAST"));
+        sql += QStringLiteral("\nORDER BY ") + order.join(QStringLiteral(", "));
+    }
     return sql;
 }
 

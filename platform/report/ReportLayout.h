@@ -13,6 +13,9 @@ struct TReportLayout {
     struct Param {
         QString Name;
         TParamType Type = TParamType::String;
+        // A text holding a date in the host's short-date format: the screen binds the
+        // text, the statement receives its date (null when blank).
+        bool DateText = false;
     };
     struct Column {
         QString Field;
@@ -42,6 +45,7 @@ struct TReportLayout {
         QString Caption;                     // the key's column heading in CSV and XLSX
         QString Header;                      // "{FIELD}" markers are replaced by the row's values
         QString Footer;                      // caption of the group's subtotal line
+        QString Blank;                       // what header and footer show for a blank key ("sem referência")
     };
     QString File;
     // Why the file could not be read; such a layout is listed and fails when run.
@@ -75,6 +79,9 @@ struct TReportLayout {
     QJsonObject ToJson() const;
 
     bool DeclaresParam(const QString &name) const;
+    // The bound parameters as the statement receives them: date texts become dates.
+    // Raises EHostError naming a date text that is not a date.
+    TParams StatementParams(const TParams &bound) const;
     int ColumnIndex(const QString &field) const;
     bool HasTotals() const;
     // The statement for a database driver ("QSQLITE", "QPSQL") with its sort appended.

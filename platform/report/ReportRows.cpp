@@ -145,7 +145,7 @@ QStringList ReportFields(const TReportLayout &layout)
 std::unique_ptr<TReportRows> OpenStatementRows(const QSqlDatabase &db, const TReportLayout &layout, const TParams &params)
 {
     try {
-        QSqlQuery q = RunStatement(db, layout.StatementFor(db.driverName()), params, layout.Title);
+        QSqlQuery q = RunStatement(db, layout.StatementFor(db.driverName()), layout.StatementParams(params), layout.Title);
         return std::make_unique<TStatementRows>(std::move(q), ReportFields(layout), layout.Title);
     } catch (const EDatabaseError &e) {
         throw EHostError(QStringLiteral("O relatório '%1' não pôde ser gerado: %2").arg(layout.Title, e.Message()));
@@ -201,7 +201,15 @@ QString DisplayText(TColumnFormat format, const QVariant &v)
     return v.toString();
 }
 
-QString ExpandMarkers(const QString &pattern, const QStringList &fields, const TReportRows &row)
+QString ValueText(const QVariant &v)
+{
+    // Databases give a date column as a date (PostgreSQL) or as its ISO text (SQLite).
+    static const QRegularExpression iso(QStringLiteral("^\\d{4}-\\d{2}-\\d{2}$"));
+    const bool date = v.typeId() == QMetaType::QDate || v.typeId() == QMetaType::QDateTime || iso.match(v.toString()).hasMatch();
+    return DisplayText(date ? TColumnFormat::Date : TColumnFormat::Text, v);
+}
+
+QString ExpandMarkers(const QString &pattern, const QStringList &fields, const TReportRows &row, const QString &blankField, const QString &blankText)
 {
     QString out;
     qsizetype at = 0;
@@ -214,10 +222,9 @@ QString ExpandMarkers(const QString &pattern, const QStringList &fields, const T
                 if (fields[k].compare(m.captured(1), Qt::CaseInsensitive) == 0)
                     found = k;
         if (found >= 0) {
-            const QVariant v = row.Value(static_cast<int>(found));
-            static const QRegularExpression iso(QStringLiteral("^\\d{4}-\\d{2}-\\d{2}$"));
-            const bool date = v.typeId() == QMetaType::QDate || v.typeId() == QMetaType::QDateTime || iso.match(v.toString()).hasMatch();
-            out += DisplayText(date ? TColumnFormat::Date : TColumnFormat::Text, v);
+            const QString shown = ValueText(row.Value(static_cast<int>(found)));
+            out += shown.trimmed().isEmpty() && !blankText.isEmpty() && fields[found].compare(blankField, Qt::CaseInsensitive) == 0 ? blankText
+                                                                                                                                  : shown;
         }
         at = m.capturedEnd();
     }

@@ -35,4 +35,8 @@ double ReportNumber(const QVariant &v);
 QString DisplayText(TColumnFormat format, const QVariant &v);
 QString AmountText(double value, bool grouped = true);
 // "{FIELD}" markers replaced by the display texts of the row's values.
-QString ExpandMarkers(const QString &pattern, const QStringList &fields, const TReportRows &row);
+// A value without a column format: a date (or its ISO text) as a date, anything else as text.
+QString ValueText(const QVariant &v);
+// A blank value of blankField shows as blankText (a group without a key value says so).
+QString ExpandMarkers(const QString &pattern, const QStringList &fields, const TReportRows &row, const QString &blankField = {},
+                      const QString &blankText = {});

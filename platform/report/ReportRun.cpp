@@ -93,9 +93,9 @@ qint64 WalkReport(const TReportLayout &layout, TReportRows &rows, TReportSink &s
             closeFrom(broken);
         for (int g = broken; g < groups; ++g) {
             st.Current[g] = keys[g];
-            const QString text = ExpandMarkers(layout.Groups[g].Header, fields, rows);
-            st.Footers[g] = layout.Groups[g].Footer.isEmpty() ? QStringLiteral("Total ") + text
-                                                              : ExpandMarkers(layout.Groups[g].Footer, fields, rows);
+            const TReportLayout::Group &group = layout.Groups[g];
+            const QString text = ExpandMarkers(group.Header, fields, rows, group.Field, group.Blank);
+            st.Footers[g] = group.Footer.isEmpty() ? QStringLiteral("Total ") + text : ExpandMarkers(group.Footer, fields, rows, group.Field, group.Blank);
             sink.GroupHeader(g, text);
         }
         for (int c = 0; c < columns; ++c)

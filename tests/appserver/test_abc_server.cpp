@@ -179,8 +179,9 @@ protected:
         text("P_ORCAINI", budget ? c.OrcaIni : QString());
         text("P_ORCAFIN", budget ? c.OrcaFin : QString());
         text("P_ORCA", budget ? QString() : kAll);
-        text("DTBAIXAINI", c.BaixaIni);
-        text("DTBAIXAFIN", c.BaixaFin);
+        // Date texts of the layout reach its statement as dates.
+        date("DTBAIXAINI", c.BaixaIni);
+        date("DTBAIXAFIN", c.BaixaFin);
         text("TDTBAIXA", c.BaixaIni.isEmpty() && c.BaixaFin.isEmpty() ? kAll : QString());
         text("P_FORMA", c.Formas);
         text("P_TFORMA", c.TFormas);

@@ -285,3 +285,74 @@ TEST_F(BatchRun, LooseValuesInScriptsAreRefused)
     // The device is written in place, never replaced by a file.
     EXPECT_FALSE(QFileInfo(QStringLiteral("/dev/full")).isFile());
 }
+
+TEST_F(BatchRun, EveryLayoutWritesTheSameCsvOnBothDatabases)
+{
+    if (SuiteBackend() != TBackend::SQLite || !PostgresAvailable())
+        GTEST_SKIP() << "needs the test PostgreSQL server; runs once, from the SQLite suite";
+    // The same demo seed on both databases, each with its own server; one script saves every layout.
+    const TTestDatabase sqlite(TBackend::SQLite, 300, 11), postgres(TBackend::PostgreSQL, 300, 11);
+    const TServerProcess sqliteServer(sqlite.Target()), postgresServer(postgres.Target());
+    QJsonArray steps{step(R"({"open": "REC11001"})")};
+    for (int layout = 0; layout < 19; ++layout) {
+        steps.append(QJsonObject{{QStringLiteral("layout"), layout}});
+        steps.append(QJsonObject{{QStringLiteral("action"), QStringLiteral("save")},
+                                 {QStringLiteral("output"), QStringLiteral("%1.csv").arg(layout, 2, 10, QLatin1Char('0'))}});
+    }
+    steps.append(QJsonObject{{QStringLiteral("layout"), 15}});
+    steps.append(QJsonObject{{QStringLiteral("action"), QStringLiteral("save")}, {QStringLiteral("output"), QStringLiteral("15.html")}});
+    auto runOn = [&](const TTestDatabase &db, const TServerProcess &server, const QString &folder) {
+        QJsonObject ctx = Context(server.Port());
+        ctx[QStringLiteral("database")] = db.Target();
+        QDir(m_dir.path()).mkpath(folder);
+        const QString script = m_dir.filePath(folder + QStringLiteral("/script.json"));
+        QFile f(script);
+        EXPECT_TRUE(f.open(QIODevice::WriteOnly));
+        f.write(QJsonDocument(QJsonObject{{QStringLiteral("context"), ctx}, {QStringLiteral("steps"), steps}}).toJson());
+        f.close();
+        int code = -1;
+        QString err;
+        const QJsonArray log = Run(QByteArray(), code, err, script, m_dir.filePath(folder + QStringLiteral("/log.json")));
+        EXPECT_EQ(code, 0) << err.toStdString();
+        for (const QJsonValue &entry : log)
+            EXPECT_EQ(texts(entry.toObject()), QStringList()) << folder.toStdString();
+    };
+    runOn(sqlite, sqliteServer, QStringLiteral("sqlite"));
+    runOn(postgres, postgresServer, QStringLiteral("postgresql"));
+    for (int layout = 0; layout < 19; ++layout) {
+        const QString name = QStringLiteral("/%1.csv").arg(layout, 2, 10, QLatin1Char('0'));
+        QFile a(m_dir.filePath(QStringLiteral("sqlite") + name)), b(m_dir.filePath(QStringLiteral("postgresql") + name));
+        ASSERT_TRUE(a.open(QIODevice::ReadOnly) && b.open(QIODevice::ReadOnly)) << name.toStdString();
+        const QByteArray left = a.readAll(), right = b.readAll();
+        EXPECT_GT(left.count('\n'), 1) << name.toStdString();
+        EXPECT_EQ(left, right) << "layout " << layout;
+    }
+    // Receivables without a billing reference: the same place on both, under a caption that says so.
+    QFile csv15(m_dir.filePath(QStringLiteral("sqlite/15.csv")));
+    ASSERT_TRUE(csv15.open(QIODevice::ReadOnly));
+    const QStringList lines = QString::fromUtf8(csv15.readAll()).split(QStringLiteral("\r\n"), Qt::SkipEmptyParts);
+    ASSERT_GT(lines.size(), 2);
+    int blanks = 0;
+    QString company;
+    bool blankSeen = false;
+    for (const QString &line : lines.mid(1)) {
+        const QStringList c = line.split(QLatin1Char(';'));
+        if (c[0] != company)
+            blankSeen = false;
+        company = c[0];
+        if (c[1].isEmpty()) {
+            blankSeen = true;
+            ++blanks;
+        } else {
+            EXPECT_FALSE(blankSeen) << "a dated group after the receivables without a reference: " << line.toStdString();
+        }
+    }
+    EXPECT_GT(blanks, 0);
+    for (const char *folder : {"sqlite", "postgresql"}) {
+        QFile html(m_dir.filePath(QLatin1String(folder) + QStringLiteral("/15.html")));
+        ASSERT_TRUE(html.open(QIODevice::ReadOnly));
+        const QString page = QString::fromUtf8(html.readAll());
+        EXPECT_TRUE(page.contains(QStringLiteral("Referência de faturamento: sem referência"))) << folder;
+        EXPECT_FALSE(page.contains(QStringLiteral("Referência de faturamento: <"))) << folder;
+    }
+}
