@@ -109,6 +109,10 @@ public:
     // Gives qryCliente1 the four statement texts and the parameter list of another client query.
     void CopyClientStatement(TADOIBQuery &from);
 
+    // The criteria that differ from the defaults and that the report applies, in words, for the
+    // "Opções de Emissão" block.
+    QStringList EmissionOptionLines();
+
 private:
     enum TGroupId { gClass, gAtivClie, gSegMerc, gTipoConta, gRegiao, gCliente, gGrupClie, gEmpresa, gFilial, gLanca, gVendedor, gForma, gCCorr };
     QVector<TCriteriaGroup> BuildGroups();
@@ -116,14 +120,14 @@ private:
     QSet<QString> LookupCodes(const TCriteriaGroup &g);
     void BindEvents();
     // Steps of the parameter binding and the lookup refresh that goes with it.
+    // Whether the chosen layout is the ABC curve: index 18, or a layout that reads the curve's data set.
+    bool IsCurveLayout() const;
     void BindMainPath(TParams &params);
     void BindDates(TParams &params);
     void BindFinalSteps(TParams &params);
     void RefreshClients();
     // Loads the operator's emission option (inserting it when missing) and, when asked, stores the screen's choice; returns its letter.
     QString RefreshEmissionOption(bool rewrite);
-    // The criteria that differ from the defaults, in words, for the "Opções de Emissão" block.
-    QStringList EmissionOptionLines();
     // Close, assign each parameter (a text, or null), open.
     const TCriteriaGroup &Group(const char *name) const;
     // Reopens a group's lookup: all gives the unused list value and "T", a list the codes and the unused flag value.

@@ -98,12 +98,22 @@ void TfrmRelLancContReceber::Reopen(TADOIBQuery &query, std::initializer_list<st
 
 void TfrmRelLancContReceber::rpddPadraoBeforeGetQueryParams(TParams &params, bool &)
 {
-    // The ABC curve (index 18) takes its data from the server and binds only the final steps.
-    if (cbbReportNames->ItemIndex() == 18)
+    // The ABC curve takes its data from the server and binds only the final steps.
+    if (IsCurveLayout())
         CurvaABC();
     else
         BindMainPath(params);
     BindFinalSteps(params);
+}
+
+bool TfrmRelLancContReceber::IsCurveLayout() const
+{
+    // Index 18 is the curve; a layout saved from it elsewhere in the list reads the curve's data set too.
+    const int index = cbbReportNames->ItemIndex();
+    if (index == 18)
+        return true;
+    return index >= 0 && index < Layouts().size() &&
+           Layouts()[index].DataSet.compare(qryCurvaABC->objectName(), Qt::CaseInsensitive) == 0;
 }
 
 void TfrmRelLancContReceber::BindMainPath(TParams &params)

@@ -92,19 +92,27 @@ QStringList TfrmRelLancContReceber::EmissionOptionLines()
                 st << c->text();
         lines << QStringLiteral("Status: ") + st.join(QStringLiteral(", "));
     }
+    // Only what the binding applies: the billing reference filters only as a whole range.
     const struct {
         const char *Caption;
         TDateEditPlus *First, *Second;
-    } dates[] = {{"Emissão", depEmissaoDE, depEmissaoATE},
-                 {"Saída", depSaidaDe, depSaidaAte},
-                 {"Baixa", depBaixaEntr, depBaixaSaid},
-                 {"Referência de faturamento", depDtIniRefeFat, depDtFinRefeFat}};
-    for (const auto &d : dates)
-        if (d.First->GetDate() != 0 || d.Second->GetDate() != 0)
-            lines << range(QString::fromUtf8(d.Caption), d.First->GetDate(), d.Second->GetDate());
+        bool WholeRangeOnly;
+    } dates[] = {{"Emissão", depEmissaoDE, depEmissaoATE, false},
+                 {"Saída", depSaidaDe, depSaidaAte, false},
+                 {"Baixa", depBaixaEntr, depBaixaSaid, false},
+                 {"Referência de faturamento", depDtIniRefeFat, depDtFinRefeFat, true}};
+    for (const auto &d : dates) {
+        const TDateTime first = d.First->GetDate(), second = d.Second->GetDate();
+        if (d.WholeRangeOnly ? first != 0 && second != 0 : first != 0 || second != 0)
+            lines << range(QString::fromUtf8(d.Caption), first, second);
+    }
     const double v1 = nedValor1->GetNumber(), v2 = nedValor2->GetNumber();
-    if (v1 != 0 || v2 != 0)
+    if (v1 != 0 && v2 != 0)
         lines << QStringLiteral("Valor líquido: de %1 a %2").arg(AmountText(v1), AmountText(v2));
+    else if (v1 != 0)
+        lines << QStringLiteral("Valor líquido: a partir de %1").arg(AmountText(v1));
+    else if (v2 != 0)
+        lines << QStringLiteral("Valor líquido: até %1").arg(AmountText(v2));
     if (!EmptyString(medNrOrcaIni->Text()) && !EmptyString(medNrOrcaFin->Text()))
         lines << QStringLiteral("Orçamento: de %1 a %2").arg(medNrOrcaIni->Text(), medNrOrcaFin->Text());
     return lines;

@@ -243,7 +243,7 @@ TEST(LayoutCheck, ShippedStatementsPassOnPostgreSQL)
     TTestDatabase db(TBackend::PostgreSQL, 50);
     TdtmDBGeral module;
     module.Open(db.Target());
-    TdtmDBGeral::SetCurrent(&module);
+    const TCurrentDatabaseScope current(&module);
     int checked = 0;
     for (const TReportLayout &l : LoadReportLayouts(BinDir() + QStringLiteral("/../reports"), QStringLiteral("REC110"))) {
         if (!l.DataSet.isEmpty())
@@ -258,5 +258,53 @@ TEST(LayoutCheck, ShippedStatementsPassOnPostgreSQL)
     TReportLayout bad = TReportLayout::Load(BinDir() + QStringLiteral("/../reports/REC110/00_contas_a_receber_por_vencimento.json"));
     bad.Statement.replace(QStringLiteral("SELECT"), QStringLiteral("SELEC"));
     EXPECT_THROW(TReportLayoutEditor::CheckLayout(bad, TReportDesignerDialog::BuildParams(bad), BindingParamNames(), nullptr), EHostError);
-    TdtmDBGeral::SetCurrent(nullptr);
+}
+
+TEST_F(LayoutEditing, CopiesOfTheCurveAndOfADateTextLayoutRunAsTheirOriginals)
+{
+    ASSERT_TRUE(Open());
+    TfrmRelLancContReceber *f = Form();
+    auto saveCopyOf = [&](int layout, const QString &title) {
+        f->cbbReportNames->UserSelect(layout);
+        EditWith([&](TReportLayoutEditor &) {
+            f->NewLayoutTitle = title;
+            f->actSalvarNovoLayout->trigger();
+        });
+        EXPECT_EQ(TakeMessages(), QStringList()) << title.toStdString();
+        return f->cbbReportNames->ItemIndex();
+    };
+    auto csv = [&](int layout, const QString &name) {
+        const QString path = m_dir.path() + QLatin1Char('/') + name;
+        f->cbbReportNames->UserSelect(layout);
+        f->ReportOutput = path;
+        Action("sbtSalvarComo");
+        f->ReportOutput.clear();
+        EXPECT_EQ(TakeMessages(), QStringList()) << name.toStdString();
+        return readAll(path);
+    };
+    const int curveCopy = saveCopyOf(18, QStringLiteral("Curva ABC copiada"));
+    const int settledCopy = saveCopyOf(10, QStringLiteral("Baixas copiadas"));
+    ASSERT_EQ(curveCopy, 19);
+    ASSERT_EQ(settledCopy, 20);
+
+    // The curve of all clients, then the copy after the criteria changed: the copy runs the curve
+    // for the criteria in force, not the rows the last curve left behind.
+    const QByteArray allClients = csv(18, QStringLiteral("curva-todos.csv"));
+    Click("rbtListaClie");
+    f->lstCliente = QStringLiteral("_000006__000021__000039_");
+    const QByteArray copy = csv(curveCopy, QStringLiteral("copia.csv"));
+    const QByteArray original = csv(18, QStringLiteral("curva-lista.csv"));
+    EXPECT_EQ(QString::fromUtf8(copy), QString::fromUtf8(original));
+    EXPECT_NE(copy, allClients);
+
+    // The settlement-date copy keeps its date texts and selects the same rows.
+    Click("rbtTodosClie");
+    f->depBaixaEntr->SetDate(DateToDateTime(QDate(2026, 10, 1)));
+    f->depBaixaSaid->SetDate(DateToDateTime(QDate(2026, 12, 7)));
+    const QByteArray settled = csv(10, QStringLiteral("baixas.csv"));
+    EXPECT_GT(settled.count('\n'), 1);
+    EXPECT_EQ(csv(settledCopy, QStringLiteral("baixas-copia.csv")), settled);
+    const TReportLayout saved = TReportLayout::Load(f->Layouts()[settledCopy].File);
+    for (const TReportLayout::Param &p : saved.Params)
+        EXPECT_EQ(p.DateText, p.Name == QStringLiteral("DTBAIXAINI") || p.Name == QStringLiteral("DTBAIXAFIN")) << p.Name.toStdString();
 }
