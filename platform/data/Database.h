@@ -43,6 +43,18 @@ private:
     quint64 m_opens = 0;
 };
 
+// Makes a data module the current one for its lifetime and puts the previous one back.
+class TCurrentDatabaseScope {
+public:
+    explicit TCurrentDatabaseScope(TdtmDBGeral *module) : m_previous(TdtmDBGeral::Current()) { TdtmDBGeral::SetCurrent(module); }
+    ~TCurrentDatabaseScope() { TdtmDBGeral::SetCurrent(m_previous); }
+    TCurrentDatabaseScope(const TCurrentDatabaseScope &) = delete;
+    TCurrentDatabaseScope &operator=(const TCurrentDatabaseScope &) = delete;
+
+private:
+    TdtmDBGeral *m_previous;
+};
+
 // Turns ":NAME" markers outside quotes into positional markers and lists
 // the names in order; a name may occur several times.
 struct TNamedStatement {

@@ -154,6 +154,17 @@ public:
     // Folder of the report layouts: the host's report directory.
     static QString ReportDir();
     static void SetReportDir(const QString &dir);
+    // Another report folder for the scope's lifetime; the previous one comes back after it.
+    class TReportDirScope {
+    public:
+        explicit TReportDirScope(const QString &dir) : m_previous(ReportDir()) { SetReportDir(dir); }
+        ~TReportDirScope() { SetReportDir(m_previous); }
+        TReportDirScope(const TReportDirScope &) = delete;
+        TReportDirScope &operator=(const TReportDirScope &) = delete;
+
+    private:
+        QString m_previous;
+    };
 
 protected:
     void closeEvent(QCloseEvent *e) override;

@@ -54,6 +54,17 @@ public:
     // Whether a person is there to answer dialogs; batch runs and tests leave it off.
     static bool Interactive();
     static void SetInteractive(bool interactive);
+    // A person at the dialogs, or none, for the scope's lifetime.
+    class TInteractiveScope {
+    public:
+        explicit TInteractiveScope(bool interactive) : m_previous(Interactive()) { SetInteractive(interactive); }
+        ~TInteractiveScope() { SetInteractive(m_previous); }
+        TInteractiveScope(const TInteractiveScope &) = delete;
+        TInteractiveScope &operator=(const TInteractiveScope &) = delete;
+
+    private:
+        bool m_previous;
+    };
 
 private:
     TRowsFactory RowsOf(const TReportLayout &layout, const TParams &params) const;

@@ -13,6 +13,7 @@
 #include <QCheckBox>
 #include <QGroupBox>
 #include <QRadioButton>
+#include <optional>
 #include <gtest/gtest.h>
 
 TEST(Messages, KeysMatchWithoutRegardToCase)
@@ -167,7 +168,7 @@ TEST(HostData, CompaniesOfTheOperatorAndPictures)
     TTestDatabase demo(TBackend::SQLite, 20);
     TdtmDBGeral db;
     db.Open(demo.Target());
-    TdtmDBGeral::SetCurrent(&db);
+    std::optional<TCurrentDatabaseScope> current(&db);
     EXPECT_EQ(Dbgeral::ListaEmpresaOper(QStringLiteral("ADMIN")), QStringLiteral("_01__02__03__04__05_"));
     EXPECT_EQ(Dbgeral::ListaEmpresaOper(QStringLiteral("MARIA")), QStringLiteral("_01__03_"));
     EXPECT_EQ(Dbgeral::ListaEmpresaOper(QStringLiteral("CAIXA")), QString());
@@ -176,7 +177,8 @@ TEST(HostData, CompaniesOfTheOperatorAndPictures)
     EXPECT_EQ(pic.GetTtNiveis(), 3);
     EXPECT_EQ(pic.CodeLength(2), 3);
     EXPECT_THROW(DBPict(99), EDatabaseError);
-    TdtmDBGeral::SetCurrent(nullptr);
+    current.reset();
+    const TCurrentDatabaseScope none(nullptr);
     EXPECT_THROW(Dbgeral::ListaEmpresaOper(QStringLiteral("ADMIN")), EDatabaseError);
 }
 

@@ -65,7 +65,7 @@ TEST_F(CriteriaSnapshot, VariedScreensSurviveJsonIntoAFreshScreen)
     EXPECT_TRUE(varied.RefeFat.From.isNull());
     EXPECT_EQ(varied.ValorIni, 100.5);
     EXPECT_EQ(varied.ValorFin, 2500.75);
-    EXPECT_EQ(varied.OrcaIni, f->medNrOrcaIni->Text());
+    EXPECT_EQ(varied.OrcaIni, QStringLiteral("0000000123")); // the edit pads to its ten digits
     EXPECT_EQ(varied.OrcaFin, varied.OrcaIni); // copied on leaving the start
     EXPECT_FALSE(varied.StatusTodos);
     EXPECT_FALSE(varied.Aberto);

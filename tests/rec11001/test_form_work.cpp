@@ -74,7 +74,15 @@ TEST_F(FormAtWork, DefaultsAfterOpening)
     EXPECT_TRUE(f->lstFilial.isEmpty());
     EXPECT_EQ(f->netRelLancContReceber->Port, m_server->Port());
     EXPECT_EQ(f->netRelLancContReceber->CallLog, (QStringList{QStringLiteral("GetDtVenc"), QStringLiteral("GetOpEmissao"), QStringLiteral("GetCriterios")})); // the last looks for a default set
-    EXPECT_GT(f->GetTimeSever(), DateToDateTime(QDate(2026, 1, 1)));
+    // The server's own clock, not the host's fixed one (07/12/2026).
+    const TDateTime before = QDateTimeToDateTime(QDateTime::currentDateTime()), server = f->GetTimeSever(),
+                    after = QDateTimeToDateTime(QDateTime::currentDateTime());
+    const double second = 1.0 / 86400;
+    EXPECT_GE(server, before - 2 * second);
+    EXPECT_LE(server, after + 2 * second);
+    if (QDate::currentDate() != *HostContext().FixedToday) {
+        EXPECT_NE(DateTimeToDate(server), *HostContext().FixedToday);
+    }
     EXPECT_EQ(ShowAviDepth(), 0);
     EXPECT_TRUE(TakeMessages().isEmpty());
 }

@@ -172,6 +172,7 @@ TEST_F(BindingTest, DatesValuesStatusesAndRanges)
 
 TEST_F(BindingTest, EmissionOptionRecordAndLayoutsWithoutNames)
 {
+    const TStoredEmissionOptionGuard option(s_db->Target(), QStringLiteral("ADMIN"));
     THostContext ctx = ContextAs(QStringLiteral("ADMIN"));
     ApplyContext(ctx);
     ASSERT_TRUE(Open());
@@ -241,4 +242,38 @@ TEST_F(BindingTest, AHalfDeclaredPairStopsTheRunWithTheMissingName)
     EXPECT_FALSE(QFile::exists(pdf));
     // The dialog abandoned the run.
     EXPECT_FALSE(Form()->rpddPadrao->HasLastParams());
+}
+
+TEST_F(BindingTest, EmissionOptionsDescribeOnlyWhatTheReportApplies)
+{
+    ASSERT_TRUE(Open()); // MARIA keeps "Utiliza": the layouts print the criteria that differ
+    TfrmRelLancContReceber &f = *Form();
+    auto lines = [&] { return f.rpddPadrao->Header.CriteriaLines; };
+    auto linesStarting = [&](const QString &start) {
+        QStringList out;
+        for (const QString &l : lines())
+            if (l.startsWith(start))
+                out << l;
+        return out;
+    };
+    // One billing-reference date filters nothing (and the checks refuse it before a report runs), so the
+    // block never claims it; one net value is a bound of its own.
+    f.depDtIniRefeFat->SetDate(DateToDateTime(QDate(2026, 11, 1)));
+    f.nedValor1->SetText(QStringLiteral("1000"));
+    const QStringList oneDate = f.EmissionOptionLines();
+    EXPECT_FALSE(oneDate.join(QLatin1Char('|')).contains(QStringLiteral("Referência de faturamento"))) << oneDate.join(QLatin1Char('|')).toStdString();
+    EXPECT_TRUE(oneDate.contains(QStringLiteral("Valor líquido: a partir de 1.000,00"))) << oneDate.join(QLatin1Char('|')).toStdString();
+    f.nedValor1->SetText(QString());
+    f.nedValor2->SetText(QStringLiteral("2500"));
+    EXPECT_TRUE(f.EmissionOptionLines().contains(QStringLiteral("Valor líquido: até 2.500,00")));
+
+    // The whole range is applied and described.
+    f.depDtFinRefeFat->SetDate(DateToDateTime(QDate(2026, 11, 30)));
+    f.nedValor1->SetText(QStringLiteral("1000"));
+    Print();
+    ASSERT_EQ(TakeMessages(), QStringList());
+    EXPECT_EQ(P("P_DTINIREFEFAT"), QStringLiteral("01/11/2026"));
+    EXPECT_EQ(linesStarting(QStringLiteral("Referência de faturamento")),
+              QStringList{QStringLiteral("Referência de faturamento: de 01/11/2026 a 30/11/2026")});
+    EXPECT_EQ(linesStarting(QStringLiteral("Valor líquido")), QStringList{QStringLiteral("Valor líquido: de 1.000,00 a 2.500,00")});
 }

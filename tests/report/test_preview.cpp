@@ -60,10 +60,11 @@ protected:
     void Preview(const std::function<void(TReportPreviewDialog &)> &step)
     {
         bool shown = false;
-        TReportDesignerDialog::SetInteractive(true);
-        whenPreviewShows(step, shown);
-        Click("sbtPreview");
-        TReportDesignerDialog::SetInteractive(false);
+        {
+            const TReportDesignerDialog::TInteractiveScope person(true);
+            whenPreviewShows(step, shown);
+            Click("sbtPreview");
+        }
         ASSERT_TRUE(shown);
         EXPECT_EQ(TakeMessages(), QStringList());
     }

@@ -47,6 +47,27 @@ QString StoredEmissionOption(const QString &target, const QString &op)
     return q.next() ? q.value(0).toString() : QString();
 }
 
+TStoredEmissionOptionGuard::TStoredEmissionOptionGuard(QString target, QString op)
+    : m_target(std::move(target)), m_operator(std::move(op)), m_stored(StoredEmissionOption(m_target, m_operator))
+{
+}
+
+TStoredEmissionOptionGuard::~TStoredEmissionOptionGuard()
+{
+    TdtmDBGeral db;
+    db.Open(m_target);
+    QSqlQuery q(db.Database());
+    q.prepare(QStringLiteral("DELETE FROM OPCAOEMISSAO WHERE CDOPERADOR = :OP AND CDTELAPROG = 'REC11001'"));
+    q.bindValue(QStringLiteral(":OP"), m_operator);
+    q.exec();
+    if (m_stored.isEmpty())
+        return;
+    q.prepare(QStringLiteral("INSERT INTO OPCAOEMISSAO (CDOPERADOR, CDTELAPROG, IDUTOPEMIFIN) VALUES (:OP, 'REC11001', :FLAG)"));
+    q.bindValue(QStringLiteral(":OP"), m_operator);
+    q.bindValue(QStringLiteral(":FLAG"), m_stored);
+    q.exec();
+}
+
 TTestDatabase::TTestDatabase(TBackend backend, qint64 receivables, quint64 seed) : m_backend(backend)
 {
     TDemoOptions o;

@@ -4,6 +4,10 @@
 #include <QString>
 #include <QStringList>
 #include <memory>
+#include <ostream>
+
+// Readable texts in assertion messages.
+inline void PrintTo(const QString &s, std::ostream *os) { *os << '"' << s.toStdString() << '"'; }
 
 // Where the built programs are.
 QString BinDir();
@@ -22,6 +26,18 @@ int QueryInt(const QString &target, const QString &sql);
 
 // The emission option an operator has stored for REC11001 ("S" or "N"); empty when none is stored.
 QString StoredEmissionOption(const QString &target, const QString &op);
+
+// Puts an operator's stored emission option back as it was when the guard was made.
+class TStoredEmissionOptionGuard {
+public:
+    TStoredEmissionOptionGuard(QString target, QString op);
+    ~TStoredEmissionOptionGuard();
+    TStoredEmissionOptionGuard(const TStoredEmissionOptionGuard &) = delete;
+    TStoredEmissionOptionGuard &operator=(const TStoredEmissionOptionGuard &) = delete;
+
+private:
+    QString m_target, m_operator, m_stored;
+};
 
 // A demo database made for one test: a SQLite file in a temporary folder, or
 // a new database on the test PostgreSQL server, removed afterwards.
