@@ -1,4 +1,5 @@
 #include "HostWindow.h"
+#include "InstallPaths.h"
 #include "Events.h"
 #include "Exceptions.h"
 #include <QCoreApplication>
@@ -9,9 +10,11 @@
 
 QString THostWindow::ModuleFile()
 {
+    const QString file = QStringLiteral("libPKG_REC11001.so");
     const QByteArray env = qgetenv("REC_MODULE_DIR");
-    const QString dir = env.isEmpty() ? QCoreApplication::applicationDirPath() : QString::fromLocal8Bit(env);
-    return QDir(dir).filePath(QStringLiteral("libPKG_REC11001.so"));
+    if (!env.isEmpty())
+        return QDir(QString::fromLocal8Bit(env)).filePath(file);
+    return ProgramPath(QStringLiteral("../lib/rec11001/modules/") + file, file);
 }
 
 THostWindow::THostWindow(const THostContext &context)

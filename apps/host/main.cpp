@@ -4,12 +4,14 @@
 #include "Batch.h"
 #include "ScheduledRun.h"
 #include "HostWindow.h"
+#include "InstallPaths.h"
 #include "LoginDialog.h"
 #include "ReportDialog.h"
 #include <QApplication>
 #include <QCommandLineParser>
 #include <QDate>
 #include <QSettings>
+#include <QStandardPaths>
 #include <cstdio>
 
 namespace {
@@ -71,12 +73,21 @@ int main(int argc, char **argv)
     if (parser.isSet(QStringLiteral("batch")))
         return runBatch(parser);
 
-    // The settings file gives the defaults; the command line overrides them.
+    // The command line first, then the settings file named, the person's own file and the
+    // machine's (etc/rec11001/rec-host.ini beside the installed tree, /etc when installed in /usr).
     QSettings file(parser.value(QStringLiteral("settings")), QSettings::IniFormat);
+    const QString ownFile = QStandardPaths::writableLocation(QStandardPaths::GenericConfigLocation) + QStringLiteral("/rec11001/rec-host.ini");
+    const QByteArray systemEnv = qgetenv("REC_SYSTEM_SETTINGS");
+    const QString systemFile = !systemEnv.isEmpty() ? QString::fromLocal8Bit(systemEnv)
+                                                    : ProgramPath(QStringLiteral("../../etc/rec11001/rec-host.ini"), QStringLiteral("/etc/rec11001/rec-host.ini"));
+    const QSettings own(ownFile, QSettings::IniFormat), machine(systemFile, QSettings::IniFormat);
     auto value = [&](const QString &option, const QString &key, const QString &fallback = {}) {
         if (parser.isSet(option))
             return parser.value(option);
-        return file.value(key, fallback).toString();
+        for (const QSettings *s : {static_cast<const QSettings *>(&file), &own, &machine})
+            if (s->contains(key))
+                return s->value(key).toString();
+        return fallback;
     };
     THostContext ctx;
     ctx.Operator = value(QStringLiteral("operator"), QStringLiteral("login/operator"));

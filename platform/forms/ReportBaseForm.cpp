@@ -1,4 +1,5 @@
 #include "ReportBaseForm.h"
+#include "InstallPaths.h"
 #include "Consiste.h"
 #include "Database.h"
 #include "Exceptions.h"
@@ -73,7 +74,7 @@ QString TfrmDadosGerRel::ReportDir()
     const QByteArray env = qgetenv("REC_REPORT_DIR");
     if (!env.isEmpty())
         return QString::fromLocal8Bit(env);
-    return QDir(QCoreApplication::applicationDirPath()).filePath(QStringLiteral("../reports"));
+    return ProgramPath(QStringLiteral("../share/rec11001/reports"), QStringLiteral("../reports"));
 }
 
 void TfrmDadosGerRel::SetReportDir(const QString &dir) { reportDirSetting() = dir; }
