@@ -1009,3 +1009,41 @@ TEST_F(AppServerLimits, CallerInputIsQuotedShortInRepliesAndLog)
     }
     EXPECT_TRUE(server.Log().contains(QStringLiteral("'GetNada\\n2001"))) << server.Log().toStdString();
 }
+
+// After each login the host tells its date format and date; a later call on another day tells
+// them again, and a format the server cannot read refuses the connection with its reason.
+TEST_P(AppServer, TheHostsDateFormatAndDateGoWithTheSession)
+{
+    QDate day(2026, 12, 7);
+    auto net = std::make_unique<TNetConnection>(QStringLiteral("netContexto"));
+    net->Host = QStringLiteral("127.0.0.1");
+    net->Port = m_server->Port();
+    net->Operator = QStringLiteral("MARIA");
+    net->Password = DemoPassword(net->Operator);
+    net->DateFormat = QStringLiteral("d.M.yy");
+    net->Today = [&day] { return day; };
+    const auto contexts = [&] { return m_server->Log().count(QRegularExpression(QStringLiteral(" SetContext [0-9.]+ ms rows=0 ok"))); };
+    const int before = contexts();
+    TClientDataSet cds(QStringLiteral("cdsOpEmissao"));
+    ServerCalls::GetOpEmissao(*net, QStringLiteral("REC11001"), QStringLiteral("MARIA"), cds);
+    ServerCalls::GetOpEmissao(*net, QStringLiteral("REC11001"), QStringLiteral("MARIA"), cds);
+    EXPECT_EQ(contexts() - before, 1) << m_server->Log().right(1500).toStdString();
+    day = day.addDays(1); // past midnight
+    ServerCalls::GetOpEmissao(*net, QStringLiteral("REC11001"), QStringLiteral("MARIA"), cds);
+    EXPECT_EQ(contexts() - before, 2);
+    EXPECT_EQ(net->CallLog, (QStringList{QStringLiteral("GetOpEmissao"), QStringLiteral("GetOpEmissao"), QStringLiteral("GetOpEmissao")}));
+
+    auto bad = std::make_unique<TNetConnection>(QStringLiteral("netFormatoRuim"));
+    bad->Host = QStringLiteral("127.0.0.1");
+    bad->Port = m_server->Port();
+    bad->Operator = QStringLiteral("MARIA");
+    bad->Password = DemoPassword(bad->Operator);
+    bad->DateFormat = QStringLiteral("dd/dd/yyyy");
+    try {
+        bad->Open();
+        ADD_FAILURE() << "a date format the server cannot read was accepted";
+    } catch (const EHostError &e) {
+        EXPECT_TRUE(e.Message().contains(QStringLiteral("recusou o formato de data 'dd/dd/yyyy'"))) << e.Message().toStdString();
+    }
+    EXPECT_FALSE(bad->Connected());
+}
