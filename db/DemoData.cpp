@@ -1,4 +1,5 @@
 #include "DemoData.h"
+#include <QThread>
 #include "Database.h"
 #include "Exceptions.h"
 #include "PasswordHash.h"
@@ -39,7 +40,21 @@ void runScript(const QSqlDatabase &db, const QString &script)
     for (const QString &line : script.split(QLatin1Char('\n')))
         if (!line.trimmed().startsWith(QStringLiteral("--")))
             cleaned += line + QLatin1Char('\n');
-    for (const QString &stmt : cleaned.split(QLatin1Char(';'))) {
+    // Statements end at ";", except inside a $$-quoted function body.
+    QStringList statements{QString()};
+    bool quoted = false;
+    for (qsizetype i = 0; i < cleaned.size(); ++i) {
+        if (cleaned.at(i) == QLatin1Char('$') && i + 1 < cleaned.size() && cleaned.at(i + 1) == QLatin1Char('$')) {
+            quoted = !quoted;
+            statements.last() += QStringLiteral("$$");
+            ++i;
+        } else if (cleaned.at(i) == QLatin1Char(';') && !quoted) {
+            statements << QString();
+        } else {
+            statements.last() += cleaned.at(i);
+        }
+    }
+    for (const QString &stmt : statements) {
         if (stmt.trimmed().isEmpty())
             continue;
         QSqlQuery q(db);
@@ -325,7 +340,82 @@ void createTarget(const TDemoOptions &o, TdtmDBGeral &db)
     }
 }
 
+// Runs a statement again when another session changed the same role at the same time
+// (roles are shared by every database of the server).
+void execRoleStatement(QSqlQuery &q, const QString &what)
+{
+    for (int attempt = 1;; ++attempt) {
+        if (q.exec())
+            return;
+        if (attempt == 5 || !q.lastError().text().contains(QLatin1String("concurrently")))
+            throw EDatabaseError(QStringLiteral("%1: %2").arg(what, q.lastError().text()));
+        QThread::msleep(50 * attempt);
+    }
+}
+
+void setOperatorRole(const QSqlDatabase &db, const QString &op, const QString &password)
+{
+    QSqlQuery q(db);
+    q.prepare(QStringLiteral("SELECT rec_senha_operador(:OP, :SENHA)"));
+    q.bindValue(QStringLiteral(":OP"), op);
+    q.bindValue(QStringLiteral(":SENHA"), password);
+    execRoleStatement(q, QStringLiteral("Não foi possível gravar o papel do operador %1 no banco").arg(op));
+}
+
+// The operators' group role and the access script; the operators' roles come after.
+void applyAccess(const QSqlDatabase &db)
+{
+    QSqlQuery q(db);
+    if (!q.exec(QStringLiteral("SELECT 1 FROM pg_roles WHERE rolname = 'rec_operador'")))
+        throw EDatabaseError(q.lastError().text());
+    if (!q.next()) {
+        QSqlQuery create(db);
+        const bool made = create.exec(QStringLiteral("CREATE ROLE rec_operador NOLOGIN"));
+        const QString reason = create.lastError().text();
+        if (!made && !reason.contains(QLatin1String("already exists")))
+            throw EDatabaseError(QStringLiteral("Não foi possível criar o papel rec_operador: ") + reason);
+    }
+    runScript(db, resourceText(QStringLiteral(":/db/schema_access_postgresql.sql")));
+}
 } // namespace
+
+void SetOperator(TdtmDBGeral &db, const TOperatorChange &change)
+{
+    Q_INIT_RESOURCE(schema);
+    const QString op = change.Operator.trimmed().toUpper();
+    if (op.isEmpty() || op.size() > 12)
+        throw EDatabaseError(QStringLiteral("O código do operador deve ter de 1 a 12 caracteres."));
+    if (change.Password.size() < 8)
+        throw EDatabaseError(QStringLiteral("A senha do operador %1 deve ter ao menos 8 caracteres.").arg(op));
+    QSqlDatabase sql = db.Database();
+    TTransaction tx(sql);
+    TParams p;
+    p.CreateParam(TParamType::String, QStringLiteral("OP")).SetAsString(op);
+    p.CreateParam(TParamType::String, QStringLiteral("NOME")).SetAsString(change.Name.isEmpty() ? op : change.Name);
+    p.CreateParam(TParamType::String, QStringLiteral("HASH")).SetAsString(PasswordHash::Make(change.Password));
+    QSqlQuery found = RunStatement(sql, QStringLiteral("SELECT 1 FROM OPERADOR WHERE CDOPERADOR = :OP"), p, QStringLiteral("Operador"));
+    if (found.next()) {
+        RunStatement(sql, QStringLiteral("UPDATE OPERADOR SET SENHAHASH = :HASH WHERE CDOPERADOR = :OP"), p, QStringLiteral("Operador"));
+        if (!change.Name.isEmpty())
+            RunStatement(sql, QStringLiteral("UPDATE OPERADOR SET NMOPERADOR = :NOME WHERE CDOPERADOR = :OP"), p, QStringLiteral("Operador"));
+    } else {
+        RunStatement(sql, QStringLiteral("INSERT INTO OPERADOR (CDOPERADOR, NMOPERADOR, SENHAHASH) VALUES (:OP, :NOME, :HASH)"), p,
+                     QStringLiteral("Operador"));
+    }
+    if (change.SetCompanies) {
+        RunStatement(sql, QStringLiteral("DELETE FROM OPEREMPRESA WHERE CDOPERADOR = :OP"), p, QStringLiteral("Empresas do operador"));
+        for (const QString &company : change.Companies) {
+            TParams c;
+            c.CreateParam(TParamType::String, QStringLiteral("OP")).SetAsString(op);
+            c.CreateParam(TParamType::String, QStringLiteral("EMPRESA")).SetAsString(company.trimmed());
+            RunStatement(sql, QStringLiteral("INSERT INTO OPEREMPRESA (CDOPERADOR, CDEMPRESA) VALUES (:OP, :EMPRESA)"), c,
+                         QStringLiteral("Empresas do operador"));
+        }
+    }
+    if (db.Kind() == TDBKind::PostgreSQL)
+        setOperatorRole(sql, op, change.Password);
+    tx.Commit();
+}
 
 void ApplySchema(TdtmDBGeral &db)
 {
@@ -633,11 +723,17 @@ void GenerateDemoDatabase(const TDemoOptions &o, const std::function<void(const 
     }
     runScript(sql, resourceText(QStringLiteral(":/db/schema_indexes.sql")));
     tx.Commit();
+    // On PostgreSQL each demo operator reaches the database as its own role, kept to its companies.
+    if (sql.driverName() == QStringLiteral("QPSQL")) {
+        applyAccess(sql);
+        for (const char *op : {"ADMIN", "MARIA", "CAIXA"})
+            setOperatorRole(sql, QLatin1String(op), DemoPassword(QLatin1String(op)));
+    }
     // In use, readers (a long report) must not hold back the server's writes, and the reverse.
     if (sql.driverName() == QStringLiteral("QSQLITE")) {
         QSqlQuery wal(sql);
         if (!wal.exec(QStringLiteral("PRAGMA journal_mode=WAL")) || !wal.next() || wal.value(0).toString().toLower() != QStringLiteral("wal"))
             throw EDatabaseError(QStringLiteral("Não foi possível pôr o banco '%1' em modo WAL.").arg(o.Target));
     }
-    say(QStringLiteral("%1 contas a receber gravadas em %2").arg(o.Receivables).arg(o.Target));
+    say(QStringLiteral("%1 contas a receber gravadas em %2").arg(o.Receivables).arg(TdtmDBGeral::ShownTarget(o.Target)));
 }

@@ -1,6 +1,7 @@
 #pragma once
 #include <QDate>
 #include <QString>
+#include <QStringList>
 #include <functional>
 
 class TdtmDBGeral;
@@ -15,6 +16,18 @@ struct TDemoOptions {
 
 // The password of a demo login (ADMIN, MARIA, CAIXA; listed in the README); empty for others.
 QString DemoPassword(const QString &op);
+
+// An operator added or changed by an administrator: its password for the application server
+// and, on PostgreSQL, for its own database role; its companies when SetCompanies.
+struct TOperatorChange {
+    QString Operator;
+    QString Name;
+    QString Password;
+    bool SetCompanies = false;
+    QStringList Companies;
+};
+// Raises EDatabaseError with the reason (a short password, a company that does not exist).
+void SetOperator(TdtmDBGeral &db, const TOperatorChange &change);
 
 // Creates the business schema in an empty database.
 void ApplySchema(TdtmDBGeral &db);

@@ -1,5 +1,7 @@
 #include "DemoData.h"
+#include "Database.h"
 #include "Exceptions.h"
+#include <QTextStream>
 #include <QCommandLineParser>
 #include <QCoreApplication>
 #include <cstdio>
@@ -15,6 +17,13 @@ int main(int argc, char **argv)
     parser.addOption({QStringLiteral("receivables"), QStringLiteral("Quantidade de contas a receber."), QStringLiteral("N"), QStringLiteral("2000")});
     parser.addOption({QStringLiteral("seed"), QStringLiteral("Semente dos dados (mesma semente, mesmos dados)."), QStringLiteral("S"), QStringLiteral("1")});
     parser.addOption({QStringLiteral("replace"), QStringLiteral("Substitui um banco já existente.")});
+    parser.addOption({QStringLiteral("operator"),
+                      QStringLiteral("Administração: inclui ou altera o operador no banco --out, com a senha lida da entrada padrão "
+                                     "(a do servidor de aplicação e, no PostgreSQL, a do papel do operador)."),
+                      QStringLiteral("CODE")});
+    parser.addOption({QStringLiteral("name"), QStringLiteral("Com --operator: nome do operador."), QStringLiteral("NAME")});
+    parser.addOption({QStringLiteral("companies"), QStringLiteral("Com --operator: empresas que o operador vê (01,03; vazio: nenhuma)."),
+                      QStringLiteral("LIST")});
     parser.process(app);
 
     auto usage = [](const QString &msg) {
@@ -23,6 +32,27 @@ int main(int argc, char **argv)
     };
     if (!parser.isSet(QStringLiteral("out")))
         return usage(QStringLiteral("informe o destino com --out ARQUIVO ou --out postgresql://..."));
+    if (parser.isSet(QStringLiteral("operator"))) {
+        TOperatorChange change;
+        change.Operator = parser.value(QStringLiteral("operator"));
+        change.Name = parser.value(QStringLiteral("name"));
+        change.SetCompanies = parser.isSet(QStringLiteral("companies"));
+        for (const QString &c : parser.value(QStringLiteral("companies")).split(QLatin1Char(','), Qt::SkipEmptyParts))
+            change.Companies << c.trimmed();
+        // The password comes from standard input: a command line is visible to everyone.
+        QTextStream in(stdin);
+        change.Password = in.readLine();
+        try {
+            TdtmDBGeral db;
+            db.Open(parser.value(QStringLiteral("out")));
+            SetOperator(db, change);
+        } catch (const EHostError &e) {
+            std::fprintf(stderr, "rec-demo-db: %s\n", e.what());
+            return 1;
+        }
+        std::fprintf(stderr, "operador %s gravado\n", change.Operator.trimmed().toUpper().toUtf8().constData());
+        return 0;
+    }
     TDemoOptions o;
     o.Target = parser.value(QStringLiteral("out"));
     bool ok = false;

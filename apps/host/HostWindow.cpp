@@ -7,6 +7,7 @@
 #include <QMdiSubWindow>
 #include <QMenuBar>
 #include <QStatusBar>
+#include <cstdio>
 
 QString THostWindow::ModuleFile()
 {
@@ -24,7 +25,12 @@ THostWindow::THostWindow(const THostContext &context)
     resize(1360, 760);
     SetHostContext(context);
     m_db = std::make_unique<TdtmDBGeral>();
-    m_db->Open(context.Database);
+    // On PostgreSQL the host reads the database as the operator's own role.
+    QString warning;
+    const QString target = TdtmDBGeral::OperatorTarget(context.Database, context.Operator, context.Password, &warning);
+    if (!warning.isEmpty())
+        std::fprintf(stderr, "rec-host: %s\n", warning.toUtf8().constData());
+    m_db->Open(target);
     TdtmDBGeral::SetCurrent(m_db.get());
     m_area = new QMdiArea(this);
     m_area->setObjectName(QStringLiteral("mdiArea"));

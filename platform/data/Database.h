@@ -32,6 +32,14 @@ public:
     // Index of the statement text that fits this database: 0 default, 1 Oracle, 2 SQL Server, 3 InterBase.
     int SqlIndex() const;
 
+    // The target the host opens for a logged-in operator: a PostgreSQL URL that names only the
+    // server and the database gets the operator's own role (its code in lower case) and the
+    // password typed at the login. A URL that names a user is kept, with a warning for the log
+    // (administration and tests); a SQLite file is kept as it is.
+    // A target as messages may show it: never a password.
+    static QString ShownTarget(const QString &target);
+    static QString OperatorTarget(const QString &target, const QString &op, const QString &password, QString *warning = nullptr);
+
     // The host's own data module, used by queries that name no other.
     static TdtmDBGeral *Current();
     static void SetCurrent(TdtmDBGeral *module);
