@@ -32,14 +32,6 @@ QString roleUrl(const QString &target, const QString &role, const QString &passw
     return url.toString();
 }
 
-QString serverOnly(const QString &target)
-{
-    QUrl url(target);
-    url.setUserName(QString());
-    url.setPassword(QString());
-    return url.toString();
-}
-
 QStringList column(const QSqlDatabase &db, const QString &sql)
 {
     QSqlQuery q(db);
@@ -48,6 +40,40 @@ QStringList column(const QSqlDatabase &db, const QString &sql)
     while (q.next())
         out << q.value(0).toString();
     return out;
+}
+
+// Runs every layout's statement with its criteria at "all" (the company flag too) and checks
+// that each row's company is one of `allowed`; returns the rows read.
+int layoutRows(const QSqlDatabase &sql, const QSet<QString> &allowed)
+{
+    int rowsSeen = 0;
+    for (const TReportLayout &l : LoadReportLayouts(BinDir() + QStringLiteral("/../reports"), QStringLiteral("REC110"))) {
+        if (!l.DataSet.isEmpty())
+            continue;
+        TParams params;
+        for (const auto &p : l.Params) {
+            TParam &param = params.CreateParam(p.Type, p.Name);
+            const bool flag = (p.Name.startsWith(QLatin1Char('T')) || p.Name.startsWith(QStringLiteral("P_T"))) && p.Name != QStringLiteral("TIPO") &&
+                              p.Name != QStringLiteral("TIPOCONTA");
+            if (flag || p.Name == QStringLiteral("P_ORCA"))
+                param.SetAsString(QStringLiteral("T"));
+            else if (p.Name == QStringLiteral("IDTPCTRECEBER"))
+                param.SetAsString(QStringLiteral("1_2"));
+            else if (p.Name == QStringLiteral("TIPO"))
+                param.SetAsString(QStringLiteral("A_E_P"));
+            else
+                param.SetAsString(QStringLiteral(" "));
+        }
+        params.CreateParam(TParamType::Date, QStringLiteral("REL_DTEMISSAO")).SetAsDate(DateToDateTime(QDate(2026, 12, 7)));
+        auto rows = OpenStatementRows(sql, l, params);
+        const qsizetype company = ReportFields(l).indexOf(QStringLiteral("CDEMPRESA"));
+        EXPECT_GE(company, 0) << l.Title.toStdString();
+        while (company >= 0 && rows->Next()) {
+            ++rowsSeen;
+            EXPECT_TRUE(allowed.contains(rows->Value(static_cast<int>(company)).toString())) << l.Title.toStdString();
+        }
+    }
+    return rowsSeen;
 }
 
 class OperatorRoles : public ::testing::Test {
@@ -97,41 +123,14 @@ TEST_F(OperatorRoles, EachRoleReadsOnlyItsCompaniesAndWritesNothing)
     }
 
     // Every layout, criteria left at "all" (company flag included): only MARIA's companies.
-    int rowsSeen = 0;
-    for (const TReportLayout &l : LoadReportLayouts(BinDir() + QStringLiteral("/../reports"), QStringLiteral("REC110"))) {
-        if (!l.DataSet.isEmpty())
-            continue;
-        TParams params;
-        for (const auto &p : l.Params) {
-            TParam &param = params.CreateParam(p.Type, p.Name);
-            const bool flag = (p.Name.startsWith(QLatin1Char('T')) || p.Name.startsWith(QStringLiteral("P_T"))) && p.Name != QStringLiteral("TIPO") &&
-                              p.Name != QStringLiteral("TIPOCONTA");
-            if (flag || p.Name == QStringLiteral("P_ORCA"))
-                param.SetAsString(QStringLiteral("T"));
-            else if (p.Name == QStringLiteral("IDTPCTRECEBER"))
-                param.SetAsString(QStringLiteral("1_2"));
-            else if (p.Name == QStringLiteral("TIPO"))
-                param.SetAsString(QStringLiteral("A_E_P"));
-            else
-                param.SetAsString(QStringLiteral(" "));
-        }
-        params.CreateParam(TParamType::Date, QStringLiteral("REL_DTEMISSAO")).SetAsDate(DateToDateTime(QDate(2026, 12, 7)));
-        auto rows = OpenStatementRows(sql, l, params);
-        const QStringList fields = ReportFields(l);
-        const qsizetype company = fields.indexOf(QStringLiteral("CDEMPRESA"));
-        ASSERT_GE(company, 0) << l.Title.toStdString();
-        while (rows->Next()) {
-            ++rowsSeen;
-            EXPECT_TRUE(maria.contains(rows->Value(static_cast<int>(company)).toString())) << l.Title.toStdString();
-        }
-    }
-    EXPECT_GT(rowsSeen, 0);
+    EXPECT_GT(layoutRows(sql, maria), 0);
 
     // CAIXA has no company: no receivable at all.
     TdtmDBGeral caixa;
     caixa.Open(roleUrl(s_db->Target(), QStringLiteral("caixa"), DemoPassword(QStringLiteral("CAIXA"))));
     EXPECT_EQ(column(caixa.Database(), QStringLiteral("SELECT count(*) FROM CONTARECEBER")), QStringList{QStringLiteral("0")});
     EXPECT_EQ(column(caixa.Database(), QStringLiteral("SELECT count(*) FROM EMPRESA")), QStringList{QStringLiteral("0")});
+    EXPECT_EQ(layoutRows(caixa.Database(), {}), 0);
 
     // psql as MARIA's role finds the same, and a wrong password does not get in (the server checks them).
     QProcess psql;
@@ -167,7 +166,7 @@ TEST_F(OperatorRoles, TheHostReadsTheDatabaseAsTheLoggedInOperator)
                               {QStringLiteral("branch"), QStringLiteral("0101")},
                               {QStringLiteral("perBranch"), false},
                               {QStringLiteral("server"), QStringLiteral("127.0.0.1:%1").arg(server.Port())},
-                              {QStringLiteral("database"), serverOnly(s_db->Target())},
+                              {QStringLiteral("database"), HostDatabase(*s_db)},
                               {QStringLiteral("today"), QStringLiteral("2026-12-07")},
                               {QStringLiteral("dateFormat"), QStringLiteral("dd/MM/yyyy")}};
     const QJsonArray steps{QJsonObject{{QStringLiteral("open"), QStringLiteral("REC11001")}}, QJsonObject{{QStringLiteral("layout"), 19}},

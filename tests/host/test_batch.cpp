@@ -26,7 +26,7 @@ protected:
         return {{QStringLiteral("operator"), QStringLiteral("MARIA")},   {QStringLiteral("password"), DemoPassword(QStringLiteral("MARIA"))},
                 {QStringLiteral("branch"), QStringLiteral("0101")},
                 {QStringLiteral("perBranch"), false},                    {QStringLiteral("server"), QStringLiteral("127.0.0.1:%1").arg(port ? port : s_server->Port())},
-                {QStringLiteral("database"), s_db->Target()},            {QStringLiteral("today"), QStringLiteral("2026-12-07")},
+                {QStringLiteral("database"), HostDatabase(*s_db)},        {QStringLiteral("today"), QStringLiteral("2026-12-07")},
                 {QStringLiteral("dateFormat"), QStringLiteral("dd/MM/yyyy")}};
     }
     // Runs rec-host on a script; the log's entries, or an empty array when none was written.
@@ -303,7 +303,7 @@ TEST_F(BatchRun, EveryLayoutWritesTheSameCsvOnBothDatabases)
     steps.append(QJsonObject{{QStringLiteral("action"), QStringLiteral("save")}, {QStringLiteral("output"), QStringLiteral("15.html")}});
     auto runOn = [&](const TTestDatabase &db, const TServerProcess &server, const QString &folder) {
         QJsonObject ctx = Context(server.Port());
-        ctx[QStringLiteral("database")] = db.Target();
+        ctx[QStringLiteral("database")] = HostDatabase(db);
         QDir(m_dir.path()).mkpath(folder);
         const QString script = m_dir.filePath(folder + QStringLiteral("/script.json"));
         QFile f(script);

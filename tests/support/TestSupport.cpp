@@ -47,6 +47,16 @@ QString StoredEmissionOption(const QString &target, const QString &op)
     return q.next() ? q.value(0).toString() : QString();
 }
 
+QString HostDatabase(const TTestDatabase &db)
+{
+    if (db.Backend() != TBackend::PostgreSQL)
+        return db.Target();
+    QUrl url(db.Target());
+    url.setUserName(QString());
+    url.setPassword(QString());
+    return url.toString();
+}
+
 TStoredEmissionOptionGuard::TStoredEmissionOptionGuard(QString target, QString op)
     : m_target(std::move(target)), m_operator(std::move(op)), m_stored(StoredEmissionOption(m_target, m_operator))
 {

@@ -57,6 +57,10 @@ private:
     QString m_pgName;
 };
 
+// The database as the host is given it: on PostgreSQL only the server and the database, so
+// that the host reads it as the logged-in operator's own role.
+QString HostDatabase(const TTestDatabase &db);
+
 // A real rec-appserver process on a loopback port.
 class TServerProcess {
 public:
