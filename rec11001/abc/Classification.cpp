@@ -6,6 +6,16 @@
 namespace {
 long long cents(double v) { return std::llround(v * 100); }
 
+// The three class limits of a total in whole cents: percentages added first, then times the
+// total, then divided by 100.
+struct TLimits {
+    long long A = 0, B = 0, C = 0;
+};
+TLimits limitsOf(double total, double pA, double pB, double pC)
+{
+    return {cents(total * pA / 100), cents(total * (pA + pB) / 100), cents(total * (pA + pB + pC) / 100)};
+}
+
 double number(const TDataSet &data, const char *field)
 {
     if (data.IsEmpty() || data.Eof())
@@ -42,14 +52,10 @@ bool seekCompany(TDataSet &totals, const QString &company)
 
 QString CurveClass(double value, double total, double pA, double pB, double pC)
 {
-    // Percentages added first, then times the total, then divided by 100. Amounts have two
-    // decimals: values and limits are compared in whole cents, so that a running total summed
-    // in floating point a hair above its limit still falls in its class.
-    const long long limit1 = cents(total * pA / 100);
-    const long long limit2 = cents(total * (pA + pB) / 100);
-    const long long limit3 = cents(total * (pA + pB + pC) / 100);
-    const long long amount = cents(value);
-    return CurveClassCents(amount, limit1, limit2, limit3);
+    // Amounts have two decimals: values and limits are compared in whole cents, so that a
+    // running total summed in floating point a hair above its limit still falls in its class.
+    const TLimits l = limitsOf(total, pA, pB, pC);
+    return CurveClassCents(cents(value), l.A, l.B, l.C);
 }
 
 QString CurveClassCents(long long value, long long limit1, long long limit2, long long limit3)
@@ -77,7 +83,7 @@ void ClassificaCurva(TDataSet &curve, TDataSet &totals, const TDataSet &percenta
     // The rows come by company, so the totals are sought once per company.
     QString current;
     bool started = false, found = false;
-    long long limit1 = 0, limit2 = 0, limit3 = 0;
+    TLimits limits;
     const std::vector<TRecord> &rows = curve.Rows();
     const TCell none;
     const int count = curve.RecordCount();
@@ -100,16 +106,13 @@ void ClassificaCurva(TDataSet &curve, TDataSet &totals, const TDataSet &percenta
             current = cell.ToVariant().toString();
             started = true;
             found = seekCompany(totals, current);
-            const double total = found ? number(totals, "SUMCRVRATUAREC") : 0;
-            limit1 = cents(total * pA / 100);
-            limit2 = cents(total * (pA + pB) / 100);
-            limit3 = cents(total * (pA + pB + pC) / 100);
+            limits = limitsOf(found ? number(totals, "SUMCRVRATUAREC") : 0, pA, pB, pC);
         }
         if (!found)
             continue;
         const TCell &amount = value < row.size() ? row.Cell(value) : none;
         const QString cls = CurveClassCents(cents(amount.GetKind() == TCell::Kind::Double ? amount.Double() : amount.ToVariant().toDouble()),
-                                            limit1, limit2, limit3);
+                                            limits.A, limits.B, limits.C);
         if (!cls.isEmpty())
             curve.SetRowField(r, letter, letters[cls.at(0).unicode() - 'A']);
     }

@@ -65,12 +65,18 @@ protected:
     // A connection of its own, logged in as a demo operator.
     std::unique_ptr<TNetConnection> connectAs(const QString &op)
     {
+        auto net = unopenedAs(op);
+        net->Open();
+        return net;
+    }
+    // The same, set up but not yet connected.
+    std::unique_ptr<TNetConnection> unopenedAs(const QString &op)
+    {
         auto net = std::make_unique<TNetConnection>(QStringLiteral("net") + op);
         net->Host = QStringLiteral("127.0.0.1");
         net->Port = m_server->Port();
         net->Operator = op;
         net->Password = DemoPassword(op);
-        net->Open();
         return net;
     }
     int emissionRows() { return QueryInt(m_db->Target(), QStringLiteral("SELECT count(*) FROM OPCAOEMISSAO")); }
@@ -1015,11 +1021,7 @@ TEST_F(AppServerLimits, CallerInputIsQuotedShortInRepliesAndLog)
 TEST_P(AppServer, TheHostsDateFormatAndDateGoWithTheSession)
 {
     QDate day(2026, 12, 7);
-    auto net = std::make_unique<TNetConnection>(QStringLiteral("netContexto"));
-    net->Host = QStringLiteral("127.0.0.1");
-    net->Port = m_server->Port();
-    net->Operator = QStringLiteral("MARIA");
-    net->Password = DemoPassword(net->Operator);
+    auto net = unopenedAs(QStringLiteral("MARIA"));
     net->DateFormat = QStringLiteral("d.M.yy");
     net->Today = [&day] { return day; };
     const auto contexts = [&] { return m_server->Log().count(QRegularExpression(QStringLiteral(" SetContext [0-9.]+ ms rows=0 ok"))); };
@@ -1033,11 +1035,7 @@ TEST_P(AppServer, TheHostsDateFormatAndDateGoWithTheSession)
     EXPECT_EQ(contexts() - before, 2);
     EXPECT_EQ(net->CallLog, (QStringList{QStringLiteral("GetOpEmissao"), QStringLiteral("GetOpEmissao"), QStringLiteral("GetOpEmissao")}));
 
-    auto bad = std::make_unique<TNetConnection>(QStringLiteral("netFormatoRuim"));
-    bad->Host = QStringLiteral("127.0.0.1");
-    bad->Port = m_server->Port();
-    bad->Operator = QStringLiteral("MARIA");
-    bad->Password = DemoPassword(bad->Operator);
+    auto bad = unopenedAs(QStringLiteral("MARIA"));
     bad->DateFormat = QStringLiteral("dd/dd/yyyy");
     try {
         bad->Open();
