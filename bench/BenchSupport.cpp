@@ -113,4 +113,18 @@ void Figures::Add(const QString &name, double measured, const QString &unit, dou
     std::fflush(stdout);
 }
 
+TAbcRequest EveryReceivableDue(const QString &from, const QString &to)
+{
+    const QString all = QStringLiteral("T");
+    TAbcRequest r;
+    for (TAbcChoice *c : {&r.Cliente, &r.ClassFinanc, &r.Empresa, &r.Filial, &r.TipoConta, &r.FiliLanca, &r.FormaPaga, &r.ContaCorrente, &r.Tipo,
+                          &r.AtivClie, &r.SegMerc, &r.GrupClie, &r.Regiao, &r.Vendedor})
+        c->Flag = all;
+    r.Status = QStringLiteral("B_D_A_P");
+    r.StatusTodos = r.TipoClienteTodos = r.BaixaTodas = r.Adiantamento = r.OrcaTodos = all;
+    r.OpEmissao = QStringLiteral("N");
+    r.Vencimento = r.VencimentoCopia = {from, to};
+    return r;
+}
+
 } // namespace Bench

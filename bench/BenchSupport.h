@@ -1,6 +1,7 @@
 // Shared pieces of the benchmark programs: the database's own shell as the
 // baseline, a rec-appserver child process, timing and the one-line figures.
 #pragma once
+#include "abc/AbcRequest.h"
 #include <QElapsedTimer>
 #include <QProcess>
 #include <QString>
@@ -8,6 +9,10 @@
 #include <memory>
 
 namespace Bench {
+
+// The curve's request as the screen sends it with every code, status and kind chosen,
+// over a due-date range (dd/MM/yyyy texts), without the emission option.
+TAbcRequest EveryReceivableDue(const QString &from, const QString &to);
 
 bool IsPostgres(const QString &target);
 

@@ -22,40 +22,6 @@
 namespace {
 const QString kAll = QStringLiteral("T");
 
-// GetCurvaABC's 58 values as the screen sends them for every client, company
-// and status over a due-date range.
-QVariantList curveArgs(const QString &vencIni, const QString &vencFin)
-{
-    QVariantList a;
-    for (int i = 0; i < 20; ++i) // 1-20: list and flag pairs, "T" selects everything
-        a << (i % 2 == 1 ? kAll : QString());
-    a[14] = QStringLiteral("B_D_A_P");
-    a << 0.0 << 0.0;                                    // 21-22 amounts
-    a << kAll << QString() << QString() << kAll << QString() << kAll; // 23-28
-    a << QStringLiteral("N");                           // 29 emission option
-    for (int i = 0; i < 8; ++i)                         // 30-37 emission and exit dates
-        a << QString();
-    a << vencIni << vencFin << vencIni << vencFin;      // 38-41 due dates
-    for (int i = 0; i < 4; ++i)                         // 42-45 settlement dates
-        a << QString();
-    a << QString() << kAll << QString() << kAll;        // 46-49 group and region
-    a << kAll << QString() << QString() << kAll;        // 50-53
-    a << QString() << kAll << QString() << QString() << kAll; // 54-58
-    return a;
-}
-
-QVariantList totalArgs(const QVariantList &g)
-{
-    QVariantList a;
-    for (int n = 1; n <= 53; ++n)
-        if (n != 29 && !(n >= 34 && n <= 35) && !(n >= 40 && n <= 43))
-            a << g[n - 1];
-    a << true;
-    for (int n = 54; n <= 58; ++n)
-        a << g[n - 1];
-    return a;
-}
-
 QVariant call(TNetConnection &net, const QString &method, const QVariantList &args)
 {
     std::vector<TCallArg> wire;
@@ -112,7 +78,7 @@ int main(int argc, char **argv)
         net.Open();
         TClientDataSet cdsPercentual(QStringLiteral("cdsPercentual")), cdsStatus(QStringLiteral("cdsStatus"));
         TClientDataSet qryCurvaABC(QStringLiteral("qryCurvaABC")), qryTotal(QStringLiteral("qryTotal"));
-        const QVariantList g = curveArgs(from, to);
+        const TAbcRequest request = Bench::EveryReceivableDue(from, to);
 
         QElapsedTimer t;
         t.start();
@@ -121,7 +87,7 @@ int main(int argc, char **argv)
                                                                    QStringLiteral("A_B_D_P")}));
         QElapsedTimer tc;
         tc.start();
-        QVariant curvePacket = call(net, QStringLiteral("GetCurvaABC"), g);
+        QVariant curvePacket = call(net, QStringLiteral("GetCurvaABC"), request.CurveArgs());
         const double curveCall = Bench::Seconds(tc);
         const qint64 packetBytes = curvePacket.toByteArray().size();
         tc.restart();
@@ -130,7 +96,7 @@ int main(int argc, char **argv)
         const double curveLoad = Bench::Seconds(tc);
         curvePacket = QVariant();
         tc.restart();
-        qryTotal.SetData(call(net, QStringLiteral("GetTotal"), totalArgs(g)));
+        qryTotal.SetData(call(net, QStringLiteral("GetTotal"), request.TotalArgs()));
         qryTotal.MergeChangeLog();
         const double totalCall = Bench::Seconds(tc);
         tc.restart();

@@ -2,6 +2,7 @@
 // calls (opening, a report, the ABC curve) against a real rec-appserver on
 // loopback, for a bounded time. Prints the calls made, the failed ones, the
 // latency percentiles per method and the server's resident memory.
+#include "BenchSupport.h"
 #include "DataPacket.h"
 #include "Database.h"
 #include "DemoData.h"
@@ -41,44 +42,6 @@ qint64 residentKiB(qint64 pid)
     return -1;
 }
 
-// The ABC criteria as the screen sends them with everything chosen: GetCurvaABC's 58 values.
-QVariantList curveArgs()
-{
-    QVariantList a;
-    for (int i = 0; i < 20; ++i)
-        a << (i % 2 == 1 ? kAll : QString());
-    a << 0.0 << 0.0;                     // amounts
-    a << kAll << QString();              // client type
-    a << QString() << kAll << QString() << kAll; // activity, segment
-    a << QStringLiteral("N");            // emission option
-    const QString from = QStringLiteral("01/01/2026"), to = QStringLiteral("31/12/2027");
-    a << QString() << QString() << QString() << QString(); // issue dates
-    a << QString() << QString() << QString() << QString(); // exit dates
-    a << from << to << from << to;                         // due dates
-    a << QString() << QString() << QString() << QString(); // settlement dates
-    a << QString() << kAll << QString() << kAll;           // groups, regions
-    a << kAll << QString() << QString() << kAll;           // no settlement, billing reference, advances
-    a << QString() << kAll << QString() << QString() << kAll; // salespeople, budget
-    return a;
-}
-
-// GetTotal's 47 values and the salesperson and budget range after them.
-QVariantList totalArgs()
-{
-    const QVariantList g = curveArgs();
-    QVariantList a;
-    auto take = [&](int from, int to) {
-        for (int i = from; i <= to; ++i)
-            a << g[i - 1];
-    };
-    take(1, 28);
-    take(30, 33);
-    take(36, 39);
-    take(44, 53);
-    a << QVariant(true);
-    take(54, 58);
-    return a;
-}
 
 struct Call {
     QString Method;
@@ -95,6 +58,7 @@ std::vector<Call> screenRound(const QString &clients)
         delta.Fields.push_back({QString::fromLatin1(name), TFieldType::String, 12, false});
     delta.AddRow({screen, op, QStringLiteral("S")}, TRowKind::Original);
     delta.AddRow({screen, op, QStringLiteral("S")}, TRowKind::Modified);
+    const TAbcRequest due = Bench::EveryReceivableDue(QStringLiteral("01/01/2026"), QStringLiteral("31/12/2027"));
     return {
         {QStringLiteral("GetDtVenc"), {}},
         {QStringLiteral("GetCriterios"), {screen, op}},
@@ -107,8 +71,8 @@ std::vector<Call> screenRound(const QString &clients)
         {QStringLiteral("SetOpEmissao"), {PacketToVariant(delta)}},
         {QStringLiteral("GetPercentual"), {}},
         {QStringLiteral("GetStatus"), {kAll, QStringLiteral("A"), QStringLiteral("B"), QStringLiteral("D"), QStringLiteral("P"), QStringLiteral("A_B_D_P")}, true},
-        {QStringLiteral("GetCurvaABC"), curveArgs(), true},
-        {QStringLiteral("GetTotal"), totalArgs(), true},
+        {QStringLiteral("GetCurvaABC"), due.CurveArgs(), true},
+        {QStringLiteral("GetTotal"), due.TotalArgs(), true},
     };
 }
 

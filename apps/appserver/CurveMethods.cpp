@@ -1,6 +1,7 @@
 // The ABC curve methods of the remote data module: percentages, the status
 // list, the curve rows with their running totals, and the totals per company.
 #include "DateTime.h"
+#include "abc/AbcRequest.h"
 #include "Query.h"
 #include "RemoteDataModule.h"
 #include <QDate>
@@ -18,89 +19,53 @@ TPacketField Dat(const char *name) { return {QString::fromLatin1(name), TFieldTy
 
 const QString kAll = QStringLiteral("T");
 
-// Meaning of each GetCurvaABC argument, for messages.
-QString argumentMeaning(int g)
+using TArg = TAbcRequest::TArg;
+
+// Meaning of a date or status value, for messages.
+QString argumentMeaning(TArg arg)
 {
-    switch (g) {
-    case 30: case 32: return QStringLiteral("emissão inicial");
-    case 31: case 33: return QStringLiteral("emissão final");
-    case 34: case 36: return QStringLiteral("saída inicial");
-    case 35: case 37: return QStringLiteral("saída final");
-    case 38: case 40: return QStringLiteral("vencimento inicial");
-    case 39: case 41: return QStringLiteral("vencimento final");
-    case 42: case 44: return QStringLiteral("baixa inicial");
-    case 43: case 45: return QStringLiteral("baixa final");
-    case 51: return QStringLiteral("referência de faturamento inicial");
-    case 52: return QStringLiteral("referência de faturamento final");
-    case 15: return QStringLiteral("situações");
-    case 16: return QStringLiteral("todas as situações");
-    case 53: return QStringLiteral("adiantamentos");
-    default: return QStringLiteral("critério");
+    switch (arg) {
+    case TArg::EmissaoFrom: case TArg::EmissaoCopiaFrom: return QStringLiteral("emissão inicial");
+    case TArg::EmissaoTo: case TArg::EmissaoCopiaTo: return QStringLiteral("emissão final");
+    case TArg::SaidaFrom: case TArg::SaidaCopiaFrom: return QStringLiteral("saída inicial");
+    case TArg::SaidaTo: case TArg::SaidaCopiaTo: return QStringLiteral("saída final");
+    case TArg::VencimentoFrom: case TArg::VencimentoCopiaFrom: return QStringLiteral("vencimento inicial");
+    case TArg::VencimentoTo: case TArg::VencimentoCopiaTo: return QStringLiteral("vencimento final");
+    case TArg::BaixaFrom: case TArg::BaixaCopiaFrom: return QStringLiteral("baixa inicial");
+    case TArg::BaixaTo: case TArg::BaixaCopiaTo: return QStringLiteral("baixa final");
+    case TArg::RefeFatFrom: return QStringLiteral("referência de faturamento inicial");
+    case TArg::RefeFatTo: return QStringLiteral("referência de faturamento final");
+    case TArg::Status: return QStringLiteral("situações");
+    case TArg::StatusTodos: return QStringLiteral("todas as situações");
+    case TArg::Adiantamento: return QStringLiteral("adiantamentos");
     }
+    return QStringLiteral("critério");
 }
 
-// The criteria of one call. GetCurvaABC numbers its arguments as they come;
-// GetTotal sends a subset, so each criterion is read by its GetCurvaABC number
-// and the message names the position in the call actually made.
-class TCurveArgs {
-public:
-    TCurveArgs(const QVariantList &args, std::function<std::optional<int>(int)> position, QString dateFormat)
-        : m_args(args), m_position(std::move(position)), m_dateFormat(std::move(dateFormat))
-    {
-    }
+// A text as the statements take it: never null.
+QString s(const QString &text) { return text.isNull() ? QStringLiteral("") : text; }
 
-    bool Has(int g) const { return m_position(g).has_value(); }
-    QString Text(int g) const
-    {
-        const std::optional<int> pos = m_position(g);
-        if (!pos)
-            return QStringLiteral("");
-        const QString s = m_args[*pos - 1].toString();
-        return s.isNull() ? QStringLiteral("") : s;
-    }
-    double Number(int g) const
-    {
-        const std::optional<int> pos = m_position(g);
-        return pos ? m_args[*pos - 1].toDouble() : 0.0;
-    }
-    bool Bool(int position) const { return m_args[position - 1].toBool(); }
-    int Position(int g) const { return m_position(g).value_or(g); }
+// The request of one call, with the positions that call gives its values for messages.
+struct TCurveCall {
+    TAbcRequest R;
+    TAbcRequest::TCall Call;
+    QString DateFormat;
+
+    int Position(TArg arg) const { return TAbcRequest::Position(arg, Call); }
     // The ISO text of a short-date text; empty when the text is blank.
-    QString IsoDate(int g) const
+    QString IsoDate(TArg arg) const
     {
-        const QString text = Text(g).trimmed();
+        const QString text = R.Text(arg).trimmed();
         if (text.isEmpty())
             return QStringLiteral("");
         TDateTime d = 0;
-        if (!TryStrToDate(text, d, m_dateFormat))
+        if (!TryStrToDate(text, d, DateFormat))
             throw EMethodError(QStringLiteral("o argumento %1 (%2) não é uma data válida no formato %3: '%4'.")
-                                   .arg(Position(g))
-                                   .arg(argumentMeaning(g), m_dateFormat, Text(g)));
+                                   .arg(Position(arg))
+                                   .arg(argumentMeaning(arg), DateFormat, R.Text(arg)));
         return DateTimeToDate(d).toString(Qt::ISODate);
     }
-
-private:
-    const QVariantList &m_args;
-    std::function<std::optional<int>(int)> m_position;
-    QString m_dateFormat;
 };
-
-// Where GetTotal carries each GetCurvaABC argument: 1-28, 30-33, 36-39, 44-53 and,
-// after its boolean (47), optionally 54-58.
-std::optional<int> totalPosition(int g, qsizetype count)
-{
-    if (g >= 1 && g <= 28)
-        return g;
-    if (g >= 30 && g <= 33)
-        return g - 1;
-    if (g >= 36 && g <= 39)
-        return g - 3;
-    if (g >= 44 && g <= 53)
-        return g - 7;
-    if (g >= 54 && g <= 58 && count > 47)
-        return g - 6;
-    return std::nullopt;
-}
 
 QString statusName(QChar letter)
 {
@@ -173,14 +138,16 @@ const char *const kRunningTotal =
     "SUM(R.VRATUAREC) OVER (PARTITION BY R.CDEMPRESA ORDER BY R.VRATUAREC DESC, R.CDCLIENTE, R.NRLANCTOREC ROWS UNBOUNDED PRECEDING)";
 
 // The letters of a status word ("B_D_A_P"), checked.
-QString statusLetters(const TCurveArgs &a)
+QString statusLetters(const TCurveCall &c)
 {
     QString letters;
-    for (const QString &part : a.Text(15).split(QLatin1Char('_'), Qt::SkipEmptyParts)) {
-        const QString s = part.trimmed();
-        if (s != QStringLiteral("A") && s != QStringLiteral("B") && s != QStringLiteral("D") && s != QStringLiteral("P"))
-            throw EMethodError(QStringLiteral("o argumento %1 (situações) tem a situação '%2'; use A, B, D e P separadas por '_'.").arg(a.Position(15)).arg(part));
-        letters += s;
+    for (const QString &part : c.R.Status.split(QLatin1Char('_'), Qt::SkipEmptyParts)) {
+        const QString st = part.trimmed();
+        if (st != QStringLiteral("A") && st != QStringLiteral("B") && st != QStringLiteral("D") && st != QStringLiteral("P"))
+            throw EMethodError(QStringLiteral("o argumento %1 (situações) tem a situação '%2'; use A, B, D e P separadas por '_'.")
+                                   .arg(c.Position(TArg::Status))
+                                   .arg(part));
+        letters += st;
     }
     return letters;
 }
@@ -190,66 +157,74 @@ struct TCurveFilter {
     QString StatusLetters; // the statuses chosen, in the order of the status word
 };
 
-// Binds every criterion of the filter; exitFrom and settleFrom say which copy of
-// the exit and settlement date ranges the call carries.
-TCurveFilter bindFilter(const TCurveArgs &a, int exitFrom, int settleFrom, bool useAmounts)
+void listParams(TParams &p, const char *listName, const char *flagName, const TAbcChoice &choice)
 {
+    listParams(p, listName, flagName, s(choice.Codes), s(choice.Flag));
+}
+
+// Binds every criterion of the filter. The curve reads the first copy of the exit and
+// settlement dates, the totals the second, the only one they carry.
+TCurveFilter bindFilter(const TCurveCall &c)
+{
+    const TAbcRequest &r = c.R;
+    const bool curve = c.Call == TAbcRequest::TCall::Curve;
     TCurveFilter f;
     TParams &p = f.Params;
-    listParams(p, "CLIENTE", "TCLIENTE", a.Text(1), a.Text(2));
-    listParams(p, "CLASSFINA", "TCLASSFINA", a.Text(3), a.Text(4));
-    listParams(p, "EMPRESA", "TEMPRESA", a.Text(5), a.Text(6));
-    listParams(p, "FILIAL", "TFILIAL", a.Text(7), a.Text(8));
-    listParams(p, "TIPOCONTA", "TTIPOCONTA", a.Text(9), a.Text(10));
-    listParams(p, "FILILANC", "TFILILANC", a.Text(11), a.Text(12));
-    listParams(p, "FORMA", "TFORMA", a.Text(13), a.Text(14));
-    const QString all16 = a.Text(16);
-    if (!all16.isEmpty() && !isAll(all16))
-        throw EMethodError(QStringLiteral("o argumento %1 (todas as situações) deve ser 'T' ou vazio, recebido '%2'.").arg(a.Position(16)).arg(all16));
-    f.StatusLetters = statusLetters(a);
+    listParams(p, "CLIENTE", "TCLIENTE", r.Cliente);
+    listParams(p, "CLASSFINA", "TCLASSFINA", r.ClassFinanc);
+    listParams(p, "EMPRESA", "TEMPRESA", r.Empresa);
+    listParams(p, "FILIAL", "TFILIAL", r.Filial);
+    listParams(p, "TIPOCONTA", "TTIPOCONTA", r.TipoConta);
+    listParams(p, "FILILANC", "TFILILANC", r.FiliLanca);
+    listParams(p, "FORMA", "TFORMA", r.FormaPaga);
+    const QString allStatus = s(r.StatusTodos);
+    if (!allStatus.isEmpty() && !isAll(allStatus))
+        throw EMethodError(QStringLiteral("o argumento %1 (todas as situações) deve ser 'T' ou vazio, recebido '%2'.")
+                               .arg(c.Position(TArg::StatusTodos))
+                               .arg(allStatus));
+    f.StatusLetters = statusLetters(c);
     QString statusList;
-    for (QChar c : f.StatusLetters)
-        statusList += QLatin1Char('_') + c + QLatin1Char('_');
-    listParams(p, "STATUS", "TSTATUS", statusList, all16);
-    listParams(p, "CCORR", "TCCORR", a.Text(17), a.Text(18));
-    listParams(p, "TIPO", "TTIPO", a.Text(19), a.Text(20));
-    p.CreateParam(TParamType::Float, QStringLiteral("VALORINI")).SetAsFloat(useAmounts ? a.Number(21) : 0.0);
-    p.CreateParam(TParamType::Float, QStringLiteral("VALORFIN")).SetAsFloat(useAmounts ? a.Number(22) : 0.0);
-    text(p, "TPRIPUB", isAll(a.Text(23)) ? kAll : QStringLiteral(""));
-    text(p, "PRIPUB", a.Text(24).trimmed());
-    listParams(p, "ATIVCLI", "TATIVCLI", a.Text(25), a.Text(26));
-    listParams(p, "SEGMERC", "TSEGMERC", a.Text(27), a.Text(28));
-    text(p, "EMISINI", a.IsoDate(30));
-    text(p, "EMISFIN", a.IsoDate(31));
-    text(p, "SAIDAINI", a.IsoDate(exitFrom));
-    text(p, "SAIDAFIN", a.IsoDate(exitFrom + 1));
-    text(p, "VENCINI", a.IsoDate(38));
-    text(p, "VENCFIN", a.IsoDate(39));
-    const QString baixaIni = a.IsoDate(settleFrom), baixaFin = a.IsoDate(settleFrom + 1);
+    for (QChar letter : f.StatusLetters)
+        statusList += QLatin1Char('_') + letter + QLatin1Char('_');
+    listParams(p, "STATUS", "TSTATUS", statusList, allStatus);
+    listParams(p, "CCORR", "TCCORR", r.ContaCorrente);
+    listParams(p, "TIPO", "TTIPO", r.Tipo);
+    p.CreateParam(TParamType::Float, QStringLiteral("VALORINI")).SetAsFloat(r.ValorIni);
+    p.CreateParam(TParamType::Float, QStringLiteral("VALORFIN")).SetAsFloat(r.ValorFin);
+    text(p, "TPRIPUB", isAll(r.TipoClienteTodos) ? kAll : QStringLiteral(""));
+    text(p, "PRIPUB", s(r.PriPub).trimmed());
+    listParams(p, "ATIVCLI", "TATIVCLI", r.AtivClie);
+    listParams(p, "SEGMERC", "TSEGMERC", r.SegMerc);
+    text(p, "EMISINI", c.IsoDate(TArg::EmissaoFrom));
+    text(p, "EMISFIN", c.IsoDate(TArg::EmissaoTo));
+    text(p, "SAIDAINI", c.IsoDate(curve ? TArg::SaidaFrom : TArg::SaidaCopiaFrom));
+    text(p, "SAIDAFIN", c.IsoDate(curve ? TArg::SaidaTo : TArg::SaidaCopiaTo));
+    text(p, "VENCINI", c.IsoDate(TArg::VencimentoFrom));
+    text(p, "VENCFIN", c.IsoDate(TArg::VencimentoTo));
+    const QString baixaIni = c.IsoDate(curve ? TArg::BaixaFrom : TArg::BaixaCopiaFrom);
+    const QString baixaFin = c.IsoDate(curve ? TArg::BaixaTo : TArg::BaixaCopiaTo);
     text(p, "BAIXAINI", baixaIni);
     text(p, "BAIXAFIN", baixaFin);
     // Settlement dates count only when given.
-    text(p, "TDTBAIXA", isAll(a.Text(50)) || (baixaIni.isEmpty() && baixaFin.isEmpty()) ? kAll : QStringLiteral(""));
-    listParams(p, "GRUPCLIE", "TGRUPCLIE", a.Text(46), a.Text(47));
+    text(p, "TDTBAIXA", isAll(r.BaixaTodas) || (baixaIni.isEmpty() && baixaFin.isEmpty()) ? kAll : QStringLiteral(""));
+    listParams(p, "GRUPCLIE", "TGRUPCLIE", r.GrupClie);
     // A region list left blank selects every region.
-    text(p, "REGIAO", a.Text(48));
-    text(p, "TREGIAO", isAll(a.Text(49)) || a.Text(48).trimmed().isEmpty() ? kAll : QStringLiteral(""));
-    const QString refIni = a.IsoDate(51), refFin = a.IsoDate(52);
-    text(p, "REFINI", refIni);
-    text(p, "REFFIN", refFin);
-    const QString adv = a.Text(53);
+    text(p, "REGIAO", s(r.Regiao.Codes));
+    text(p, "TREGIAO", isAll(r.Regiao.Flag) || r.Regiao.Codes.trimmed().isEmpty() ? kAll : QStringLiteral(""));
+    text(p, "REFINI", c.IsoDate(TArg::RefeFatFrom));
+    text(p, "REFFIN", c.IsoDate(TArg::RefeFatTo));
+    const QString adv = s(r.Adiantamento);
     if (adv != kAll && adv != QStringLiteral("1"))
-        throw EMethodError(QStringLiteral("o argumento %1 (adiantamentos) deve ser 'T' ou '1', recebido '%2'.").arg(a.Position(53)).arg(adv));
+        throw EMethodError(QStringLiteral("o argumento %1 (adiantamentos) deve ser 'T' ou '1', recebido '%2'.").arg(c.Position(TArg::Adiantamento)).arg(adv));
     text(p, "IDTPCTRECEBER", isAll(adv) ? QStringLiteral("1_2") : QStringLiteral("1"));
     // Salesperson and budget: a caller that leaves them off selects every one.
-    if (a.Has(54))
-        listParams(p, "VENDEDOR", "TVENDEDOR", a.Text(54), a.Text(55));
+    if (r.HasSellerAndBudget)
+        listParams(p, "VENDEDOR", "TVENDEDOR", r.Vendedor);
     else
         listParams(p, "VENDEDOR", "TVENDEDOR", QStringLiteral(""), kAll);
-    const QString orcaIni = a.Text(56), orcaFin = a.Text(57);
-    const bool budget = a.Has(56) && !isAll(a.Text(58)) && !orcaIni.trimmed().isEmpty() && !orcaFin.trimmed().isEmpty();
-    text(p, "ORCAINI", orcaIni);
-    text(p, "ORCAFIN", orcaFin);
+    const bool budget = r.HasSellerAndBudget && !isAll(r.OrcaTodos) && !r.OrcaIni.trimmed().isEmpty() && !r.OrcaFin.trimmed().isEmpty();
+    text(p, "ORCAINI", s(r.OrcaIni));
+    text(p, "ORCAFIN", s(r.OrcaFin));
     text(p, "TORCA", budget ? QStringLiteral("") : kAll);
     return f;
 }
@@ -286,13 +261,16 @@ void TrdmRelLancContReceber::RegisterCurveMethods()
     using K = Kind;
     Register(QStringLiteral("GetPercentual"), {}, [this](const QVariantList &) { return GetPercentual(); });
     Register(QStringLiteral("GetStatus"), std::vector<Kind>(6, K::Text), [this](const QVariantList &a) { return GetStatus(a); });
-    std::vector<Kind> curve(58, K::Text);
-    curve[20] = curve[21] = K::Double;
-    Register(QStringLiteral("GetCurvaABC"), curve, [this](const QVariantList &a) { return GetCurvaABC(a); });
-    std::vector<Kind> total(52, K::Text);
-    total[20] = total[21] = K::Double;
-    total[46] = K::Boolean;
-    Register(QStringLiteral("GetTotal"), total, [this](const QVariantList &a) { return GetTotal(a); }, 5);
+    // The kinds of the request's values as it encodes them.
+    const auto kinds = [](const QVariantList &sample) {
+        std::vector<Kind> out;
+        for (const QVariant &v : sample)
+            out.push_back(v.typeId() == QMetaType::Double ? K::Double : v.typeId() == QMetaType::Bool ? K::Boolean : K::Text);
+        return out;
+    };
+    Register(QStringLiteral("GetCurvaABC"), kinds(TAbcRequest().CurveArgs()), [this](const QVariantList &a) { return GetCurvaABC(a); });
+    Register(QStringLiteral("GetTotal"), kinds(TAbcRequest().TotalArgs()), [this](const QVariantList &a) { return GetTotal(a); },
+             TAbcRequest::kTotalArgs - TAbcRequest::kShortTotalArgs);
 }
 
 QVariant TrdmRelLancContReceber::GetPercentual()
@@ -328,13 +306,15 @@ QVariant TrdmRelLancContReceber::GetStatus(const QVariantList &args)
 QVariant TrdmRelLancContReceber::GetCurvaABC(const QVariantList &args)
 {
     m_curveTotals.reset();
-    const TCurveArgs a(args, [](int g) { return std::optional<int>(g); }, m_dateFormat);
-    TCurveFilter f = bindFilter(a, 34, 42, true);
+    const TCurveCall c{TAbcRequest::FromCurveArgs(args), TAbcRequest::TCall::Curve, m_dateFormat};
+    const TAbcRequest &r = c.R;
+    TCurveFilter f = bindFilter(c);
     text(f.Params, "OPERADOR", m_operator);
     const TParams filter = f.Params;
     // The second copies of each date range must be dates too.
-    for (int g : {32, 33, 36, 37, 40, 41, 44, 45})
-        a.IsoDate(g);
+    for (TArg copy : {TArg::EmissaoCopiaFrom, TArg::EmissaoCopiaTo, TArg::SaidaCopiaFrom, TArg::SaidaCopiaTo, TArg::VencimentoCopiaFrom,
+                      TArg::VencimentoCopiaTo, TArg::BaixaCopiaFrom, TArg::BaixaCopiaTo})
+        c.IsoDate(copy);
     // Days overdue count from the host's date, the one its report header prints.
     text(f.Params, "HOJE", m_hostToday.value_or(QDate::currentDate()).toString(Qt::ISODate));
 
@@ -376,39 +356,41 @@ QVariant TrdmRelLancContReceber::GetCurvaABC(const QVariantList &args)
         Str("SELEMPRESA", 255), Str("SELCLIENTE", 255),    Str("SELFILILANC", 255), Str("CDCLASSFINA", 6), Str("SELFORMREC", 255),
         Str("SELCCORR", 255),   Str("UTLOPC", 1),          Str("TSTATUS", 2000)};
     QStringList statusWords;
-    if (isAll(a.Text(16)))
+    if (isAll(r.StatusTodos))
         statusWords << QStringLiteral("Todos");
     else
-        for (QChar c : f.StatusLetters)
-            statusWords << statusName(c);
+        for (QChar letter : f.StatusLetters)
+            statusWords << statusName(letter);
     QString kind = QStringLiteral("T");
-    if (!isAll(a.Text(20)))
-        kind = a.Text(19).left(1);
-    QString classe = a.Text(3).split(QLatin1Char('_'), Qt::SkipEmptyParts).size() == 1 ? a.Text(3).split(QLatin1Char('_'), Qt::SkipEmptyParts)[0] : QString();
-    if (isAll(a.Text(4)))
+    if (!isAll(r.Tipo.Flag))
+        kind = s(r.Tipo.Codes).left(1);
+    const QStringList classes = r.ClassFinanc.Codes.split(QLatin1Char('_'), Qt::SkipEmptyParts);
+    QString classe = classes.size() == 1 ? classes[0] : QString();
+    if (isAll(r.ClassFinanc.Flag))
         classe = QStringLiteral("Todas");
+    const auto words = [](const TAbcChoice &choice, const char *allWord) { return listWords(s(choice.Codes), choice.Flag, QLatin1String(allWord)); };
     const TRecord criteria = {QString(),
-                              a.Text(38),
-                              a.Text(39),
-                              a.Text(30),
-                              a.Text(31),
-                              a.Text(34),
-                              a.Text(35),
-                              a.Text(42),
-                              a.Text(43),
-                              a.Number(21),
-                              a.Number(22),
-                              listWords(a.Text(7), a.Text(8), QStringLiteral("Todas")),
-                              a.Text(16).left(1),
+                              s(r.Vencimento.From),
+                              s(r.Vencimento.To),
+                              s(r.Emissao.From),
+                              s(r.Emissao.To),
+                              s(r.Saida.From),
+                              s(r.Saida.To),
+                              s(r.Baixa.From),
+                              s(r.Baixa.To),
+                              r.ValorIni,
+                              r.ValorFin,
+                              words(r.Filial, "Todas"),
+                              s(r.StatusTodos).left(1),
                               kind,
-                              listWords(a.Text(9), a.Text(10), QStringLiteral("Todos")),
-                              listWords(a.Text(5), a.Text(6), QStringLiteral("Todas")),
-                              listWords(a.Text(1), a.Text(2), QStringLiteral("Todos")),
-                              listWords(a.Text(11), a.Text(12), QStringLiteral("Todas")),
+                              words(r.TipoConta, "Todos"),
+                              words(r.Empresa, "Todas"),
+                              words(r.Cliente, "Todos"),
+                              words(r.FiliLanca, "Todas"),
                               classe,
-                              listWords(a.Text(13), a.Text(14), QStringLiteral("Todas")),
-                              listWords(a.Text(17), a.Text(18), QStringLiteral("Todas")),
-                              a.Text(29).left(1),
+                              words(r.FormaPaga, "Todas"),
+                              words(r.ContaCorrente, "Todas"),
+                              s(r.OpEmissao).left(1),
                               statusWords.join(QStringLiteral(", "))};
 
     std::vector<TPacketField> shape = dbShape;
@@ -492,10 +474,7 @@ bool TrdmRelLancContReceber::CompanyCodesDistinct()
 
 QVariant TrdmRelLancContReceber::GetTotal(const QVariantList &args)
 {
-    const qsizetype count = args.size();
-    const TCurveArgs a(args, [count](int g) { return totalPosition(g, count); }, m_dateFormat);
-    // The 47th value: true when neither amount was given, and then no value range applies.
-    TCurveFilter f = bindFilter(a, 36, 44, !a.Bool(47));
+    TCurveFilter f = bindFilter({TAbcRequest::FromTotalArgs(args), TAbcRequest::TCall::Total, m_dateFormat});
     text(f.Params, "OPERADOR", m_operator);
     if (m_curveTotals && m_curveTotals->Db == m_db && m_db && m_curveTotals->Opens == m_db->Opens() && sameParams(m_curveTotals->Filter, f.Params) &&
         DataVersion() == m_curveTotals->Version) {

@@ -87,3 +87,12 @@ TCriteria TCriteria::FromJson(const QJsonObject &json)
     }
     return c;
 }
+
+QString StatusWord(const TCriteria &c)
+{
+    QString status;
+    for (const auto &[on, part] : {std::pair{c.Baixada, "B"}, std::pair{c.Descontada, "_D"}, std::pair{c.Aberto, "_A"}, std::pair{c.Planejada, "_P"}})
+        if (on)
+            status += QLatin1String(part);
+    return status;
+}

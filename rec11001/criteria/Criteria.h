@@ -39,3 +39,6 @@ struct TCriteria {
     // Throws EHostError naming the entry that is missing or of the wrong kind.
     static TCriteria FromJson(const QJsonObject &json);
 };
+
+// The chosen statuses as the layouts and the curve take them: "B", "_D", "_A", "_P" in that order.
+QString StatusWord(const TCriteria &c);

@@ -1,5 +1,6 @@
 #pragma once
 #include "Controls.h"
+#include "criteria/GroupRules.h"
 #include <QVector>
 
 class TfrmRelLancContReceber;
@@ -45,9 +46,8 @@ struct TCriteriaGroup {
     // The handlers its controls' events are bound to.
     Handler AllClick = nullptr, ListClick = nullptr, SearchClick = nullptr;
     KeyHandler KeyDown = nullptr;
-    // The layouts' parameters for its list and all flag; the list's place among the ABC-curve arguments (the flag follows).
-    const char *ListParam = nullptr, *FlagParam = nullptr;
-    int AbcArg = 0;
+    // What the group means to the layouts and the curve.
+    const TGroupRule *Rule = nullptr;
 };
 
 // The screen's name for the controls part of an entry.

@@ -8,47 +8,50 @@ using F = TfrmRelLancContReceber;
 QVector<TCriteriaGroup> F::BuildGroups()
 {
     TTabSheet *const p1 = tshDadosCntReceb, *const p2 = tshDadosDocu, *const p3 = tshDadosBaixa;
-    return {
+    QVector<TCriteriaGroup> groups = {
         {.Name = "Class", .Group = grbClassFinanc, .All = rdgTClassFinanc, .List = rdgLClassFinanc, .Search = sbtListaClass, .Page = p1, .Codes = &lstClass, .MissingKey = "Class_ni",
          .Source = dtsClassFinanc__, .KeyField = "CDCLASSFINA", .TitleKey = "Class", .Lookup = qryClassFinanc1, .LookupParams = {{"P_CDCLASSFINA", &kEmptyList}, {"P_TCDCLASSFINA", &kAllFlag}}, .EmptyKey = "Class_nCad", .NameField = "DSCLASSFINA", .Chosen = {"classificação financeira escolhida", "classificações financeiras escolhidas", "Nenhuma classificação financeira escolhida"},
-         .AllClick = &F::rdgTClassFinancClick, .ListClick = &F::rdgLClassFinancClick, .SearchClick = &F::sbtListaClassClick, .KeyDown = &F::rdgLClassFinancKeyDown, .ListParam = "P_CDCLASSFINA", .FlagParam = "P_TCDCLASSFINA", .AbcArg = 3},
+         .AllClick = &F::rdgTClassFinancClick, .ListClick = &F::rdgLClassFinancClick, .SearchClick = &F::sbtListaClassClick, .KeyDown = &F::rdgLClassFinancKeyDown},
         {.Name = "AtivClie", .Group = grbAtivClie, .All = rdbTodosAtivClie, .List = rdbListaAtivClie, .Search = sbtAtivClie, .Page = p1, .Codes = &lstAtivClie, .MissingKey = "Ramo_ni",
          .Source = dtsAtivClie__, .KeyField = "CDATIVCLI", .TitleKey = "ATIVCLIE", .NameField = "DSATIVCLI", .Chosen = {"ramo de atividade escolhido", "ramos de atividade escolhidos", "Nenhum ramo de atividade escolhido"},
-         .AllClick = &F::rdbTodosAtivClieClick, .ListClick = &F::rdbListaAtivClieClick, .SearchClick = &F::sbtAtivClieClick, .KeyDown = &F::rdbListaAtivClieKeyDown, .ListParam = "P_ATIVCLI", .FlagParam = "P_TATIVCLI", .AbcArg = 25},
+         .AllClick = &F::rdbTodosAtivClieClick, .ListClick = &F::rdbListaAtivClieClick, .SearchClick = &F::sbtAtivClieClick, .KeyDown = &F::rdbListaAtivClieKeyDown},
         {.Name = "SegMerc", .Group = grbSegMerc, .All = rdbTodosSegMerc, .List = rdbListaSegMerc, .Search = sbtSegMerc, .Page = p1, .Codes = &lstSegMerc, .MissingKey = "Seg_ni",
          .Source = dtsSegMerc__, .KeyField = "CDSEGMER", .TitleKey = "SegMerc", .NameField = "DSSEGMER", .Chosen = {"segmento de mercado escolhido", "segmentos de mercado escolhidos", "Nenhum segmento de mercado escolhido"},
-         .AllClick = &F::rdbTodosSegMercClick, .ListClick = &F::rdbListaSegMercClick, .SearchClick = &F::sbtSegMercClick, .KeyDown = &F::rdbListaSegMercKeyDown, .ListParam = "P_SEGMERC", .FlagParam = "P_TSEGMERC", .AbcArg = 27},
+         .AllClick = &F::rdbTodosSegMercClick, .ListClick = &F::rdbListaSegMercClick, .SearchClick = &F::sbtSegMercClick, .KeyDown = &F::rdbListaSegMercKeyDown},
         {.Name = "TipoConta", .Group = grbTipoConta, .All = rbtTodosTipo, .List = rbtListaTipo, .Search = sbtTipoConta, .Page = p1, .Codes = &lstTipoConta, .MissingKey = "Tipo_ni",
          .Source = dtsTipoConta__, .KeyField = "CDTPCTRECEB", .TitleKey = "Tipo", .Lookup = qryTipoConta1, .LookupParams = {{"TIPOCONTA", &kEmptyList}, {"TTIPOCONTA", &kAllFlag}}, .EmptyKey = "TipoConta_Empty", .NameField = "DSTPCTRECEB", .Chosen = {"tipo de conta escolhido", "tipos de conta escolhidos", "Nenhum tipo de conta escolhido"},
-         .AllClick = &F::rbtTodosTipoClick, .ListClick = &F::rbtListaTipoClick, .SearchClick = &F::sbtPesqListaClick, .KeyDown = &F::rbtListaTipoKeyDown, .ListParam = "TIPOCONTA", .FlagParam = "TTIPOCONTA", .AbcArg = 9},
+         .AllClick = &F::rbtTodosTipoClick, .ListClick = &F::rbtListaTipoClick, .SearchClick = &F::sbtPesqListaClick, .KeyDown = &F::rbtListaTipoKeyDown},
         {.Name = "Regiao", .Group = grbRegiao, .All = rbtTodasReg, .List = rbtListaReg, .Search = sbtRegiao, .Page = p2, .Codes = &lstRegiao, .MissingKey = "Regiao_ni",
          .Source = dtsRegiao__, .KeyField = "CDREGIAOPED", .TitleKey = "Regiao", .Lookup = qryRegiao, .LookupParams = {{"P_CDREGIAOPED", nullptr}, {"P_TODOS", &kAllFlag}}, .EmptyKey = "Regiao_Empty", .NameField = "NMREGIAOPED", .Chosen = {"região escolhida", "regiões escolhidas", "Nenhuma região escolhida"},
-         .AllClick = &F::rbtTodasRegClick, .ListClick = &F::rbtListaRegClick, .SearchClick = &F::sbtRegiaoClick, .KeyDown = &F::rbtListaRegKeyDown, .ListParam = "P_CDREGIAOPED", .FlagParam = "P_TCDREGIAOPED", .AbcArg = 48},
+         .AllClick = &F::rbtTodasRegClick, .ListClick = &F::rbtListaRegClick, .SearchClick = &F::sbtRegiaoClick, .KeyDown = &F::rbtListaRegKeyDown},
         {.Name = "Cliente", .Group = grbCliente, .All = rbtTodosClie, .List = rbtListaClie, .Search = sbtCliente, .Page = p2, .Codes = &lstCliente, .MissingKey = "Cliente_ni",
          .Source = dtsCliente__, .KeyField = "CDCLIENTE", .TitleKey = "Cliente", .Lookup = qryCliente1, .LookupParams = {{"P_CLIENTE", nullptr}, {"TCLIENTE", &kAllFlag}}, .EmptyKey = "Cliente_Empty", .NameField = "NMFANTCLIE", .Chosen = {"cliente escolhido", "clientes escolhidos", "Nenhum cliente escolhido"},
-         .AllClick = &F::rbtListaClieClick, .ListClick = &F::rbtListaClieClick, .SearchClick = &F::sbtClienteClick, .KeyDown = &F::rbtListaClieKeyDown, .ListParam = "CLIENTE", .FlagParam = "TCLIENTE", .AbcArg = 1},
+         .AllClick = &F::rbtListaClieClick, .ListClick = &F::rbtListaClieClick, .SearchClick = &F::sbtClienteClick, .KeyDown = &F::rbtListaClieKeyDown},
         {.Name = "GrupClie", .Group = grbGrupClie, .All = rbtTodosGrupC, .List = rbtListaGrupC, .Search = sbtGrupClie, .Page = p2, .Codes = &lstGrupClie, .MissingKey = "GrupoClie_ni",
          .Source = dtsGrupClie__, .KeyField = "CDGRUPCLIE", .TitleKey = "GrupClie", .Lookup = qryGrupClie, .EmptyKey = "GrupClie_Empty", .NameField = "NMGRUPCLIE", .Chosen = {"grupo de cliente escolhido", "grupos de cliente escolhidos", "Nenhum grupo de cliente escolhido"},
-         .AllClick = &F::rbtListaGrupCClick, .ListClick = &F::rbtListaGrupCClick, .SearchClick = &F::sbtGrupClieClick, .KeyDown = &F::rbtListaGrupCKeyDown, .ListParam = "GRUPCLIE", .FlagParam = "TGRUPCLIE", .AbcArg = 46},
+         .AllClick = &F::rbtListaGrupCClick, .ListClick = &F::rbtListaGrupCClick, .SearchClick = &F::sbtGrupClieClick, .KeyDown = &F::rbtListaGrupCKeyDown},
         {.Name = "Empresa", .Group = grbEmpresa, .All = rbtTodosEmpr, .List = rbtListaEmp, .Search = sbtEmpresa, .Page = p2, .Codes = &lstEmpresa, .MissingKey = "Empresa_ni",
          .Source = dtsEmpresa__, .KeyField = "CDEMPRESA", .TitleKey = "Empresa", .Lookup = qryEmpresa, .LookupParams = {{"CODEMPRESA", &lstEmpresaOper}, {"TCODEMPRESA", nullptr}}, .EmptyKey = "Empresa_Empty", .NameField = "NMEMPRESA", .Chosen = {"empresa escolhida", "empresas escolhidas", "Nenhuma empresa escolhida"},
-         .AllClick = &F::rbtListaEmpClick, .ListClick = &F::rbtListaEmpClick, .SearchClick = &F::sbtEmpresaClick, .KeyDown = &F::rbtListaEmpKeyDown, .ListParam = "CODEMPRESA", .FlagParam = "TCODEMPRESA", .AbcArg = 5},
+         .AllClick = &F::rbtListaEmpClick, .ListClick = &F::rbtListaEmpClick, .SearchClick = &F::sbtEmpresaClick, .KeyDown = &F::rbtListaEmpKeyDown},
         {.Name = "Filial", .Group = grbFilial, .All = rbtTodosFilial, .List = rbtListaFilial, .Search = sbtFilial, .Page = p2, .Codes = &lstFilial, .MissingKey = "FilialOri_ni",
          .Source = dtsFilial__, .KeyField = "CDFILIAL", .TitleKey = "FilialOr", .Lookup = qryFilial, .LookupParams = {{"P_CDFILIAL", nullptr}, {"P_TODOS", &kAllFlag}}, .EmptyKey = "Filial_Empty", .NameField = "NMFILIAL", .Chosen = {"filial escolhida", "filiais escolhidas", "Nenhuma filial escolhida"},
-         .AllClick = &F::rbtListaFilialClick, .ListClick = &F::rbtListaFilialClick, .SearchClick = &F::sbtFilialClick, .KeyDown = &F::rbtListaFilialKeyDown, .ListParam = "CODFILIAL", .FlagParam = "TCODFILIAL", .AbcArg = 7},
+         .AllClick = &F::rbtListaFilialClick, .ListClick = &F::rbtListaFilialClick, .SearchClick = &F::sbtFilialClick, .KeyDown = &F::rbtListaFilialKeyDown},
         {.Name = "Lancamento", .Group = grbLanca, .All = rbtTodosLanca, .List = rbtListaLanca, .Search = sbtLancamento, .Page = p2, .Codes = &lstLancamento, .MissingKey = "FiliLanca_ni",
          .Source = dtsFiliLanca__, .KeyField = "CDFILIAL", .TitleKey = "FiliLanca", .EmptyKey = "Filial_Empty", .NameField = "NMFILIAL", .Chosen = {"filial escolhida", "filiais escolhidas", "Nenhuma filial escolhida"},
-         .AllClick = &F::rbtListaLancaClick, .ListClick = &F::rbtListaLancaClick, .SearchClick = &F::sbtLancamentoClick, .KeyDown = &F::rbtListaLancaKeyDown, .ListParam = "CODFILILANC", .FlagParam = "TCODFILILANC", .AbcArg = 11},
+         .AllClick = &F::rbtListaLancaClick, .ListClick = &F::rbtListaLancaClick, .SearchClick = &F::sbtLancamentoClick, .KeyDown = &F::rbtListaLancaKeyDown},
         {.Name = "Vendedor", .Group = grbVendedor, .All = rbtTodosVend, .List = rbtListaVend, .Search = sbtVendedor, .Page = p2, .Codes = &lstVendedor, .MissingKey = "Vendedor_ni",
          .Source = dtsVendedor__, .KeyField = "CDVENDEDOR", .TitleKey = "Vendedor", .Lookup = qryVendedor, .LookupParams = {{"P_CDVENDEDOR", &kEmptyList}, {"P_TCDVENDEDOR", &kAllFlag}}, .EmptyKey = "Vendedor_Empty", .NameField = "NMFANVEN", .Chosen = {"vendedor escolhido", "vendedores escolhidos", "Nenhum vendedor escolhido"},
-         .AllClick = &F::rbtTodosVendClick, .ListClick = &F::rbtListaVendClick, .SearchClick = &F::sbtVendedorClick, .KeyDown = &F::rbtListaVendKeyDown, .ListParam = "P_VENDEDOR", .FlagParam = "P_TVENDEDOR", .AbcArg = 54},
+         .AllClick = &F::rbtTodosVendClick, .ListClick = &F::rbtListaVendClick, .SearchClick = &F::sbtVendedorClick, .KeyDown = &F::rbtListaVendKeyDown},
         {.Name = "FormaPaga", .Group = grbFormaRecebida, .All = rbtFormaTodos, .List = rbtFormaLista, .Search = sbtFormaPaga, .Page = p3, .Codes = &lstFormaPaga, .MissingKey = "TBaixa_ni",
          .Source = dtsFormaRec__, .KeyField = "CDTPBAIXAREC", .TitleKey = "TipoBaixa", .Lookup = qryFormaRec, .LookupParams = {{"P_CODIGO", &kEmptyList}, {"P_TCODIGO", &kAllFlag}}, .NameField = "NMTPBAIXAREC", .Chosen = {"tipo de baixa escolhido", "tipos de baixa escolhidos", "Nenhum tipo de baixa escolhido"},
-         .AllClick = &F::rbtFormaListaClick, .ListClick = &F::rbtFormaListaClick, .SearchClick = &F::sbtFormaPagaClick, .KeyDown = &F::rbtFormaListaKeyDown, .ListParam = "P_FORMA", .FlagParam = "P_TFORMA", .AbcArg = 13},
+         .AllClick = &F::rbtFormaListaClick, .ListClick = &F::rbtFormaListaClick, .SearchClick = &F::sbtFormaPagaClick, .KeyDown = &F::rbtFormaListaKeyDown},
         {.Name = "CCorr", .Group = grbCCorr, .All = rbtCCorrTodas, .List = rbtCCorrLista, .Search = sbtCCorr, .Page = p3, .Codes = &lstCCorr, .MissingKey = "CCorr_ni",
          .Source = dtsContCorr__, .KeyField = "CDREDUCONT", .TitleKey = "CCorr", .Lookup = qryContCorr, .LookupParams = {{"P_CDREDUCONT", &kEmptyList}, {"P_TCDREDUCONT", &kAllFlag}}, .EmptyKey = "ContaCorr_Empty", .NameField = "DSCONTCORR", .Chosen = {"conta corrente escolhida", "contas correntes escolhidas", "Nenhuma conta corrente escolhida"},
-         .AllClick = &F::rbtCCorrListaClick, .ListClick = &F::rbtCCorrListaClick, .SearchClick = &F::sbtCCorrClick, .KeyDown = &F::rbtCCorrListaKeyDown, .ListParam = "P_CCORR", .FlagParam = "P_TCCORR", .AbcArg = 17},
+         .AllClick = &F::rbtCCorrListaClick, .ListClick = &F::rbtCCorrListaClick, .SearchClick = &F::sbtCCorrClick, .KeyDown = &F::rbtCCorrListaKeyDown},
     };
+    for (TCriteriaGroup &g : groups)
+        g.Rule = &GroupRule(QString::fromLatin1(g.Name));
+    return groups;
 }
 
 const TCriteriaGroup *F::GroupNamed(const QString &name) const

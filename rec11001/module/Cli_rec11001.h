@@ -6,6 +6,7 @@
 #include "ParamNames.h"
 #include "ReportBaseForm.h"
 #include "Criteria.h"
+#include "params/EmissionOptions.h"
 #include "Screen.h"
 #include <QSet>
 #include <memory>
@@ -103,8 +104,9 @@ public:
 
     // Report parameters: the criteria bound to the chosen layout's parameters.
     void rpddPadraoBeforeGetQueryParams(TParams &params, bool &flag);
-    // The ABC curve: criteria to the server, curve rows and totals back, class letters written.
-    void CurvaABC();
+    // The ABC curve: criteria to the server, curve rows and totals back, class letters written;
+    // returns the criteria it read.
+    TCriteria CurvaABC();
 
     // Gives qryCliente1 the four statement texts and the parameter list of another client query.
     void CopyClientStatement(TADOIBQuery &from);
@@ -122,17 +124,21 @@ private:
     // Steps of the parameter binding and the lookup refresh that goes with it.
     // Whether the chosen layout is the ABC curve: index 18, or a layout that reads the curve's data set.
     bool IsCurveLayout() const;
-    void BindMainPath(TParams &params);
-    void BindDates(TParams &params);
-    void BindFinalSteps(TParams &params);
-    void RefreshClients();
+    void BindMainPath(const TCriteria &criteria, TParams &params);
+    void BindFinalSteps(const TCriteria &criteria, TParams &params);
+    // Named side-effect steps: the lookups the layouts and the curve name their codes from.
+    void RefreshLookups(const TCriteria &criteria);
+    void RefreshCurveLookups(const TCriteria &criteria);
+    // The curve names its listed clients from the client lookup itself, the layouts from the server.
+    void RefreshClients(const TCriteria &criteria, bool curve);
+    void RefreshPostingBranches(bool list);
+    TEmissionSources EmissionSources() const;
     // Loads the operator's emission option (inserting it when missing) and, when asked, stores the screen's choice; returns its letter.
     QString RefreshEmissionOption(bool rewrite);
-    // Close, assign each parameter (a text, or null), open.
-    const TCriteriaGroup &Group(const char *name) const;
     // Reopens a group's lookup: all gives the unused list value and "T", a list the codes and the unused flag value.
-    void RefreshLookup(const TRadioButton *all, const TRadioButton *list, TADOIBQuery &query, const char *listParam, const char *flagParam,
-                       const QString &codes, const std::optional<QString> &unused = QString());
+    void RefreshLookup(bool list, TADOIBQuery &query, const char *listParam, const char *flagParam, const QString &codes,
+                       const std::optional<QString> &unused = QString());
+    // Close, assign each parameter (a text, or null), open.
     static void Reopen(TADOIBQuery &query, std::initializer_list<std::pair<const char *, std::optional<QString>>> values);
     // The query picker: reopen the lookup with its parameters, refuse an empty
     // list with its message, then let the user mark codes into the list.

@@ -1,9 +1,12 @@
 // The criteria of the screen bound to the parameters of the chosen layout,
 // with the refresh of the lookups that layouts print beside the figures.
+#include "params/Binding.h"
+#include "params/EmissionOptions.h"
 #include "Cli_rec11001.h"
 #include "Consiste.h"
 #include "HostContext.h"
 #include "ServerCalls.h"
+#include "criteria/GroupRules.h"
 #include <optional>
 
 namespace {
@@ -34,17 +37,22 @@ void setNull(TParams &params, const QString &name)
         params.ParamByName(name).Clear();
 }
 
-// An all-or-list group: all gives the empty list and "T"; a list gives the codes and `listFlag`.
-void bindGroup(TParams &params, const TCriteriaGroup &g, const QString &listFlag = {})
+TDateTime dateTimeOf(const QDate &date) { return date.isNull() ? 0 : DateToDateTime(date); }
+
+// A group's list and flag parameters.
+void bindList(TParams &params, const TGroupRule &rule, const QString &codes, const QString &flag)
 {
-    const QString list = QLatin1String(g.ListParam), flag = QLatin1String(g.FlagParam);
-    if (g.All->Checked()) {
-        setText(params, list, QString());
-        setText(params, flag, kAll);
-    } else if (g.List->Checked()) {
-        setText(params, list, *g.Codes);
-        setText(params, flag, listFlag);
-    }
+    setText(params, QLatin1String(rule.ListParam), codes);
+    setText(params, QLatin1String(rule.FlagParam), flag);
+}
+
+// A pair set whenever its list is declared: a layout that declares only the list stops on the missing flag.
+void bindGuarded(TParams &params, const TGroupRule &rule, const TCriteriaChoice &choice)
+{
+    if (!ExistParam(params, QLatin1String(rule.ListParam)))
+        return;
+    params.ParamByName(QLatin1String(rule.ListParam)).SetAsString(choice.List ? choice.Codes : QString());
+    params.ParamByName(QLatin1String(rule.FlagParam)).SetAsString(choice.List ? QString() : kAll);
 }
 
 // The names of a date range: first date and its text, second date and its text.
@@ -52,35 +60,140 @@ struct RangeNames {
     const char *FirstDate, *FirstText, *SecondDate, *SecondText;
 };
 
-void bindDateRange(TParams &params, TDateTime first, TDateTime second, const RangeNames &n)
+// Reset to null, then each date given as a date and as its text.
+void bindDateRange(TParams &params, const TDateRange &range, const RangeNames &n)
 {
     for (const char *name : {n.FirstDate, n.FirstText, n.SecondDate, n.SecondText})
         setNull(params, QLatin1String(name));
-    if (first != 0) {
-        setDate(params, QLatin1String(n.FirstDate), first);
-        setText(params, QLatin1String(n.FirstText), DateToStr(first));
+    if (!range.From.isNull()) {
+        setDate(params, QLatin1String(n.FirstDate), dateTimeOf(range.From));
+        setText(params, QLatin1String(n.FirstText), DateToStr(dateTimeOf(range.From)));
     }
-    if (second != 0) {
-        setDate(params, QLatin1String(n.SecondDate), second);
-        setText(params, QLatin1String(n.SecondText), DateToStr(second));
+    if (!range.To.isNull()) {
+        setDate(params, QLatin1String(n.SecondDate), dateTimeOf(range.To));
+        setText(params, QLatin1String(n.SecondText), DateToStr(dateTimeOf(range.To)));
     }
+}
+
+void bindDates(const TCriteria &c, TParams &params)
+{
+    // Emission, and exit (group "Saída").
+    bindDateRange(params, c.Emissao, {"DATEMISINI", "DTINIEMIS", "DATEMIFIN", "DTFINEMIS"});
+    bindDateRange(params, c.Saida, {"DATENTR", "DTINIENTR", "DATSAID", "DTFINSAID"});
+
+    // Due dates, always, as dates and as texts.
+    const TDateTime venIni = dateTimeOf(c.Vencimento.From), venFin = dateTimeOf(c.Vencimento.To);
+    for (const char *name : {"DATVENIN", "P_DTVENIN"})
+        setDate(params, QLatin1String(name), venIni);
+    for (const char *name : {"DATVENFIN", "P_DTVENFIN"})
+        setDate(params, QLatin1String(name), venFin);
+    for (const char *name : {"DTINIVEN", "DATINIVEN"})
+        setText(params, QLatin1String(name), DateToStr(venIni));
+    for (const char *name : {"DTFINVEN", "DATFINVEN"})
+        setText(params, QLatin1String(name), DateToStr(venFin));
+
+    // Settlement, group "Baixa": texts only; "T" while no date is given.
+    for (const char *n : {"DTINIBAIXA", "DTFINBAIXA", "DTBAIXAINI", "DTBAIXAFIN"})
+        setText(params, QLatin1String(n), QString());
+    setText(params, QStringLiteral("TDTBAIXA"), kAll);
+    const struct {
+        QDate Date;
+        const char *Names[2];
+    } settlement[] = {{c.Baixa.From, {"DTBAIXAINI", "DTINIBAIXA"}}, {c.Baixa.To, {"DTBAIXAFIN", "DTFINBAIXA"}}};
+    for (const auto &s : settlement)
+        if (!s.Date.isNull()) {
+            for (const char *name : s.Names)
+                setText(params, QLatin1String(name), DateToStr(dateTimeOf(s.Date)));
+            setText(params, QStringLiteral("TDTBAIXA"), QString());
+        }
+
+    // Net value, group "Valor Líquido": 0 is not given.
+    const double valor1 = c.ValorIni.value_or(0), valor2 = c.ValorFin.value_or(0);
+    setNull(params, QStringLiteral("VALORINI"));
+    setNull(params, QStringLiteral("VALORFIN"));
+    if (valor1 != 0)
+        setNumber(params, QStringLiteral("VALORINI"), valor1);
+    if (valor2 != 0)
+        setNumber(params, QStringLiteral("VALORFIN"), valor2);
 }
 } // namespace
 
-const TCriteriaGroup &TfrmRelLancContReceber::Group(const char *name) const
+void Binding::MainPath(const TCriteria &c, const TInputs &in, TParams &params)
 {
-    const TCriteriaGroup *g = GroupNamed(QLatin1String(name));
-    Q_ASSERT(g);
-    return *g;
+    // The groups alike: all gives the empty list and "T", a list its codes and the rule's list flag.
+    for (const TGroupRule &rule : GroupRules()) {
+        const TCriteriaChoice choice = c.Groups.value(QLatin1String(rule.Name));
+        if (rule.Abc == &TAbcRequest::Empresa) // "Todas" is the operator's companies; the flag is never "T"
+            bindList(params, rule, choice.List ? choice.Codes : in.OperatorCompanies, QString());
+        else if (rule.Abc == &TAbcRequest::Vendedor) // bound in the final steps, after the blank fill
+            continue;
+        else if (rule.Abc == &TAbcRequest::AtivClie || rule.Abc == &TAbcRequest::SegMerc) // the flag rides on the list's guard
+            bindGuarded(params, rule, choice);
+        else
+            bindList(params, rule, choice.List ? choice.Codes : QString(), choice.List ? QLatin1String(rule.ListFlag) : kAll);
+    }
+
+    setText(params, QStringLiteral("IDTPCTRECEBER"), c.ConAdian ? QStringLiteral("1_2") : QStringLiteral("1"));
+
+    // Entry kind: "Todas", "Reais", "Previstas".
+    static const std::pair<const char *, const char *> kinds[] = {{"", "T"}, {"A_E", ""}, {"V", ""}};
+    if (c.Tipo >= 0 && c.Tipo < 3) {
+        setText(params, QStringLiteral("TIPO"), QLatin1String(kinds[c.Tipo].first));
+        setText(params, QStringLiteral("TTIPO"), QLatin1String(kinds[c.Tipo].second));
+    }
+
+    bindDates(c, params);
+
+    // Client type: both boxes, or a client list, mean every type.
+    if ((c.Privado && c.Publico) || c.Groups.value(QStringLiteral("Cliente")).List)
+        setText(params, QStringLiteral("P_TODOS"), kAll);
+    else if (c.Privado)
+        setText(params, QStringLiteral("P_PRIPUB"), QStringLiteral("V"));
+    else if (c.Publico)
+        setText(params, QStringLiteral("P_PRIPUB"), QStringLiteral("B"));
+
+    setText(params, QStringLiteral("P_UTLOPC"), in.EmissionOption);
+
+    for (int i = 0; i < params.Count(); ++i)
+        if (EmptyString(params[i].AsString()))
+            params[i].SetAsString(kSpace);
 }
 
-void TfrmRelLancContReceber::RefreshLookup(const TRadioButton *all, const TRadioButton *list, TADOIBQuery &query, const char *listParam,
-                                           const char *flagParam, const QString &codes, const std::optional<QString> &unused)
+void Binding::FinalSteps(const TCriteria &c, TParams &params)
 {
-    if (all->Checked())
-        Reopen(query, {{listParam, unused}, {flagParam, kAll}});
-    else if (list->Checked())
+    setText(params, QStringLiteral("STATUSA"), c.Aberto ? QStringLiteral("A") : QString());
+    setText(params, QStringLiteral("STATUSB"), c.Baixada ? QStringLiteral("B") : QString());
+    setText(params, QStringLiteral("STATUSD"), c.Descontada ? QStringLiteral("D") : QString());
+    setText(params, QStringLiteral("STATUSP"), c.Planejada ? QStringLiteral("P") : QString());
+    setText(params, QStringLiteral("TSTATUS"), c.StatusTodos ? kAll : QString());
+    if (c.Baixada || c.Descontada || c.Aberto || c.Planejada)
+        setText(params, QStringLiteral("STATUS"), StatusWord(c));
+    setText(params, QStringLiteral("STATUST"), c.StatusTodos ? kAll : QString());
+
+    // Billing reference: only a whole range is given to the layout.
+    setText(params, QStringLiteral("P_DTINIREFEFAT"), QString());
+    setText(params, QStringLiteral("P_DTFINREFEFAT"), QString());
+    if (!c.RefeFat.From.isNull() && !c.RefeFat.To.isNull()) {
+        setDate(params, QStringLiteral("P_DTINIREFEFAT"), dateTimeOf(c.RefeFat.From));
+        setDate(params, QStringLiteral("P_DTFINREFEFAT"), dateTimeOf(c.RefeFat.To));
+    }
+
+    const TCriteriaChoice sellers = c.Groups.value(QStringLiteral("Vendedor"));
+    bindList(params, GroupRule(u"Vendedor"), sellers.List ? sellers.Codes : QString(), sellers.List ? QString() : kAll);
+
+    const bool budget = !EmptyString(c.OrcaIni) && !EmptyString(c.OrcaFin);
+    setText(params, QStringLiteral("P_ORCAINI"), budget ? c.OrcaIni : QString());
+    setText(params, QStringLiteral("P_ORCAFIN"), budget ? c.OrcaFin : QString());
+    setText(params, QStringLiteral("P_ORCA"), budget ? QString() : kAll);
+}
+
+void TfrmRelLancContReceber::RefreshLookup(bool list, TADOIBQuery &query, const char *listParam, const char *flagParam, const QString &codes,
+                                           const std::optional<QString> &unused)
+{
+    if (list)
         Reopen(query, {{listParam, codes}, {flagParam, unused}});
+    else
+        Reopen(query, {{listParam, unused}, {flagParam, kAll}});
 }
 
 void TfrmRelLancContReceber::Reopen(TADOIBQuery &query, std::initializer_list<std::pair<const char *, std::optional<QString>>> values)
@@ -98,12 +211,15 @@ void TfrmRelLancContReceber::Reopen(TADOIBQuery &query, std::initializer_list<st
 
 void TfrmRelLancContReceber::rpddPadraoBeforeGetQueryParams(TParams &params, bool &)
 {
-    // The ABC curve takes its data from the server and binds only the final steps.
-    if (IsCurveLayout())
-        CurvaABC();
-    else
-        BindMainPath(params);
-    BindFinalSteps(params);
+    // The ABC curve takes its data from the server and binds only the final steps, with the
+    // criteria it read; the other layouts read the screen once here.
+    if (IsCurveLayout()) {
+        BindFinalSteps(CurvaABC(), params);
+    } else {
+        const TCriteria criteria = CurrentCriteria();
+        BindMainPath(criteria, params);
+        BindFinalSteps(criteria, params);
+    }
 }
 
 bool TfrmRelLancContReceber::IsCurveLayout() const
@@ -116,215 +232,62 @@ bool TfrmRelLancContReceber::IsCurveLayout() const
            Layouts()[index].DataSet.compare(qryCurvaABC->objectName(), Qt::CaseInsensitive) == 0;
 }
 
-void TfrmRelLancContReceber::BindMainPath(TParams &params)
+void TfrmRelLancContReceber::BindMainPath(const TCriteria &criteria, TParams &params)
 {
-    // Region and client, then the client lookup.
-    if (rbtTodasReg->Checked() || rbtListaReg->Checked()) {
-        if (rbtTodasReg->Checked()) {
-            setText(params, QStringLiteral("P_CDREGIAOPED"), QString());
-            setText(params, QStringLiteral("P_TCDREGIAOPED"), kAll);
-        } else if (!EmptyString(lstRegiao)) {
-            setText(params, QStringLiteral("P_CDREGIAOPED"), lstRegiao);
-            setText(params, QStringLiteral("P_TCDREGIAOPED"), QString());
-        }
-        bindGroup(params, Group("Cliente"));
-    }
-    RefreshClients();
-
-    bindGroup(params, Group("GrupClie"));
-
-    // All companies are the operator's companies; the company flag is never "T".
-    if (rbtTodosEmpr->Checked() || rbtListaEmp->Checked()) {
-        const QString &codes = rbtTodosEmpr->Checked() ? lstEmpresaOper : lstEmpresa;
-        setText(params, QStringLiteral("CODEMPRESA"), codes);
-        setText(params, QStringLiteral("TCODEMPRESA"), QString());
-        Reopen(*qryEmpresa, {{"CODEMPRESA", codes}, {"TCODEMPRESA", std::nullopt}});
-    }
-
-    bindGroup(params, Group("Filial"));
-    RefreshLookup(rbtTodosFilial, rbtListaFilial, *qryFilial, "P_CDFILIAL", "P_TODOS", lstFilial, std::nullopt);
-
-    bindGroup(params, Group("TipoConta"));
-    if (rbtTodosTipo->Checked())
-        Reopen(*qryTipoConta1, {{"TIPOCONTA", QString()}, {"TTIPOCONTA", kAll}});
-    else if (rbtListaTipo->Checked())
-        ServerCalls::GetConsultaServ(*netRelLancContReceber, QStringLiteral("TipoConta"), lstTipoConta, *qryTipoConta);
-
-    setText(params, QStringLiteral("IDTPCTRECEBER"), chbConAdian->Checked() ? QStringLiteral("1_2") : QStringLiteral("1"));
-
-    // A posting-branch list gets one space as its flag.
-    bindGroup(params, Group("Lancamento"), kSpace);
-    if (rbtTodosLanca->Checked()) {
-        QString none;
-        ServerCalls::GetFiliLanca(*netRelLancContReceber, none, kAll, *cdsFiliLanca);
-    } else if (rbtListaLanca->Checked()) {
-        ServerCalls::GetFiliLanca(*netRelLancContReceber, lstLancamento, QString(), *cdsFiliLanca);
-    }
-
-    bindGroup(params, Group("FormaPaga"));
-    RefreshLookup(rbtFormaTodos, rbtFormaLista, *qryFormaRec, "P_CODIGO", "P_TCODIGO", lstFormaPaga);
-
-    bindGroup(params, Group("CCorr"));
-    RefreshLookup(rbtCCorrTodas, rbtCCorrLista, *qryContCorr, "P_CDREDUCONT", "P_TCDREDUCONT", lstCCorr);
-
-    switch (rdgTipo->ItemIndex()) {
-    case 0:
-        setText(params, QStringLiteral("TIPO"), QString());
-        setText(params, QStringLiteral("TTIPO"), kAll);
-        break;
-    case 1:
-        setText(params, QStringLiteral("TIPO"), QStringLiteral("A_E"));
-        setText(params, QStringLiteral("TTIPO"), QString());
-        break;
-    case 2:
-        setText(params, QStringLiteral("TIPO"), QStringLiteral("V"));
-        setText(params, QStringLiteral("TTIPO"), QString());
-        break;
-    default: break;
-    }
-
-    bindGroup(params, Group("Class"));
-    if (rdgTClassFinanc->Checked())
-        Reopen(*qryClassFinanc1, {{"P_CDCLASSFINA", QString()}, {"P_TCDCLASSFINA", kAll}});
-    else if (rdgLClassFinanc->Checked())
-        ServerCalls::GetConsultaServ(*netRelLancContReceber, QStringLiteral("ClassFinanceira"), lstClass, *qryClassFinanc);
-
-    BindDates(params);
-
-    // Client type: both boxes, or a client list, mean every type.
-    if (chkPrivado->Checked() && chkPublico->Checked())
-        setText(params, QStringLiteral("P_TODOS"), kAll);
-    else if (rbtTodosClie->Checked()) {
-        if (chkPrivado->Checked())
-            setText(params, QStringLiteral("P_PRIPUB"), QStringLiteral("V"));
-        else if (chkPublico->Checked())
-            setText(params, QStringLiteral("P_PRIPUB"), QStringLiteral("B"));
-    } else {
-        setText(params, QStringLiteral("P_TODOS"), kAll);
-    }
-
-    // The activity and segment flags ride on the guard of their lists.
-    if (ExistParam(params, QStringLiteral("P_ATIVCLI"))) {
-        const bool all = rdbTodosAtivClie->Checked();
-        params.ParamByName(QStringLiteral("P_ATIVCLI")).SetAsString(all ? QString() : lstAtivClie);
-        params.ParamByName(QStringLiteral("P_TATIVCLI")).SetAsString(all ? kAll : QString());
-    }
-    if (ExistParam(params, QStringLiteral("P_SEGMERC"))) {
-        const bool all = rdbTodosSegMerc->Checked();
-        params.ParamByName(QStringLiteral("P_SEGMERC")).SetAsString(all ? QString() : lstSegMerc);
-        params.ParamByName(QStringLiteral("P_TSEGMERC")).SetAsString(all ? kAll : QString());
-    }
-
-    const QString option = RefreshEmissionOption(ExistParam(params, QStringLiteral("P_UTLOPC")));
-    setText(params, QStringLiteral("P_UTLOPC"), option);
+    RefreshLookups(criteria);
+    const bool optionParam = ExistParam(params, QStringLiteral("P_UTLOPC"));
+    const QString option = RefreshEmissionOption(optionParam);
+    Binding::MainPath(criteria, {lstEmpresaOper, option}, params);
     // A layout that takes the option prints the criteria under its header when it is "S".
-    if (ExistParam(params, QStringLiteral("P_UTLOPC")) && option == QStringLiteral("S"))
-        rpddPadrao->Header.CriteriaLines = EmissionOptionLines();
-
-    // Every parameter still blank gets one space, whatever its type.
-    for (int i = 0; i < params.Count(); ++i)
-        if (EmptyString(params[i].AsString()))
-            params[i].SetAsString(kSpace);
+    if (optionParam && option == QStringLiteral("S"))
+        rpddPadrao->Header.CriteriaLines = ::EmissionOptionLines(criteria, EmissionSources());
 }
 
-void TfrmRelLancContReceber::BindDates(TParams &params)
+void TfrmRelLancContReceber::BindFinalSteps(const TCriteria &criteria, TParams &params) { Binding::FinalSteps(criteria, params); }
+
+// The lookups the layouts print beside the figures, reopened for the criteria.
+void TfrmRelLancContReceber::RefreshLookups(const TCriteria &c)
 {
-    // Emission, and exit (group "Saída"): reset to null, then each date given as a date and as its text.
-    bindDateRange(params, depEmissaoDE->GetDate(), depEmissaoATE->GetDate(), {"DATEMISINI", "DTINIEMIS", "DATEMIFIN", "DTFINEMIS"});
-    bindDateRange(params, depSaidaDe->GetDate(), depSaidaAte->GetDate(), {"DATENTR", "DTINIENTR", "DATSAID", "DTFINSAID"});
+    const auto list = [&c](const char *group) { return c.Groups.value(QLatin1String(group)).List; };
+    RefreshClients(c, false);
 
-    // Due dates, always, as dates and as texts.
-    const TDateTime venIni = depVenIni->GetDate(), venFin = depVenFin->GetDate();
-    setDate(params, QStringLiteral("DATVENIN"), venIni);
-    setDate(params, QStringLiteral("DATVENFIN"), venFin);
-    setText(params, QStringLiteral("DTINIVEN"), DateToStr(venIni));
-    setText(params, QStringLiteral("DTFINVEN"), DateToStr(venFin));
-    setDate(params, QStringLiteral("P_DTVENIN"), venIni);
-    setDate(params, QStringLiteral("P_DTVENFIN"), venFin);
-    setText(params, QStringLiteral("DATINIVEN"), DateToStr(venIni));
-    setText(params, QStringLiteral("DATFINVEN"), DateToStr(venFin));
-
-    // Settlement, group "Baixa": texts only; "T" while no date is given.
-    const TDateTime baixaIni = depBaixaEntr->GetDate(), baixaFin = depBaixaSaid->GetDate();
-    for (const char *n : {"DTINIBAIXA", "DTFINBAIXA", "DTBAIXAINI", "DTBAIXAFIN"})
-        setText(params, QLatin1String(n), QString());
-    setText(params, QStringLiteral("TDTBAIXA"), kAll);
-    if (baixaIni != 0) {
-        setText(params, QStringLiteral("DTBAIXAINI"), DateToStr(baixaIni));
-        setText(params, QStringLiteral("DTINIBAIXA"), DateToStr(baixaIni));
-        setText(params, QStringLiteral("TDTBAIXA"), QString());
-    }
-    if (baixaFin != 0) {
-        setText(params, QStringLiteral("DTBAIXAFIN"), DateToStr(baixaFin));
-        setText(params, QStringLiteral("DTFINBAIXA"), DateToStr(baixaFin));
-        setText(params, QStringLiteral("TDTBAIXA"), QString());
-    }
-
-    // Net value, group "Valor Líquido": 0 is not given.
-    const double valor1 = nedValor1->GetNumber(), valor2 = nedValor2->GetNumber();
-    setNull(params, QStringLiteral("VALORINI"));
-    setNull(params, QStringLiteral("VALORFIN"));
-    if (valor1 != 0)
-        setNumber(params, QStringLiteral("VALORINI"), valor1);
-    if (valor2 != 0)
-        setNumber(params, QStringLiteral("VALORFIN"), valor2);
+    // All companies are the operator's companies.
+    Reopen(*qryEmpresa, {{"CODEMPRESA", list("Empresa") ? lstEmpresa : lstEmpresaOper}, {"TCODEMPRESA", std::nullopt}});
+    RefreshLookup(list("Filial"), *qryFilial, "P_CDFILIAL", "P_TODOS", lstFilial, std::nullopt);
+    if (list("TipoConta"))
+        ServerCalls::GetConsultaServ(*netRelLancContReceber, QStringLiteral("TipoConta"), lstTipoConta, *qryTipoConta);
+    else
+        Reopen(*qryTipoConta1, {{"TIPOCONTA", QString()}, {"TTIPOCONTA", kAll}});
+    RefreshPostingBranches(list("Lancamento"));
+    RefreshLookup(list("FormaPaga"), *qryFormaRec, "P_CODIGO", "P_TCODIGO", lstFormaPaga);
+    RefreshLookup(list("CCorr"), *qryContCorr, "P_CDREDUCONT", "P_TCDREDUCONT", lstCCorr);
+    if (list("Class"))
+        ServerCalls::GetConsultaServ(*netRelLancContReceber, QStringLiteral("ClassFinanceira"), lstClass, *qryClassFinanc);
+    else
+        Reopen(*qryClassFinanc1, {{"P_CDCLASSFINA", QString()}, {"P_TCDCLASSFINA", kAll}});
 }
 
-void TfrmRelLancContReceber::BindFinalSteps(TParams &params)
+void TfrmRelLancContReceber::RefreshPostingBranches(bool list)
 {
-    const bool aberto = chkAberto->Checked(), baixada = chkBaixada->Checked(), descontada = chkDescontada->Checked(),
-               planejada = chkPlanejada->Checked(), todos = chkTodos->Checked();
-    setText(params, QStringLiteral("STATUSA"), aberto ? QStringLiteral("A") : QString());
-    setText(params, QStringLiteral("STATUSB"), baixada ? QStringLiteral("B") : QString());
-    setText(params, QStringLiteral("STATUSD"), descontada ? QStringLiteral("D") : QString());
-    setText(params, QStringLiteral("STATUSP"), planejada ? QStringLiteral("P") : QString());
-    setText(params, QStringLiteral("TSTATUS"), todos ? kAll : QString());
-    if (baixada || descontada || aberto || planejada) {
-        QString status;
-        if (baixada)
-            status += QStringLiteral("B");
-        if (descontada)
-            status += QStringLiteral("_D");
-        if (aberto)
-            status += QStringLiteral("_A");
-        if (planejada)
-            status += QStringLiteral("_P");
-        setText(params, QStringLiteral("STATUS"), status);
-    }
-    setText(params, QStringLiteral("STATUST"), todos ? kAll : QString());
-
-    // Billing reference: only a whole range is given to the layout.
-    setText(params, QStringLiteral("P_DTINIREFEFAT"), QString());
-    setText(params, QStringLiteral("P_DTFINREFEFAT"), QString());
-    const TDateTime refIni = depDtIniRefeFat->GetDate(), refFin = depDtFinRefeFat->GetDate();
-    if (refIni != 0 && refFin != 0) {
-        setDate(params, QStringLiteral("P_DTINIREFEFAT"), refIni);
-        setDate(params, QStringLiteral("P_DTFINREFEFAT"), refFin);
-    }
-
-    const bool allSellers = rbtTodosVend->Checked();
-    setText(params, QStringLiteral("P_VENDEDOR"), allSellers ? QString() : lstVendedor);
-    setText(params, QStringLiteral("P_TVENDEDOR"), allSellers ? kAll : QString());
-
-    const bool budget = !EmptyString(medNrOrcaIni->Text()) && !EmptyString(medNrOrcaFin->Text());
-    setText(params, QStringLiteral("P_ORCAINI"), budget ? medNrOrcaIni->Text() : QString());
-    setText(params, QStringLiteral("P_ORCAFIN"), budget ? medNrOrcaFin->Text() : QString());
-    setText(params, QStringLiteral("P_ORCA"), budget ? QString() : kAll);
+    QString none;
+    ServerCalls::GetFiliLanca(*netRelLancContReceber, list ? lstLancamento : none, list ? QString() : kAll, *cdsFiliLanca);
 }
 
-void TfrmRelLancContReceber::RefreshClients()
+void TfrmRelLancContReceber::RefreshClients(const TCriteria &c, bool curve)
 {
-    if (rbtTodasReg->Checked()) {
+    const bool clientList = c.Groups.value(QStringLiteral("Cliente")).List;
+    if (!c.Groups.value(QStringLiteral("Regiao")).List) {
         CopyClientStatement(*qryClienteAux);
-        if (rbtTodosClie->Checked())
+        if (!clientList)
             Reopen(*qryCliente1, {{"P_CLIENTE", QString()}, {"TCLIENTE", kAll}});
-        else if (rbtListaClie->Checked())
+        else if (curve) // the curve names its clients from the lookup itself
+            Reopen(*qryCliente1, {{"P_CLIENTE", lstCliente}, {"TCLIENTE", QString()}});
+        else
             ServerCalls::GetConsultaServ(*netRelLancContReceber, QStringLiteral("Cliente"), lstCliente, *qryCliente);
-    } else if (rbtListaReg->Checked() && (rbtTodosClie->Checked() || rbtListaClie->Checked())) {
-        const bool all = rbtTodosClie->Checked();
+    } else {
         CopyClientStatement(*qryClienteRegiao);
-        Reopen(*qryCliente1, {{"CLIENTE", all ? QString() : lstCliente},
-                              {"TCLIENTE", all ? kAll : QString()},
+        Reopen(*qryCliente1, {{"CLIENTE", clientList ? lstCliente : QString()},
+                              {"TCLIENTE", clientList ? QString() : kAll},
                               {"P_CDREGIAOPED", lstRegiao},
                               {"TREGIAO", QString()}});
     }

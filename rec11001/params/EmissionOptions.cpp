@@ -1,5 +1,6 @@
 // The "Opções de Emissão" block: the criteria that differ from the screen's
 // defaults, in words, with the names of the chosen codes from the lookups.
+#include "params/EmissionOptions.h"
 #include "Cli_rec11001.h"
 #include "Consiste.h"
 #include "HostContext.h"
@@ -45,75 +46,97 @@ QString namesOf(const QString &list, const TDataSet *data, const char *key, cons
     return out;
 }
 
-QString range(const QString &caption, TDateTime first, TDateTime second)
+QString range(const QString &caption, const TDateRange &r)
 {
-    if (first != 0 && second != 0)
-        return QStringLiteral("%1: de %2 a %3").arg(caption, DateToStr(first), DateToStr(second));
-    if (first != 0)
-        return QStringLiteral("%1: a partir de %2").arg(caption, DateToStr(first));
-    return QStringLiteral("%1: até %2").arg(caption, DateToStr(second));
+    const auto text = [](const QDate &d) { return DateToStr(DateToDateTime(d)); };
+    if (!r.From.isNull() && !r.To.isNull())
+        return QStringLiteral("%1: de %2 a %3").arg(caption, text(r.From), text(r.To));
+    if (!r.From.isNull())
+        return QStringLiteral("%1: a partir de %2").arg(caption, text(r.From));
+    return QStringLiteral("%1: até %2").arg(caption, text(r.To));
 }
+
+// The groups in the order the block prints them, with the lookup columns that name a code.
+const struct {
+    const char *Group, *Caption, *Key, *Name;
+} kGroupLines[] = {{"Regiao", "Região", "", ""},
+                   {"Cliente", "Cliente", "CDCLIENTE", "NMRAZSOCCLIE"},
+                   {"GrupClie", "Grupo de cliente", "", ""},
+                   {"Empresa", "Empresa", "CDEMPRESA", "NMEMPRESA"},
+                   {"Filial", "Filial", "CDFILIAL", "NMFILIAL"},
+                   {"TipoConta", "Tipo de conta", "CDTPCTRECEB", "DSTPCTRECEB"},
+                   {"Lancamento", "Filial de lançamento", "CDFILIAL", "NMFILIAL"},
+                   {"FormaPaga", "Tipo de baixa", "CDTPBAIXAREC", "NMTPBAIXAREC"},
+                   {"CCorr", "Conta corrente", "CDREDUCONT", "DSCONTCORR"},
+                   {"Class", "Classificação financeira", "CDCLASSFINA", "DSCLASSFINA"},
+                   {"AtivClie", "Ramo de atividade", "", ""},
+                   {"SegMerc", "Segmento de mercado", "", ""},
+                   {"Vendedor", "Vendedor", "", ""}};
 } // namespace
 
-QStringList TfrmRelLancContReceber::EmissionOptionLines()
+QStringList EmissionOptionLines(const TCriteria &c, const TEmissionSources &sources)
 {
     QStringList lines;
-    auto group = [&](const QString &caption, const TRadioButton *listButton, const QString &list, const TDataSet *data, const char *key,
-                     const char *name) {
-        if (listButton->Checked() && !EmptyString(list))
-            lines << caption + QStringLiteral(": ") + namesOf(list, data, key, name);
-    };
-    const TDataSet *clients = rbtTodasReg->Checked() ? static_cast<const TDataSet *>(qryCliente) : &qryCliente1->Query();
-    group(QStringLiteral("Região"), rbtListaReg, lstRegiao, nullptr, "", "");
-    group(QStringLiteral("Cliente"), rbtListaClie, lstCliente, clients, "CDCLIENTE", "NMRAZSOCCLIE");
-    group(QStringLiteral("Grupo de cliente"), rbtListaGrupC, lstGrupClie, nullptr, "", "");
-    group(QStringLiteral("Empresa"), rbtListaEmp, lstEmpresa, &qryEmpresa->Query(), "CDEMPRESA", "NMEMPRESA");
-    if (!ModuFili())
-        group(QStringLiteral("Filial"), rbtListaFilial, lstFilial, &qryFilial->Query(), "CDFILIAL", "NMFILIAL");
-    group(QStringLiteral("Tipo de conta"), rbtListaTipo, lstTipoConta, qryTipoConta, "CDTPCTRECEB", "DSTPCTRECEB");
-    group(QStringLiteral("Filial de lançamento"), rbtListaLanca, lstLancamento, cdsFiliLanca, "CDFILIAL", "NMFILIAL");
-    group(QStringLiteral("Tipo de baixa"), rbtFormaLista, lstFormaPaga, &qryFormaRec->Query(), "CDTPBAIXAREC", "NMTPBAIXAREC");
-    group(QStringLiteral("Conta corrente"), rbtCCorrLista, lstCCorr, &qryContCorr->Query(), "CDREDUCONT", "DSCONTCORR");
-    group(QStringLiteral("Classificação financeira"), rdgLClassFinanc, lstClass, qryClassFinanc, "CDCLASSFINA", "DSCLASSFINA");
-    group(QStringLiteral("Ramo de atividade"), rdbListaAtivClie, lstAtivClie, nullptr, "", "");
-    group(QStringLiteral("Segmento de mercado"), rdbListaSegMerc, lstSegMerc, nullptr, "", "");
-    group(QStringLiteral("Vendedor"), rbtListaVend, lstVendedor, nullptr, "", "");
+    for (const auto &g : kGroupLines) {
+        const TCriteriaChoice choice = c.Groups.value(QLatin1String(g.Group));
+        if (!choice.List || EmptyString(choice.Codes) || (sources.BranchFixed && qstrcmp(g.Group, "Filial") == 0))
+            continue;
+        lines << QString::fromUtf8(g.Caption) + QStringLiteral(": ") + namesOf(choice.Codes, sources.Names.value(QLatin1String(g.Group)), g.Key, g.Name);
+    }
 
-    if (rdgTipo->ItemIndex() != 1 && rdgTipo->ItemIndex() >= 0)
-        lines << QStringLiteral("Lançamentos: ") + rdgTipo->Items().value(rdgTipo->ItemIndex());
-    if (chbConAdian->Checked())
+    if (c.Tipo != 1 && c.Tipo >= 0)
+        lines << QStringLiteral("Lançamentos: ") + sources.KindCaptions.value(c.Tipo);
+    if (c.ConAdian)
         lines << QStringLiteral("Considera adiantamento");
-    if (chkPrivado->Checked() != chkPublico->Checked())
-        lines << QStringLiteral("Tipo de cliente: ") + (chkPrivado->Checked() ? QStringLiteral("Privado") : QStringLiteral("Público"));
-    if (!chkTodos->Checked()) {
+    if (c.Privado != c.Publico)
+        lines << QStringLiteral("Tipo de cliente: ") + (c.Privado ? QStringLiteral("Privado") : QStringLiteral("Público"));
+    if (!c.StatusTodos) {
         QStringList st;
-        for (const TCheckBox *c : {chkAberto, chkBaixada, chkDescontada, chkPlanejada})
-            if (c->Checked())
-                st << c->text();
+        const bool chosen[] = {c.Aberto, c.Baixada, c.Descontada, c.Planejada};
+        for (int i = 0; i < 4; ++i)
+            if (chosen[i])
+                st << sources.StatusCaptions.value(i);
         lines << QStringLiteral("Status: ") + st.join(QStringLiteral(", "));
     }
     // Only what the binding applies: the billing reference filters only as a whole range.
     const struct {
         const char *Caption;
-        TDateEditPlus *First, *Second;
+        const TDateRange &Range;
         bool WholeRangeOnly;
-    } dates[] = {{"Emissão", depEmissaoDE, depEmissaoATE, false},
-                 {"Saída", depSaidaDe, depSaidaAte, false},
-                 {"Baixa", depBaixaEntr, depBaixaSaid, false},
-                 {"Referência de faturamento", depDtIniRefeFat, depDtFinRefeFat, true}};
+    } dates[] = {{"Emissão", c.Emissao, false}, {"Saída", c.Saida, false}, {"Baixa", c.Baixa, false}, {"Referência de faturamento", c.RefeFat, true}};
     for (const auto &d : dates) {
-        const TDateTime first = d.First->GetDate(), second = d.Second->GetDate();
-        if (d.WholeRangeOnly ? first != 0 && second != 0 : first != 0 || second != 0)
-            lines << range(QString::fromUtf8(d.Caption), first, second);
+        const bool from = !d.Range.From.isNull(), to = !d.Range.To.isNull();
+        if (d.WholeRangeOnly ? from && to : from || to)
+            lines << range(QString::fromUtf8(d.Caption), d.Range);
     }
-    const double v1 = nedValor1->GetNumber(), v2 = nedValor2->GetNumber();
+    const double v1 = c.ValorIni.value_or(0), v2 = c.ValorFin.value_or(0);
     if (v1 != 0 && v2 != 0)
         lines << QStringLiteral("Valor líquido: de %1 a %2").arg(AmountText(v1), AmountText(v2));
     else if (v1 != 0)
         lines << QStringLiteral("Valor líquido: a partir de %1").arg(AmountText(v1));
     else if (v2 != 0)
         lines << QStringLiteral("Valor líquido: até %1").arg(AmountText(v2));
-    if (!EmptyString(medNrOrcaIni->Text()) && !EmptyString(medNrOrcaFin->Text()))
-        lines << QStringLiteral("Orçamento: de %1 a %2").arg(medNrOrcaIni->Text(), medNrOrcaFin->Text());
+    if (!EmptyString(c.OrcaIni) && !EmptyString(c.OrcaFin))
+        lines << QStringLiteral("Orçamento: de %1 a %2").arg(c.OrcaIni, c.OrcaFin);
     return lines;
+}
+
+QStringList TfrmRelLancContReceber::EmissionOptionLines() { return ::EmissionOptionLines(CurrentCriteria(), EmissionSources()); }
+
+TEmissionSources TfrmRelLancContReceber::EmissionSources() const
+{
+    TEmissionSources sources;
+    sources.Names = {{QStringLiteral("Cliente"), rbtTodasReg->Checked() ? static_cast<const TDataSet *>(qryCliente) : &qryCliente1->Query()},
+                     {QStringLiteral("Empresa"), &qryEmpresa->Query()},
+                     {QStringLiteral("Filial"), &qryFilial->Query()},
+                     {QStringLiteral("TipoConta"), qryTipoConta},
+                     {QStringLiteral("Lancamento"), cdsFiliLanca},
+                     {QStringLiteral("FormaPaga"), &qryFormaRec->Query()},
+                     {QStringLiteral("CCorr"), &qryContCorr->Query()},
+                     {QStringLiteral("Class"), qryClassFinanc}};
+    sources.KindCaptions = rdgTipo->Items();
+    for (const TCheckBox *box : {chkAberto, chkBaixada, chkDescontada, chkPlanejada})
+        sources.StatusCaptions << box->text();
+    sources.BranchFixed = ModuFili();
+    return sources;
 }

@@ -3,6 +3,7 @@
 #include "NetConnection.h"
 #include "Query.h"
 #include "RemoteResult.h"
+#include "abc/AbcRequest.h"
 #include "TestSupport.h"
 #include <QFile>
 #include <QJsonArray>
@@ -27,36 +28,46 @@ struct TAbcCriteria {
     QString Grupos, TGrupos = kAll, Regioes, TRegioes = kAll, RefIni, RefFin, Adiant = kAll;
     QString Vendedores, TVendedores = kAll, OrcaIni, OrcaFin, TOrca = kAll;
 
-    // GetCurvaABC's 58 values.
-    QVariantList Curve() const
+    TAbcRequest Request(bool sellerAndBudget = true) const
     {
-        QVariantList a = {Clientes, TClientes, Classes, TClasses, Empresas, TEmpresas, Filiais, TFiliais, Tipos, TTipos, Lancs, TLancs,
-                          Formas,   TFormas,   StatusWord, StatusAll, CCorr, TCCorr, TipoLanc, TTipoLanc, Valor1, Valor2, TPriPub, PriPub,
-                          Ativ,     TAtiv,     Seg,     TSeg,      UtlOpc,  EmisIni,  EmisFin, EmisIni,  EmisFin, SaidaIni, SaidaFin, SaidaIni,
-                          SaidaFin, VencIni,   VencFin, VencIni,   VencFin, BaixaIni, BaixaFin, BaixaIni, BaixaFin, Grupos, TGrupos, Regioes,
-                          TRegioes};
-        a << (BaixaIni.isEmpty() && BaixaFin.isEmpty() ? kAll : QString()) << RefIni << RefFin << Adiant << Vendedores << TVendedores << OrcaIni
-          << OrcaFin << TOrca;
-        return a;
+        TAbcRequest r;
+        r.Cliente = {Clientes, TClientes};
+        r.ClassFinanc = {Classes, TClasses};
+        r.Empresa = {Empresas, TEmpresas};
+        r.Filial = {Filiais, TFiliais};
+        r.TipoConta = {Tipos, TTipos};
+        r.FiliLanca = {Lancs, TLancs};
+        r.FormaPaga = {Formas, TFormas};
+        r.Status = StatusWord;
+        r.StatusTodos = StatusAll;
+        r.ContaCorrente = {CCorr, TCCorr};
+        r.Tipo = {TipoLanc, TTipoLanc};
+        r.ValorIni = Valor1;
+        r.ValorFin = Valor2;
+        r.TipoClienteTodos = TPriPub;
+        r.PriPub = PriPub;
+        r.AtivClie = {Ativ, TAtiv};
+        r.SegMerc = {Seg, TSeg};
+        r.OpEmissao = UtlOpc;
+        r.Emissao = r.EmissaoCopia = {EmisIni, EmisFin};
+        r.Saida = r.SaidaCopia = {SaidaIni, SaidaFin};
+        r.Vencimento = r.VencimentoCopia = {VencIni, VencFin};
+        r.Baixa = r.BaixaCopia = {BaixaIni, BaixaFin};
+        r.GrupClie = {Grupos, TGrupos};
+        r.Regiao = {Regioes, TRegioes};
+        r.BaixaTodas = BaixaIni.isEmpty() && BaixaFin.isEmpty() ? kAll : QString();
+        r.RefeFat = {RefIni, RefFin};
+        r.Adiantamento = Adiant;
+        r.Vendedor = {Vendedores, TVendedores};
+        r.OrcaIni = OrcaIni;
+        r.OrcaFin = OrcaFin;
+        r.OrcaTodos = TOrca;
+        r.HasSellerAndBudget = sellerAndBudget;
+        return r;
     }
-    // GetTotal's 47 values, and the salesperson and budget after them when asked.
-    QVariantList Total(bool trailing) const
-    {
-        const QVariantList g = Curve();
-        QVariantList a;
-        auto take = [&](int from, int to) {
-            for (int i = from; i <= to; ++i)
-                a << g[i - 1];
-        };
-        take(1, 28);
-        take(30, 33);
-        take(36, 39);
-        take(44, 53);
-        a << QVariant(Valor1 == 0 && Valor2 == 0);
-        if (trailing)
-            take(54, 58);
-        return a;
-    }
+    QVariantList Curve() const { return Request().CurveArgs(); }
+    // GetTotal's values, with the salesperson and budget when asked.
+    QVariantList Total(bool trailing) const { return Request(trailing).TotalArgs(); }
 };
 
 QDate dmy(const QString &text) { return QDate::fromString(text, QStringLiteral("dd/MM/yyyy")); }
@@ -469,9 +480,9 @@ TEST_P(AbcServer, TotalsComeFromTheLastCurveOnlyForItsFilterAndUnchangedData)
     EXPECT_EQ(changed, lastOfCurve(packet(QStringLiteral("GetCurvaABC"), open.Curve())));
 
     // A curve that fails forgets the totals of the one before.
-    QVariantList bad = open.Curve();
-    bad[29] = QStringLiteral("31/02/2025");
-    EXPECT_TRUE(IsRemoteFailure(call(QStringLiteral("GetCurvaABC"), bad)));
+    TAbcRequest bad = open.Request();
+    bad.Emissao.From = QStringLiteral("31/02/2025");
+    EXPECT_TRUE(IsRemoteFailure(call(QStringLiteral("GetCurvaABC"), bad.CurveArgs())));
     EXPECT_EQ(totalsOf(packet(QStringLiteral("GetTotal"), open.Total(false))), changed);
     EXPECT_EQ(fromCurve(), 3);
 

@@ -19,3 +19,47 @@ void ReportScreenTest::RunTo(int layout, const char *button, const QString &path
     Action(button);
     Form()->ReportOutput.clear();
 }
+
+std::vector<TCriteria> VariedCriteria(const TCriteria &defaults, int layout)
+{
+    const auto list = [](TCriteria &c, const char *group, const char *codes) { c.Groups[QLatin1String(group)] = {true, QLatin1String(codes)}; };
+    TCriteria base = defaults;
+    base.Layout = layout;
+
+    TCriteria lists = base;
+    for (const auto &[group, codes] : {std::pair{"Cliente", "_000001__000002_"}, {"Empresa", "_03_"}, {"Lancamento", "_0101_"}, {"Vendedor", "_V01_"},
+                                       {"AtivClie", "_1_"}, {"SegMerc", "_2_"}, {"Class", "_101_"}, {"TipoConta", "_000001_"}, {"FormaPaga", "_01_"},
+                                       {"CCorr", "_001_"}, {"GrupClie", "_GRP001_"}, {"Filial", "_0101_"}})
+        list(lists, group, codes);
+    lists.StatusTodos = false;
+    lists.Descontada = lists.Planejada = false;
+    lists.Tipo = 0;
+    lists.ConAdian = true;
+    lists.Publico = false;
+    lists.Emissao = {QDate(2026, 10, 1), QDate(2026, 11, 30)};
+    lists.Saida = {QDate(2026, 10, 2), QDate(2026, 11, 29)};
+    lists.Baixa = {QDate(2026, 11, 2), QDate(2026, 11, 3)};
+    lists.ValorIni = 100.5;
+    lists.ValorFin = 2500.75;
+    lists.OrcaIni = QStringLiteral("0000000123");
+    lists.OrcaFin = QStringLiteral("0000000456");
+    lists.UtilizaOpEmissao = false;
+
+    TCriteria region = base;
+    list(region, "Regiao", "_009__010_");
+    region.StatusTodos = region.Baixada = region.Aberto = region.Descontada = false;
+    region.Tipo = 2;
+    region.Privado = false;
+    region.ValorFin = 900;
+    region.RefeFat = {QDate(2026, 1, 1), QDate(2026, 12, 31)};
+    region.Vencimento = {QDate(2025, 1, 1), QDate(2027, 6, 30)};
+
+    TCriteria oneClient = base;
+    list(oneClient, "Cliente", "_000003_");
+    list(oneClient, "Regiao", "_009_");
+    oneClient.Baixada = false;
+    oneClient.StatusTodos = false;
+    oneClient.ValorIni = 50;
+    oneClient.ValorFin = 5000;
+    return {base, lists, region, oneClient};
+}

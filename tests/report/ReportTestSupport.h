@@ -6,6 +6,11 @@
 QStringList CsvLines(const QString &path);
 
 // The screen with a way to run a report action into a file, as a batch step does.
+// Criteria values far from the defaults, each passing the screen's checks: code lists in
+// every group, partial statuses, each entry kind, one client type, whole date ranges,
+// amounts and budget numbers; the layout is the given one.
+std::vector<TCriteria> VariedCriteria(const TCriteria &defaults, int layout);
+
 class ReportScreenTest : public ScreenTest {
 protected:
     void RunTo(int layout, const char *button, const QString &path);

@@ -2,6 +2,7 @@
 // the class letters and the curve layout, against the due-date layout's rows.
 #include "Database.h"
 #include "ReportTestSupport.h"
+#include "abc/CurveRequest.h"
 #include "Showavi.h"
 #include <QFile>
 #include <QLocale>
@@ -16,13 +17,15 @@ double number(const QString &csv) { return QLocale(QLocale::Portuguese, QLocale:
 
 class CurveTest : public ReportScreenTest {
 protected:
-    // The arguments of the last call of a method, numbered from 1.
-    QVariant Arg(const char *method, int n)
+    // The curve's and the totals' last requests, read back by name.
+    TAbcRequest Curve() { return TAbcRequest::FromCurveArgs(Args("GetCurvaABC")); }
+    TAbcRequest Totals() { return TAbcRequest::FromTotalArgs(Args("GetTotal")); }
+    QVariantList Args(const char *method)
     {
         const TNetConnection &net = *Form()->netRelLancContReceber;
         for (qsizetype i = net.CallLog.size() - 1; i >= 0; --i)
             if (net.CallLog[i] == QLatin1String(method))
-                return net.CallArgs[i].value(n - 1);
+                return net.CallArgs[i];
         ADD_FAILURE() << "no call of " << method;
         return {};
     }
@@ -64,27 +67,29 @@ void CurveTest::CurveAgainstDueDateLayout()
 
     // Table G as the screen gives it.
     EXPECT_EQ(Form()->netRelLancContReceber->CallArgs.last().size(), 52) << "GetTotal with the salesperson and budget range";
-    EXPECT_EQ(Arg("GetCurvaABC", 5).toString(), QStringLiteral("_01__03_"));
-    EXPECT_EQ(Arg("GetCurvaABC", 6).toString(), QString());
-    EXPECT_EQ(Arg("GetCurvaABC", 12).toString(), QStringLiteral("T"));
-    EXPECT_EQ(Arg("GetCurvaABC", 15).toString(), QStringLiteral("B_D_A_P"));
-    EXPECT_EQ(Arg("GetCurvaABC", 16).toString(), QStringLiteral("T"));
-    EXPECT_EQ(Arg("GetCurvaABC", 19).toString(), QStringLiteral("A_E"));
-    EXPECT_EQ(Arg("GetCurvaABC", 21).toDouble(), 0.0);
-    EXPECT_EQ(Arg("GetCurvaABC", 23).toString(), QStringLiteral("T"));
-    EXPECT_EQ(Arg("GetCurvaABC", 29).toString(), QStringLiteral("S"));
-    for (int n : {38, 40})
-        EXPECT_EQ(Arg("GetCurvaABC", n).toString(), QStringLiteral("07/11/2026")) << n;
-    for (int n : {39, 41})
-        EXPECT_EQ(Arg("GetCurvaABC", n).toString(), QStringLiteral("07/12/2026")) << n;
-    for (int n : {30, 31, 42, 43, 44, 45, 51, 52, 56, 57})
-        EXPECT_EQ(Arg("GetCurvaABC", n).toString(), QString()) << n;
-    EXPECT_EQ(Arg("GetCurvaABC", 50).toString(), QStringLiteral("T"));
-    EXPECT_EQ(Arg("GetCurvaABC", 53).toString(), QStringLiteral("1"));
-    EXPECT_EQ(Arg("GetCurvaABC", 55).toString(), QStringLiteral("T"));
-    EXPECT_EQ(Arg("GetCurvaABC", 58).toString(), QStringLiteral("T"));
-    EXPECT_EQ(Arg("GetTotal", 47), QVariant(true));
-    EXPECT_EQ(Arg("GetStatus", 6).toString(), QStringLiteral("A_B_D_P"));
+    const TAbcRequest sent = Curve();
+    EXPECT_EQ(sent.Empresa, (TAbcChoice{QStringLiteral("_01__03_"), QString()}));
+    EXPECT_EQ(sent.FiliLanca.Flag, QStringLiteral("T"));
+    EXPECT_EQ(sent.Status, QStringLiteral("B_D_A_P"));
+    EXPECT_EQ(sent.StatusTodos, QStringLiteral("T"));
+    EXPECT_EQ(sent.Tipo.Codes, QStringLiteral("A_E"));
+    EXPECT_EQ(sent.ValorIni, 0.0);
+    EXPECT_EQ(sent.TipoClienteTodos, QStringLiteral("T"));
+    EXPECT_EQ(sent.OpEmissao, QStringLiteral("S"));
+    const TAbcDates dueDates{QStringLiteral("07/11/2026"), QStringLiteral("07/12/2026")};
+    EXPECT_EQ(sent.Vencimento, dueDates);
+    EXPECT_EQ(sent.VencimentoCopia, dueDates);
+    EXPECT_EQ(sent.Emissao, TAbcDates());
+    EXPECT_EQ(sent.Baixa, TAbcDates());
+    EXPECT_EQ(sent.BaixaCopia, TAbcDates());
+    EXPECT_EQ(sent.RefeFat, TAbcDates());
+    EXPECT_EQ(sent.OrcaIni + sent.OrcaFin, QString());
+    EXPECT_EQ(sent.BaixaTodas, QStringLiteral("T"));
+    EXPECT_EQ(sent.Adiantamento, QStringLiteral("1"));
+    EXPECT_EQ(sent.Vendedor.Flag, QStringLiteral("T"));
+    EXPECT_EQ(sent.OrcaTodos, QStringLiteral("T"));
+    EXPECT_TRUE(Totals().NoAmounts());
+    EXPECT_EQ(Args("GetStatus").value(5).toString(), QStringLiteral("A_B_D_P"));
 
     // The same receivables as the due-date layout, per company.
     QStringList dueDocs, curveDocs;
@@ -159,7 +164,7 @@ void CurveTest::CurveKeepsToTheOperatorsCompanies()
     Click("rbtTodosEmpr");
     Save(18, m_out.filePath(QStringLiteral("curva.csv")));
     ASSERT_EQ(TakeMessages(), QStringList());
-    EXPECT_EQ(Arg("GetCurvaABC", 6).toString(), QStringLiteral("T"));
+    EXPECT_EQ(Curve().Empresa.Flag, QStringLiteral("T"));
     auto companies = [](TClientDataSet &ds) {
         QStringList out;
         for (ds.First(); !ds.Eof(); ds.Next())
@@ -194,30 +199,28 @@ TEST_F(CurveTest, EdgeCasesOfTheArguments)
     f.lstLancamento = QStringLiteral("_0101_");
     Save(18, m_out.filePath(QStringLiteral("curva.csv")));
     ASSERT_EQ(TakeMessages(), QStringList());
-    for (int n = 42; n <= 45; ++n)
-        EXPECT_EQ(Arg("GetCurvaABC", n).toString(), QString()) << n;
-    EXPECT_EQ(Arg("GetCurvaABC", 50).toString(), QStringLiteral("T"));
+    const TAbcRequest sent = Curve();
+    EXPECT_EQ(sent.Baixa, TAbcDates());
+    EXPECT_EQ(sent.BaixaCopia, TAbcDates());
+    EXPECT_EQ(sent.BaixaTodas, QStringLiteral("T"));
     EXPECT_FALSE(f.grbBaixa->isEnabled() && !f.chkPlanejada->isChecked());
-    EXPECT_EQ(Arg("GetCurvaABC", 15).toString(), QStringLiteral("_D_A_P"));
-    EXPECT_EQ(Arg("GetCurvaABC", 16).toString(), QString());
-    EXPECT_EQ(Arg("GetCurvaABC", 21).toDouble(), 0.0);
-    EXPECT_EQ(Arg("GetCurvaABC", 22).toDouble(), 30000.0);
-    EXPECT_EQ(Arg("GetTotal", 47), QVariant(false));
-    EXPECT_EQ(Arg("GetCurvaABC", 23).toString(), QStringLiteral("T"));
-    EXPECT_EQ(Arg("GetCurvaABC", 24).toString(), QString());
-    EXPECT_EQ(Arg("GetCurvaABC", 11).toString(), QStringLiteral("_0101_"));
-    EXPECT_EQ(Arg("GetCurvaABC", 12).toString(), QStringLiteral(" "));
-    EXPECT_EQ(Arg("GetFiliLanca", 1).toString(), QStringLiteral("_0101_"));
-    EXPECT_EQ(Arg("GetFiliLanca", 2).toString(), QString());
+    EXPECT_EQ(sent.Status, QStringLiteral("_D_A_P"));
+    EXPECT_EQ(sent.StatusTodos, QString());
+    EXPECT_EQ(sent.ValorIni, 0.0);
+    EXPECT_EQ(sent.ValorFin, 30000.0);
+    EXPECT_FALSE(Totals().NoAmounts());
+    EXPECT_EQ(sent.TipoClienteTodos, QStringLiteral("T"));
+    EXPECT_EQ(sent.PriPub, QString());
+    EXPECT_EQ(sent.FiliLanca, (TAbcChoice{QStringLiteral("_0101_"), QStringLiteral(" ")}));
+    EXPECT_EQ(Args("GetFiliLanca"), (QVariantList{QStringLiteral("_0101_"), QString()}));
     // Company "Todas": every company, and the company lookup opened for all.
-    EXPECT_EQ(Arg("GetCurvaABC", 5).toString(), QString());
-    EXPECT_EQ(Arg("GetCurvaABC", 6).toString(), QStringLiteral("T"));
+    EXPECT_EQ(sent.Empresa, (TAbcChoice{QString(), QStringLiteral("T")}));
     EXPECT_EQ(f.qryEmpresa->Query().RecordCount(), 5);
     // ADMIN had no emission option: a row was added and sent to the server.
     EXPECT_TRUE(CallsOfLastAction().contains(QStringLiteral("SetOpEmissao")));
     const QString stored = StoredEmissionOption(s_db->Target(), QStringLiteral("ADMIN"));
     ASSERT_FALSE(stored.isEmpty());
-    EXPECT_EQ(stored, Arg("GetCurvaABC", 29).toString());
+    EXPECT_EQ(stored, sent.OpEmissao);
 }
 
 TEST_F(CurveTest, AServerFailureLeavesNoLettersAndTheAnimationHidden)
@@ -251,4 +254,106 @@ TEST_F(CurveTest, AServerFailureLeavesNoLettersAndTheAnimationHidden)
     EXPECT_TRUE(QFile::exists(out));
     EXPECT_GT(f.qryCurvaABC->ChangeCount(), 0);
     SetShowAviView({});
+}
+
+TEST_F(CurveTest, TheCurvesRequestIsAFunctionOfTheCriteriaValue)
+{
+    ASSERT_TRUE(Open());
+    const std::vector<TCriteria> cases = VariedCriteria(Form()->CurrentCriteria(), 18);
+    for (size_t i = 0; i < cases.size(); ++i) {
+        const TCriteria &c = cases[i];
+        Form()->ApplyCriteria(c);
+        Save(18, m_out.filePath(QStringLiteral("curva-%1.csv").arg(i)));
+        ASSERT_EQ(TakeMessages(), QStringList()) << "case " << i;
+        const TNetConnection &net = *Form()->netRelLancContReceber;
+        const auto sent = [&](const char *method) {
+            for (qsizetype k = net.CallLog.size() - 1; k >= 0; --k)
+                if (net.CallLog[k] == QLatin1String(method))
+                    return net.CallArgs[k];
+            ADD_FAILURE() << "no call of " << method;
+            return QVariantList();
+        };
+        // Built from the value alone; the emission option is the one the screen stored.
+        TAbcRequest alone = CurveRequest(c);
+        alone.OpEmissao = c.UtilizaOpEmissao ? QStringLiteral("S") : QStringLiteral("N");
+        EXPECT_EQ(TAbcRequest::FromCurveArgs(sent("GetCurvaABC")), alone) << "case " << i;
+        EXPECT_EQ(sent("GetCurvaABC"), alone.CurveArgs()) << "case " << i;
+        EXPECT_EQ(sent("GetTotal"), alone.TotalArgs()) << "case " << i;
+        EXPECT_EQ(sent("GetStatus"), StatusArgs(c)) << "case " << i;
+    }
+    // What the cases put in the request, by name.
+    const TAbcRequest lists = CurveRequest(cases[1]);
+    EXPECT_EQ(lists.FiliLanca, (TAbcChoice{QStringLiteral("_0101_"), QStringLiteral(" ")}));
+    EXPECT_EQ(lists.Empresa, (TAbcChoice{QStringLiteral("_03_"), QString()}));
+    EXPECT_EQ(lists.Status, QStringLiteral("B_A"));
+    EXPECT_EQ(lists.Tipo, (TAbcChoice{QString(), QStringLiteral("T")}));
+    EXPECT_EQ(lists.TipoClienteTodos, QStringLiteral("T")); // a client list means every type
+    EXPECT_EQ(lists.Baixa, (TAbcDates{QStringLiteral("02/11/2026"), QStringLiteral("03/11/2026")}));
+    EXPECT_EQ(lists.BaixaTodas, QString());
+    EXPECT_EQ(lists.Adiantamento, QStringLiteral("T"));
+    EXPECT_FALSE(lists.NoAmounts());
+    const TAbcRequest region = CurveRequest(cases[2]);
+    EXPECT_EQ(region.Regiao, (TAbcChoice{QStringLiteral("_009__010_"), QString()}));
+    EXPECT_EQ(region.PriPub, QStringLiteral("B")); // public clients only
+    EXPECT_EQ(region.RefeFat, (TAbcDates{QStringLiteral("01/01/2026"), QStringLiteral("31/12/2026")}));
+    EXPECT_EQ(region.Status, QStringLiteral("_P"));
+}
+
+TEST(AbcRequest, EveryValueKeepsItsPlaceOnTheWireAndTheTotalsCarryTheirShare)
+{
+    TAbcRequest r;
+    r.Cliente = {QStringLiteral("_1_"), QString()};
+    r.Empresa = {QString(), QStringLiteral("T")};
+    r.Status = QStringLiteral("B_D");
+    r.ValorFin = 10;
+    r.OpEmissao = QStringLiteral("S");
+    r.Emissao = {QStringLiteral("01/01/2026"), QStringLiteral("02/01/2026")};
+    r.EmissaoCopia = {QStringLiteral("03/01/2026"), QStringLiteral("04/01/2026")};
+    r.Saida = {QStringLiteral("05/01/2026"), QStringLiteral("06/01/2026")};
+    r.SaidaCopia = {QStringLiteral("07/01/2026"), QStringLiteral("08/01/2026")};
+    r.VencimentoCopia = {QStringLiteral("09/01/2026"), QStringLiteral("10/01/2026")};
+    r.Baixa = {QStringLiteral("11/01/2026"), QStringLiteral("12/01/2026")};
+    r.BaixaCopia = {QStringLiteral("13/01/2026"), QStringLiteral("14/01/2026")};
+    r.Adiantamento = QStringLiteral("1");
+    r.OrcaTodos = QStringLiteral("T");
+    const QVariantList curve = r.CurveArgs();
+    ASSERT_EQ(curve.size(), 58);
+    // The places peers read: client list 1, company flag 6, status word 15, amounts 21-22 as
+    // numbers, emission option 29, emission 30-33, settlement 42-45, advances 53, budget flag 58.
+    EXPECT_EQ(curve[0], QVariant(QStringLiteral("_1_")));
+    EXPECT_EQ(curve[5], QVariant(QStringLiteral("T")));
+    EXPECT_EQ(curve[14], QVariant(QStringLiteral("B_D")));
+    EXPECT_EQ(curve[21], QVariant(10.0));
+    EXPECT_EQ(curve[28], QVariant(QStringLiteral("S")));
+    EXPECT_EQ(curve[31], QVariant(QStringLiteral("03/01/2026")));
+    EXPECT_EQ(curve[44], QVariant(QStringLiteral("14/01/2026")));
+    EXPECT_EQ(curve[52], QVariant(QStringLiteral("1")));
+    EXPECT_EQ(curve[57], QVariant(QStringLiteral("T")));
+    EXPECT_EQ(TAbcRequest::FromCurveArgs(curve), r);
+
+    // The totals leave off the option, the first exit and settlement copies and the second
+    // due-date copy, and put the no-amount flag 47th.
+    const QVariantList total = r.TotalArgs();
+    ASSERT_EQ(total.size(), 52);
+    EXPECT_EQ(total[28], QVariant(QStringLiteral("01/01/2026")));
+    EXPECT_EQ(total[32], QVariant(QStringLiteral("07/01/2026")));
+    EXPECT_EQ(total[36], QVariant(QStringLiteral("13/01/2026")));
+    EXPECT_EQ(total[46], QVariant(false));
+    TAbcRequest carried = r;
+    carried.OpEmissao.clear();
+    carried.Saida = carried.VencimentoCopia = carried.Baixa = {};
+    EXPECT_EQ(TAbcRequest::FromTotalArgs(total), carried);
+    EXPECT_EQ(TAbcRequest::Position(TAbcRequest::TArg::VencimentoFrom, TAbcRequest::TCall::Total), 35);
+    EXPECT_EQ(TAbcRequest::Position(TAbcRequest::TArg::SaidaFrom, TAbcRequest::TCall::Total), 0);
+
+    // Without the salesperson and budget, and with the flag set whatever the amounts say.
+    TAbcRequest shortTotals = r;
+    shortTotals.HasSellerAndBudget = false;
+    QVariantList flagged = shortTotals.TotalArgs();
+    ASSERT_EQ(flagged.size(), 47);
+    flagged[46] = true;
+    const TAbcRequest read = TAbcRequest::FromTotalArgs(flagged);
+    EXPECT_FALSE(read.HasSellerAndBudget);
+    EXPECT_TRUE(read.NoAmounts());
+    EXPECT_EQ(read.OrcaTodos, QString());
 }

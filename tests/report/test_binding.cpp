@@ -1,6 +1,8 @@
 // The screen's criteria as the chosen layout's parameters receive them.
 #include "Database.h"
-#include "ScreenFixture.h"
+#include "ReportDialog.h"
+#include "ReportTestSupport.h"
+#include "params/Binding.h"
 #include <QDir>
 #include <QFile>
 #include <QJsonArray>
@@ -276,4 +278,49 @@ TEST_F(BindingTest, EmissionOptionsDescribeOnlyWhatTheReportApplies)
     EXPECT_EQ(linesStarting(QStringLiteral("Referência de faturamento")),
               QStringList{QStringLiteral("Referência de faturamento: de 01/11/2026 a 30/11/2026")});
     EXPECT_EQ(linesStarting(QStringLiteral("Valor líquido")), QStringList{QStringLiteral("Valor líquido: de 1.000,00 a 2.500,00")});
+}
+
+namespace {
+// Each parameter as "NAME type value", null shown as such.
+QStringList described(const TParams &params)
+{
+    QStringList out;
+    for (int i = 0; i < params.Count(); ++i) {
+        const TParam &p = params[i];
+        out << QStringLiteral("%1 %2 %3").arg(p.Name).arg(static_cast<int>(p.DataType)).arg(p.IsNull() ? QStringLiteral("null") : p.Value().toString());
+    }
+    return out;
+}
+} // namespace
+
+TEST_F(BindingTest, TheLayoutsParametersAreAFunctionOfTheCriteriaValue)
+{
+    ASSERT_TRUE(Open());
+    const TReportLayout layout = Form()->Layouts()[1]; // declares every name
+    const std::vector<TCriteria> cases = VariedCriteria(Form()->CurrentCriteria(), 1);
+    for (size_t i = 0; i < cases.size(); ++i) {
+        const TCriteria &c = cases[i];
+        Form()->ApplyCriteria(c);
+        const TParams printed = Print(1);
+        ASSERT_EQ(TakeMessages(), QStringList()) << "case " << i;
+        // Bound from the value alone, with only what the binding reads besides it.
+        TParams alone = TReportDesignerDialog::BuildParams(layout);
+        Binding::MainPath(c, {Form()->lstEmpresaOper, c.UtilizaOpEmissao ? QStringLiteral("S") : QStringLiteral("N")}, alone);
+        Binding::FinalSteps(c, alone);
+        EXPECT_EQ(described(printed), described(alone)) << "case " << i;
+    }
+    // The irregular groups, by hand: "Todas" companies are the operator's, a posting-branch list
+    // is flagged with one space, and an all salesperson keeps its empty list through the blank fill.
+    TParams p = TReportDesignerDialog::BuildParams(layout);
+    TCriteria c = cases[0];
+    c.Groups[QStringLiteral("Lancamento")] = {true, QStringLiteral("_0101_")};
+    Binding::MainPath(c, {QStringLiteral("_01__03_"), QStringLiteral("S")}, p);
+    Binding::FinalSteps(c, p);
+    EXPECT_EQ(p.ParamByName(QStringLiteral("CODEMPRESA")).AsString(), QStringLiteral("_01__03_"));
+    EXPECT_EQ(p.ParamByName(QStringLiteral("TCODEMPRESA")).AsString(), QStringLiteral(" "));
+    EXPECT_EQ(p.ParamByName(QStringLiteral("TCODFILILANC")).AsString(), QStringLiteral(" "));
+    EXPECT_EQ(p.ParamByName(QStringLiteral("CODFILILANC")).AsString(), QStringLiteral("_0101_"));
+    EXPECT_EQ(p.ParamByName(QStringLiteral("P_VENDEDOR")).AsString(), QString());
+    EXPECT_EQ(p.ParamByName(QStringLiteral("P_TVENDEDOR")).AsString(), QStringLiteral("T"));
+    EXPECT_EQ(p.ParamByName(QStringLiteral("TCLIENTE")).AsString(), QStringLiteral("T"));
 }

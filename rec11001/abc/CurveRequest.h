@@ -1,0 +1,8 @@
+#pragma once
+#include "abc/AbcRequest.h"
+#include "criteria/Criteria.h"
+
+// The curve's request for a criteria value; the emission option is the caller's, once stored.
+TAbcRequest CurveRequest(const TCriteria &c);
+// GetStatus's six values: the all flag, "A", "B", "D", "P" each when chosen, "A_B_D_P" for all.
+QVariantList StatusArgs(const TCriteria &c);
