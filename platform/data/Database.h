@@ -9,7 +9,8 @@
 #include <memory>
 
 // Kinds of business database; each query keeps one statement text per kind
-// group (default, Oracle, SQL Server, InterBase).
+// group (default, Oracle, SQL Server, InterBase). Only SQLite and PostgreSQL are ever
+// opened here: the other three select the stored texts the lookups derive, tested as texts.
 enum class TDBKind { SQLite, PostgreSQL, Oracle, MSSQL, InterBase };
 
 // The host data module: the connection to the business database.

@@ -12,7 +12,7 @@ void MensErro(const QString &text, bool abort)
         throw EAbort();
 }
 
-QVariant CheckResultServ(const QVariant &result, bool /*flag*/, int /*number*/)
+QVariant CheckResultServ(const QVariant &result)
 {
     if (IsRemoteFailure(result)) {
         const TRemoteFailure f = ToRemoteFailure(result);

@@ -7,7 +7,7 @@ class QWidget;
 // Shows the text as an error message; with abort set, ends the running action.
 void MensErro(const QString &text, bool abort);
 // Reports a failed remote call (and ends the action); otherwise gives the payload.
-QVariant CheckResultServ(const QVariant &result, bool flag = true, int number = 0);
+QVariant CheckResultServ(const QVariant &result);
 // True when the text is empty or holds only blanks.
 bool EmptyString(const QString &text);
 // Pads a non-blank code on the left with "0" to the width; a blank text stays blank.

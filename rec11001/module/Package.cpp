@@ -15,12 +15,11 @@ QString stFilialUso;
 namespace {
 bool g_formCriado = false;
 
-// Once-only counters of the units: initialization acts when its counter
-// was 0, finalization when its counter comes back to 0.
-int g_sysInit = 0, g_system = 0, g_classes = 0, g_forms = 0, g_db = 0, g_consiste = 0, g_cli = 0, g_pkg = 0;
+// The form's unit counts its initializations: it acts on the first and on the last finalization.
+int g_cli = 0;
 
-template <int *Counter> void unitInit() { --*Counter; }
-template <int *Counter> void unitFini() { ++*Counter; }
+// The units that keep no state of their own.
+void noUnitWork() {}
 
 void cliInit()
 {
@@ -37,10 +36,9 @@ void cliFini()
 }
 
 const TUnitEntry kUnits[] = {
-    {"SysInit", &unitInit<&g_sysInit>, &unitFini<&g_sysInit>},   {"System", &unitInit<&g_system>, &unitFini<&g_system>},
-    {"Classes", &unitInit<&g_classes>, &unitFini<&g_classes>},   {"Forms", &unitInit<&g_forms>, &unitFini<&g_forms>},
-    {"DB", &unitInit<&g_db>, &unitFini<&g_db>},                  {"Consiste", &unitInit<&g_consiste>, &unitFini<&g_consiste>},
-    {"Cli_rec11001", &cliInit, &cliFini},                        {"PKG_REC11001", &unitInit<&g_pkg>, &unitFini<&g_pkg>},
+    {"SysInit", &noUnitWork, &noUnitWork}, {"System", &noUnitWork, &noUnitWork},   {"Classes", &noUnitWork, &noUnitWork},
+    {"Forms", &noUnitWork, &noUnitWork},   {"DB", &noUnitWork, &noUnitWork},       {"Consiste", &noUnitWork, &noUnitWork},
+    {"Cli_rec11001", &cliInit, &cliFini},  {"PKG_REC11001", &noUnitWork, &noUnitWork},
 };
 const TPackageInfoTable kTable = {static_cast<int>(std::size(kUnits)), kUnits};
 

@@ -6,7 +6,7 @@ namespace ServerCalls {
 
 QVariant CallServer(TNetConnection &net, const QString &method, std::vector<TCallArg> args)
 {
-    return CheckResultServ(net.AppServer().Call(method, std::move(args)), true, 0);
+    return CheckResultServ(net.AppServer().Call(method, std::move(args)));
 }
 
 void LoadFromServer(TNetConnection &net, const QString &method, std::vector<TCallArg> args, TClientDataSet &target)

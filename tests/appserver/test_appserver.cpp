@@ -345,7 +345,7 @@ TEST_P(AppServer, BadRequestsFailByNameAndWriteNothing)
     EXPECT_EQ(column(op, "IDUTOPEMIFIN"), QStringList{QStringLiteral("S")});
 
     // Through CheckResultServ a failure shows its message and ends the action.
-    EXPECT_FALSE(RunAction([&] { CheckResultServ(m_net->Call(QStringLiteral("GetNada")), true, 0); }));
+    EXPECT_FALSE(RunAction([&] { CheckResultServ(m_net->Call(QStringLiteral("GetNada"))); }));
     ASSERT_EQ(rec.Messages.size(), 1);
     EXPECT_TRUE(rec.Messages[0].contains(QStringLiteral("GetNada")));
     // With ThrowException set a failure raises instead.

@@ -87,9 +87,9 @@ TEST(Consiste, CheckResultServReportsFailuresAndPassesPayloads)
     TRecordingPresenter rec;
     TPresenterScope scope(rec);
     const QVariant payload(QByteArray("RDPK..."));
-    EXPECT_EQ(CheckResultServ(payload, true, 0), payload);
+    EXPECT_EQ(CheckResultServ(payload), payload);
     EXPECT_TRUE(rec.Messages.isEmpty());
-    EXPECT_THROW(CheckResultServ(RemoteFailure(QStringLiteral("GetDtVenc"), QStringLiteral("Servidor indisponível.")), true, 0), EAbort);
+    EXPECT_THROW(CheckResultServ(RemoteFailure(QStringLiteral("GetDtVenc"), QStringLiteral("Servidor indisponível."))), EAbort);
     EXPECT_EQ(rec.Messages, QStringList{QStringLiteral("Servidor indisponível.")});
 
     // The action runner: a silent abort is quiet, other errors show their text.

@@ -1,3 +1,4 @@
+#include "Lookups.h"
 #include "MessageTable.h"
 #include "ScreenFixture.h"
 #include <QCheckBox>
@@ -291,4 +292,20 @@ TEST_F(CriteriaScreen, PicturesOfTheThreePages)
         const QString file = dir + QStringLiteral("/rec11001-page%1.png").arg(i + 1);
         EXPECT_TRUE(picture.save(file)) << file.toStdString();
     }
+}
+
+TEST(LookupStatements, TheSqlServerAndInterBaseTextsAreDerivedFromTheDefault)
+{
+    const QString sql = QStringLiteral("SELECT C.CDCLIENTE, C.NMFANTCLIE || ' ' || C.CDCLIENTE FROM CLIENTE C "
+                                       "WHERE ((INSTR(:P_CLIENTE , C.CDCLIENTE)<> 0) OR (:TCLIENTE = 'T'))");
+    TADOIBQuery q(QStringLiteral("qryTexto"));
+    SetStatements(q, sql, {{QStringLiteral("P_CLIENTE"), QStringLiteral("PCLI")}});
+    const auto text = [&q](int kind) { return q.GetSQL(kind).join(QLatin1Char(' ')); };
+    EXPECT_EQ(text(0), text(1)); // Oracle reads the default text
+    EXPECT_TRUE(text(2).contains(QStringLiteral("C.NMFANTCLIE + ' ' + C.CDCLIENTE")));
+    EXPECT_TRUE(text(2).contains(QStringLiteral("CHARINDEX(C.CDCLIENTE, :P_CLIENTE)")));
+    EXPECT_FALSE(text(2).contains(QStringLiteral("INSTR")));
+    EXPECT_TRUE(text(3).contains(QStringLiteral("FROM CLIENTE C, PARAM(:P_CLIENTE) PCLI")));
+    EXPECT_TRUE(text(3).contains(QStringLiteral("INSTR(PCLI.PARAM, C.CDCLIENTE)")));
+    EXPECT_LT(text(3).indexOf(QStringLiteral("PARAM(:P_CLIENTE)")), text(3).indexOf(QStringLiteral("WHERE")));
 }
