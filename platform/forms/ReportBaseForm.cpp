@@ -98,6 +98,7 @@ TfrmDadosGerRel::TfrmDadosGerRel(const QString &name, const QString &screenCode,
     msgMensagens = new TMessages(QStringLiteral("msgMensagens"), this);
     msgMensagens->Messages = {QStringLiteral("Sem_Layout|Nenhum layout de relatório foi selecionado.")};
     rpddPadrao = new TReportDesignerDialog(QStringLiteral("rpddPadrao"), this);
+    rpddPadrao->Source = this;
     svdSaveReport = new TSaveDialog(QStringLiteral("svdSaveReport"), this);
     ppmEditReport = new QMenu(this);
     ppmEditReport->setObjectName(QStringLiteral("ppmEditReport"));
@@ -288,15 +289,14 @@ void TfrmDadosGerRel::sbtReportEditClick(QObject *) { RunReport(TReportAction::E
 
 void TfrmDadosGerRel::EditLayout(const TReportLayout &layout, const TParams &params)
 {
-    const QStringList known = ReportParamNames();
     if (!LayoutEditorScript && !TReportDesignerDialog::Interactive()) {
         // Nobody to edit it: the layout is checked as it is, and copied when a new title was given.
-        TReportLayoutEditor::CheckLayout(layout, params, known, this);
+        TReportLayoutEditor::CheckLayout(layout, params, *this);
         if (!NewLayoutTitle.isEmpty())
             SaveLayoutAsNew(layout);
         return;
     }
-    TReportLayoutEditor editor(layout, params, known, this);
+    TReportLayoutEditor editor(layout, params, *this, this);
     editor.SaveNew = [this](const TReportLayout &edited) { return SaveLayoutAsNew(edited); };
     editor.btnSalvar->setText(QStringLiteral("Salvar"));
     editor.btnSalvar->setMenu(ppmSalvarRelatorio);

@@ -1,4 +1,5 @@
 #pragma once
+#include "ReportSource.h"
 #include "Controls.h"
 #include "Messages.h"
 #include "ReportDialog.h"
@@ -45,7 +46,7 @@ public:
 
 // The host's report base form: report toolbar, the layout list of the
 // screen's report code, the message tables and the report engine's dialog.
-class TfrmDadosGerRel : public QWidget {
+class TfrmDadosGerRel : public QWidget, public TReportSource {
     Q_OBJECT
 public:
     TfrmDadosGerRel(const QString &name, const QString &screenCode, const QString &reportCode, QWidget *parent = nullptr);
@@ -123,8 +124,10 @@ public:
     static QJsonObject CriteriaOfStored(const QJsonObject &stored, const QDate &today);
     // Where the report actions write (print to file, save as); set by a batch run.
     QString ReportOutput;
-    // Every parameter name the screen's binding assigns; the layout editor refuses any other.
-    virtual QStringList ReportParamNames() { return {}; }
+    // What the engine asks of the screen; a screen without criteria gives nothing.
+    void GetQueryParams(TParams &, bool &) override {}
+    QStringList QueryParamNames() const override { return {}; }
+    TDataSet *DataSetNamed(const QString &) const override { return nullptr; }
     // The answer to the next new-title prompt, used once; set by a batch run or a test.
     QString NewLayoutTitle;
     // Works the layout editor in place of a person (a test sets it); the editor then does not wait for one.

@@ -93,14 +93,6 @@ QTableWidget *grid(const char *name, const QStringList &headers)
     return g;
 }
 
-const TDataSet *findDataSet(const QObject *owner, const QString &name)
-{
-    for (const QObject *o = owner; o; o = o->parent())
-        if (const auto *d = o->findChild<const TDataSet *>(name))
-            return d;
-    return nullptr;
-}
-
 // The statement's own text for the database, without the sort the engine appends.
 QString rawStatement(const TReportLayout &layout, const QString &driver)
 {
@@ -138,8 +130,8 @@ TParams checkParams(const TReportLayout &layout, const TParams &given, const QSt
 }
 } // namespace
 
-TReportLayoutEditor::TReportLayoutEditor(const TReportLayout &layout, const TParams &params, const QStringList &knownParams, QWidget *parent)
-    : QDialog(parent), m_original(layout), m_params(params), m_known(knownParams)
+TReportLayoutEditor::TReportLayoutEditor(const TReportLayout &layout, const TParams &params, const TReportSource &source, QWidget *parent)
+    : QDialog(parent), m_original(layout), m_params(params), m_source(source)
 {
     setObjectName(QStringLiteral("dlgLayoutEditor"));
     setWindowTitle(QStringLiteral("Editar layout: ") + layout.Title);
@@ -347,9 +339,10 @@ TReportLayout TReportLayoutEditor::EditedLayout() const
     return l;
 }
 
-void TReportLayoutEditor::CheckLayout(const TReportLayout &layout, const TParams &params, const QStringList &knownParams, const QObject *owner)
+void TReportLayoutEditor::CheckLayout(const TReportLayout &layout, const TParams &params, const TReportSource &screen)
 {
     const QString &title = layout.Title;
+    const QStringList knownParams = screen.QueryParamNames();
     for (const TReportLayout::Param &p : layout.Params)
         if (!knownParams.contains(p.Name, Qt::CaseInsensitive))
             throw EHostError(QStringLiteral("O layout '%1' declara o parâmetro '%2', que a tela não informa.").arg(title, p.Name));
@@ -357,7 +350,7 @@ void TReportLayoutEditor::CheckLayout(const TReportLayout &layout, const TParams
     QStringList fields;
     QString source;
     if (!layout.DataSet.isEmpty()) {
-        const TDataSet *data = findDataSet(owner, layout.DataSet);
+        const TDataSet *data = screen.DataSetNamed(layout.DataSet);
         if (!data)
             throw EHostError(QStringLiteral("O layout '%1' lê o conjunto de dados '%2', que a tela não tem.").arg(title, layout.DataSet));
         for (int i = 0; i < data->FieldCount(); ++i)
@@ -402,7 +395,7 @@ void TReportLayoutEditor::CheckLayout(const TReportLayout &layout, const TParams
 bool TReportLayoutEditor::Verify()
 {
     try {
-        CheckLayout(EditedLayout(), m_params, m_known, parent());
+        CheckLayout(EditedLayout(), m_params, m_source);
         m_status->setText(QStringLiteral("O layout está correto."));
         return true;
     } catch (const EHostError &e) {

@@ -1,6 +1,7 @@
 #pragma once
 #include "Params.h"
 #include "ReportLayout.h"
+#include "ReportSource.h"
 #include <QDialog>
 #include <QJsonObject>
 #include <QStringList>
@@ -21,8 +22,8 @@ class TReportLayoutEditor : public QDialog {
     Q_OBJECT
 public:
     // params: the parameters as the screen's binding filled them for the layout;
-    // knownParams: every parameter name the binding assigns.
-    TReportLayoutEditor(const TReportLayout &layout, const TParams &params, const QStringList &knownParams, QWidget *parent = nullptr);
+    // source: the screen that gives the parameters and the data sets.
+    TReportLayoutEditor(const TReportLayout &layout, const TParams &params, const TReportSource &source, QWidget *parent = nullptr);
 
     // Saves a checked layout under a new title; false when nothing was saved.
     // Set by the form that lists the layouts.
@@ -38,7 +39,7 @@ public:
     // database, or a column, group field, sort field or "{FIELD}" header marker
     // that the statement's result (or the screen's data set) lacks.
     // owner: where a data set named by the layout is looked for.
-    static void CheckLayout(const TReportLayout &layout, const TParams &params, const QStringList &knownParams, const QObject *owner);
+    static void CheckLayout(const TReportLayout &layout, const TParams &params, const TReportSource &source);
 
     // "Verificar": parses and checks the edited layout; shows the fault as an error.
     bool Verify();
@@ -68,6 +69,6 @@ public:
 private:
     TReportLayout m_original;
     TParams m_params;
-    QStringList m_known;
+    const TReportSource &m_source;
     QLabel *m_status;
 };

@@ -58,14 +58,6 @@ TParams TReportDesignerDialog::BuildParams(const TReportLayout &layout)
     return params;
 }
 
-TDataSet *TReportDesignerDialog::FindDataSet(const QString &name) const
-{
-    for (QObject *o = parent(); o; o = o->parent())
-        if (auto *d = o->findChild<TDataSet *>(name))
-            return d;
-    return nullptr;
-}
-
 void TReportDesignerDialog::PrepareChart(const TReportLayout &layout)
 {
     Header.GroupTotals.clear();
@@ -108,8 +100,8 @@ void TReportDesignerDialog::Execute(const TReportLayout &layout, TReportAction a
     Header.CriteriaLines.clear();
     TParams params = BuildParams(layout);
     bool flag = false;
-    if (BeforeGetQueryParams)
-        BeforeGetQueryParams(params, flag);
+    if (Source)
+        Source->GetQueryParams(params, flag);
     // The emission date is the engine's own value, for layouts that age amounts.
     if ((layout.Statement + layout.StatementPostgreSQL).contains(QStringLiteral(":REL_DTEMISSAO"), Qt::CaseInsensitive)
         && !params.FindParam(QStringLiteral("REL_DTEMISSAO")))

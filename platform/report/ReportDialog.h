@@ -1,4 +1,5 @@
 #pragma once
+#include "ReportSource.h"
 #include "Params.h"
 #include "ReportExport.h"
 #include "ReportLayout.h"
@@ -25,10 +26,11 @@ class TReportDesignerDialog : public QObject {
 public:
     explicit TReportDesignerDialog(const QString &name, QObject *parent = nullptr);
 
-    // Raised before the layout's query is opened; the form fills the parameters.
-    std::function<void(TParams &params, bool &flag)> BeforeGetQueryParams;
+    // The screen asked for the parameters before the layout's query is opened, and for
+    // the data sets layouts name.
+    TReportSource *Source = nullptr;
     // Page header facts; CriteriaLines is cleared before each run, so the
-    // handler of BeforeGetQueryParams may fill it.
+    // source may fill it while it gives the parameters.
     TReportHeader Header;
     // Asks a person for a file to print to when no printer is installed; empty: cancelled.
     std::function<QString()> AskPdfFile;
@@ -68,7 +70,7 @@ public:
 
 private:
     TRowsFactory RowsOf(const TReportLayout &layout, const TParams &params) const;
-    TDataSet *FindDataSet(const QString &name) const;
+    TDataSet *FindDataSet(const QString &name) const { return Source ? Source->DataSetNamed(name) : nullptr; }
     // The group totals and class limits a Pareto section draws from.
     void PrepareChart(const TReportLayout &layout);
     TParams m_lastParams;

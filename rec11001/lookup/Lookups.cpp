@@ -253,6 +253,15 @@ void TLookupData::CreateLookups(QObject *owner)
     dtsVendedor__ = src("dtsVendedor__", &qryVendedor->Query());
 }
 
+QVector<TDataSet *> TLookupData::DataSets() const
+{
+    QVector<TDataSet *> sets = {cdsDtVenc,    cdsParamGeralOrca, cdsOpEmissao, cdsHoraServidor, cdsFiliLanca,  cdsPercentual, cdsStatus,
+                                qryTotal,     qryAtivClie,       qryCliente,   qryTipoConta,    qryClassFinanc, qryCurvaABC};
+    for (TADOIBQuery *q : Queries())
+        sets << &q->Query();
+    return sets;
+}
+
 QVector<TADOIBQuery *> TLookupData::Queries() const
 {
     return {qryEmpresa, qryTipoConta1, qryClassFinanc1, qryFilial,  qryFormaRec, qryContCorr,     qrySegMerc,

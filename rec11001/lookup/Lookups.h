@@ -53,6 +53,8 @@ struct TLookupData {
     void CreateLookups(QObject *owner);
     // Every lookup query, in declaration order.
     QVector<TADOIBQuery *> Queries() const;
+    // Every data set a layout may read: the client data sets and the queries' rows.
+    QVector<TDataSet *> DataSets() const;
 };
 
 // A list parameter of the InterBase text and the alias of its PARAM row.

@@ -46,7 +46,6 @@ void TfrmRelLancContReceber::BindEvents()
     cbbReportNames->OnChange = guard(&F::cbbReportNamesChange);
     netRelLancContReceber->BeforeConnect = [this](TNetConnection &c) { netRelLancContReceberBeforeConnect(&c); };
     cdsOpEmissao->AfterPost = [this](TDataSet &ds) { cdsOpEmissaoAfterPost(ds); };
-    rpddPadrao->BeforeGetQueryParams = [this](TParams &params, bool &flag) { rpddPadraoBeforeGetQueryParams(params, flag); };
 
     depVenIni->OnExit = guard(&F::depVenIniExit);
     depVenFin->OnExit = guard(&F::depVenFinExit);
@@ -242,4 +241,12 @@ void TfrmRelLancContReceber::FormClose(QObject *sender, TCloseAction &action)
     SetFormCriado(false);
     netRelLancContReceber->Close();
     TfrmDadosGerRel::FormClose(sender, action);
+}
+
+TDataSet *TfrmRelLancContReceber::DataSetNamed(const QString &name) const
+{
+    for (TDataSet *d : DataSets())
+        if (d->objectName().compare(name, Qt::CaseInsensitive) == 0)
+            return d;
+    return nullptr;
 }

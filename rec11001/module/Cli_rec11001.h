@@ -28,7 +28,10 @@ public:
     QString lstVendedor, lstCliente, lstGrupClie, lstEmpresa, lstEmpresaOper, lstTipoConta, lstLancamento;
     QString lstFilial, lstFormaPaga, lstCCorr, lstAtivClie, lstSegMerc, lstClass, lstRegiao;
     QList<std::pair<QString, QString>> CodeListValues() override;
-    QStringList ReportParamNames() override { return BindingParamNames(); }
+    // The engine's questions: the binding's parameters and the data sets layouts read.
+    void GetQueryParams(TParams &params, bool &flag) override { rpddPadraoBeforeGetQueryParams(params, flag); }
+    QStringList QueryParamNames() const override { return BindingParamNames(); }
+    TDataSet *DataSetNamed(const QString &name) const override;
 
     // The thirteen all-or-list criteria, in the order ValidaCampos checks them.
     const QVector<TCriteriaGroup> &AllOrListGroups() const { return m_groups; }

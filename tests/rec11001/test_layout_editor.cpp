@@ -244,6 +244,12 @@ TEST(LayoutCheck, ShippedStatementsPassOnPostgreSQL)
     TdtmDBGeral module;
     module.Open(db.Target());
     const TCurrentDatabaseScope current(&module);
+    // The screen's parameter names, and no data set: these layouts read the database.
+    struct : TReportSource {
+        void GetQueryParams(TParams &, bool &) override {}
+        QStringList QueryParamNames() const override { return BindingParamNames(); }
+        TDataSet *DataSetNamed(const QString &) const override { return nullptr; }
+    } screen;
     int checked = 0;
     for (const TReportLayout &l : LoadReportLayouts(BinDir() + QStringLiteral("/../reports"), QStringLiteral("REC110"))) {
         if (!l.DataSet.isEmpty())
@@ -251,13 +257,13 @@ TEST(LayoutCheck, ShippedStatementsPassOnPostgreSQL)
         TParams params = TReportDesignerDialog::BuildParams(l);
         for (int i = 0; i < params.Count(); ++i)
             params[i].SetAsString(QStringLiteral(" "));
-        EXPECT_NO_THROW(TReportLayoutEditor::CheckLayout(l, params, BindingParamNames(), nullptr)) << l.Title.toStdString();
+        EXPECT_NO_THROW(TReportLayoutEditor::CheckLayout(l, params, screen)) << l.Title.toStdString();
         ++checked;
     }
     EXPECT_EQ(checked, 18);
     TReportLayout bad = TReportLayout::Load(BinDir() + QStringLiteral("/../reports/REC110/00_contas_a_receber_por_vencimento.json"));
     bad.Statement.replace(QStringLiteral("SELECT"), QStringLiteral("SELEC"));
-    EXPECT_THROW(TReportLayoutEditor::CheckLayout(bad, TReportDesignerDialog::BuildParams(bad), BindingParamNames(), nullptr), EHostError);
+    EXPECT_THROW(TReportLayoutEditor::CheckLayout(bad, TReportDesignerDialog::BuildParams(bad), screen), EHostError);
 }
 
 TEST_F(LayoutEditing, CopiesOfTheCurveAndOfADateTextLayoutRunAsTheirOriginals)
