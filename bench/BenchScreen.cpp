@@ -20,6 +20,7 @@ ScreenHost::ScreenHost(const QString &database, const QString &op) : m_server(da
     ctx.Branch = QStringLiteral("0101");
     ctx.ServerHost = QStringLiteral("127.0.0.1");
     ctx.ServerPort = m_server.Port();
+    ctx.ServerObject = kServerObject;
     ctx.Database = database;
     // The host logs in once; the screens' connections then log in with its session.
     OpenHostSession(ctx);

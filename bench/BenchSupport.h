@@ -10,6 +10,9 @@
 
 namespace Bench {
 
+// The application server object of the screen, as its module names it.
+inline const QString kServerObject = QStringLiteral("Rec11001.rdmRelLancContReceber");
+
 // The curve's request as the screen sends it with every code, status and kind chosen,
 // over a due-date range (dd/MM/yyyy texts), without the emission option.
 TAbcRequest EveryReceivableDue(const QString &from, const QString &to);

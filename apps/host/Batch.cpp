@@ -51,9 +51,6 @@ struct ControlIndex {
 
 namespace {
 
-const QStringList kVerbs = {QStringLiteral("open"),  QStringLiteral("close"), QStringLiteral("activate"), QStringLiteral("click"),
-                            QStringLiteral("page"),  QStringLiteral("type"),  QStringLiteral("exit"),     QStringLiteral("key"),
-                            QStringLiteral("pick"),  QStringLiteral("layout"), QStringLiteral("action")};
 const QStringList kActions = {QStringLiteral("print"), QStringLiteral("preview"), QStringLiteral("save"), QStringLiteral("edit")};
 
 // A script is a few kilobytes; anything far larger is not one.
@@ -71,22 +68,6 @@ bool wholeIndex(const QJsonValue &v, int &out)
     return true;
 }
 
-QStringList verbsOf(const QJsonObject &step)
-{
-    QStringList out;
-    for (const QString &v : kVerbs)
-        if (step.contains(v))
-            out << v;
-    return out;
-}
-
-QString verbOf(const QJsonObject &step)
-{
-    for (const QString &v : kVerbs)
-        if (step.contains(v))
-            return v;
-    return {};
-}
 
 Qt::Key qtKeyOf(int vk)
 {
@@ -180,94 +161,263 @@ QStringList splitCodes(const QString &codes)
         out << c;
     return out;
 }
+
+
+// One step's check: the step, its verb's value, whether a screen is open by then and,
+// when known, the screen's controls.
+struct TStepCheck {
+    const QJsonObject &Step;
+    QString Verb;
+    QJsonValue Value;
+    bool &Open;
+    const ControlIndex *Controls;
+    QString &Error;
+    QString Where;
+
+    bool Fail(const QString &problem)
+    {
+        Error = QStringLiteral("%1: %2").arg(Where, problem);
+        return false;
+    }
+    bool NeedOpen() { return Open ? true : Fail(QStringLiteral("\"%1\" antes de abrir uma tela com {\"open\": CÓDIGO}").arg(Verb)); }
+    // The value names a control of the kind; the names are checked once the screen is known.
+    bool NeedName(QSet<QString> ControlIndex::*kinds, const QString &kind)
+    {
+        if (!Value.isString() || Value.toString().isEmpty())
+            return Fail(QStringLiteral("\"%1\" deve trazer o nome de um controle").arg(Verb));
+        if (Controls && !(Controls->*kinds).contains(Value.toString()))
+            return Fail(QStringLiteral("\"%1\" não é %2 da tela").arg(Value.toString(), kind));
+        return NeedOpen();
+    }
+};
+
+// One step's run: the screen open (none before "open"), its messages, and what the step leaves for the log.
+struct TStepRun {
+    const QJsonObject &Step;
+    QJsonValue Value;
+    TfrmDadosGerRel *Form;
+    TRecordingPresenter &Messages;
+    const QString &ScriptDir;
+    // The form class of the screen the script opened.
+    const QMetaObject *&ScreenClass;
+    bool ParamsFromThisStep = false;
+
+    QWidget *Control(const QString &name) const { return Form ? Form->findChild<QWidget *>(name) : nullptr; }
+    TPageControl *Pages() const { return Form->findChild<TPageControl *>(QStringLiteral("pgcRelatorio")); }
+};
+
+// A verb of the scripts: its check before anything runs, and its run.
+struct TVerb {
+    const char *Name;
+    bool NeedsScreen; // refused at run time while no screen is open
+    bool (*Check)(TStepCheck &);
+    void (*Run)(TStepRun &);
+};
+
+bool checkClick(TStepCheck &c)
+{
+    if (!c.Step.contains(QStringLiteral("item")))
+        return c.NeedName(&ControlIndex::clickable, QStringLiteral("um botão, caixa de marcação ou opção"));
+    if (!c.NeedName(&ControlIndex::radioGroups, QStringLiteral("um grupo de opções")))
+        return false;
+    int item = 0;
+    if (!wholeIndex(c.Step.value(QStringLiteral("item")), item))
+        return c.Fail(QStringLiteral("\"item\" deve ser um número inteiro de 0 a %1").arg(std::numeric_limits<int>::max()));
+    return true;
+}
+
+bool checkKey(TStepCheck &c)
+{
+    if (!c.Step.value(QStringLiteral("code")).isDouble() || qtKeyOf(c.Step.value(QStringLiteral("code")).toInt()) == Qt::Key_unknown)
+        return c.Fail(QStringLiteral("\"code\" deve ser um código de tecla conhecido"));
+    if (c.Step.contains(QStringLiteral("shift")) && !c.Step.value(QStringLiteral("shift")).isArray())
+        return c.Fail(QStringLiteral("\"shift\" deve ser uma lista, por exemplo [\"ctrl\"]"));
+    for (const QJsonValue &m : c.Step.value(QStringLiteral("shift")).toArray())
+        if (!QStringList{QStringLiteral("ctrl"), QStringLiteral("shift"), QStringLiteral("alt")}.contains(m.toString()))
+            return c.Fail(QStringLiteral("modificador \"%1\" desconhecido (ctrl, shift, alt)").arg(m.toString()));
+    return c.NeedName(&ControlIndex::all, QStringLiteral("um controle"));
+}
+
+bool checkPick(TStepCheck &c)
+{
+    if (c.Value.isString() && c.Value.toString() == QStringLiteral("cancel"))
+        return true;
+    if (!c.Value.isArray())
+        return c.Fail(QStringLiteral("\"pick\" deve ser uma lista de códigos ou \"cancel\""));
+    for (const QJsonValue &code : c.Value.toArray())
+        if (!code.isString())
+            return c.Fail(QStringLiteral("os códigos de \"pick\" devem ser textos"));
+    return true;
+}
+
+bool checkAction(TStepCheck &c)
+{
+    if (!kActions.contains(c.Value.toString()))
+        return c.Fail(QStringLiteral("ação \"%1\" desconhecida (%2)").arg(c.Value.toString(), kActions.join(QStringLiteral(", "))));
+    if (c.Step.contains(QStringLiteral("output")) && !c.Step.value(QStringLiteral("output")).isString())
+        return c.Fail(QStringLiteral("\"output\" deve ser um caminho"));
+    return c.NeedOpen();
+}
+
+void runClick(TStepRun &r)
+{
+    QWidget *w = r.Control(r.Value.toString());
+    if (auto *rg = dynamic_cast<TRadioGroup *>(w)) {
+        const int item = r.Step.value(QStringLiteral("item")).toInt();
+        if (item >= 0 && item < rg->Count())
+            SendClick(rg->Button(item), rg->Button(item)->rect().center());
+    } else if (w) {
+        SendClick(w, w->rect().center());
+    }
+}
+
+void runType(TStepRun &r)
+{
+    auto *edit = qobject_cast<QLineEdit *>(r.Control(r.Value.toString()));
+    edit->setFocus(Qt::TabFocusReason);
+    edit->selectAll();
+    SendKey(edit, Qt::Key_Delete);
+    edit->home(false);
+    SendText(edit, r.Step.value(QStringLiteral("text")).toString());
+}
+
+void runKey(TStepRun &r)
+{
+    Qt::KeyboardModifiers mods;
+    for (const QJsonValue &m : r.Step.value(QStringLiteral("shift")).toArray())
+        mods |= m.toString() == QStringLiteral("ctrl") ? Qt::ControlModifier : m.toString() == QStringLiteral("alt") ? Qt::AltModifier : Qt::ShiftModifier;
+    SendKey(r.Control(r.Value.toString()), qtKeyOf(r.Step.value(QStringLiteral("code")).toInt()), mods);
+}
+
+void runPick(TStepRun &r)
+{
+    if (r.Value.isString()) {
+        TSearchListScript::PushCancel();
+        return;
+    }
+    QStringList codes;
+    for (const QJsonValue &c : r.Value.toArray())
+        codes << c.toString();
+    TSearchListScript::PushCodes(codes);
+}
+
+void runAction(TStepRun &r)
+{
+    TfrmDadosGerRel *form = r.Form;
+    const QString action = r.Value.toString();
+    // A relative output is the script's, wherever the host runs.
+    QString output = r.Step.value(QStringLiteral("output")).toString();
+    if (!output.isEmpty() && QDir::isRelativePath(output))
+        output = QDir(r.ScriptDir).filePath(output);
+    form->ReportOutput = output;
+    form->svdSaveReport->FileName = form->ReportOutput;
+    form->NewLayoutTitle = r.Step.value(QStringLiteral("title")).toString();
+    form->rpddPadrao->ClearLastParams();
+    TButtonFlat *button = action == QStringLiteral("print")     ? form->sbtPrint
+                          : action == QStringLiteral("preview") ? form->sbtPreview
+                          : action == QStringLiteral("save")    ? form->sbtSalvarComo
+                                                                : form->sbtReportEdit;
+    button->Click();
+    r.ParamsFromThisStep = form->rpddPadrao->HasLastParams();
+}
+
+const TVerb kVerbTable[] = {
+    {"open", false,
+     [](TStepCheck &c) {
+         if (!c.Value.isString() || c.Value.toString().isEmpty())
+             return c.Fail(QStringLiteral("\"open\" deve trazer o código de uma tela"));
+         c.Open = true;
+         return true;
+     },
+     [](TStepRun &r) {
+         const TModuleRecord module = FindScreen(r.Value.toString());
+         r.ScreenClass = module.FormClass;
+         FireEvent([&module] { module.OpenScreen(); });
+     }},
+    {"close", true,
+     [](TStepCheck &c) {
+         if (!c.NeedOpen())
+             return false;
+         c.Open = false;
+         return true;
+     },
+     [](TStepRun &r) { r.Form->DoClose(); }},
+    {"activate", true, [](TStepCheck &c) { return c.NeedOpen(); }, [](TStepRun &r) { FireEvent([form = r.Form] { form->DoActivate(); }); }},
+    {"click", true, &checkClick, &runClick},
+    {"page", true, [](TStepCheck &c) { return c.NeedName(&ControlIndex::pages, QStringLiteral("uma página")); },
+     [](TStepRun &r) {
+         const int index = r.Pages()->indexOf(r.Control(r.Value.toString()));
+         QTabBar *bar = r.Pages()->tabBar();
+         SendClick(bar, bar->tabRect(index).center());
+     }},
+    {"type", true,
+     [](TStepCheck &c) {
+         if (!c.Step.value(QStringLiteral("text")).isString())
+             return c.Fail(QStringLiteral("\"type\" precisa de \"text\""));
+         return c.NeedName(&ControlIndex::editable, QStringLiteral("um campo de edição"));
+     },
+     &runType},
+    {"exit", true, [](TStepCheck &c) { return c.NeedName(&ControlIndex::all, QStringLiteral("um controle")); },
+     [](TStepRun &r) {
+         QWidget *w = r.Control(r.Value.toString());
+         if (w && w->hasFocus())
+             r.Form->cbbReportNames->setFocus(Qt::TabFocusReason);
+     }},
+    {"key", true, &checkKey, &runKey},
+    {"pick", false, &checkPick, &runPick},
+    {"layout", true,
+     [](TStepCheck &c) {
+         int layout = 0;
+         if (!wholeIndex(c.Value, layout))
+             return c.Fail(QStringLiteral("\"layout\" deve ser o número inteiro de um relatório da lista"));
+         return c.NeedOpen();
+     },
+     [](TStepRun &r) {
+         TfrmDadosGerRel *form = r.Form;
+         if (r.Value.toInt() < form->cbbReportNames->count())
+             form->cbbReportNames->UserSelect(r.Value.toInt());
+         else
+             r.Messages.ShowError(QStringLiteral("O relatório %1 não existe; a lista tem %2.").arg(r.Value.toInt()).arg(form->cbbReportNames->count()));
+     }},
+    {"action", true, &checkAction, &runAction},
+};
+
+// The verbs a step carries, in the table's order.
+QList<const TVerb *> verbsOf(const QJsonObject &step)
+{
+    QList<const TVerb *> out;
+    for (const TVerb &v : kVerbTable)
+        if (step.contains(QLatin1String(v.Name)))
+            out << &v;
+    return out;
+}
+
+QString verbOf(const QJsonObject &step)
+{
+    const QList<const TVerb *> verbs = verbsOf(step);
+    return verbs.isEmpty() ? QString() : QLatin1String(verbs.first()->Name);
+}
 } // namespace
 
 bool TBatchRun::CheckStep(int index, const QJsonObject &step, bool &open, const ControlIndex *controls, QString &error) const
 {
-    const QString where = QStringLiteral("passo %1").arg(index);
-    const QString verb = verbOf(step);
-    auto fail = [&](const QString &problem) {
-        error = QStringLiteral("%1: %2").arg(where, problem);
-        return false;
-    };
-    if (verb.isEmpty())
-        return fail(QStringLiteral("nenhuma ação conhecida (%1)").arg(kVerbs.join(QStringLiteral(", "))));
-    if (const QStringList verbs = verbsOf(step); verbs.size() > 1)
-        return fail(QStringLiteral("um passo faz uma só ação; este traz %1").arg(verbs.join(QStringLiteral(", "))));
-    const QJsonValue v = step.value(verb);
-    auto needOpen = [&] { return open ? true : fail(QStringLiteral("\"%1\" antes de abrir uma tela com {\"open\": CÓDIGO}").arg(verb)); };
-    auto needName = [&](const QSet<QString> &kinds, const QString &kind) {
-        if (!v.isString() || v.toString().isEmpty())
-            return fail(QStringLiteral("\"%1\" deve trazer o nome de um controle").arg(verb));
-        if (controls && !kinds.contains(v.toString()))
-            return fail(QStringLiteral("\"%1\" não é %2 da tela").arg(v.toString(), kind));
-        return needOpen();
-    };
-    if (verb == QStringLiteral("open")) {
-        if (!v.isString() || v.toString().isEmpty())
-            return fail(QStringLiteral("\"open\" deve trazer o código de uma tela"));
-        open = true;
-        return true;
+    const QList<const TVerb *> verbs = verbsOf(step);
+    TStepCheck check{step, verbs.isEmpty() ? QString() : QLatin1String(verbs.first()->Name), {}, open, controls, error,
+                     QStringLiteral("passo %1").arg(index)};
+    if (verbs.isEmpty()) {
+        QStringList names;
+        for (const TVerb &v : kVerbTable)
+            names << QLatin1String(v.Name);
+        return check.Fail(QStringLiteral("nenhuma ação conhecida (%1)").arg(names.join(QStringLiteral(", "))));
     }
-    if (verb == QStringLiteral("close") || verb == QStringLiteral("activate")) {
-        if (!needOpen())
-            return false;
-        if (verb == QStringLiteral("close"))
-            open = false;
-        return true;
+    if (verbs.size() > 1) {
+        QStringList names;
+        for (const TVerb *v : verbs)
+            names << QLatin1String(v->Name);
+        return check.Fail(QStringLiteral("um passo faz uma só ação; este traz %1").arg(names.join(QStringLiteral(", "))));
     }
-    if (verb == QStringLiteral("click")) {
-        if (step.contains(QStringLiteral("item"))) {
-            if (!needName(controls ? controls->radioGroups : QSet<QString>(), QStringLiteral("um grupo de opções")))
-                return false;
-            int item = 0;
-            if (!wholeIndex(step.value(QStringLiteral("item")), item))
-                return fail(QStringLiteral("\"item\" deve ser um número inteiro de 0 a %1").arg(std::numeric_limits<int>::max()));
-            return true;
-        }
-        return needName(controls ? controls->clickable : QSet<QString>(), QStringLiteral("um botão, caixa de marcação ou opção"));
-    }
-    if (verb == QStringLiteral("page"))
-        return needName(controls ? controls->pages : QSet<QString>(), QStringLiteral("uma página"));
-    if (verb == QStringLiteral("type")) {
-        if (!step.value(QStringLiteral("text")).isString())
-            return fail(QStringLiteral("\"type\" precisa de \"text\""));
-        return needName(controls ? controls->editable : QSet<QString>(), QStringLiteral("um campo de edição"));
-    }
-    if (verb == QStringLiteral("exit"))
-        return needName(controls ? controls->all : QSet<QString>(), QStringLiteral("um controle"));
-    if (verb == QStringLiteral("key")) {
-        if (!step.value(QStringLiteral("code")).isDouble() || qtKeyOf(step.value(QStringLiteral("code")).toInt()) == Qt::Key_unknown)
-            return fail(QStringLiteral("\"code\" deve ser um código de tecla conhecido"));
-        if (step.contains(QStringLiteral("shift")) && !step.value(QStringLiteral("shift")).isArray())
-            return fail(QStringLiteral("\"shift\" deve ser uma lista, por exemplo [\"ctrl\"]"));
-        for (const QJsonValue &m : step.value(QStringLiteral("shift")).toArray())
-            if (!QStringList{QStringLiteral("ctrl"), QStringLiteral("shift"), QStringLiteral("alt")}.contains(m.toString()))
-                return fail(QStringLiteral("modificador \"%1\" desconhecido (ctrl, shift, alt)").arg(m.toString()));
-        return needName(controls ? controls->all : QSet<QString>(), QStringLiteral("um controle"));
-    }
-    if (verb == QStringLiteral("pick")) {
-        if (v.isString() && v.toString() == QStringLiteral("cancel"))
-            return true;
-        if (!v.isArray())
-            return fail(QStringLiteral("\"pick\" deve ser uma lista de códigos ou \"cancel\""));
-        for (const QJsonValue &c : v.toArray())
-            if (!c.isString())
-                return fail(QStringLiteral("os códigos de \"pick\" devem ser textos"));
-        return true;
-    }
-    if (verb == QStringLiteral("layout")) {
-        int layout = 0;
-        if (!wholeIndex(v, layout))
-            return fail(QStringLiteral("\"layout\" deve ser o número inteiro de um relatório da lista"));
-        return needOpen();
-    }
-    // action
-    if (!kActions.contains(v.toString()))
-        return fail(QStringLiteral("ação \"%1\" desconhecida (%2)").arg(v.toString(), kActions.join(QStringLiteral(", "))));
-    if (step.contains(QStringLiteral("output")) && !step.value(QStringLiteral("output")).isString())
-        return fail(QStringLiteral("\"output\" deve ser um caminho"));
-    return needOpen();
+    check.Value = step.value(check.Verb);
+    return verbs.first()->Check(check);
 }
 
 bool TBatchRun::Load(const QString &scriptFile, QString &error)
@@ -359,9 +509,13 @@ int TBatchRun::Run(const QString &logFile, QString &error)
 {
     TRecordingPresenter messages;
     TPresenterScope scope(messages);
+    THostModules modules;
     std::unique_ptr<THostWindow> window;
     try {
-        window = std::make_unique<THostWindow>(m_context);
+        if (const QStringList failures = modules.Load(); !failures.isEmpty())
+            throw EHostError(failures.join(QLatin1Char('\n')));
+        m_context.ServerObject = modules.LoginServerObject();
+        window = std::make_unique<THostWindow>(m_context, modules);
     } catch (const EHostError &e) {
         error = e.Message();
         return HostFailed;
@@ -376,7 +530,6 @@ int TBatchRun::Run(const QString &logFile, QString &error)
     // Every screen opened must be registered by a loaded module, and the control
     // names of every step must exist in the screen open at that step, before anything runs.
     try {
-        window->Module().Load();
         std::map<QString, std::unique_ptr<ControlIndex>> indexes;
         const ControlIndex *current = nullptr;
         bool open = false;
@@ -427,83 +580,16 @@ int TBatchRun::Run(const QString &logFile, QString &error)
         messages.Messages.clear();
         runs.clear();
         TfrmDadosGerRel *form = screen();
-        auto net = [&] { return form->findChild<TNetConnection *>(QStringLiteral("netRelLancContReceber")); };
+        auto net = [&]() -> TNetConnection * { return form ? form->CriteriaServer() : nullptr; };
         auto pages = [&] { return form->findChild<TPageControl *>(QStringLiteral("pgcRelatorio")); };
-        const qsizetype callsBefore = form ? net()->CallLog.size() : 0;
-        bool paramsFromThisStep = false;
-        auto control = [&](const QString &name) { return form ? form->findChild<QWidget *>(name) : nullptr; };
-
-        if (verb != QStringLiteral("open") && verb != QStringLiteral("pick") && !form) {
+        const qsizetype callsBefore = net() ? net()->CallLog.size() : 0;
+        const TVerb &verbEntry = *verbsOf(step).first();
+        TStepRun run{step, v, form, messages, m_scriptDir, screenClass};
+        if (verbEntry.NeedsScreen && !form)
             messages.ShowError(QStringLiteral("A tela não está aberta; o passo não foi executado."));
-        } else if (verb == QStringLiteral("open")) {
-            const TModuleRecord module = FindScreen(v.toString());
-            screenClass = module.FormClass;
-            FireEvent([&module] { module.OpenScreen(); });
-            form = screen();
-        } else if (verb == QStringLiteral("close")) {
-            form->DoClose();
-        } else if (verb == QStringLiteral("activate")) {
-            FireEvent([form] { form->DoActivate(); });
-        } else if (verb == QStringLiteral("click")) {
-            QWidget *w = control(v.toString());
-            if (auto *rg = dynamic_cast<TRadioGroup *>(w)) {
-                const int item = step.value(QStringLiteral("item")).toInt();
-                if (item >= 0 && item < rg->Count())
-                    SendClick(rg->Button(item), rg->Button(item)->rect().center());
-            } else if (w) {
-                SendClick(w, w->rect().center());
-            }
-        } else if (verb == QStringLiteral("page")) {
-            const int index = pages()->indexOf(control(v.toString()));
-            QTabBar *bar = pages()->tabBar();
-            SendClick(bar, bar->tabRect(index).center());
-        } else if (verb == QStringLiteral("type")) {
-            auto *edit = qobject_cast<QLineEdit *>(control(v.toString()));
-            edit->setFocus(Qt::TabFocusReason);
-            edit->selectAll();
-            SendKey(edit, Qt::Key_Delete);
-            edit->home(false);
-            SendText(edit, step.value(QStringLiteral("text")).toString());
-        } else if (verb == QStringLiteral("exit")) {
-            QWidget *w = control(v.toString());
-            if (w && w->hasFocus())
-                form->cbbReportNames->setFocus(Qt::TabFocusReason);
-        } else if (verb == QStringLiteral("key")) {
-            Qt::KeyboardModifiers mods;
-            for (const QJsonValue &m : step.value(QStringLiteral("shift")).toArray())
-                mods |= m.toString() == QStringLiteral("ctrl") ? Qt::ControlModifier : m.toString() == QStringLiteral("alt") ? Qt::AltModifier : Qt::ShiftModifier;
-            SendKey(control(v.toString()), qtKeyOf(step.value(QStringLiteral("code")).toInt()), mods);
-        } else if (verb == QStringLiteral("pick")) {
-            if (v.isString())
-                TSearchListScript::PushCancel();
-            else {
-                QStringList codes;
-                for (const QJsonValue &c : v.toArray())
-                    codes << c.toString();
-                TSearchListScript::PushCodes(codes);
-            }
-        } else if (verb == QStringLiteral("layout")) {
-            if (v.toInt() < form->cbbReportNames->count())
-                form->cbbReportNames->UserSelect(v.toInt());
-            else
-                messages.ShowError(QStringLiteral("O relatório %1 não existe; a lista tem %2.").arg(v.toInt()).arg(form->cbbReportNames->count()));
-        } else if (verb == QStringLiteral("action")) {
-            const QString action = v.toString();
-            // A relative output is the script's, wherever the host runs.
-            QString output = step.value(QStringLiteral("output")).toString();
-            if (!output.isEmpty() && QDir::isRelativePath(output))
-                output = QDir(m_scriptDir).filePath(output);
-            form->ReportOutput = output;
-            form->svdSaveReport->FileName = form->ReportOutput;
-            form->NewLayoutTitle = step.value(QStringLiteral("title")).toString();
-            form->rpddPadrao->ClearLastParams();
-            TButtonFlat *button = action == QStringLiteral("print")     ? form->sbtPrint
-                                  : action == QStringLiteral("preview") ? form->sbtPreview
-                                  : action == QStringLiteral("save")    ? form->sbtSalvarComo
-                                                                        : form->sbtReportEdit;
-            button->Click();
-            paramsFromThisStep = form->rpddPadrao->HasLastParams();
-        }
+        else
+            verbEntry.Run(run);
+        const bool paramsFromThisStep = run.ParamsFromThisStep;
         QApplication::sendPostedEvents(nullptr, QEvent::DeferredDelete);
         form = screen();
 
@@ -523,7 +609,7 @@ int TBatchRun::Run(const QString &logFile, QString &error)
         if (form) {
             entry[QStringLiteral("page")] = pages()->ActivePage()->objectName();
             entry[QStringLiteral("focus")] = form->focusWidget() ? form->focusWidget()->objectName() : QString();
-            const QStringList calls = net()->CallLog;
+            const QStringList calls = net() ? net()->CallLog : QStringList();
             entry[QStringLiteral("serverCalls")] = QJsonArray::fromStringList(calls.mid(callsBefore < calls.size() ? callsBefore : calls.size()));
             if (paramsFromThisStep) {
                 entry[QStringLiteral("params")] = paramsLog(form->rpddPadrao->LastParams());

@@ -9,16 +9,7 @@
 #include <QStatusBar>
 #include <cstdio>
 
-QString THostWindow::ModuleFile()
-{
-    const QString file = QStringLiteral("libPKG_REC11001.so");
-    const QByteArray env = qgetenv("REC_MODULE_DIR");
-    if (!env.isEmpty())
-        return QDir(QString::fromLocal8Bit(env)).filePath(file);
-    return ProgramPath(QStringLiteral("../lib/rec11001/modules/") + file, file);
-}
-
-THostWindow::THostWindow(const THostContext &context)
+THostWindow::THostWindow(const THostContext &context, THostModules &modules) : m_modules(modules)
 {
     setObjectName(QStringLiteral("frmPrincipal"));
     setWindowTitle(QStringLiteral("Gestão Empresarial"));
@@ -38,13 +29,8 @@ THostWindow::THostWindow(const THostContext &context)
     m_app = std::make_unique<TMdiApplication>(this, m_area);
     THostApplication::SetApplication(m_app.get());
     m_busy = new TBusyAnimation(this);
-    m_module = std::make_unique<TModuleLoader>(ModuleFile());
-
-    QMenu *reports = menuBar()->addMenu(QStringLiteral("&Relatórios"));
-    QAction *open = reports->addAction(QStringLiteral("Contas a Receber/Recebidas"));
-    open->setObjectName(QStringLiteral("actContasReceber"));
-    connect(open, &QAction::triggered, this, [this] { OpenReceivables(); });
-    QMenu *window = menuBar()->addMenu(QStringLiteral("&Janela"));
+    AddScreenEntries();
+    QMenu *window = m_windowMenu = menuBar()->addMenu(QStringLiteral("&Janela"));
     window->addAction(QStringLiteral("Lado a lado"), m_area, &QMdiArea::tileSubWindows);
     window->addAction(QStringLiteral("Cascata"), m_area, &QMdiArea::cascadeSubWindows);
     statusBar()->showMessage(QStringLiteral("Operador: %1   Filial: %2%3   Servidor: %4:%5")
@@ -58,15 +44,37 @@ THostWindow::~THostWindow()
     // Forms go before the module that holds their code.
     for (QMdiSubWindow *w : m_area->subWindowList())
         delete w;
-    m_module.reset();
     THostApplication::SetApplication(nullptr);
     TdtmDBGeral::SetCurrent(nullptr);
 }
 
-bool THostWindow::OpenReceivables()
+void THostWindow::AddScreenEntries()
 {
-    return FireEvent([this] {
-        m_module->Load();
-        m_module->Call("IniProc");
+    for (const TModuleRecord &m : m_modules.Screens()) {
+        if (m_entries.contains(m.ScreenCode) || m.Menu.isEmpty())
+            continue;
+        QMenu *menu = nullptr;
+        for (QAction *a : menuBar()->actions())
+            if (a->menu() && a->text() == m.Menu)
+                menu = a->menu();
+        if (!menu) {
+            // Module menus go before the host's own "Janela".
+            menu = new QMenu(m.Menu, menuBar());
+            menuBar()->insertMenu(m_windowMenu ? m_windowMenu->menuAction() : nullptr, menu);
+        }
+        QAction *open = menu->addAction(m.Caption);
+        open->setObjectName(m.ActionName);
+        connect(open, &QAction::triggered, this, [this, code = m.ScreenCode] { OpenScreen(code); });
+        m_entries << m.ScreenCode;
+    }
+}
+
+bool THostWindow::OpenScreen(const QString &screenCode)
+{
+    return FireEvent([&screenCode] {
+        const TModuleRecord module = FindScreen(screenCode);
+        if (!module.OpenScreen)
+            throw EHostError(QStringLiteral("Nenhum módulo carregado abre a tela %1.").arg(screenCode));
+        module.OpenScreen();
     });
 }

@@ -3,32 +3,34 @@
 #include "Dialogs.h"
 #include "HostApplication.h"
 #include "HostContext.h"
-#include "ModuleLoader.h"
+#include "HostModules.h"
 #include <QMainWindow>
 #include <QMdiArea>
 #include <memory>
 
-// The host client's main window: an MDI area and the menu that opens the screen.
+// The host client's main window: an MDI area and the menu entries the loaded modules registered.
 class THostWindow : public QMainWindow {
     Q_OBJECT
 public:
     // Opens the business database of the context; raises EHostError when it cannot.
-    explicit THostWindow(const THostContext &context);
+    // The modules must outlive the window: the forms' code is theirs.
+    THostWindow(const THostContext &context, THostModules &modules);
     ~THostWindow() override;
 
     QMdiArea *Area() const { return m_area; }
     TMdiApplication &Application() { return *m_app; }
-    // Loads the module when needed and calls its factory, as the menu entry does.
+    // Calls the factory of the screen a loaded module registered, as its menu entry does.
     // Returns false when it failed; the failure was shown.
-    bool OpenReceivables();
-    TModuleLoader &Module() { return *m_module; }
-    // The module library next to the programs.
-    static QString ModuleFile();
+    bool OpenScreen(const QString &screenCode);
+    // Adds the menu entries of the screens registered since the last call.
+    void AddScreenEntries();
 
 private:
     QMdiArea *m_area;
     std::unique_ptr<TdtmDBGeral> m_db;
     std::unique_ptr<TMdiApplication> m_app;
-    std::unique_ptr<TModuleLoader> m_module;
+    THostModules &m_modules;
+    QStringList m_entries; // screen codes with a menu entry
+    QMenu *m_windowMenu = nullptr;
     TBusyAnimation *m_busy;
 };

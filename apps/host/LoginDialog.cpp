@@ -57,11 +57,12 @@ void TLoginDialog::TryLogin()
     edtSenha->setFocus();
 }
 
-QString TLoginDialog::ServerLogin(const QString &host, int port, const QString &op, const QString &password, QString *ticket)
+QString TLoginDialog::ServerLogin(const THostContext &server, const QString &op, const QString &password, QString *ticket)
 {
     THostContext context;
-    context.ServerHost = host;
-    context.ServerPort = port;
+    context.ServerHost = server.ServerHost;
+    context.ServerPort = server.ServerPort;
+    context.ServerObject = server.ServerObject;
     context.Operator = op;
     context.Password = password;
     try {
@@ -76,7 +77,10 @@ QString TLoginDialog::ServerLogin(const QString &host, int port, const QString &
 
 void OpenHostSession(THostContext &context)
 {
+    if (context.ServerObject.isEmpty())
+        throw EHostError(QStringLiteral("Nenhum módulo carregado informa o objeto do servidor de aplicação; o login não pode ser feito."));
     TNetConnection login(QStringLiteral("login"));
+    login.ServerName = context.ServerObject;
     login.Host = context.ServerHost;
     login.Port = context.ServerPort;
     login.Operator = context.Operator;

@@ -20,7 +20,7 @@ public:
 
     // Tries a login on the application server; empty when accepted, else why not.
     // An accepted login's session ticket goes to ticket.
-    static QString ServerLogin(const QString &host, int port, const QString &op, const QString &password, QString *ticket = nullptr);
+    static QString ServerLogin(const THostContext &server, const QString &op, const QString &password, QString *ticket = nullptr);
 
     QLineEdit *edtOperador;
     QLineEdit *edtSenha;
@@ -32,7 +32,7 @@ private:
     TCheck m_check;
 };
 
-// Logs the context's operator in on the application server with the context's password and
+// Logs the context's operator in on the context's server object with the context's password and
 // keeps the session's ticket in the context, so that the screens' connections log in with it.
 // Raises EHostError with the server's reason.
 void OpenHostSession(THostContext &context);

@@ -1,12 +1,21 @@
 #include "ModuleLoader.h"
 #include "Exceptions.h"
+#include <QFileInfo>
 #include <dlfcn.h>
 
 TModuleLoader::TModuleLoader(QString file) : m_file(std::move(file)) {}
 
 TModuleLoader::~TModuleLoader() { Unload(); }
 
-QStringList TModuleLoader::ExpectedUnits() { return {QStringLiteral("PKG_REC11001"), QStringLiteral("Cli_REC11001"), QStringLiteral("SysInit")}; }
+QStringList TModuleLoader::ExpectedUnits(const QString &file)
+{
+    QString package = QFileInfo(file).fileName();
+    if (package.startsWith(QStringLiteral("lib")))
+        package = package.mid(3);
+    package = package.section(QLatin1Char('.'), 0, 0);
+    const QString code = package.startsWith(QStringLiteral("PKG_")) ? package.mid(4) : package;
+    return {package, QStringLiteral("Cli_") + code, QStringLiteral("SysInit")};
+}
 
 void TModuleLoader::Load()
 {
@@ -64,9 +73,9 @@ void TModuleLoader::CheckDescription(const TPackageDescription &d) const
     QStringList units;
     for (int i = 0; i < d.ContainsCount; ++i)
         units << QLatin1String(d.Contains[i]);
-    if (units != ExpectedUnits())
+    if (const QStringList expected = ExpectedUnits(m_file); units != expected)
         throw EHostError(QStringLiteral("O módulo '%1' contém as unidades %2; esperadas %3.")
-                             .arg(m_file, units.join(QStringLiteral(", ")), ExpectedUnits().join(QStringLiteral(", "))));
+                             .arg(m_file, units.join(QStringLiteral(", ")), expected.join(QStringLiteral(", "))));
 }
 
 void TModuleLoader::Call(const char *entry) { reinterpret_cast<void (*)()>(Symbol(entry))(); }

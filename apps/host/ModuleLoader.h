@@ -24,8 +24,8 @@ public:
     const TPackageDescription &Description() const;
     const QString &File() const { return m_file; }
 
-    // The units a module of this screen must contain, in order.
-    static QStringList ExpectedUnits();
+    // The units a module file must contain, in order: "PKG_X" of "libPKG_X.so", "Cli_X" and "SysInit".
+    static QStringList ExpectedUnits(const QString &file);
 
 private:
     void CheckDescription(const TPackageDescription &d) const;

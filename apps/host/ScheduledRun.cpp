@@ -45,13 +45,16 @@ int TScheduledRun::Run(QString &error)
     const auto restore = qScopeGuard([] { TSearchListScript::SetInteractive(true); });
     const auto shown = [&messages] { return messages.Messages.join(QLatin1Char('\n')); };
 
+    THostModules modules;
     std::unique_ptr<THostWindow> window;
     TModuleRecord module;
     try {
-        window = std::make_unique<THostWindow>(Context);
+        if (const QStringList failures = modules.Load(); !failures.isEmpty())
+            throw EHostError(failures.join(QLatin1Char('\n')));
+        Context.ServerObject = modules.LoginServerObject();
+        window = std::make_unique<THostWindow>(Context, modules);
         OpenHostSession(Context);
         SetHostContext(Context);
-        window->Module().Load();
         module = FindScreen(Screen);
     } catch (const EHostError &e) {
         error = e.Message();

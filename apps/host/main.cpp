@@ -141,6 +141,11 @@ int main(int argc, char **argv)
         dialogs.ShowError(QStringLiteral("Informe o banco (--database) e o servidor de aplicação (--server HOST:PORTA)."));
         return 1;
     }
+    // The modules first: they name the screens, their menu entries and the server object of the login.
+    THostModules modules;
+    for (const QString &failure : modules.Load())
+        dialogs.ShowError(failure);
+    ctx.ServerObject = modules.LoginServerObject();
     // One login for the whole host: the settings' password when it is accepted, else the dialog's.
     if (!ctx.Operator.isEmpty() && !ctx.Password.isEmpty()) {
         try {
@@ -152,7 +157,7 @@ int main(int argc, char **argv)
     }
     if (ctx.Operator.isEmpty() || ctx.Password.isEmpty()) {
         TLoginDialog login(ctx.Operator, [&ctx](const QString &op, const QString &password) {
-            return TLoginDialog::ServerLogin(ctx.ServerHost, ctx.ServerPort, op, password, &ctx.SessionTicket);
+            return TLoginDialog::ServerLogin(ctx, op, password, &ctx.SessionTicket);
         });
         if (login.exec() != QDialog::Accepted)
             return 1; // no login, no screen
@@ -161,13 +166,14 @@ int main(int argc, char **argv)
     }
     std::unique_ptr<THostWindow> window;
     try {
-        window = std::make_unique<THostWindow>(ctx);
+        window = std::make_unique<THostWindow>(ctx, modules);
     } catch (const EHostError &e) {
         dialogs.ShowError(e.Message());
         return 1;
     }
     window->show();
-    if (parser.isSet(QStringLiteral("open")))
-        window->OpenReceivables();
+    // --open: the first screen the modules registered.
+    if (parser.isSet(QStringLiteral("open")) && !modules.Screens().isEmpty())
+        window->OpenScreen(modules.Screens().first().ScreenCode);
     return app.exec();
 }

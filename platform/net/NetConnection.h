@@ -52,7 +52,7 @@ public:
 
     QString Host;
     int Port = 0;
-    QString ServerName = QStringLiteral("Rec11001.rdmRelLancContReceber");
+    QString ServerName; // the application server object the calls go to
     // When true a failed call raises an error; when false it returns a failure result.
     bool ThrowException = false;
     int ConnectTimeoutMs = 10000;

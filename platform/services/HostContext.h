@@ -16,6 +16,8 @@ struct THostContext {
     bool PerBranch = false;
     QString ServerHost = QStringLiteral("127.0.0.1");
     int ServerPort = 0;
+    // The application server object the host's login goes to, as the loaded modules name it.
+    QString ServerObject;
     QString Database;
     QString DateFormat = QStringLiteral("dd/MM/yyyy");
     // A fixed "today" for batch runs and tests; unset means the system clock.

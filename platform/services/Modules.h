@@ -12,9 +12,13 @@ struct TModuleRecord {
     QString ResourceFile;
     // The class of the module's form, for hosts that look at a screen's design.
     const QMetaObject *FormClass = nullptr;
-    // The code of the screen the module opens ("REC11001") and its factory.
+    // The code of the screen the module opens and its factory.
     QString ScreenCode;
     void (*OpenScreen)() = nullptr;
+    // The host's menu entry that opens the screen: the menu, the entry's caption and object name.
+    QString Menu, Caption, ActionName;
+    // The application server's object that serves the screen.
+    QString ServerObject;
 };
 
 void RegisterModule(const TModuleRecord &module);

@@ -24,6 +24,7 @@ TfrmRelLancContReceber::TfrmRelLancContReceber(QWidget *parent)
     CreateCriteriaScreen(grbDadosRel);
     CreateLookups(this);
     netRelLancContReceber = new TNetConnection(QStringLiteral("netRelLancContReceber"), this);
+    netRelLancContReceber->ServerName = QLatin1String(kServerObject);
     netRelLancContReceber->ThrowException = false;
     m_groups = BuildGroups();
     m_chosenNames.resize(m_groups.size());

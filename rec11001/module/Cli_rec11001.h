@@ -18,6 +18,8 @@ class TfrmRelLancContReceber : public TfrmDadosGerRel, public TCriteriaControls,
 public:
     static constexpr const char *kScreenCode = "REC11001";
     static constexpr const char *kReportCode = "REC110";
+    // The application server object that serves the screen.
+    static constexpr const char *kServerObject = "Rec11001.rdmRelLancContReceber";
 
     Q_INVOKABLE explicit TfrmRelLancContReceber(QWidget *parent = nullptr);
     ~TfrmRelLancContReceber() override;

@@ -55,7 +55,9 @@ struct TLibraryAttach {
         if (dladdr(reinterpret_cast<void *>(&CriaRelLancContReceber), &info) && info.dli_fname)
             file = QString::fromLocal8Bit(info.dli_fname);
         RegisterModule({QStringLiteral("PKG_REC11001"), file, LanguageResourceFor(file), &TfrmRelLancContReceber::staticMetaObject,
-                        QLatin1String(TfrmRelLancContReceber::kScreenCode), &CriaRelLancContReceber});
+                        QLatin1String(TfrmRelLancContReceber::kScreenCode), &CriaRelLancContReceber, QStringLiteral("&Relatórios"),
+                        QStringLiteral("Contas a Receber/Recebidas"), QStringLiteral("actContasReceber"),
+                        QLatin1String(TfrmRelLancContReceber::kServerObject)});
     }
     ~TLibraryAttach() { UnregisterModule(QStringLiteral("PKG_REC11001")); }
 };

@@ -81,6 +81,7 @@ protected:
         m_db = std::make_unique<TTestDatabase>(GetParam(), 600);
         m_server = std::make_unique<TServerProcess>(m_db->Target());
         m_net = std::make_unique<TNetConnection>(QStringLiteral("netRelLancContReceber"));
+        m_net->ServerName = kServerObject;
         m_net->Host = QStringLiteral("127.0.0.1");
         m_net->Port = m_server->Port();
         // ADMIN may see every company, so the curve is compared with the whole table.
@@ -488,6 +489,7 @@ TEST_P(AbcServer, TotalsComeFromTheLastCurveOnlyForItsFilterAndUnchangedData)
 
     // Another operator on another connection runs the statement for its own companies.
     TNetConnection other(QStringLiteral("netOutra"));
+    other.ServerName = kServerObject;
     other.Host = QStringLiteral("127.0.0.1");
     other.Port = m_server->Port();
     other.Operator = QStringLiteral("MARIA");

@@ -13,10 +13,14 @@ TEST(LoginDialog, RefusedLoginAsksAgainAcceptedLoginCloses)
     TServerProcess server(data.Target());
     TRecordingPresenter messages;
     TPresenterScope scope(messages);
+    THostContext where;
+    where.ServerHost = QStringLiteral("127.0.0.1");
+    where.ServerPort = server.Port();
+    where.ServerObject = kServerObject;
     QStringList tried;
     auto check = [&](const QString &op, const QString &password) {
         tried << op;
-        return TLoginDialog::ServerLogin(QStringLiteral("127.0.0.1"), server.Port(), op, password);
+        return TLoginDialog::ServerLogin(where, op, password);
     };
 
     TLoginDialog dialog(QStringLiteral("MARIA"), check);

@@ -70,6 +70,7 @@ TEST(PersonAtTheScreen, PicksClientsPreviewsAndSaves)
     ctx.Branch = QStringLiteral("0101");
     ctx.ServerHost = QStringLiteral("127.0.0.1");
     ctx.ServerPort = server.Port();
+    ctx.ServerObject = kServerObject;
     ctx.Database = data.Target();
     ctx.FixedToday = QDate(2026, 12, 7);
     TRecordingPresenter messages;
@@ -88,14 +89,16 @@ TEST(PersonAtTheScreen, PicksClientsPreviewsAndSaves)
         },
         &loggedIn);
     TLoginDialog login(ctx.Operator, [&ctx](const QString &op, const QString &password) {
-        return TLoginDialog::ServerLogin(ctx.ServerHost, ctx.ServerPort, op, password);
+        return TLoginDialog::ServerLogin(ctx, op, password);
     });
     ASSERT_EQ(login.exec(), QDialog::Accepted) << messages.Messages.join(QLatin1Char('\n')).toStdString();
     ASSERT_TRUE(loggedIn);
     ctx.Operator = login.Operator();
     ctx.Password = login.Password();
 
-    THostWindow window(ctx);
+    THostModules modules;
+    ASSERT_EQ(modules.Load(), QStringList());
+    THostWindow window(ctx, modules);
     window.resize(1400, 860);
     window.show();
     ASSERT_TRUE(QTest::qWaitForWindowExposed(&window));

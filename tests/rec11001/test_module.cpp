@@ -5,6 +5,9 @@
 #include "ModuleLoader.h"
 #include "ScreenFixture.h"
 #include <QMdiSubWindow>
+#include <QFile>
+#include <QMenuBar>
+#include <QTemporaryDir>
 #include <QSqlQuery>
 
 using ModulePackage = ScreenTest;
@@ -156,22 +159,49 @@ TEST_F(ModulePackage, FailedFirstActivationLeavesNoForm)
     EXPECT_FALSE(FormCriado());
 }
 
-TEST_F(ModulePackage, TheHostShowsAFailedLoadAndGoesOn)
+TEST_F(ModulePackage, TheHostListsTheScreensItsModulesRegisterAndLeavesOutABrokenOne)
 {
-    qputenv("REC_MODULE_DIR", QByteArray("/nao/existe"));
+    // The real module registers its screen, menu entry and server object; the host names none.
+    THostModules modules;
+    ASSERT_EQ(modules.Load(), QStringList());
+    ASSERT_EQ(modules.Screens().size(), 1);
+    const TModuleRecord screen = modules.Screens().first();
+    EXPECT_EQ(screen.ScreenCode, QStringLiteral("REC11001"));
+    EXPECT_EQ(screen.Caption, QStringLiteral("Contas a Receber/Recebidas"));
+    EXPECT_EQ(modules.LoginServerObject(), kServerObject);
     {
-        THostWindow window(Context());
-        EXPECT_FALSE(window.OpenReceivables());
-        const QStringList shown = TakeMessages();
-        ASSERT_EQ(shown.size(), 1);
-        EXPECT_TRUE(shown[0].contains(QStringLiteral("/nao/existe/libPKG_REC11001.so"))) << shown[0].toStdString();
-        EXPECT_TRUE(window.Area()->subWindowList().isEmpty());
-        EXPECT_FALSE(window.Module().Loaded());
-        EXPECT_TRUE(window.isEnabled());
+        THostWindow window(Context(), modules);
+        QAction *entry = window.findChild<QAction *>(QStringLiteral("actContasReceber"));
+        ASSERT_NE(entry, nullptr);
+        EXPECT_EQ(entry->text(), screen.Caption);
+        EXPECT_EQ(window.menuBar()->actions().first()->text(), QStringLiteral("&Relatórios"));
+        EXPECT_FALSE(window.OpenScreen(QStringLiteral("XYZ99999")));
+        EXPECT_TRUE(TakeMessages().value(0).contains(QStringLiteral("XYZ99999")));
     }
-    qunsetenv("REC_MODULE_DIR");
-    // The host goes on: the screen still opens.
     THostApplication::SetApplication(m_app.get());
     TdtmDBGeral::SetCurrent(m_module.get());
+
+    // A folder with a package that is not a module: its reason is given, no entry appears, the host goes on.
+    QTemporaryDir folder;
+    ASSERT_TRUE(QFile::copy(BinDir() + QStringLiteral("/librec_data.so"), folder.filePath(QStringLiteral("libPKG_QUEBRADO.so"))));
+    const TEnvScope moduleDir("REC_MODULE_DIR", folder.path().toLocal8Bit());
+    THostModules broken;
+    const QStringList failures = broken.Load();
+    ASSERT_EQ(failures.size(), 1);
+    EXPECT_TRUE(failures[0].contains(QStringLiteral("libPKG_QUEBRADO.so")) && failures[0].contains(QStringLiteral("PackageDescription")))
+        << failures[0].toStdString();
+    EXPECT_TRUE(broken.Screens().isEmpty());
+    EXPECT_TRUE(broken.LoginServerObject().isEmpty());
+    {
+        THostWindow window(Context(), broken);
+        EXPECT_EQ(window.findChild<QAction *>(QStringLiteral("actContasReceber")), nullptr);
+        EXPECT_TRUE(window.isEnabled());
+    }
+    THostApplication::SetApplication(m_app.get());
+    TdtmDBGeral::SetCurrent(m_module.get());
+    // An empty folder says so.
+    QTemporaryDir empty;
+    const TEnvScope emptyDir("REC_MODULE_DIR", empty.path().toLocal8Bit());
+    EXPECT_TRUE(THostModules().Load().value(0).contains(QStringLiteral("Nenhum módulo")));
     ASSERT_TRUE(Open());
 }

@@ -7,6 +7,32 @@
 #include <ostream>
 
 // Readable texts in assertion messages.
+// An environment variable set for the scope's lifetime; what it was comes back after.
+class TEnvScope {
+public:
+    TEnvScope(const char *name, const QByteArray &value) : m_name(name), m_had(qEnvironmentVariableIsSet(name)), m_old(qgetenv(name))
+    {
+        qputenv(name, value);
+    }
+    ~TEnvScope()
+    {
+        if (m_had)
+            qputenv(m_name, m_old);
+        else
+            qunsetenv(m_name);
+    }
+    TEnvScope(const TEnvScope &) = delete;
+    TEnvScope &operator=(const TEnvScope &) = delete;
+
+private:
+    const char *m_name;
+    bool m_had;
+    QByteArray m_old;
+};
+
+// The application server object of the screen, as its module names it.
+inline const QString kServerObject = QStringLiteral("Rec11001.rdmRelLancContReceber");
+
 inline void PrintTo(const QString &s, std::ostream *os) { *os << '"' << s.toStdString() << '"'; }
 
 // Where the built programs are.
