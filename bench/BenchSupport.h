@@ -1,7 +1,8 @@
 // Shared pieces of the benchmark programs: the database's own shell as the
 // baseline, a rec-appserver child process, timing and the one-line figures.
 #pragma once
-#include "abc/AbcRequest.h"
+#include "server/AbcRequest.h"
+#include "server/ServerObject.h"
 #include <QElapsedTimer>
 #include <QProcess>
 #include <QString>
@@ -9,9 +10,6 @@
 #include <memory>
 
 namespace Bench {
-
-// The application server object of the screen, as its module names it.
-inline const QString kServerObject = QStringLiteral("Rec11001.rdmRelLancContReceber");
 
 // The curve's request as the screen sends it with every code, status and kind chosen,
 // over a due-date range (dd/MM/yyyy texts), without the emission option.

@@ -69,7 +69,7 @@ int main(int argc, char **argv)
 
         Bench::Server server(target);
         TNetConnection net(QStringLiteral("netRelLancContReceber"));
-        net.ServerName = Bench::kServerObject;
+        net.ServerName = QLatin1String(kServerObject);
         net.Host = QStringLiteral("127.0.0.1");
         net.Port = server.Port();
         net.CallTimeoutMs = 30 * 60 * 1000;

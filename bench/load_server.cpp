@@ -167,7 +167,7 @@ int main(int argc, char **argv)
         threads.emplace_back([&, c] {
             Outcome mine;
             auto net = std::make_unique<TNetConnection>(QStringLiteral("netRelLancContReceber"));
-            net->ServerName = Bench::kServerObject;
+            net->ServerName = QLatin1String(kServerObject);
             net->Host = QStringLiteral("127.0.0.1");
             net->Port = port;
             net->Operator = QStringLiteral("MARIA");

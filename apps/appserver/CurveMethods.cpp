@@ -1,7 +1,7 @@
 // The ABC curve methods of the remote data module: percentages, the status
 // list, the curve rows with their running totals, and the totals per company.
 #include "DateTime.h"
-#include "abc/AbcRequest.h"
+#include "server/AbcRequest.h"
 #include "Query.h"
 #include "RemoteDataModule.h"
 #include <QDate>

@@ -3,6 +3,7 @@
 #include "Database.h"
 #include "Sessions.h"
 #include "Wire.h"
+#include "server/ServerObject.h"
 #include <functional>
 #include <map>
 #include <memory>
@@ -12,8 +13,8 @@
 // the receivables screen calls, each answered from the business database.
 class TrdmRelLancContReceber {
 public:
-    static constexpr const char *kRegisteredName = "Rec11001.rdmRelLancContReceber";
-    static constexpr const char *kScreenCode = "REC11001";
+    static constexpr const char *kRegisteredName = kServerObject;
+    static constexpr const char *kScreenCode = kServerScreen;
 
     // db may be null when the worker could not open the database; every call
     // then fails with openError.

@@ -29,7 +29,7 @@ int main(int argc, char **argv)
     QCoreApplication app(argc, argv);
     QCoreApplication::setApplicationName(QStringLiteral("rec-appserver"));
     QCommandLineParser parser;
-    parser.setApplicationDescription(QStringLiteral("Servidor de aplicação Rec11001.rdmRelLancContReceber."));
+    parser.setApplicationDescription(QStringLiteral("Servidor de aplicação %1.").arg(QLatin1String(kServerObject)));
     parser.addHelpOption();
     parser.addOption({QStringLiteral("database"), QStringLiteral("Arquivo SQLite ou URL postgresql:// do banco de negócio."), QStringLiteral("PATH-or-URL")});
     parser.addOption({QStringLiteral("listen"), QStringLiteral("Endereço e porta (porta 0: qualquer porta livre)."), QStringLiteral("HOST:PORT"),

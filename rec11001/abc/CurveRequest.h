@@ -1,5 +1,5 @@
 #pragma once
-#include "abc/AbcRequest.h"
+#include "server/AbcRequest.h"
 #include "criteria/Criteria.h"
 
 // The curve's request for a criteria value; the emission option is the caller's, once stored.

@@ -1,5 +1,5 @@
 #pragma once
-#include "abc/AbcRequest.h"
+#include "server/AbcRequest.h"
 #include <QStringView>
 #include <vector>
 

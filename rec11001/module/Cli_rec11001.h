@@ -1,5 +1,6 @@
 #pragma once
 #include "Classification.h"
+#include "server/ServerObject.h"
 #include "HostApplication.h"
 #include "Lookups.h"
 #include "NetConnection.h"
@@ -16,10 +17,8 @@
 class TfrmRelLancContReceber : public TfrmDadosGerRel, public TCriteriaControls, public TLookupData {
     Q_OBJECT
 public:
-    static constexpr const char *kScreenCode = "REC11001";
+    static constexpr const char *kScreenCode = kServerScreen;
     static constexpr const char *kReportCode = "REC110";
-    // The application server object that serves the screen.
-    static constexpr const char *kServerObject = "Rec11001.rdmRelLancContReceber";
 
     Q_INVOKABLE explicit TfrmRelLancContReceber(QWidget *parent = nullptr);
     ~TfrmRelLancContReceber() override;

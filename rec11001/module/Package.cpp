@@ -57,7 +57,7 @@ struct TLibraryAttach {
         RegisterModule({QStringLiteral("PKG_REC11001"), file, LanguageResourceFor(file), &TfrmRelLancContReceber::staticMetaObject,
                         QLatin1String(TfrmRelLancContReceber::kScreenCode), &CriaRelLancContReceber, QStringLiteral("&Relatórios"),
                         QStringLiteral("Contas a Receber/Recebidas"), QStringLiteral("actContasReceber"),
-                        QLatin1String(TfrmRelLancContReceber::kServerObject)});
+                        QLatin1String(kServerObject)});
     }
     ~TLibraryAttach() { UnregisterModule(QStringLiteral("PKG_REC11001")); }
 };

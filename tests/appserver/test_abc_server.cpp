@@ -3,7 +3,7 @@
 #include "NetConnection.h"
 #include "Query.h"
 #include "RemoteResult.h"
-#include "abc/AbcRequest.h"
+#include "server/AbcRequest.h"
 #include "TestSupport.h"
 #include <QFile>
 #include <QJsonArray>
@@ -81,7 +81,7 @@ protected:
         m_db = std::make_unique<TTestDatabase>(GetParam(), 600);
         m_server = std::make_unique<TServerProcess>(m_db->Target());
         m_net = std::make_unique<TNetConnection>(QStringLiteral("netRelLancContReceber"));
-        m_net->ServerName = kServerObject;
+        m_net->ServerName = QLatin1String(kServerObject);
         m_net->Host = QStringLiteral("127.0.0.1");
         m_net->Port = m_server->Port();
         // ADMIN may see every company, so the curve is compared with the whole table.
@@ -489,7 +489,7 @@ TEST_P(AbcServer, TotalsComeFromTheLastCurveOnlyForItsFilterAndUnchangedData)
 
     // Another operator on another connection runs the statement for its own companies.
     TNetConnection other(QStringLiteral("netOutra"));
-    other.ServerName = kServerObject;
+    other.ServerName = QLatin1String(kServerObject);
     other.Host = QStringLiteral("127.0.0.1");
     other.Port = m_server->Port();
     other.Operator = QStringLiteral("MARIA");

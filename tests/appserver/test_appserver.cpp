@@ -53,7 +53,7 @@ protected:
         m_db = std::make_unique<TTestDatabase>(GetParam(), 200);
         m_server = std::make_unique<TServerProcess>(m_db->Target());
         m_net = std::make_unique<TNetConnection>(QStringLiteral("netRelLancContReceber"));
-        m_net->ServerName = kServerObject;
+        m_net->ServerName = QLatin1String(kServerObject);
         m_net->BeforeConnect = [this](TNetConnection &c) {
             ++m_connects;
             c.Host = QStringLiteral("127.0.0.1");
@@ -74,7 +74,7 @@ protected:
     std::unique_ptr<TNetConnection> unopenedAs(const QString &op)
     {
         auto net = std::make_unique<TNetConnection>(QStringLiteral("net") + op);
-        net->ServerName = kServerObject;
+        net->ServerName = QLatin1String(kServerObject);
         net->Host = QStringLiteral("127.0.0.1");
         net->Port = m_server->Port();
         net->Operator = op;
@@ -451,7 +451,7 @@ TEST_P(AppServer, LoginGuardsEveryCall)
     // The client names the refusal so that a person can act on it.
     for (const QString &op : {maria, QStringLiteral("NINGUEM")}) {
         TNetConnection net(QStringLiteral("net"));
-        net.ServerName = kServerObject;
+        net.ServerName = QLatin1String(kServerObject);
         net.Host = QStringLiteral("127.0.0.1");
         net.Port = m_server->Port();
         net.Operator = op;
@@ -505,7 +505,7 @@ TEST_P(AppServer, ASessionTicketLetsOnlyItsOperatorInUntilThePasswordChanges)
     ASSERT_EQ(ticket.size(), 43) << "a password login answers with the session's ticket";
     auto open = [&](const QString &op, const QString &password, const QString &withTicket) {
         auto net = std::make_unique<TNetConnection>(QStringLiteral("net"));
-        net->ServerName = kServerObject;
+        net->ServerName = QLatin1String(kServerObject);
         net->Host = QStringLiteral("127.0.0.1");
         net->Port = m_server->Port();
         net->Operator = op;
@@ -585,7 +585,7 @@ TEST_P(AppServer, TwoClientsCallingAtOnce)
 {
     auto client = [&](const QString &op, int calls, int &ok) {
         TNetConnection net(QStringLiteral("net"));
-        net.ServerName = kServerObject;
+        net.ServerName = QLatin1String(kServerObject);
         net.Host = QStringLiteral("127.0.0.1");
         net.Port = m_server->Port();
         net.Operator = op;
@@ -760,7 +760,7 @@ protected:
     static void expectAnswers(int port)
     {
         TNetConnection net(QStringLiteral("net"));
-        net.ServerName = kServerObject;
+        net.ServerName = QLatin1String(kServerObject);
         net.Host = QStringLiteral("127.0.0.1");
         net.Port = port;
         net.Operator = QStringLiteral("MARIA");
@@ -998,7 +998,7 @@ TEST_F(AppServerLimits, CallerInputIsQuotedShortInRepliesAndLog)
 {
     TServerProcess server(m_db->Target());
     TNetConnection net(QStringLiteral("net"));
-    net.ServerName = kServerObject;
+    net.ServerName = QLatin1String(kServerObject);
     net.Host = QStringLiteral("127.0.0.1");
     net.Port = server.Port();
     net.Operator = QStringLiteral("MARIA");

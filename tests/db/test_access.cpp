@@ -210,7 +210,7 @@ TEST_F(OperatorRoles, TheAdministrationCommandChangesBothSecrets)
     const TServerProcess server(s_db->Target());
     auto serverLogin = [&](const QString &password) {
         TNetConnection net(QStringLiteral("netAdmin"));
-        net.ServerName = kServerObject;
+        net.ServerName = QLatin1String(kServerObject);
         net.Host = QStringLiteral("127.0.0.1");
         net.Port = server.Port();
         net.Operator = op;

@@ -18,7 +18,7 @@ namespace {
 std::unique_ptr<TNetConnection> Connect(int port)
 {
     auto net = std::make_unique<TNetConnection>(QStringLiteral("netRelLancContReceber"));
-    net->ServerName = kServerObject;
+    net->ServerName = QLatin1String(kServerObject);
     net->Host = QStringLiteral("127.0.0.1");
     net->Port = port;
     net->Operator = QStringLiteral("MARIA");

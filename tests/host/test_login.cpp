@@ -16,7 +16,7 @@ TEST(LoginDialog, RefusedLoginAsksAgainAcceptedLoginCloses)
     THostContext where;
     where.ServerHost = QStringLiteral("127.0.0.1");
     where.ServerPort = server.Port();
-    where.ServerObject = kServerObject;
+    where.ServerObject = QLatin1String(kServerObject);
     QStringList tried;
     auto check = [&](const QString &op, const QString &password) {
         tried << op;

@@ -70,7 +70,7 @@ TEST(PersonAtTheScreen, PicksClientsPreviewsAndSaves)
     ctx.Branch = QStringLiteral("0101");
     ctx.ServerHost = QStringLiteral("127.0.0.1");
     ctx.ServerPort = server.Port();
-    ctx.ServerObject = kServerObject;
+    ctx.ServerObject = QLatin1String(kServerObject);
     ctx.Database = data.Target();
     ctx.FixedToday = QDate(2026, 12, 7);
     TRecordingPresenter messages;

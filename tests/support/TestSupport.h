@@ -1,4 +1,5 @@
 #pragma once
+#include "server/ServerObject.h"
 #include "DemoData.h"
 #include <QProcess>
 #include <QString>
@@ -29,9 +30,6 @@ private:
     bool m_had;
     QByteArray m_old;
 };
-
-// The application server object of the screen, as its module names it.
-inline const QString kServerObject = QStringLiteral("Rec11001.rdmRelLancContReceber");
 
 inline void PrintTo(const QString &s, std::ostream *os) { *os << '"' << s.toStdString() << '"'; }
 

@@ -1,4 +1,4 @@
-#include "abc/AbcRequest.h"
+#include "server/AbcRequest.h"
 #include <array>
 #include <variant>
 
