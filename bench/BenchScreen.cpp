@@ -20,22 +20,17 @@ ScreenHost::ScreenHost(const QString &database, const QString &op) : m_server(da
     ctx.Branch = QStringLiteral("0101");
     ctx.ServerHost = QStringLiteral("127.0.0.1");
     ctx.ServerPort = m_server.Port();
-    ctx.ServerObject = kServerObject;
+    ctx.ServerObject = QLatin1String(kServerObject);
     ctx.Database = database;
     // The host logs in once; the screens' connections then log in with its session.
     OpenHostSession(ctx);
-    SetHostContext(ctx);
     TfrmDadosGerRel::SetReportDir(QCoreApplication::applicationDirPath() + QStringLiteral("/../reports"));
     Initialize();
-    m_module = std::make_unique<TdtmDBGeral>();
-    m_module->Open(database);
-    TdtmDBGeral::SetCurrent(m_module.get());
     m_main = std::make_unique<QMainWindow>();
     m_main->resize(1400, 800);
     m_area = new QMdiArea(m_main.get());
     m_main->setCentralWidget(m_area);
-    m_app = std::make_unique<TMdiApplication>(m_main.get(), m_area);
-    THostApplication::SetApplication(m_app.get());
+    m_session = std::make_unique<THostSession>(ctx, m_main.get(), m_area, THostSession::TDatabaseLogin::AsGiven);
     m_main->show();
     QApplication::setActiveWindow(m_main.get());
 }
@@ -43,11 +38,8 @@ ScreenHost::ScreenHost(const QString &database, const QString &op) : m_server(da
 ScreenHost::~ScreenHost()
 {
     Close();
-    THostApplication::SetApplication(nullptr);
-    m_app.reset();
+    m_session.reset();
     m_main.reset();
-    TdtmDBGeral::SetCurrent(nullptr);
-    m_module.reset();
     m_scope.reset();
 }
 

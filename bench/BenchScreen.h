@@ -2,6 +2,7 @@
 // MDI area, the database module, a real rec-appserver on loopback and a message
 // recorder (nothing modal waits for a person).
 #pragma once
+#include "HostSession.h"
 #include "BenchSupport.h"
 #include "Cli_rec11001.h"
 #include "Database.h"
@@ -37,10 +38,9 @@ private:
     Server m_server;
     TRecordingPresenter m_messages;
     std::unique_ptr<TPresenterScope> m_scope;
-    std::unique_ptr<TdtmDBGeral> m_module;
     std::unique_ptr<QMainWindow> m_main;
     QMdiArea *m_area = nullptr;
-    std::unique_ptr<TMdiApplication> m_app;
+    std::unique_ptr<THostSession> m_session;
 };
 
 } // namespace Bench

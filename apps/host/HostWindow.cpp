@@ -14,20 +14,13 @@ THostWindow::THostWindow(const THostContext &context, THostModules &modules) : m
     setObjectName(QStringLiteral("frmPrincipal"));
     setWindowTitle(QStringLiteral("Gestão Empresarial"));
     resize(1360, 760);
-    SetHostContext(context);
-    m_db = std::make_unique<TdtmDBGeral>();
-    // On PostgreSQL the host reads the database as the operator's own role.
-    QString warning;
-    const QString target = TdtmDBGeral::OperatorTarget(context.Database, context.Operator, context.Password, &warning);
-    if (!warning.isEmpty())
-        std::fprintf(stderr, "rec-host: %s\n", warning.toUtf8().constData());
-    m_db->Open(target);
-    TdtmDBGeral::SetCurrent(m_db.get());
     m_area = new QMdiArea(this);
     m_area->setObjectName(QStringLiteral("mdiArea"));
     setCentralWidget(m_area);
-    m_app = std::make_unique<TMdiApplication>(this, m_area);
-    THostApplication::SetApplication(m_app.get());
+    // On PostgreSQL the host reads the database as the operator's own role.
+    m_session = std::make_unique<THostSession>(context, this, m_area);
+    if (!m_session->DatabaseWarning().isEmpty())
+        std::fprintf(stderr, "rec-host: %s\n", m_session->DatabaseWarning().toUtf8().constData());
     m_busy = new TBusyAnimation(this);
     AddScreenEntries();
     QMenu *window = m_windowMenu = menuBar()->addMenu(QStringLiteral("&Janela"));
@@ -41,11 +34,10 @@ THostWindow::THostWindow(const THostContext &context, THostModules &modules) : m
 
 THostWindow::~THostWindow()
 {
-    // Forms go before the module that holds their code.
+    // Forms go before the session and the modules that hold their code.
     for (QMdiSubWindow *w : m_area->subWindowList())
         delete w;
-    THostApplication::SetApplication(nullptr);
-    TdtmDBGeral::SetCurrent(nullptr);
+    m_session.reset();
 }
 
 void THostWindow::AddScreenEntries()

@@ -4,6 +4,7 @@
 #include "HostApplication.h"
 #include "HostContext.h"
 #include "HostModules.h"
+#include "HostSession.h"
 #include <QMainWindow>
 #include <QMdiArea>
 #include <memory>
@@ -18,7 +19,7 @@ public:
     ~THostWindow() override;
 
     QMdiArea *Area() const { return m_area; }
-    TMdiApplication &Application() { return *m_app; }
+    TMdiApplication &Application() { return m_session->Application(); }
     // Calls the factory of the screen a loaded module registered, as its menu entry does.
     // Returns false when it failed; the failure was shown.
     bool OpenScreen(const QString &screenCode);
@@ -27,8 +28,7 @@ public:
 
 private:
     QMdiArea *m_area;
-    std::unique_ptr<TdtmDBGeral> m_db;
-    std::unique_ptr<TMdiApplication> m_app;
+    std::unique_ptr<THostSession> m_session;
     THostModules &m_modules;
     QStringList m_entries; // screen codes with a menu entry
     QMenu *m_windowMenu = nullptr;

@@ -58,16 +58,14 @@ void ScreenTest::SetUp()
 {
     TSearchListScript::Clear();
     m_scope = std::make_unique<TPresenterScope>(m_messages);
-    SetHostContext(Context());
-    m_module = std::make_unique<TdtmDBGeral>();
-    m_module->Open(s_db->Target());
-    TdtmDBGeral::SetCurrent(m_module.get());
     m_main = std::make_unique<QMainWindow>();
     m_main->resize(1400, 800);
     m_area = new QMdiArea(m_main.get());
     m_main->setCentralWidget(m_area);
-    m_app = std::make_unique<TMdiApplication>(m_main.get(), m_area);
-    THostApplication::SetApplication(m_app.get());
+    // The suite's database as given: the tests read every company's rows to compare.
+    m_session = std::make_unique<THostSession>(StartContext(), m_main.get(), m_area, THostSession::TDatabaseLogin::AsGiven);
+    m_module = &m_session->Database();
+    m_app = &m_session->Application();
     m_main->show();
     QApplication::setActiveWindow(m_main.get());
 }
@@ -79,11 +77,8 @@ void ScreenTest::TearDown()
     QApplication::processEvents();
     QApplication::sendPostedEvents(nullptr, QEvent::DeferredDelete);
     SetFormCriado(false);
-    THostApplication::SetApplication(nullptr);
-    m_app.reset();
+    m_session.reset();
     m_main.reset();
-    TdtmDBGeral::SetCurrent(nullptr);
-    m_module.reset();
     m_scope.reset();
     TSearchListScript::Clear();
 }

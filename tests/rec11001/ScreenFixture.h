@@ -3,6 +3,7 @@
 #include "Database.h"
 #include "HostApplication.h"
 #include "HostContext.h"
+#include "HostSession.h"
 #include "MessagePresenter.h"
 #include "Package.h"
 #include "TestSupport.h"
@@ -23,6 +24,8 @@ protected:
 
     // The host context every test starts from: MARIA at branch 0101 on 07/12/2026.
     static THostContext Context();
+    // The context the session starts from; a suite with a database of its own gives its own.
+    virtual THostContext StartContext() const { return Context(); }
     // The same context logged in as another demo operator.
     static THostContext ContextAs(const QString &op);
     void ApplyContext(const THostContext &ctx) { SetHostContext(ctx); }
@@ -58,10 +61,11 @@ protected:
     static TBackend s_backend;
     static std::unique_ptr<TTestDatabase> s_db;
     static std::unique_ptr<TServerProcess> s_server;
-    std::unique_ptr<TdtmDBGeral> m_module;
     std::unique_ptr<QMainWindow> m_main;
     QMdiArea *m_area = nullptr;
-    std::unique_ptr<TMdiApplication> m_app;
+    std::unique_ptr<THostSession> m_session;
+    TdtmDBGeral *m_module = nullptr;    // the session's
+    TMdiApplication *m_app = nullptr;   // the session's
     TRecordingPresenter m_messages;
     std::unique_ptr<TPresenterScope> m_scope;
 };

@@ -32,11 +32,8 @@ protected:
         ASSERT_TRUE(QFile::copy(s_db->Target(), m_target));
         m_server = std::make_unique<TServerProcess>(m_target);
         ScreenTest::SetUp();
-        ApplyContext(Context());
-        m_module = std::make_unique<TdtmDBGeral>();
-        m_module->Open(m_target);
-        TdtmDBGeral::SetCurrent(m_module.get());
     }
+    THostContext StartContext() const override { return Context(); }
     THostContext Context() const
     {
         THostContext ctx = ScreenTest::Context();

@@ -168,7 +168,7 @@ TEST_F(ModulePackage, TheHostListsTheScreensItsModulesRegisterAndLeavesOutABroke
     const TModuleRecord screen = modules.Screens().first();
     EXPECT_EQ(screen.ScreenCode, QStringLiteral("REC11001"));
     EXPECT_EQ(screen.Caption, QStringLiteral("Contas a Receber/Recebidas"));
-    EXPECT_EQ(modules.LoginServerObject(), kServerObject);
+    EXPECT_EQ(modules.LoginServerObject(), QLatin1String(kServerObject));
     {
         THostWindow window(Context(), modules);
         QAction *entry = window.findChild<QAction *>(QStringLiteral("actContasReceber"));
@@ -178,8 +178,6 @@ TEST_F(ModulePackage, TheHostListsTheScreensItsModulesRegisterAndLeavesOutABroke
         EXPECT_FALSE(window.OpenScreen(QStringLiteral("XYZ99999")));
         EXPECT_TRUE(TakeMessages().value(0).contains(QStringLiteral("XYZ99999")));
     }
-    THostApplication::SetApplication(m_app.get());
-    TdtmDBGeral::SetCurrent(m_module.get());
 
     // A folder with a package that is not a module: its reason is given, no entry appears, the host goes on.
     QTemporaryDir folder;
@@ -197,8 +195,6 @@ TEST_F(ModulePackage, TheHostListsTheScreensItsModulesRegisterAndLeavesOutABroke
         EXPECT_EQ(window.findChild<QAction *>(QStringLiteral("actContasReceber")), nullptr);
         EXPECT_TRUE(window.isEnabled());
     }
-    THostApplication::SetApplication(m_app.get());
-    TdtmDBGeral::SetCurrent(m_module.get());
     // An empty folder says so.
     QTemporaryDir empty;
     const TEnvScope emptyDir("REC_MODULE_DIR", empty.path().toLocal8Bit());

@@ -1,0 +1,24 @@
+#include "HostSession.h"
+
+THostSession::THostSession(const THostContext &context, QWidget *mainForm, QMdiArea *area, TDatabaseLogin login)
+    : m_context(context), m_previousContext(HostContext()), m_previousApp(THostApplication::Application())
+{
+    m_db = std::make_unique<TdtmDBGeral>();
+    const QString target = login == TDatabaseLogin::Operator
+                               ? TdtmDBGeral::OperatorTarget(context.Database, context.Operator, context.Password, &m_warning)
+                               : context.Database;
+    m_db->Open(target);
+    SetHostContext(context);
+    m_currentDb = std::make_unique<TCurrentDatabaseScope>(m_db.get());
+    m_app = std::make_unique<TMdiApplication>(mainForm, area);
+    THostApplication::SetApplication(m_app.get());
+}
+
+THostSession::~THostSession()
+{
+    m_app.reset();
+    THostApplication::SetApplication(m_previousApp);
+    m_currentDb.reset();
+    m_db.reset();
+    SetHostContext(m_previousContext);
+}
