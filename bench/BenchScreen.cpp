@@ -1,9 +1,9 @@
 #include "BenchScreen.h"
-#include "DemoData.h"
-#include "Events.h"
-#include "HostContext.h"
-#include "LoginDialog.h"
-#include "Package.h"
+#include "db/DemoData.h"
+#include "host/LoginDialog.h"
+#include "module/Package.h"
+#include "services/HostContext.h"
+#include "ui/Events.h"
 #include <QApplication>
 #include <QMdiSubWindow>
 #include <QtTest/QTest>
@@ -24,13 +24,13 @@ ScreenHost::ScreenHost(const QString &database, const QString &op) : m_server(da
     ctx.Database = database;
     // The host logs in once; the screens' connections then log in with its session.
     OpenHostSession(ctx);
-    TfrmDadosGerRel::SetReportDir(QCoreApplication::applicationDirPath() + QStringLiteral("/../reports"));
     Initialize();
     m_main = std::make_unique<QMainWindow>();
     m_main->resize(1400, 800);
     m_area = new QMdiArea(m_main.get());
     m_main->setCentralWidget(m_area);
-    m_session = std::make_unique<THostSession>(ctx, m_main.get(), m_area, THostSession::TDatabaseLogin::AsGiven);
+    m_session = std::make_unique<THostSession>(ctx, m_main.get(), m_area,
+                                               THostSession::TOptions::Scripted(QCoreApplication::applicationDirPath() + QStringLiteral("/../reports"), nullptr));
     m_main->show();
     QApplication::setActiveWindow(m_main.get());
 }

@@ -2,12 +2,12 @@
 // MDI area, the database module, a real rec-appserver on loopback and a message
 // recorder (nothing modal waits for a person).
 #pragma once
-#include "HostSession.h"
 #include "BenchSupport.h"
-#include "Cli_rec11001.h"
-#include "Database.h"
-#include "HostApplication.h"
-#include "MessagePresenter.h"
+#include "data/Database.h"
+#include "forms/HostApplication.h"
+#include "forms/HostSession.h"
+#include "module/Cli_rec11001.h"
+#include "services/MessagePresenter.h"
 #include <QMainWindow>
 #include <QMdiArea>
 #include <memory>

@@ -3,15 +3,15 @@
 // loopback into client data sets, then the classification pass; the baseline is
 // the bare running-total query of the same rows in sqlite3 or psql on the same
 // data. Also the curve packet's size and the packet and wire speeds on it.
-#include "HugePages.h"
+#include "abc/Classification.h"
 #include "BenchSupport.h"
-#include "Classification.h"
-#include "ClientDataSet.h"
-#include "DataPacket.h"
-#include "DemoData.h"
-#include "NetConnection.h"
-#include "RemoteResult.h"
-#include "Wire.h"
+#include "data/ClientDataSet.h"
+#include "data/DataPacket.h"
+#include "data/RemoteResult.h"
+#include "db/DemoData.h"
+#include "net/NetConnection.h"
+#include "net/Wire.h"
+#include "services/HugePages.h"
 #include <QCommandLineParser>
 #include <QCoreApplication>
 #include <QDate>

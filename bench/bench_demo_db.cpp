@@ -1,6 +1,6 @@
 // Times the demo-database generator: one million receivables must take under a minute.
-#include "DemoData.h"
-#include "Exceptions.h"
+#include "data/Exceptions.h"
+#include "db/DemoData.h"
 #include <QCoreApplication>
 #include <QElapsedTimer>
 #include <QTemporaryDir>

@@ -2,16 +2,16 @@
 // step runs it: the time from the preview action to the first preview page, the
 // whole PDF's rate, and CSV and XLSX against the bare query of the same rows in
 // sqlite3 or psql, with the memory a file export takes at two sizes.
-#include "HugePages.h"
 #include "BenchScreen.h"
-#include "DateTime.h"
-#include "ReportDialog.h"
-#include "ReportLayout.h"
+#include "data/DateTime.h"
+#include "report/ReportDialog.h"
+#include "report/ReportLayout.h"
+#include "services/HugePages.h"
 #include <QApplication>
 #include <QCommandLineParser>
 #include <QDate>
 #include <QFile>
-#include "ReportPreview.h"
+#include "report/ReportPreview.h"
 #include <QTemporaryDir>
 #include <QTimer>
 #include <cstdio>

@@ -1,9 +1,9 @@
 // The screen's speed: the form opening (factory to shown, with its server calls,
 // through a real rec-appserver on loopback) and the client search list over
 // 100,000 clients: opening it and filtering at each keystroke.
-#include "HugePages.h"
 #include "BenchScreen.h"
-#include "SearchList.h"
+#include "services/HugePages.h"
+#include "ui/SearchList.h"
 #include <QApplication>
 #include <QCommandLineParser>
 #include <QFile>

@@ -3,12 +3,12 @@
 // loopback, for a bounded time. Prints the calls made, the failed ones, the
 // latency percentiles per method and the server's resident memory.
 #include "BenchSupport.h"
-#include "DataPacket.h"
-#include "Database.h"
-#include "DemoData.h"
-#include "Exceptions.h"
-#include "NetConnection.h"
-#include "RemoteResult.h"
+#include "data/Database.h"
+#include "data/DataPacket.h"
+#include "data/Exceptions.h"
+#include "data/RemoteResult.h"
+#include "db/DemoData.h"
+#include "net/NetConnection.h"
 #include <QCommandLineParser>
 #include <QCoreApplication>
 #include <QDir>

@@ -1,8 +1,8 @@
-#include "DemoData.h"
+#include "db/DemoData.h"
 #include <QThread>
-#include "Database.h"
-#include "Exceptions.h"
-#include "PasswordHash.h"
+#include "data/Database.h"
+#include "data/Exceptions.h"
+#include "net/PasswordHash.h"
 #include <QFile>
 #include <QFileInfo>
 #include <QSqlError>

@@ -1,6 +1,6 @@
-#include "DemoData.h"
-#include "Database.h"
-#include "Exceptions.h"
+#include "data/Database.h"
+#include "data/Exceptions.h"
+#include "db/DemoData.h"
 #include <QTextStream>
 #include <QCommandLineParser>
 #include <QCoreApplication>

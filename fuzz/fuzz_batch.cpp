@@ -1,7 +1,7 @@
 // Batch scripts: Load reads and checks every step (without a screen) and either accepts the script
 // or refuses it with a message.
-#include "Batch.h"
 #include "FuzzSupport.h"
+#include "host/Batch.h"
 
 extern "C" int LLVMFuzzerTestOneInput(const uint8_t *data, size_t size)
 {

@@ -1,9 +1,9 @@
 // Layout files: read from a file with Load and from parsed JSON with FromJson. Anything that is not
 // a sound layout is refused with EHostError; a layout that is read saves (ToJson) to one that reads
 // back the same, as the layout editor relies on.
-#include "Exceptions.h"
+#include "data/Exceptions.h"
 #include "FuzzSupport.h"
-#include "ReportLayout.h"
+#include "report/ReportLayout.h"
 #include <QJsonDocument>
 #include <QJsonObject>
 

@@ -1,6 +1,6 @@
 // Data packets as they arrive inside a reply: decoded whole or refused with EPacketError.
-#include "DataPacket.h"
-#include "Exceptions.h"
+#include "data/DataPacket.h"
+#include "data/Exceptions.h"
 #include "FuzzSupport.h"
 
 extern "C" int LLVMFuzzerTestOneInput(const uint8_t *data, size_t size)

@@ -1,7 +1,7 @@
 // Frames and message bodies from the application-server socket: the reader must split any byte
 // stream into frames or refuse it, and the decoders must accept or refuse each body without fault.
 #include "FuzzSupport.h"
-#include "Wire.h"
+#include "net/Wire.h"
 
 namespace {
 void CheckRequest(const QByteArray &body)

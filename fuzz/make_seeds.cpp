@@ -1,8 +1,8 @@
 // Writes seed inputs for fuzz_wire and fuzz_packet with the project's own encoders: the frames of
 // the screen's calls and their replies, and the data packets those replies carry.
 // Usage: rec-fuzz-seeds CORPUS_DIR   (writes CORPUS_DIR/fuzz_wire and CORPUS_DIR/fuzz_packet)
-#include "DataPacket.h"
-#include "Wire.h"
+#include "data/DataPacket.h"
+#include "net/Wire.h"
 #include <QDir>
 #include <QFile>
 #include <cstdio>

@@ -1,8 +1,8 @@
 // The connection's login and the checks that keep each operator to their own data.
-#include "PasswordHash.h"
-#include "Query.h"
-#include "Quote.h"
-#include "RemoteDataModule.h"
+#include "appserver/RemoteDataModule.h"
+#include "data/Query.h"
+#include "data/Quote.h"
+#include "net/PasswordHash.h"
 #include <QSqlQuery>
 #include <optional>
 

@@ -1,9 +1,9 @@
-#include "AppServer.h"
-#include "Database.h"
-#include "Exceptions.h"
-#include "Quote.h"
-#include "RemoteDataModule.h"
-#include "Sessions.h"
+#include "appserver/AppServer.h"
+#include "appserver/RemoteDataModule.h"
+#include "appserver/Sessions.h"
+#include "data/Database.h"
+#include "data/Exceptions.h"
+#include "data/Quote.h"
 #include <QDateTime>
 #include <QElapsedTimer>
 #include <QFile>

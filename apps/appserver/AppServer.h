@@ -1,5 +1,5 @@
 #pragma once
-#include "Wire.h"
+#include "net/Wire.h"
 #include <QTcpServer>
 #include <QSemaphore>
 #include <QThread>

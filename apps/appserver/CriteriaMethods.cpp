@@ -1,8 +1,8 @@
 // Saved criteria of the report screens: each operator's named criteria sets per screen,
 // listed, read, saved (a name in use is replaced), deleted and one marked as the default.
-#include "Query.h"
-#include "Quote.h"
-#include "RemoteDataModule.h"
+#include "appserver/RemoteDataModule.h"
+#include "data/Query.h"
+#include "data/Quote.h"
 #include <QDateTime>
 #include <QJsonDocument>
 #include <QSqlQuery>

@@ -1,9 +1,9 @@
 // The ABC curve methods of the remote data module: percentages, the status
 // list, the curve rows with their running totals, and the totals per company.
-#include "DateTime.h"
+#include "appserver/RemoteDataModule.h"
+#include "data/DateTime.h"
+#include "data/Query.h"
 #include "server/AbcRequest.h"
-#include "Query.h"
-#include "RemoteDataModule.h"
 #include <QDate>
 #include <QSqlQuery>
 #include <optional>

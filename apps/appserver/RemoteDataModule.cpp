@@ -1,8 +1,8 @@
-#include "RemoteDataModule.h"
-#include "Exceptions.h"
-#include "Picture.h"
-#include "Query.h"
-#include "Quote.h"
+#include "appserver/RemoteDataModule.h"
+#include "data/Exceptions.h"
+#include "data/Query.h"
+#include "data/Quote.h"
+#include "services/Picture.h"
 #include <QDateTime>
 #include <QSqlError>
 #include <QSqlQuery>

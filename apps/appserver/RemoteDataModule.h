@@ -1,8 +1,8 @@
 #pragma once
-#include "DataPacket.h"
-#include "Database.h"
-#include "Sessions.h"
-#include "Wire.h"
+#include "appserver/Sessions.h"
+#include "data/Database.h"
+#include "data/DataPacket.h"
+#include "net/Wire.h"
 #include "server/ServerObject.h"
 #include <functional>
 #include <map>

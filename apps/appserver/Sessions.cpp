@@ -1,4 +1,4 @@
-#include "Sessions.h"
+#include "appserver/Sessions.h"
 #include <QCryptographicHash>
 #include <QRandomGenerator>
 #include <algorithm>

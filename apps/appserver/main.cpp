@@ -1,8 +1,8 @@
-#include "HugePages.h"
-#include "AppServer.h"
-#include "Database.h"
-#include "Exceptions.h"
-#include "RemoteDataModule.h"
+#include "appserver/AppServer.h"
+#include "appserver/RemoteDataModule.h"
+#include "data/Database.h"
+#include "data/Exceptions.h"
+#include "services/HugePages.h"
 #include <QCommandLineParser>
 #include <QCoreApplication>
 #include <QHostAddress>

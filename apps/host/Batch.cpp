@@ -1,13 +1,12 @@
-#include "Batch.h"
-#include "LoginDialog.h"
-#include "Events.h"
-#include "Exceptions.h"
-#include "HostWindow.h"
-#include "MessagePresenter.h"
-#include "NetConnection.h"
-#include "Modules.h"
-#include "NetConnection.h"
-#include "SearchList.h"
+#include "host/Batch.h"
+#include "data/Exceptions.h"
+#include "host/HostWindow.h"
+#include "host/LoginDialog.h"
+#include "net/NetConnection.h"
+#include "services/MessagePresenter.h"
+#include "services/Modules.h"
+#include "ui/Events.h"
+#include "ui/SearchList.h"
 #include <QApplication>
 #include <QFile>
 #include <QDir>
@@ -515,7 +514,8 @@ int TBatchRun::Run(const QString &logFile, QString &error)
         if (const QStringList failures = modules.Load(); !failures.isEmpty())
             throw EHostError(failures.join(QLatin1Char('\n')));
         m_context.ServerObject = modules.LoginServerObject();
-        window = std::make_unique<THostWindow>(m_context, modules);
+        // Nobody at the dialogs or the search lists: a list without a scripted answer is cancelled.
+        window = std::make_unique<THostWindow>(m_context, modules, THostSession::TOptions::Unattended());
     } catch (const EHostError &e) {
         error = e.Message();
         return HostFailed;
@@ -569,8 +569,6 @@ int TBatchRun::Run(const QString &logFile, QString &error)
     };
 
     std::vector<TSearchListRun> runs;
-    TSearchListScript::Clear();
-    TSearchListScript::SetInteractive(false);
     TSearchListScript::SetObserver([&](const TSearchListRun &r) { runs.push_back(r); });
     QJsonArray log;
     for (qsizetype i = 0; i < m_steps.size(); ++i) {
@@ -625,8 +623,6 @@ int TBatchRun::Run(const QString &logFile, QString &error)
         log.append(entry);
     }
     TSearchListScript::SetObserver({});
-    TSearchListScript::SetInteractive(true);
-    TSearchListScript::Clear();
 
     const QByteArray json = QJsonDocument(log).toJson(QJsonDocument::Indented);
     auto failed = [&](const QString &reason) {

@@ -1,6 +1,6 @@
-#include "HostModules.h"
-#include "Exceptions.h"
-#include "InstallPaths.h"
+#include "host/HostModules.h"
+#include "data/Exceptions.h"
+#include "services/InstallPaths.h"
 #include <QDir>
 #include <QFileInfo>
 

@@ -1,6 +1,6 @@
 #pragma once
-#include "ModuleLoader.h"
-#include "Modules.h"
+#include "host/ModuleLoader.h"
+#include "services/Modules.h"
 #include <QString>
 #include <QStringList>
 #include <memory>

@@ -1,7 +1,7 @@
-#include "HostWindow.h"
-#include "InstallPaths.h"
-#include "Events.h"
-#include "Exceptions.h"
+#include "host/HostWindow.h"
+#include "data/Exceptions.h"
+#include "services/InstallPaths.h"
+#include "ui/Events.h"
 #include <QCoreApplication>
 #include <QDir>
 #include <QMdiSubWindow>
@@ -9,7 +9,7 @@
 #include <QStatusBar>
 #include <cstdio>
 
-THostWindow::THostWindow(const THostContext &context, THostModules &modules) : m_modules(modules)
+THostWindow::THostWindow(const THostContext &context, THostModules &modules, const THostSession::TOptions &options) : m_modules(modules)
 {
     setObjectName(QStringLiteral("frmPrincipal"));
     setWindowTitle(QStringLiteral("Gestão Empresarial"));
@@ -18,7 +18,7 @@ THostWindow::THostWindow(const THostContext &context, THostModules &modules) : m
     m_area->setObjectName(QStringLiteral("mdiArea"));
     setCentralWidget(m_area);
     // On PostgreSQL the host reads the database as the operator's own role.
-    m_session = std::make_unique<THostSession>(context, this, m_area);
+    m_session = std::make_unique<THostSession>(context, this, m_area, options);
     if (!m_session->DatabaseWarning().isEmpty())
         std::fprintf(stderr, "rec-host: %s\n", m_session->DatabaseWarning().toUtf8().constData());
     m_busy = new TBusyAnimation(this);

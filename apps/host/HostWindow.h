@@ -1,10 +1,10 @@
 #pragma once
-#include "Database.h"
-#include "Dialogs.h"
-#include "HostApplication.h"
-#include "HostContext.h"
-#include "HostModules.h"
-#include "HostSession.h"
+#include "data/Database.h"
+#include "forms/HostApplication.h"
+#include "forms/HostSession.h"
+#include "host/HostModules.h"
+#include "services/HostContext.h"
+#include "ui/Dialogs.h"
 #include <QMainWindow>
 #include <QMdiArea>
 #include <memory>
@@ -15,7 +15,7 @@ class THostWindow : public QMainWindow {
 public:
     // Opens the business database of the context; raises EHostError when it cannot.
     // The modules must outlive the window: the forms' code is theirs.
-    THostWindow(const THostContext &context, THostModules &modules);
+    THostWindow(const THostContext &context, THostModules &modules, const THostSession::TOptions &options = {});
     ~THostWindow() override;
 
     QMdiArea *Area() const { return m_area; }

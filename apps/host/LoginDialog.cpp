@@ -1,7 +1,7 @@
-#include "LoginDialog.h"
-#include "Exceptions.h"
-#include "MessagePresenter.h"
-#include "NetConnection.h"
+#include "host/LoginDialog.h"
+#include "data/Exceptions.h"
+#include "net/NetConnection.h"
+#include "services/MessagePresenter.h"
 #include <QDialogButtonBox>
 #include <QFormLayout>
 #include <QLabel>

@@ -1,5 +1,5 @@
-#include "ModuleLoader.h"
-#include "Exceptions.h"
+#include "host/ModuleLoader.h"
+#include "data/Exceptions.h"
 #include <QFileInfo>
 #include <dlfcn.h>
 

@@ -1,12 +1,12 @@
-#include "ScheduledRun.h"
-#include "LoginDialog.h"
-#include "Events.h"
-#include "Exceptions.h"
-#include "HostWindow.h"
-#include "MessagePresenter.h"
-#include "Modules.h"
-#include "NetConnection.h"
-#include "SearchList.h"
+#include "host/ScheduledRun.h"
+#include "data/Exceptions.h"
+#include "host/HostWindow.h"
+#include "host/LoginDialog.h"
+#include "net/NetConnection.h"
+#include "services/MessagePresenter.h"
+#include "services/Modules.h"
+#include "ui/Events.h"
+#include "ui/SearchList.h"
 #include <QApplication>
 #include <QFileInfo>
 #include <QMdiSubWindow>
@@ -41,8 +41,6 @@ int TScheduledRun::Run(QString &error)
         return BadArguments;
     TRecordingPresenter messages;
     TPresenterScope scope(messages);
-    TSearchListScript::SetInteractive(false);
-    const auto restore = qScopeGuard([] { TSearchListScript::SetInteractive(true); });
     const auto shown = [&messages] { return messages.Messages.join(QLatin1Char('\n')); };
 
     THostModules modules;
@@ -52,7 +50,7 @@ int TScheduledRun::Run(QString &error)
         if (const QStringList failures = modules.Load(); !failures.isEmpty())
             throw EHostError(failures.join(QLatin1Char('\n')));
         Context.ServerObject = modules.LoginServerObject();
-        window = std::make_unique<THostWindow>(Context, modules);
+        window = std::make_unique<THostWindow>(Context, modules, THostSession::TOptions::Unattended());
         OpenHostSession(Context);
         SetHostContext(Context);
         module = FindScreen(Screen);

@@ -1,5 +1,5 @@
 #pragma once
-#include "HostContext.h"
+#include "services/HostContext.h"
 #include <QString>
 #include <optional>
 

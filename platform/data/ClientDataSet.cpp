@@ -1,5 +1,5 @@
-#include "ClientDataSet.h"
-#include "Exceptions.h"
+#include "data/ClientDataSet.h"
+#include "data/Exceptions.h"
 
 TClientDataSet::TClientDataSet(const QString &name, QObject *parent) : TDataSet(name, parent) {}
 

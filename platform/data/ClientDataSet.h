@@ -1,6 +1,6 @@
 #pragma once
-#include "DataPacket.h"
-#include "DataSet.h"
+#include "data/DataPacket.h"
+#include "data/DataSet.h"
 
 // A data set filled from data packets that logs every change made to it
 // until the log is merged or cancelled.

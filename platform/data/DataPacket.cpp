@@ -1,7 +1,7 @@
-#include "DataPacket.h"
+#include "data/DataPacket.h"
 #include <QStringDecoder>
-#include "Exceptions.h"
-#include "Quote.h"
+#include "data/Exceptions.h"
+#include "data/Quote.h"
 #include <QHash>
 #include <cstring>
 #include <string>

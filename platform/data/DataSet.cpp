@@ -1,5 +1,5 @@
-#include "DataSet.h"
-#include "Exceptions.h"
+#include "data/DataSet.h"
+#include "data/Exceptions.h"
 #include <utility>
 
 TDataSet::TDataSet(const QString &name, QObject *parent) : QObject(parent)

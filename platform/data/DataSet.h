@@ -1,6 +1,6 @@
 #pragma once
-#include "Field.h"
-#include "Record.h"
+#include "data/Field.h"
+#include "data/Record.h"
 #include <QObject>
 #include <functional>
 #include <memory>

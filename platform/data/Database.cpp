@@ -1,5 +1,5 @@
-#include "Database.h"
-#include "Exceptions.h"
+#include "data/Database.h"
+#include "data/Exceptions.h"
 #include <QFileInfo>
 #include <QSqlError>
 #include <QUrl>

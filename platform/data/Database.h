@@ -1,6 +1,6 @@
 #pragma once
-#include "Exceptions.h"
-#include "Params.h"
+#include "data/Exceptions.h"
+#include "data/Params.h"
 #include <QSqlError>
 #include <QObject>
 #include <QSqlDatabase>

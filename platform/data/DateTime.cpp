@@ -1,4 +1,4 @@
-#include "DateTime.h"
+#include "data/DateTime.h"
 #include <QRegularExpression>
 #include <algorithm>
 #include <cmath>

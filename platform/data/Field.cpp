@@ -1,7 +1,7 @@
-#include "Field.h"
-#include "Record.h"
-#include "DataSet.h"
-#include "Exceptions.h"
+#include "data/Field.h"
+#include "data/DataSet.h"
+#include "data/Exceptions.h"
+#include "data/Record.h"
 
 QString FieldTypeName(TFieldType type)
 {

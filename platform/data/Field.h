@@ -1,5 +1,5 @@
 #pragma once
-#include "DateTime.h"
+#include "data/DateTime.h"
 #include <QString>
 #include <QVariant>
 #include <functional>

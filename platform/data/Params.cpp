@@ -1,5 +1,5 @@
-#include "Params.h"
-#include "Exceptions.h"
+#include "data/Params.h"
+#include "data/Exceptions.h"
 
 QString ParamTypeName(TParamType type)
 {

@@ -1,5 +1,5 @@
-#include "Query.h"
-#include "Exceptions.h"
+#include "data/Query.h"
+#include "data/Exceptions.h"
 #include <QSqlError>
 #include <QSqlField>
 #include <QSqlDriver>

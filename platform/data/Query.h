@@ -1,8 +1,8 @@
 #pragma once
-#include "DataPacket.h"
-#include "DataSet.h"
-#include "Database.h"
-#include "Params.h"
+#include "data/Database.h"
+#include "data/DataPacket.h"
+#include "data/DataSet.h"
+#include "data/Params.h"
 #include <QSqlQuery>
 #include <functional>
 

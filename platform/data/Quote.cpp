@@ -1,4 +1,4 @@
-#include "Quote.h"
+#include "data/Quote.h"
 
 namespace {
 bool isControl(char16_t c) { return c < 0x20 || c == 0x7f || (c >= 0x80 && c < 0xa0) || c == 0x2028 || c == 0x2029; }

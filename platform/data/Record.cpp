@@ -1,4 +1,4 @@
-#include "Record.h"
+#include "data/Record.h"
 
 TCell::TCell(const QVariant &value)
 {

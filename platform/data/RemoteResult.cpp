@@ -1,4 +1,4 @@
-#include "RemoteResult.h"
+#include "data/RemoteResult.h"
 
 QVariant RemoteFailure(const QString &method, const QString &message)
 {

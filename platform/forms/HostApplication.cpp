@@ -1,6 +1,6 @@
-#include "HostApplication.h"
-#include "Controls.h"
-#include "Events.h"
+#include "forms/HostApplication.h"
+#include "ui/Controls.h"
+#include "ui/Events.h"
 #include <QApplication>
 #include <QCheckBox>
 #include <QLabel>

@@ -1,5 +1,5 @@
 #pragma once
-#include "ReportBaseForm.h"
+#include "forms/ReportBaseForm.h"
 #include <QPointer>
 #include <memory>
 

@@ -1,10 +1,15 @@
-#include "HostSession.h"
+#include "forms/HostSession.h"
 
-THostSession::THostSession(const THostContext &context, QWidget *mainForm, QMdiArea *area, TDatabaseLogin login)
-    : m_context(context), m_previousContext(HostContext()), m_previousApp(THostApplication::Application())
+THostSession::THostSession(const THostContext &context, QWidget *mainForm, QMdiArea *area, const TOptions &options)
+    : m_dialogs(options.PersonAtDialogs), m_answers(options.PersonAtSearchLists), m_context(context), m_previousContext(HostContext()),
+      m_previousApp(THostApplication::Application())
 {
+    if (options.Presenter)
+        m_presenter = std::make_unique<TPresenterScope>(*options.Presenter);
+    if (!options.ReportDir.isEmpty())
+        m_reportDir = std::make_unique<TfrmDadosGerRel::TReportDirScope>(options.ReportDir);
     m_db = std::make_unique<TdtmDBGeral>();
-    const QString target = login == TDatabaseLogin::Operator
+    const QString target = options.Login == TDatabaseLogin::Operator
                                ? TdtmDBGeral::OperatorTarget(context.Database, context.Operator, context.Password, &m_warning)
                                : context.Database;
     m_db->Open(target);

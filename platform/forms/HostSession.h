@@ -1,20 +1,53 @@
 #pragma once
-#include "Database.h"
-#include "HostApplication.h"
-#include "HostContext.h"
+#include "data/Database.h"
+#include "forms/HostApplication.h"
+#include "forms/ReportBaseForm.h"
+#include "report/ReportDialog.h"
+#include "services/MessagePresenter.h"
+#include "services/HostContext.h"
+#include "ui/SearchList.h"
 #include <QMdiArea>
 #include <memory>
 
-// One host start-up, shared by rec-host, the screen tests and the benchmarks: the context
-// applied, the business database opened and an MDI application over the main window's area,
-// each made the process's current one for the session's lifetime. What was current before
-// comes back when the session ends, also when a test's assertion ends it early.
+// One host start-up, shared by rec-host, its batch runs, the screen tests and the benchmarks:
+// the context applied, the business database opened, an MDI application over the main
+// window's area, the report folder, the message presenter, whether a person answers the
+// dialogs and the search lists' scripted answers, each made the process's current one for
+// the session's lifetime. What was current before comes back when the session ends, also
+// when a test's assertion ends it early.
 class THostSession {
 public:
     // How the database is opened: as the operator's own role (the host), or as given (tests).
     enum class TDatabaseLogin { Operator, AsGiven };
+    struct TOptions {
+        TDatabaseLogin Login = TDatabaseLogin::Operator;
+        QString ReportDir;                      // empty: the folder in force stays
+        TMessagePresenter *Presenter = nullptr; // none: the presenter in force stays
+        // Whether a person answers the report dialogs, and the search lists that have no scripted answer.
+        bool PersonAtDialogs = true, PersonAtSearchLists = true;
+
+        // A batch or scheduled run: nobody at the dialogs; a list without a scripted answer is cancelled.
+        static TOptions Unattended()
+        {
+            TOptions o;
+            o.PersonAtDialogs = o.PersonAtSearchLists = false;
+            return o;
+        }
+        // Tests and benchmarks: the database as given, their own report folder and presenter, no
+        // person at the report dialogs; search lists without an answer still open.
+        static TOptions Scripted(const QString &reportDir, TMessagePresenter *presenter)
+        {
+            TOptions o;
+            o.Login = TDatabaseLogin::AsGiven;
+            o.ReportDir = reportDir;
+            o.Presenter = presenter;
+            o.PersonAtDialogs = false;
+            return o;
+        }
+    };
     // Raises EHostError when the database cannot be opened; nothing stays installed then.
-    THostSession(const THostContext &context, QWidget *mainForm, QMdiArea *area, TDatabaseLogin login = TDatabaseLogin::Operator);
+    THostSession(const THostContext &context, QWidget *mainForm, QMdiArea *area, const TOptions &options);
+    THostSession(const THostContext &context, QWidget *mainForm, QMdiArea *area) : THostSession(context, mainForm, area, TOptions{}) {}
     ~THostSession();
     THostSession(const THostSession &) = delete;
     THostSession &operator=(const THostSession &) = delete;
@@ -26,6 +59,10 @@ public:
     const QString &DatabaseWarning() const { return m_warning; }
 
 private:
+    std::unique_ptr<TPresenterScope> m_presenter;
+    std::unique_ptr<TfrmDadosGerRel::TReportDirScope> m_reportDir;
+    TReportDesignerDialog::TInteractiveScope m_dialogs;
+    TSearchListScript::TScope m_answers;
     THostContext m_context, m_previousContext;
     QString m_warning;
     std::unique_ptr<TdtmDBGeral> m_db;

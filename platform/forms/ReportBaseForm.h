@@ -1,9 +1,9 @@
 #pragma once
-#include "ReportSource.h"
-#include "Controls.h"
-#include "Messages.h"
-#include "ReportDialog.h"
-#include "ReportLayout.h"
+#include "report/ReportDialog.h"
+#include "report/ReportLayout.h"
+#include "report/ReportSource.h"
+#include "services/Messages.h"
+#include "ui/Controls.h"
 #include <QJsonObject>
 #include <QMenu>
 #include <QWidget>

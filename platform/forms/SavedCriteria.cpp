@@ -1,14 +1,14 @@
 // Saved criteria of the report base form: the screen's criteria stored per operator and
 // screen on the application server, and applied back through the screen's own handlers.
-#include "ClientDataSet.h"
-#include "DataPacket.h"
-#include "Events.h"
-#include "Exceptions.h"
-#include "HostContext.h"
-#include "MessagePresenter.h"
-#include "NetConnection.h"
-#include "RemoteResult.h"
-#include "ReportBaseForm.h"
+#include "data/ClientDataSet.h"
+#include "data/DataPacket.h"
+#include "data/Exceptions.h"
+#include "data/RemoteResult.h"
+#include "forms/ReportBaseForm.h"
+#include "net/NetConnection.h"
+#include "services/HostContext.h"
+#include "services/MessagePresenter.h"
+#include "ui/Events.h"
 #include <QCheckBox>
 #include <QComboBox>
 #include <QDialog>

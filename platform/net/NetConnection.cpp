@@ -1,6 +1,6 @@
-#include "NetConnection.h"
-#include "Exceptions.h"
-#include "RemoteResult.h"
+#include "net/NetConnection.h"
+#include "data/Exceptions.h"
+#include "data/RemoteResult.h"
 #include <QDeadlineTimer>
 #include <cerrno>
 #include <sys/socket.h>

@@ -1,5 +1,5 @@
 #pragma once
-#include "Wire.h"
+#include "net/Wire.h"
 #include <QDate>
 #include <QObject>
 #include <QStringList>

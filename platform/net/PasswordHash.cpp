@@ -1,4 +1,4 @@
-#include "PasswordHash.h"
+#include "net/PasswordHash.h"
 #include <QByteArray>
 #include <QCryptographicHash>
 #include <QPasswordDigestor>

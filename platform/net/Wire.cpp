@@ -1,4 +1,4 @@
-#include "Wire.h"
+#include "net/Wire.h"
 #include <QDataStream>
 #include <QIODevice>
 #include <algorithm>

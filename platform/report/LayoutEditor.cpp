@@ -1,8 +1,8 @@
-#include "LayoutEditor.h"
-#include "DataSet.h"
-#include "Database.h"
-#include "Exceptions.h"
-#include "MessagePresenter.h"
+#include "report/LayoutEditor.h"
+#include "data/Database.h"
+#include "data/DataSet.h"
+#include "data/Exceptions.h"
+#include "services/MessagePresenter.h"
 #include <QComboBox>
 #include <QDate>
 #include <QFormLayout>

@@ -1,7 +1,7 @@
 #pragma once
-#include "Params.h"
-#include "ReportLayout.h"
-#include "ReportSource.h"
+#include "data/Params.h"
+#include "report/ReportLayout.h"
+#include "report/ReportSource.h"
 #include <QDialog>
 #include <QJsonObject>
 #include <QStringList>

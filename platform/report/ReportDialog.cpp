@@ -1,8 +1,8 @@
-#include "ReportDialog.h"
-#include "DataSet.h"
-#include "Database.h"
-#include "Exceptions.h"
-#include "ReportPreview.h"
+#include "report/ReportDialog.h"
+#include "data/Database.h"
+#include "data/DataSet.h"
+#include "data/Exceptions.h"
+#include "report/ReportPreview.h"
 #include <QCoreApplication>
 #include <QPrintDialog>
 #include <QProgressDialog>

@@ -1,8 +1,8 @@
 #pragma once
-#include "ReportSource.h"
-#include "Params.h"
-#include "ReportExport.h"
-#include "ReportLayout.h"
+#include "data/Params.h"
+#include "report/ReportExport.h"
+#include "report/ReportLayout.h"
+#include "report/ReportSource.h"
 #include <QObject>
 #include <functional>
 

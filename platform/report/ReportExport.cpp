@@ -1,5 +1,5 @@
-#include "ReportExport.h"
-#include "Exceptions.h"
+#include "report/ReportExport.h"
+#include "data/Exceptions.h"
 #include <QDir>
 #include <QFileInfo>
 #include <QPdfWriter>

@@ -1,5 +1,5 @@
 #pragma once
-#include "ReportPages.h"
+#include "report/ReportPages.h"
 
 enum class TReportFileType { Pdf, Csv, Html, Xlsx };
 

@@ -1,5 +1,5 @@
-#include "ReportLayout.h"
-#include "Exceptions.h"
+#include "report/ReportLayout.h"
+#include "data/Exceptions.h"
 #include <QDir>
 #include <QFile>
 #include <QFileInfo>

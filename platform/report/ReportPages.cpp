@@ -1,5 +1,5 @@
-#include "ReportPages.h"
-#include "Exceptions.h"
+#include "report/ReportPages.h"
+#include "data/Exceptions.h"
 #include <QBuffer>
 #include <QFontMetricsF>
 #include <QPageLayout>

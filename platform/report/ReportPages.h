@@ -1,5 +1,5 @@
 #pragma once
-#include "ReportRun.h"
+#include "report/ReportRun.h"
 #include <QImage>
 #include <QPageLayout>
 #include <functional>

@@ -1,7 +1,7 @@
-#include "ReportPreview.h"
-#include "Exceptions.h"
-#include "MessagePresenter.h"
-#include "ReportPages.h"
+#include "report/ReportPreview.h"
+#include "data/Exceptions.h"
+#include "report/ReportPages.h"
+#include "services/MessagePresenter.h"
 #include <QHBoxLayout>
 #include <QKeyEvent>
 #include <QLabel>

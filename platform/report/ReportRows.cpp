@@ -1,7 +1,7 @@
-#include "ReportRows.h"
-#include "DataSet.h"
-#include "Database.h"
-#include "Exceptions.h"
+#include "report/ReportRows.h"
+#include "data/Database.h"
+#include "data/DataSet.h"
+#include "data/Exceptions.h"
 #include <QHash>
 #include <QLocale>
 #include <QRegularExpression>

@@ -1,5 +1,5 @@
 #pragma once
-#include "ReportLayout.h"
+#include "report/ReportLayout.h"
 #include <QDate>
 #include <QSqlDatabase>
 #include <QVariant>

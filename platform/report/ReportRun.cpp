@@ -1,4 +1,4 @@
-#include "ReportRun.h"
+#include "report/ReportRun.h"
 #include <QRegularExpression>
 
 QString ExpandSubtitle(const QString &pattern, const TParams &params)

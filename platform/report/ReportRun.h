@@ -1,6 +1,6 @@
 #pragma once
-#include "Exceptions.h"
-#include "ReportRows.h"
+#include "data/Exceptions.h"
+#include "report/ReportRows.h"
 #include <QDateTime>
 #include <QHash>
 #include <QVector>

@@ -1,5 +1,5 @@
 #pragma once
-#include "Params.h"
+#include "data/Params.h"
 #include <QStringList>
 
 class TDataSet;

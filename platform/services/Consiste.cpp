@@ -1,8 +1,8 @@
-#include "Consiste.h"
-#include "DateTime.h"
-#include "Exceptions.h"
-#include "MessagePresenter.h"
-#include "RemoteResult.h"
+#include "services/Consiste.h"
+#include "data/DateTime.h"
+#include "data/Exceptions.h"
+#include "data/RemoteResult.h"
+#include "services/MessagePresenter.h"
 #include <QWidget>
 
 void MensErro(const QString &text, bool abort)

@@ -1,6 +1,6 @@
-#include "Dbgeral.h"
-#include "Database.h"
-#include "Exceptions.h"
+#include "services/Dbgeral.h"
+#include "data/Database.h"
+#include "data/Exceptions.h"
 #include <QSqlQuery>
 
 QString Dbgeral::ListaEmpresaOper(const QString &operatorCode)

@@ -1,4 +1,4 @@
-#include "HostContext.h"
+#include "services/HostContext.h"
 #include <QDateTime>
 #include <QRegularExpression>
 

@@ -1,5 +1,5 @@
 #pragma once
-#include "DateTime.h"
+#include "data/DateTime.h"
 #include <QDate>
 #include <QString>
 #include <optional>

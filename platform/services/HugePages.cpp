@@ -1,4 +1,4 @@
-#include "HugePages.h"
+#include "services/HugePages.h"
 #include <cstdlib>
 #if defined(__linux__) && defined(__GLIBC__)
 #include <unistd.h>

@@ -1,4 +1,4 @@
-#include "InstallPaths.h"
+#include "services/InstallPaths.h"
 #include <QCoreApplication>
 #include <QDir>
 #include <QFileInfo>

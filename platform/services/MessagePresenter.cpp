@@ -1,5 +1,5 @@
-#include "MessagePresenter.h"
-#include "Exceptions.h"
+#include "services/MessagePresenter.h"
+#include "data/Exceptions.h"
 #include <cstdio>
 
 namespace {

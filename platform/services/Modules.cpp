@@ -1,4 +1,4 @@
-#include "Modules.h"
+#include "services/Modules.h"
 #include <QFileInfo>
 #include <QList>
 #include <QMutex>

@@ -1,6 +1,6 @@
-#include "Picture.h"
-#include "Database.h"
-#include "Exceptions.h"
+#include "services/Picture.h"
+#include "data/Database.h"
+#include "data/Exceptions.h"
 #include <QSqlQuery>
 
 TDBPicture::TDBPicture(QString mask) : m_mask(std::move(mask))

@@ -1,4 +1,4 @@
-#include "Showavi.h"
+#include "services/Showavi.h"
 
 namespace {
 struct State {

@@ -1,8 +1,8 @@
-#include "Controls.h"
+#include "ui/Controls.h"
 #include <QRegularExpressionValidator>
 #include <algorithm>
-#include "Consiste.h"
-#include "Exceptions.h"
+#include "data/Exceptions.h"
+#include "services/Consiste.h"
 #include <QApplication>
 #include <QCalendarWidget>
 #include <QDialog>

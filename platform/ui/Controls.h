@@ -1,6 +1,6 @@
 #pragma once
-#include "DateTime.h"
-#include "Events.h"
+#include "data/DateTime.h"
+#include "ui/Events.h"
 #include <QCheckBox>
 #include <QComboBox>
 #include <QFocusEvent>

@@ -1,5 +1,5 @@
-#include "Dialogs.h"
-#include "Showavi.h"
+#include "ui/Dialogs.h"
+#include "services/Showavi.h"
 #include <QApplication>
 #include <QLabel>
 #include <QMessageBox>

@@ -1,5 +1,5 @@
 #pragma once
-#include "MessagePresenter.h"
+#include "services/MessagePresenter.h"
 #include <QWidget>
 
 // Shows each error in a message dialog with a single OK button.

@@ -1,5 +1,5 @@
-#include "Events.h"
-#include "MessagePresenter.h"
+#include "ui/Events.h"
+#include "services/MessagePresenter.h"
 #include <QCoreApplication>
 #include <QKeyEvent>
 #include <QMouseEvent>

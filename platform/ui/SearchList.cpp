@@ -1,5 +1,5 @@
-#include "SearchList.h"
-#include "Exceptions.h"
+#include "ui/SearchList.h"
+#include "data/Exceptions.h"
 #include <QApplication>
 #include <QClipboard>
 #include <QHBoxLayout>
@@ -72,6 +72,7 @@ void TSearchListScript::PushCancel() { answers().push_back({true, {}, std::nullo
 void TSearchListScript::PushPaste(const QString &text) { answers().push_back({false, {}, text}); }
 void TSearchListScript::Clear() { answers().clear(); }
 void TSearchListScript::SetInteractive(bool interactive) { g_interactive = interactive; }
+bool TSearchListScript::Interactive() { return g_interactive; }
 void TSearchListScript::SetObserver(std::function<void(const TSearchListRun &)> fn) { observer() = std::move(fn); }
 
 // The rows of the search list: the shown texts (computed once), a mark per row and

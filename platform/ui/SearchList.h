@@ -1,5 +1,5 @@
 #pragma once
-#include "Query.h"
+#include "data/Query.h"
 #include <QDialog>
 #include <QHash>
 #include <QStringList>
@@ -45,6 +45,28 @@ public:
     static void Clear();
     // Without a person to answer, a list with no scripted answer is cancelled.
     static void SetInteractive(bool interactive);
+    static bool Interactive();
+    // No answers and the given interactivity for the scope's lifetime; after it the answers
+    // left over are dropped, the observer is gone and the interactivity is what it was.
+    class TScope {
+    public:
+        explicit TScope(bool interactive) : m_previous(Interactive())
+        {
+            Clear();
+            SetInteractive(interactive);
+        }
+        ~TScope()
+        {
+            Clear();
+            SetObserver({});
+            SetInteractive(m_previous);
+        }
+        TScope(const TScope &) = delete;
+        TScope &operator=(const TScope &) = delete;
+
+    private:
+        bool m_previous;
+    };
     // Sees every run, scripted or not.
     static void SetObserver(std::function<void(const TSearchListRun &)> observer);
 };

@@ -1,6 +1,6 @@
 // Class letters of the curve rows: each row's delivered value against limits
 // taken at the curve percentages of its company's total.
-#include "Classification.h"
+#include "abc/Classification.h"
 #include <cmath>
 
 namespace {

@@ -1,5 +1,5 @@
 #pragma once
-#include "DataSet.h"
+#include "data/DataSet.h"
 
 // The class of a value against a total and the curve percentages: "A" up to
 // the first limit, "B" up to the second, "C" up to the third, none above.

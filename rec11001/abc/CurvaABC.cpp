@@ -1,12 +1,12 @@
 // The ABC curve: the criteria sent to the application server, the curve rows
 // and company totals loaded, and each row's class letter.
-#include "Cli_rec11001.h"
 #include "abc/CurveRequest.h"
-#include "Consiste.h"
-#include "HostApplication.h"
-#include "HostContext.h"
-#include "ServerCalls.h"
-#include "Showavi.h"
+#include "forms/HostApplication.h"
+#include "module/Cli_rec11001.h"
+#include "server/ServerCalls.h"
+#include "services/Consiste.h"
+#include "services/HostContext.h"
+#include "services/Showavi.h"
 
 namespace {
 std::vector<TCallArg> byRef(QVariantList &values)

@@ -1,7 +1,7 @@
 #include "abc/CurveRequest.h"
-#include "Consiste.h"
-#include "DateTime.h"
 #include "criteria/GroupRules.h"
+#include "data/DateTime.h"
+#include "services/Consiste.h"
 
 namespace {
 const QString kAll = QStringLiteral("T");

@@ -1,6 +1,6 @@
 #pragma once
-#include "server/AbcRequest.h"
 #include "criteria/Criteria.h"
+#include "server/AbcRequest.h"
 
 // The curve's request for a criteria value; the emission option is the caller's, once stored.
 TAbcRequest CurveRequest(const TCriteria &c);

@@ -1,5 +1,5 @@
-#include "Criteria.h"
-#include "Exceptions.h"
+#include "criteria/Criteria.h"
+#include "data/Exceptions.h"
 
 namespace {
 

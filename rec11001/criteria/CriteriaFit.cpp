@@ -1,10 +1,10 @@
 // Saved criteria back on the screen: what no longer fits (a code gone from its lookup, a
 // layout or entry kind the screen no longer has) is left out and named; the rest is applied.
-#include "Cli_rec11001.h"
-#include "Consiste.h"
-#include "Picture.h"
-#include "Exceptions.h"
-#include "ServerCalls.h"
+#include "data/Exceptions.h"
+#include "module/Cli_rec11001.h"
+#include "server/ServerCalls.h"
+#include "services/Consiste.h"
+#include "services/Picture.h"
 
 using F = TfrmRelLancContReceber;
 

@@ -1,6 +1,6 @@
 #pragma once
-#include "Controls.h"
 #include "criteria/GroupRules.h"
+#include "ui/Controls.h"
 #include <QVector>
 
 class TfrmRelLancContReceber;

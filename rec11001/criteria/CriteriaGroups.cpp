@@ -1,7 +1,7 @@
 // The all-or-list criteria as one table, and the whole screen as one criteria value.
-#include "Cli_rec11001.h"
-#include "Consiste.h"
-#include "Exceptions.h"
+#include "data/Exceptions.h"
+#include "module/Cli_rec11001.h"
+#include "services/Consiste.h"
 
 using F = TfrmRelLancContReceber;
 

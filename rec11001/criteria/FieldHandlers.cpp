@@ -1,8 +1,8 @@
 // Handlers that keep the criteria consistent while the user types and clicks,
 // and the display texts of the lookup codes.
-#include "Cli_rec11001.h"
-#include "Consiste.h"
-#include "Picture.h"
+#include "module/Cli_rec11001.h"
+#include "services/Consiste.h"
+#include "services/Picture.h"
 
 // ---- dates: each checks its own edit as the focus leaves it
 

@@ -1,9 +1,9 @@
 // The multi-selection pickers of the all-or-list criteria.
-#include "Cli_rec11001.h"
-#include "Consiste.h"
-#include "Picture.h"
-#include "SearchList.h"
-#include "ServerCalls.h"
+#include "module/Cli_rec11001.h"
+#include "server/ServerCalls.h"
+#include "services/Consiste.h"
+#include "services/Picture.h"
+#include "ui/SearchList.h"
 
 using F = TfrmRelLancContReceber;
 

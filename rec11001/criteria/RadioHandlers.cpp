@@ -1,5 +1,5 @@
 // The radio pairs of the all-or-list criteria: the search button follows "Lista".
-#include "Cli_rec11001.h"
+#include "module/Cli_rec11001.h"
 
 using F = TfrmRelLancContReceber;
 

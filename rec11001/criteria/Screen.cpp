@@ -1,4 +1,4 @@
-#include "Screen.h"
+#include "criteria/Screen.h"
 #include <QHBoxLayout>
 
 namespace {

@@ -1,6 +1,6 @@
 #pragma once
-#include "Controls.h"
-#include "CriteriaGroup.h"
+#include "criteria/CriteriaGroup.h"
+#include "ui/Controls.h"
 #include <QScrollArea>
 #include <QVector>
 

@@ -1,4 +1,4 @@
-#include "MessageTable.h"
+#include "host/MessageTable.h"
 
 QStringList MensagensPadrao()
 {

@@ -1,4 +1,4 @@
-#include "Lookups.h"
+#include "lookup/Lookups.h"
 #include <QRegularExpression>
 
 QString DeriveMssql(const QString &sql)

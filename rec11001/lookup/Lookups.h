@@ -1,6 +1,6 @@
 #pragma once
-#include "ClientDataSet.h"
-#include "Query.h"
+#include "data/ClientDataSet.h"
+#include "data/Query.h"
 #include <QVector>
 
 // The lookup queries, client data sets and data sources of the form.

@@ -1,13 +1,13 @@
-#include "Cli_rec11001.h"
-#include "Consiste.h"
-#include "Dbgeral.h"
-#include "Exceptions.h"
-#include "HostContext.h"
-#include "MessageTable.h"
-#include "Package.h"
-#include "ServerCalls.h"
-#include "MessagePresenter.h"
-#include "Showavi.h"
+#include "module/Cli_rec11001.h"
+#include "data/Exceptions.h"
+#include "host/MessageTable.h"
+#include "module/Package.h"
+#include "server/ServerCalls.h"
+#include "services/Consiste.h"
+#include "services/Dbgeral.h"
+#include "services/HostContext.h"
+#include "services/MessagePresenter.h"
+#include "services/Showavi.h"
 
 TfrmRelLancContReceber::TfrmRelLancContReceber(QWidget *parent)
     : TfrmDadosGerRel(QStringLiteral("frmRelLancContReceber"), QLatin1String(kScreenCode), QLatin1String(kReportCode), parent)

@@ -1,9 +1,9 @@
 // Package entry: exported data, the unit table and the form factory.
-#include "Package.h"
-#include "Cli_rec11001.h"
-#include "Exceptions.h"
-#include "HostApplication.h"
-#include "Modules.h"
+#include "module/Package.h"
+#include "data/Exceptions.h"
+#include "forms/HostApplication.h"
+#include "module/Cli_rec11001.h"
+#include "services/Modules.h"
 #include <dlfcn.h>
 
 extern "C" {

@@ -1,5 +1,5 @@
 #pragma once
-#include "PackageInfo.h"
+#include "forms/PackageInfo.h"
 #include <QString>
 
 class TfrmRelLancContReceber;

@@ -1,12 +1,12 @@
 // The criteria of the screen bound to the parameters of the chosen layout,
 // with the refresh of the lookups that layouts print beside the figures.
 #include "params/Binding.h"
-#include "params/EmissionOptions.h"
-#include "Cli_rec11001.h"
-#include "Consiste.h"
-#include "HostContext.h"
-#include "ServerCalls.h"
 #include "criteria/GroupRules.h"
+#include "module/Cli_rec11001.h"
+#include "params/EmissionOptions.h"
+#include "server/ServerCalls.h"
+#include "services/Consiste.h"
+#include "services/HostContext.h"
 #include <optional>
 
 namespace {

@@ -1,6 +1,6 @@
 #pragma once
-#include "Params.h"
 #include "criteria/Criteria.h"
+#include "data/Params.h"
 
 // The criteria value bound to a layout's parameters; only the parameters the layout
 // declares are given a value.

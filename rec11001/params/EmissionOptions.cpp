@@ -1,10 +1,10 @@
 // The "Opções de Emissão" block: the criteria that differ from the screen's
 // defaults, in words, with the names of the chosen codes from the lookups.
 #include "params/EmissionOptions.h"
-#include "Cli_rec11001.h"
-#include "Consiste.h"
-#include "HostContext.h"
-#include "ReportRows.h"
+#include "module/Cli_rec11001.h"
+#include "report/ReportRows.h"
+#include "services/Consiste.h"
+#include "services/HostContext.h"
 
 namespace {
 constexpr int kNamesShown = 5;

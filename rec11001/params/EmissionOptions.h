@@ -1,6 +1,6 @@
 #pragma once
-#include "DataSet.h"
 #include "criteria/Criteria.h"
+#include "data/DataSet.h"
 #include <QHash>
 #include <QStringList>
 

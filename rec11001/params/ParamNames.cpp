@@ -1,4 +1,4 @@
-#include "ParamNames.h"
+#include "params/ParamNames.h"
 
 QStringList BindingParamNames()
 {

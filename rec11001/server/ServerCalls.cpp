@@ -1,6 +1,6 @@
-#include "ServerCalls.h"
-#include "Consiste.h"
-#include "Exceptions.h"
+#include "server/ServerCalls.h"
+#include "data/Exceptions.h"
+#include "services/Consiste.h"
 
 namespace ServerCalls {
 

@@ -1,7 +1,7 @@
 #pragma once
-#include "ClientDataSet.h"
-#include "DateTime.h"
-#include "NetConnection.h"
+#include "data/ClientDataSet.h"
+#include "data/DateTime.h"
+#include "net/NetConnection.h"
 
 // The module's side of the application-server methods: each call passes its
 // result through CheckResultServ and loads the payload into the data set named.

@@ -1,7 +1,7 @@
 // The checks that run before every report action.
-#include "Cli_rec11001.h"
-#include "Consiste.h"
-#include "Exceptions.h"
+#include "data/Exceptions.h"
+#include "module/Cli_rec11001.h"
+#include "services/Consiste.h"
 
 void TfrmRelLancContReceber::FalhaCampo(TTabSheet *page, QWidget *focus, const char *key)
 {

@@ -1,8 +1,8 @@
-#include "DataPacket.h"
-#include "Database.h"
-#include "NetConnection.h"
-#include "Query.h"
-#include "RemoteResult.h"
+#include "data/Database.h"
+#include "data/DataPacket.h"
+#include "data/Query.h"
+#include "data/RemoteResult.h"
+#include "net/NetConnection.h"
 #include "server/AbcRequest.h"
 #include "TestSupport.h"
 #include <QFile>

@@ -1,11 +1,11 @@
 // On PostgreSQL every operator reads the database as a role of its own, and row-level
 // security keeps it to its companies whatever the statement: checked through direct
 // connections, psql, the layouts, the host itself and the administration command.
-#include "Database.h"
-#include "Exceptions.h"
-#include "NetConnection.h"
-#include "ReportLayout.h"
-#include "ReportRows.h"
+#include "data/Database.h"
+#include "data/Exceptions.h"
+#include "net/NetConnection.h"
+#include "report/ReportLayout.h"
+#include "report/ReportRows.h"
 #include "TestSupport.h"
 #include <QDir>
 #include <QFile>

@@ -1,6 +1,6 @@
-#include "Database.h"
-#include "DemoData.h"
-#include "Exceptions.h"
+#include "data/Database.h"
+#include "data/Exceptions.h"
+#include "db/DemoData.h"
 #include "TestSupport.h"
 #include <QCryptographicHash>
 #include <QDir>

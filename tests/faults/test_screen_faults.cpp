@@ -1,9 +1,9 @@
 // Faults met by a person at the screen: the server killed in the middle of the
 // curve or restarted between two actions, a refused save of the emission
 // option, and a report saved onto a full disk or into a read-only folder.
-#include "Database.h"
+#include "data/Database.h"
 #include "ReportTestSupport.h"
-#include "Showavi.h"
+#include "services/Showavi.h"
 #include <QDir>
 #include <QFile>
 #include <QSqlQuery>

@@ -1,10 +1,10 @@
 // The business database lost under a running application server: calls fail
 // and say why, nothing is reported as saved that was not, and the server goes
 // on with the database once it is back or replaced.
-#include "DataPacket.h"
-#include "Database.h"
-#include "NetConnection.h"
-#include "RemoteResult.h"
+#include "data/Database.h"
+#include "data/DataPacket.h"
+#include "data/RemoteResult.h"
+#include "net/NetConnection.h"
 #include "TestSupport.h"
 #include <QFile>
 #include <QSqlError>

@@ -1,6 +1,6 @@
 // The host's login dialog with real widgets against a real application server.
-#include "LoginDialog.h"
-#include "MessagePresenter.h"
+#include "host/LoginDialog.h"
+#include "services/MessagePresenter.h"
 #include "TestSupport.h"
 #include <QLineEdit>
 #include <QPushButton>

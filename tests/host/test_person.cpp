@@ -2,15 +2,15 @@
 // opens the screen from the menu, picks two clients in the search list with
 // the keyboard, previews the report, saves a PDF and previews the ABC curve.
 // Screenshots of each step go to build/screenshots/.
-#include "HostContext.h"
-#include "HostWindow.h"
-#include "LoginDialog.h"
-#include "MessagePresenter.h"
-#include "ReportBaseForm.h"
-#include "ReportDialog.h"
-#include "ReportPreview.h"
-#include "SearchList.h"
+#include "forms/ReportBaseForm.h"
+#include "host/HostWindow.h"
+#include "host/LoginDialog.h"
+#include "report/ReportDialog.h"
+#include "report/ReportPreview.h"
+#include "services/HostContext.h"
+#include "services/MessagePresenter.h"
 #include "TestSupport.h"
+#include "ui/SearchList.h"
 #include <QApplication>
 #include <QDir>
 #include <QFile>

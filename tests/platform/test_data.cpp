@@ -1,9 +1,9 @@
-#include "ClientDataSet.h"
-#include "DataPacket.h"
-#include "Database.h"
-#include "Exceptions.h"
-#include "Params.h"
-#include "Query.h"
+#include "data/ClientDataSet.h"
+#include "data/Database.h"
+#include "data/DataPacket.h"
+#include "data/Exceptions.h"
+#include "data/Params.h"
+#include "data/Query.h"
 #include "TestSupport.h"
 #include <QDir>
 #include <cmath>

@@ -1,10 +1,10 @@
 // Inputs a hostile or careless caller can give the platform pieces.
-#include "Controls.h"
-#include "DataPacket.h"
-#include "Exceptions.h"
-#include "HostContext.h"
-#include "Quote.h"
-#include "Wire.h"
+#include "data/DataPacket.h"
+#include "data/Exceptions.h"
+#include "data/Quote.h"
+#include "net/Wire.h"
+#include "services/HostContext.h"
+#include "ui/Controls.h"
 #include <QDataStream>
 #include <QIODevice>
 #include <QRadioButton>

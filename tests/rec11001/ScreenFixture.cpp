@@ -1,6 +1,6 @@
 #include "ScreenFixture.h"
-#include "SearchList.h"
-#include "Events.h"
+#include "ui/Events.h"
+#include "ui/SearchList.h"
 #include <QApplication>
 #include <QMdiSubWindow>
 
@@ -56,14 +56,13 @@ void ScreenTest::Pick(const char *listRadio, const char *button, const QStringLi
 
 void ScreenTest::SetUp()
 {
-    TSearchListScript::Clear();
-    m_scope = std::make_unique<TPresenterScope>(m_messages);
     m_main = std::make_unique<QMainWindow>();
     m_main->resize(1400, 800);
     m_area = new QMdiArea(m_main.get());
     m_main->setCentralWidget(m_area);
     // The suite's database as given: the tests read every company's rows to compare.
-    m_session = std::make_unique<THostSession>(StartContext(), m_main.get(), m_area, THostSession::TDatabaseLogin::AsGiven);
+    m_session = std::make_unique<THostSession>(StartContext(), m_main.get(), m_area,
+                                               THostSession::TOptions::Scripted(BinDir() + QStringLiteral("/../reports"), &m_messages));
     m_module = &m_session->Database();
     m_app = &m_session->Application();
     m_main->show();
@@ -79,8 +78,6 @@ void ScreenTest::TearDown()
     SetFormCriado(false);
     m_session.reset();
     m_main.reset();
-    m_scope.reset();
-    TSearchListScript::Clear();
 }
 
 bool ScreenTest::Open()

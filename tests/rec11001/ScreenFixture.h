@@ -1,11 +1,11 @@
 #pragma once
-#include "Cli_rec11001.h"
-#include "Database.h"
-#include "HostApplication.h"
-#include "HostContext.h"
-#include "HostSession.h"
-#include "MessagePresenter.h"
-#include "Package.h"
+#include "data/Database.h"
+#include "forms/HostApplication.h"
+#include "forms/HostSession.h"
+#include "module/Cli_rec11001.h"
+#include "module/Package.h"
+#include "services/HostContext.h"
+#include "services/MessagePresenter.h"
 #include "TestSupport.h"
 #include <QMainWindow>
 #include <QMdiArea>
@@ -67,5 +67,4 @@ protected:
     TdtmDBGeral *m_module = nullptr;    // the session's
     TMdiApplication *m_app = nullptr;   // the session's
     TRecordingPresenter m_messages;
-    std::unique_ptr<TPresenterScope> m_scope;
 };

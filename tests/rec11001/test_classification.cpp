@@ -1,6 +1,6 @@
 // Class letters of the ABC curve, on data sets filled as the server fills them.
-#include "ClientDataSet.h"
-#include "Classification.h"
+#include "abc/Classification.h"
+#include "data/ClientDataSet.h"
 #include <gtest/gtest.h>
 #include <array>
 

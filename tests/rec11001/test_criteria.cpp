@@ -1,6 +1,6 @@
-#include "Exceptions.h"
+#include "data/Exceptions.h"
 #include "ScreenFixture.h"
-#include "SearchList.h"
+#include "ui/SearchList.h"
 #include <QJsonDocument>
 
 class CriteriaSnapshot : public ScreenTest {

@@ -1,8 +1,8 @@
-#include "Consiste.h"
-#include "Events.h"
-#include "Exceptions.h"
+#include "data/Exceptions.h"
 #include "ScreenFixture.h"
-#include "Showavi.h"
+#include "services/Consiste.h"
+#include "services/Showavi.h"
+#include "ui/Events.h"
 #include <QMdiSubWindow>
 #include <QFile>
 #include <QSqlQuery>

@@ -1,6 +1,6 @@
-#include "Exceptions.h"
-#include "LayoutEditor.h"
-#include "ParamNames.h"
+#include "data/Exceptions.h"
+#include "params/ParamNames.h"
+#include "report/LayoutEditor.h"
 #include "ScreenFixture.h"
 #include <QComboBox>
 #include <QDir>

@@ -1,9 +1,9 @@
-#include "Events.h"
-#include "Exceptions.h"
-#include "Modules.h"
-#include "HostWindow.h"
-#include "ModuleLoader.h"
+#include "data/Exceptions.h"
+#include "host/HostWindow.h"
+#include "host/ModuleLoader.h"
 #include "ScreenFixture.h"
+#include "services/Modules.h"
+#include "ui/Events.h"
 #include <QMdiSubWindow>
 #include <QFile>
 #include <QMenuBar>

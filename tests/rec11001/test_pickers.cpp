@@ -1,6 +1,6 @@
-#include "Events.h"
 #include "ScreenFixture.h"
-#include "SearchList.h"
+#include "ui/Events.h"
+#include "ui/SearchList.h"
 #include <QClipboard>
 #include <QLabel>
 #include <QStyle>

@@ -1,6 +1,6 @@
-#include "Database.h"
+#include "data/Database.h"
 #include "ScreenFixture.h"
-#include "SearchList.h"
+#include "ui/SearchList.h"
 #include <QFile>
 #include <QJsonDocument>
 #include <QProcess>

@@ -1,5 +1,5 @@
-#include "Lookups.h"
-#include "MessageTable.h"
+#include "host/MessageTable.h"
+#include "lookup/Lookups.h"
 #include "ScreenFixture.h"
 #include <QCheckBox>
 #include <QDir>

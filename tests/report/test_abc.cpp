@@ -1,9 +1,9 @@
 // The ABC curve through the screen: what the server is sent, what comes back,
 // the class letters and the curve layout, against the due-date layout's rows.
-#include "Database.h"
-#include "ReportTestSupport.h"
 #include "abc/CurveRequest.h"
-#include "Showavi.h"
+#include "data/Database.h"
+#include "ReportTestSupport.h"
+#include "services/Showavi.h"
 #include <QFile>
 #include <QLocale>
 #include <QSqlQuery>

@@ -1,8 +1,8 @@
 // The screen's criteria as the chosen layout's parameters receive them.
-#include "Database.h"
-#include "ReportDialog.h"
-#include "ReportTestSupport.h"
+#include "data/Database.h"
 #include "params/Binding.h"
+#include "report/ReportDialog.h"
+#include "ReportTestSupport.h"
 #include <QDir>
 #include <QFile>
 #include <QJsonArray>

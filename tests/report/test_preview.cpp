@@ -1,11 +1,11 @@
 // The report's pages on screen: counted first, then painted as they are shown.
 // Each page painted alone must come out as the same page of the whole run that
 // the PDF and the printer get, and printing from the preview prints every page.
-#include "DataSet.h"
-#include "Database.h"
-#include "DateTime.h"
-#include "ReportPages.h"
-#include "ReportPreview.h"
+#include "data/Database.h"
+#include "data/DataSet.h"
+#include "data/DateTime.h"
+#include "report/ReportPages.h"
+#include "report/ReportPreview.h"
 #include "ReportTestSupport.h"
 #include <QApplication>
 #include <QFile>

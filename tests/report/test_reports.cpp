@@ -1,8 +1,8 @@
 // Reports as a user gets them: the real screen, server, layouts and database;
 // printed rows checked against golden files and against SQL of their own.
-#include "Database.h"
-#include "Exceptions.h"
-#include "ReportExport.h"
+#include "data/Database.h"
+#include "data/Exceptions.h"
+#include "report/ReportExport.h"
 #include "ReportTestSupport.h"
 #include <QMdiSubWindow>
 #include <QApplication>

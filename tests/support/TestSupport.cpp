@@ -1,7 +1,7 @@
 #include "TestSupport.h"
-#include "DemoData.h"
-#include "Database.h"
-#include "Exceptions.h"
+#include "data/Database.h"
+#include "data/Exceptions.h"
+#include "db/DemoData.h"
 #include <QCoreApplication>
 #include <QDir>
 #include <QFile>

@@ -1,6 +1,6 @@
 #pragma once
+#include "db/DemoData.h"
 #include "server/ServerObject.h"
-#include "DemoData.h"
 #include <QProcess>
 #include <QString>
 #include <QStringList>
