@@ -9,8 +9,8 @@
 #include <memory>
 #include <optional>
 
-// The remote data module "Rec11001.rdmRelLancContReceber": the custom methods
-// the receivables screen calls, each answered from the business database.
+// The remote data module registered as kServerObject: the custom methods the
+// receivables screen calls, each answered from the business database.
 class TrdmRelLancContReceber {
 public:
     static constexpr const char *kRegisteredName = kServerObject;

@@ -54,15 +54,24 @@ public:
     void FormShow(QObject *sender) override;
     void FormActivate(QObject *sender) override;
     void FormClose(QObject *sender, TCloseAction &action) override;
-    void pgcRelatorioChanging(QObject *sender, bool &allowChange);
-    void cbbReportNamesChange(QObject *sender);
     void sbtPrintClick(QObject *sender) override;
     void sbtPreviewClick(QObject *sender) override;
     void sbtSalvarComoClick(QObject *sender) override;
     void sbtReportEditClick(QObject *sender) override;
+    // The server's clock, read through the screen's connection.
+    TDateTime GetTimeSever();
+
+    // The criteria that differ from the defaults and that the report applies, in words, for the
+    // "Opções de Emissão" block.
+    QStringList EmissionOptionLines();
+
+private:
+    // The handlers, checks and computations, in the order the screen runs them; only the form
+    // binds and calls them.
+    void pgcRelatorioChanging(QObject *sender, bool &allowChange);
+    void cbbReportNamesChange(QObject *sender);
     void netRelLancContReceberBeforeConnect(QObject *sender);
     void cdsOpEmissaoAfterPost(TDataSet &dataSet);
-    TDateTime GetTimeSever();
 
     // Criteria checks.
     void ValidaCampos();
@@ -115,11 +124,6 @@ public:
     // Gives qryCliente1 the four statement texts and the parameter list of another client query.
     void CopyClientStatement(TADOIBQuery &from);
 
-    // The criteria that differ from the defaults and that the report applies, in words, for the
-    // "Opções de Emissão" block.
-    QStringList EmissionOptionLines();
-
-private:
     enum TGroupId { gClass, gAtivClie, gSegMerc, gTipoConta, gRegiao, gCliente, gGrupClie, gEmpresa, gFilial, gLanca, gVendedor, gForma, gCCorr };
     QVector<TCriteriaGroup> BuildGroups();
     // The codes a group's lookup offers now, read as its picker reads them.
