@@ -38,7 +38,7 @@ TCriteria TfrmRelLancContReceber::CurvaABC()
     // 3. The criteria as they stand now, the lookups the curve names its rows from, and the
     // emission option stored with the screen's choice.
     const TCriteria criteria = CurrentCriteria();
-    RefreshCurveLookups(criteria);
+    RefreshLookups(criteria, true);
     TAbcRequest request = CurveRequest(criteria);
     request.OpEmissao = RefreshEmissionOption(true);
 
@@ -55,18 +55,4 @@ TCriteria TfrmRelLancContReceber::CurvaABC()
     // 5. Classification.
     ClassificaCurva(*qryCurvaABC, *qryTotal, *cdsPercentual);
     return criteria;
-}
-
-// The lookups the curve's layout names its codes from, in the order the curve reads its criteria.
-void TfrmRelLancContReceber::RefreshCurveLookups(const TCriteria &c)
-{
-    const auto list = [&c](const char *group) { return c.Groups.value(QLatin1String(group)).List; };
-    RefreshClients(c, true);
-    RefreshLookup(list("Empresa"), *qryEmpresa, "CODEMPRESA", "TCODEMPRESA", lstEmpresa);
-    RefreshLookup(list("Filial"), *qryFilial, "P_CDFILIAL", "P_TODOS", lstFilial, std::nullopt);
-    RefreshLookup(list("TipoConta"), *qryTipoConta1, "TIPOCONTA", "TTIPOCONTA", lstTipoConta);
-    RefreshPostingBranches(list("Lancamento"));
-    RefreshLookup(list("FormaPaga"), *qryFormaRec, "P_CODIGO", "P_TCODIGO", lstFormaPaga);
-    RefreshLookup(list("CCorr"), *qryContCorr, "P_CDREDUCONT", "P_TCDREDUCONT", lstCCorr);
-    RefreshLookup(list("Class"), *qryClassFinanc1, "P_CDCLASSFINA", "P_TCDCLASSFINA", lstClass);
 }

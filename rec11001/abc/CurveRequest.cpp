@@ -20,11 +20,8 @@ QString flag(bool on, const char *text) { return on ? QLatin1String(text) : QStr
 TAbcRequest CurveRequest(const TCriteria &c)
 {
     TAbcRequest r;
-    // Every group alike: all gives no codes and "T", a list its codes and the rule's list flag.
-    for (const TGroupRule &rule : GroupRules()) {
-        const TCriteriaChoice choice = c.Groups.value(QLatin1String(rule.Name));
-        r.*rule.Abc = choice.List ? TAbcChoice{choice.Codes, *rule.ListFlag ? QLatin1String(rule.ListFlag) : QString()} : TAbcChoice{QString(), kAll};
-    }
+    for (const TGroupRule &rule : GroupRules())
+        r.*rule.Abc = ChoiceFor(rule, c.Groups.value(QLatin1String(rule.Name)));
     r.Adiantamento = c.ConAdian ? kAll : QStringLiteral("1");
     r.Status = StatusWord(c);
     r.StatusTodos = flag(c.StatusTodos, "T");

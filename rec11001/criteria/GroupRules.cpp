@@ -29,3 +29,10 @@ const TGroupRule &GroupRule(QStringView name)
             return rule;
     throw std::out_of_range("no criteria group " + name.toString().toStdString());
 }
+
+TAbcChoice ChoiceFor(const TGroupRule &rule, const TCriteriaChoice &choice)
+{
+    if (!choice.List)
+        return {QString(), QStringLiteral("T")};
+    return {choice.Codes, *rule.ListFlag ? QString::fromLatin1(rule.ListFlag) : QString()};
+}

@@ -1,4 +1,5 @@
 #pragma once
+#include "criteria/Criteria.h"
 #include "server/AbcRequest.h"
 #include <QStringView>
 #include <vector>
@@ -15,3 +16,6 @@ struct TGroupRule {
 const std::vector<TGroupRule> &GroupRules();
 // Throws std::out_of_range for a name no group has.
 const TGroupRule &GroupRule(QStringView name);
+// A group's list and flag as the layouts and the curve take them: all gives no codes and "T",
+// a list its codes and the rule's list flag.
+TAbcChoice ChoiceFor(const TGroupRule &rule, const TCriteriaChoice &choice);

@@ -135,8 +135,7 @@ private:
     void BindMainPath(const TCriteria &criteria, TParams &params);
     void BindFinalSteps(const TCriteria &criteria, TParams &params);
     // Named side-effect steps: the lookups the layouts and the curve name their codes from.
-    void RefreshLookups(const TCriteria &criteria);
-    void RefreshCurveLookups(const TCriteria &criteria);
+    void RefreshLookups(const TCriteria &criteria, bool curve);
     // The curve names its listed clients from the client lookup itself, the layouts from the server.
     void RefreshClients(const TCriteria &criteria, bool curve);
     void RefreshPostingBranches(bool list);

@@ -40,19 +40,19 @@ void setNull(TParams &params, const QString &name)
 TDateTime dateTimeOf(const QDate &date) { return date.isNull() ? 0 : DateToDateTime(date); }
 
 // A group's list and flag parameters.
-void bindList(TParams &params, const TGroupRule &rule, const QString &codes, const QString &flag)
+void bindList(TParams &params, const TGroupRule &rule, const TAbcChoice &pair)
 {
-    setText(params, QLatin1String(rule.ListParam), codes);
-    setText(params, QLatin1String(rule.FlagParam), flag);
+    setText(params, QLatin1String(rule.ListParam), pair.Codes);
+    setText(params, QLatin1String(rule.FlagParam), pair.Flag);
 }
 
 // A pair set whenever its list is declared: a layout that declares only the list stops on the missing flag.
-void bindGuarded(TParams &params, const TGroupRule &rule, const TCriteriaChoice &choice)
+void bindGuarded(TParams &params, const TGroupRule &rule, const TAbcChoice &pair)
 {
     if (!ExistParam(params, QLatin1String(rule.ListParam)))
         return;
-    params.ParamByName(QLatin1String(rule.ListParam)).SetAsString(choice.List ? choice.Codes : QString());
-    params.ParamByName(QLatin1String(rule.FlagParam)).SetAsString(choice.List ? QString() : kAll);
+    params.ParamByName(QLatin1String(rule.ListParam)).SetAsString(pair.Codes);
+    params.ParamByName(QLatin1String(rule.FlagParam)).SetAsString(pair.Flag);
 }
 
 // The names of a date range: first date and its text, second date and its text.
@@ -124,13 +124,13 @@ void Binding::MainPath(const TCriteria &c, const TInputs &in, TParams &params)
     for (const TGroupRule &rule : GroupRules()) {
         const TCriteriaChoice choice = c.Groups.value(QLatin1String(rule.Name));
         if (rule.Abc == &TAbcRequest::Empresa) // "Todas" is the operator's companies; the flag is never "T"
-            bindList(params, rule, choice.List ? choice.Codes : in.OperatorCompanies, QString());
+            bindList(params, rule, {choice.List ? choice.Codes : in.OperatorCompanies, QString()});
         else if (rule.Abc == &TAbcRequest::Vendedor) // bound in the final steps, after the blank fill
             continue;
         else if (rule.Abc == &TAbcRequest::AtivClie || rule.Abc == &TAbcRequest::SegMerc) // the flag rides on the list's guard
-            bindGuarded(params, rule, choice);
+            bindGuarded(params, rule, ChoiceFor(rule, choice));
         else
-            bindList(params, rule, choice.List ? choice.Codes : QString(), choice.List ? QLatin1String(rule.ListFlag) : kAll);
+            bindList(params, rule, ChoiceFor(rule, choice));
     }
 
     setText(params, QStringLiteral("IDTPCTRECEBER"), c.ConAdian ? QStringLiteral("1_2") : QStringLiteral("1"));
@@ -178,8 +178,8 @@ void Binding::FinalSteps(const TCriteria &c, TParams &params)
         setDate(params, QStringLiteral("P_DTFINREFEFAT"), dateTimeOf(c.RefeFat.To));
     }
 
-    const TCriteriaChoice sellers = c.Groups.value(QStringLiteral("Vendedor"));
-    bindList(params, GroupRule(u"Vendedor"), sellers.List ? sellers.Codes : QString(), sellers.List ? QString() : kAll);
+    const TGroupRule &sellers = GroupRule(u"Vendedor");
+    bindList(params, sellers, ChoiceFor(sellers, c.Groups.value(QLatin1String(sellers.Name))));
 
     const bool budget = !EmptyString(c.OrcaIni) && !EmptyString(c.OrcaFin);
     setText(params, QStringLiteral("P_ORCAINI"), budget ? c.OrcaIni : QString());
@@ -234,7 +234,7 @@ bool TfrmRelLancContReceber::IsCurveLayout() const
 
 void TfrmRelLancContReceber::BindMainPath(const TCriteria &criteria, TParams &params)
 {
-    RefreshLookups(criteria);
+    RefreshLookups(criteria, false);
     const bool optionParam = ExistParam(params, QStringLiteral("P_UTLOPC"));
     const QString option = RefreshEmissionOption(optionParam);
     Binding::MainPath(criteria, {lstEmpresaOper, option}, params);
@@ -245,26 +245,30 @@ void TfrmRelLancContReceber::BindMainPath(const TCriteria &criteria, TParams &pa
 
 void TfrmRelLancContReceber::BindFinalSteps(const TCriteria &criteria, TParams &params) { Binding::FinalSteps(criteria, params); }
 
-// The lookups the layouts print beside the figures, reopened for the criteria.
-void TfrmRelLancContReceber::RefreshLookups(const TCriteria &c)
+// The lookups the layouts print beside the figures, reopened for the criteria in the order the
+// binding reads them. The curve names its companies, receivable types, classifications and
+// listed clients from the lookups themselves; the layouts take "Todas" companies as the
+// operator's and the listed types, classifications and clients from the server.
+void TfrmRelLancContReceber::RefreshLookups(const TCriteria &c, bool curve)
 {
     const auto list = [&c](const char *group) { return c.Groups.value(QLatin1String(group)).List; };
-    RefreshClients(c, false);
-
-    // All companies are the operator's companies.
-    Reopen(*qryEmpresa, {{"CODEMPRESA", list("Empresa") ? lstEmpresa : lstEmpresaOper}, {"TCODEMPRESA", std::nullopt}});
+    RefreshClients(c, curve);
+    if (curve)
+        RefreshLookup(list("Empresa"), *qryEmpresa, "CODEMPRESA", "TCODEMPRESA", lstEmpresa);
+    else
+        Reopen(*qryEmpresa, {{"CODEMPRESA", list("Empresa") ? lstEmpresa : lstEmpresaOper}, {"TCODEMPRESA", std::nullopt}});
     RefreshLookup(list("Filial"), *qryFilial, "P_CDFILIAL", "P_TODOS", lstFilial, std::nullopt);
-    if (list("TipoConta"))
+    if (list("TipoConta") && !curve)
         ServerCalls::GetConsultaServ(*netRelLancContReceber, QStringLiteral("TipoConta"), lstTipoConta, *qryTipoConta);
     else
-        Reopen(*qryTipoConta1, {{"TIPOCONTA", QString()}, {"TTIPOCONTA", kAll}});
+        RefreshLookup(list("TipoConta"), *qryTipoConta1, "TIPOCONTA", "TTIPOCONTA", lstTipoConta);
     RefreshPostingBranches(list("Lancamento"));
     RefreshLookup(list("FormaPaga"), *qryFormaRec, "P_CODIGO", "P_TCODIGO", lstFormaPaga);
     RefreshLookup(list("CCorr"), *qryContCorr, "P_CDREDUCONT", "P_TCDREDUCONT", lstCCorr);
-    if (list("Class"))
+    if (list("Class") && !curve)
         ServerCalls::GetConsultaServ(*netRelLancContReceber, QStringLiteral("ClassFinanceira"), lstClass, *qryClassFinanc);
     else
-        Reopen(*qryClassFinanc1, {{"P_CDCLASSFINA", QString()}, {"P_TCDCLASSFINA", kAll}});
+        RefreshLookup(list("Class"), *qryClassFinanc1, "P_CDCLASSFINA", "P_TCDCLASSFINA", lstClass);
 }
 
 void TfrmRelLancContReceber::RefreshPostingBranches(bool list)
