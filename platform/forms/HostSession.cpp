@@ -1,7 +1,7 @@
 #include "forms/HostSession.h"
 
 THostSession::THostSession(const THostContext &context, QWidget *mainForm, QMdiArea *area, const TOptions &options)
-    : m_dialogs(options.PersonAtDialogs), m_answers(options.PersonAtSearchLists), m_context(context), m_previousContext(HostContext()),
+    : m_dialogs(options.PersonAtDialogs), m_answers(options.PersonAtSearchLists), m_context(context),
       m_previousApp(THostApplication::Application())
 {
     if (options.Presenter)
@@ -13,7 +13,7 @@ THostSession::THostSession(const THostContext &context, QWidget *mainForm, QMdiA
                                ? TdtmDBGeral::OperatorTarget(context.Database, context.Operator, context.Password, &m_warning)
                                : context.Database;
     m_db->Open(target);
-    SetHostContext(context);
+    m_contextScope = std::make_unique<THostContextScope>(context);
     m_currentDb = std::make_unique<TCurrentDatabaseScope>(m_db.get());
     m_app = std::make_unique<TMdiApplication>(mainForm, area);
     THostApplication::SetApplication(m_app.get());
@@ -25,5 +25,5 @@ THostSession::~THostSession()
     THostApplication::SetApplication(m_previousApp);
     m_currentDb.reset();
     m_db.reset();
-    SetHostContext(m_previousContext);
+    m_contextScope.reset();
 }

@@ -63,7 +63,8 @@ private:
     std::unique_ptr<TfrmDadosGerRel::TReportDirScope> m_reportDir;
     TReportDesignerDialog::TInteractiveScope m_dialogs;
     TSearchListScript::TScope m_answers;
-    THostContext m_context, m_previousContext;
+    THostContext m_context;
+    std::unique_ptr<THostContextScope> m_contextScope;
     QString m_warning;
     std::unique_ptr<TdtmDBGeral> m_db;
     std::unique_ptr<TCurrentDatabaseScope> m_currentDb;

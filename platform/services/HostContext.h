@@ -29,6 +29,18 @@ struct THostContext {
 const THostContext &HostContext();
 void SetHostContext(const THostContext &context);
 
+// Another context in force for the scope's lifetime; the previous one comes back after it.
+class THostContextScope {
+public:
+    explicit THostContextScope(const THostContext &context) : m_previous(HostContext()) { SetHostContext(context); }
+    ~THostContextScope() { SetHostContext(m_previous); }
+    THostContextScope(const THostContextScope &) = delete;
+    THostContextScope &operator=(const THostContextScope &) = delete;
+
+private:
+    THostContext m_previous;
+};
+
 QString Operador();
 bool ModuFili();
 QString FiliProc();

@@ -75,9 +75,6 @@ TEST(PersonAtTheScreen, PicksClientsPreviewsAndSaves)
     ctx.FixedToday = QDate(2026, 12, 7);
     TRecordingPresenter messages;
     TPresenterScope scope(messages);
-    TReportDesignerDialog::SetInteractive(true);
-    TSearchListScript::SetInteractive(true);
-    TfrmDadosGerRel::SetReportDir(BinDir() + QStringLiteral("/../reports"));
 
     // The login dialog first: the person types the password and presses Enter.
     bool loggedIn = false;
@@ -98,7 +95,10 @@ TEST(PersonAtTheScreen, PicksClientsPreviewsAndSaves)
 
     THostModules modules;
     ASSERT_EQ(modules.Load(), QStringList());
-    THostWindow window(ctx, modules);
+    // A person at the dialogs and the search lists, and the build's layouts.
+    THostSession::TOptions person;
+    person.ReportDir = BinDir() + QStringLiteral("/../reports");
+    THostWindow window(ctx, modules, person);
     window.resize(1400, 860);
     window.show();
     ASSERT_TRUE(QTest::qWaitForWindowExposed(&window));
@@ -190,5 +190,4 @@ TEST(PersonAtTheScreen, PicksClientsPreviewsAndSaves)
     QTest::mouseClick(form->sbtPreview, Qt::LeftButton);
     EXPECT_TRUE(curve);
     EXPECT_EQ(messages.Messages, QStringList());
-    TReportDesignerDialog::SetInteractive(false);
 }

@@ -152,7 +152,7 @@ TEST(HostContext, TodayFollowsTheFixedClockAndDateFormat)
     ctx.Operator = QStringLiteral("MARIA");
     ctx.Branch = QStringLiteral("0101");
     ctx.FixedToday = QDate(2026, 12, 7);
-    SetHostContext(ctx);
+    const THostContextScope scope(ctx);
     EXPECT_EQ(Operador(), QStringLiteral("MARIA"));
     EXPECT_EQ(FiliProc(), QStringLiteral("0101"));
     EXPECT_EQ(DateToStr(Date()), QStringLiteral("07/12/2026"));
@@ -160,7 +160,6 @@ TEST(HostContext, TodayFollowsTheFixedClockAndDateFormat)
     TDateTime d = 0;
     EXPECT_TRUE(TryStrToDate(QStringLiteral("29/02/2024"), d));
     EXPECT_FALSE(TryStrToDate(QStringLiteral("30/02/2026"), d));
-    SetHostContext(THostContext{});
 }
 
 TEST(HostData, CompaniesOfTheOperatorAndPictures)

@@ -248,9 +248,7 @@ TEST_F(ReportsOnPostgreSQL, EveryLayoutSelectsTheSameRowsUnderEveryDateFormat) {
 void ReportsTest::SameRowsUnderEveryDateFormat()
 {
     // The host's short-date format is process state: put back the suite's context whatever happens.
-    struct TContextGuard {
-        ~TContextGuard() { SetHostContext(Context()); }
-    } guard;
+    const THostContextScope guard(HostContext());
     // Due from 07/11/2026 (the default), settled from 01/10/2026 to 07/12/2026, in each pattern's own words.
     const struct {
         const char *Pattern, *DueFrom, *SettledFrom, *SettledTo;
