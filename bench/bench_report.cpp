@@ -118,8 +118,8 @@ int main(int argc, char **argv)
         TReportDesignerDialog &engine = *form.rpddPadrao;
         // Every due date: the due-date layout over all the receivables the person's criteria select.
         auto dueRange = [&](const QDate &from, const QDate &to) {
-            form.depVenIni->SetDate(DateToDateTime(from));
-            form.depVenFin->SetDate(DateToDateTime(to));
+            form.Control<TDateEditPlus>("depVenIni")->SetDate(DateToDateTime(from));
+            form.Control<TDateEditPlus>("depVenFin")->SetDate(DateToDateTime(to));
         };
         form.cbbReportNames->UserSelect(0);
         auto runTo = [&](const char *button, const QString &path) {

@@ -49,6 +49,8 @@ public:
     virtual void Discard(TfrmDadosGerRel &form) = 0;
 
     static THostApplication *Application();
+    // The main form of the application in force; none outside the host (a test without one).
+    static QWidget *MainFormInForce() { return Application() ? Application()->MainForm() : nullptr; }
     static void SetApplication(THostApplication *app);
 
 protected:

@@ -1,4 +1,5 @@
 #pragma once
+#include "data/Exceptions.h"
 #include "report/ReportDialog.h"
 #include "report/ReportLayout.h"
 #include "report/ReportSource.h"
@@ -51,6 +52,16 @@ class TfrmDadosGerRel : public QWidget, public TReportSource {
 public:
     TfrmDadosGerRel(const QString &name, const QString &screenCode, const QString &reportCode, QWidget *parent = nullptr);
     ~TfrmDadosGerRel() override;
+
+    // A control or component of the screen by its object name, as batch runs and tests reach
+    // them; EHostError when the screen has none of that name and type.
+    template <class T> T *Control(const QString &name) const
+    {
+        if (T *found = findChild<T *>(name))
+            return found;
+        throw EHostError(QStringLiteral("A tela %1 não tem o controle %2.").arg(objectName(), name));
+    }
+    template <class T> T *Control(const char *name) const { return Control<T>(QString::fromLatin1(name)); }
 
     TFormStyle FormStyle = TFormStyle::fsMDIChild;
     bool DesignVisible = true;

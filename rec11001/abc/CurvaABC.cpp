@@ -40,12 +40,11 @@ TCriteria TfrmRelLancContReceber::CurvaABC()
     const TCriteria criteria = CurrentCriteria();
     RefreshLookups(criteria, true);
     TAbcRequest request = CurveRequest(criteria);
-    request.OpEmissao = RefreshEmissionOption(true);
+    request.OpEmissao = RefreshEmissionOption(criteria, true);
 
     // 4. Server data under the busy animation, hidden on every path.
     {
-        QWidget *mainForm = THostApplication::Application() ? THostApplication::Application()->MainForm() : nullptr;
-        TShowAviGuard busy(mainForm, 1);
+        const TShowAviGuard busy(THostApplication::MainFormInForce(), 1);
         QVariantList status = StatusArgs(criteria);
         ServerCalls::LoadFromServer(*netRelLancContReceber, QStringLiteral("GetStatus"), byRef(status), *cdsStatus);
         loadMerged(*netRelLancContReceber, QStringLiteral("GetCurvaABC"), request.CurveArgs(), *qryCurvaABC);

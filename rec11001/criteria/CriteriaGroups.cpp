@@ -60,6 +60,16 @@ const TCriteriaGroup *F::GroupNamed(const QString &name) const
     return g == m_groups.cend() ? nullptr : &*g;
 }
 
+QString &F::CodeList(const QString &name)
+{
+    if (name == QLatin1String("lstEmpresaOper"))
+        return lstEmpresaOper;
+    for (const TCriteriaGroup &g : m_groups)
+        if (name == QLatin1String("lst") + QLatin1String(g.Name))
+            return *g.Codes;
+    throw EHostError(QStringLiteral("A tela não tem a lista de códigos %1.").arg(name));
+}
+
 QList<std::pair<QString, QString>> F::CodeListValues()
 {
     QList<std::pair<QString, QString>> out{{QStringLiteral("lstEmpresaOper"), lstEmpresaOper}};
@@ -75,7 +85,7 @@ void F::SyncSearchButton(TGroupId id) { m_groups[id].Search->setEnabled(m_groups
 namespace {
 
 using TDateEdits = std::vector<std::tuple<TDateRange TCriteria::*, TDateEditPlus *, TDateEditPlus *>>;
-TDateEdits dateEdits(const F &f)
+TDateEdits dateEdits(const TCriteriaControls &f)
 {
     return {{&TCriteria::Vencimento, f.depVenIni, f.depVenFin},       {&TCriteria::Emissao, f.depEmissaoDE, f.depEmissaoATE},
             {&TCriteria::Saida, f.depSaidaDe, f.depSaidaAte},         {&TCriteria::RefeFat, f.depDtIniRefeFat, f.depDtFinRefeFat},
@@ -83,12 +93,12 @@ TDateEdits dateEdits(const F &f)
 }
 // The check boxes: the statuses and the advance, applied before the groups, then the client types, applied after them.
 using TBoxes = std::vector<std::pair<bool TCriteria::*, TCheckBox *>>;
-TBoxes beforeGroups(const F &f)
+TBoxes beforeGroups(const TCriteriaControls &f)
 {
     return {{&TCriteria::StatusTodos, f.chkTodos}, {&TCriteria::Baixada, f.chkBaixada}, {&TCriteria::Descontada, f.chkDescontada},
             {&TCriteria::Aberto, f.chkAberto},     {&TCriteria::Planejada, f.chkPlanejada}, {&TCriteria::ConAdian, f.chbConAdian}};
 }
-TBoxes afterGroups(const F &f) { return {{&TCriteria::Privado, f.chkPrivado}, {&TCriteria::Publico, f.chkPublico}}; }
+TBoxes afterGroups(const TCriteriaControls &f) { return {{&TCriteria::Privado, f.chkPrivado}, {&TCriteria::Publico, f.chkPublico}}; }
 
 QDate dateOf(const TDateEditPlus *edit) { return edit->GetDate() == 0 ? QDate() : DateTimeToDate(edit->GetDate()); }
 TDateTime dateTimeOf(const QDate &date) { return date.isNull() ? 0 : DateToDateTime(date); }

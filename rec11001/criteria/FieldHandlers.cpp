@@ -66,15 +66,11 @@ void TfrmRelLancContReceber::AjustaBaixa()
 void TfrmRelLancContReceber::chkTodosClick(QObject *)
 {
     const QVector<TCheckBox *> single = {chkBaixada, chkDescontada, chkAberto, chkPlanejada};
-    if (chkTodos->Checked()) {
-        for (TCheckBox *c : single)
-            c->setEnabled(false);
+    for (TCheckBox *c : single)
+        c->setEnabled(!chkTodos->Checked());
+    if (chkTodos->Checked())
         for (TCheckBox *c : single)
             c->SetChecked(true);
-    } else {
-        for (TCheckBox *c : single)
-            c->setEnabled(true);
-    }
     AjustaBaixa();
     rbtFormaTodos->SetChecked(true);
     rbtCCorrTodas->SetChecked(true);

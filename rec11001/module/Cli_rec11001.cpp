@@ -181,25 +181,10 @@ void TfrmRelLancContReceber::RunChecked(bool clientType, const std::function<voi
     baseAction();
 }
 
-void TfrmRelLancContReceber::sbtPrintClick(QObject *sender)
-{
-    RunChecked(true, [&] { TfrmDadosGerRel::sbtPrintClick(sender); });
-}
-
-void TfrmRelLancContReceber::sbtPreviewClick(QObject *sender)
-{
-    RunChecked(true, [&] { TfrmDadosGerRel::sbtPreviewClick(sender); });
-}
-
-void TfrmRelLancContReceber::sbtSalvarComoClick(QObject *sender)
-{
-    RunChecked(true, [&] { TfrmDadosGerRel::sbtSalvarComoClick(sender); });
-}
-
-void TfrmRelLancContReceber::sbtReportEditClick(QObject *sender)
-{
-    RunChecked(false, [&] { TfrmDadosGerRel::sbtReportEditClick(sender); });
-}
+void TfrmRelLancContReceber::sbtPrintClick(QObject *sender) { RunChecked(true, [&] { TfrmDadosGerRel::sbtPrintClick(sender); }); }
+void TfrmRelLancContReceber::sbtPreviewClick(QObject *sender) { RunChecked(true, [&] { TfrmDadosGerRel::sbtPreviewClick(sender); }); }
+void TfrmRelLancContReceber::sbtSalvarComoClick(QObject *sender) { RunChecked(true, [&] { TfrmDadosGerRel::sbtSalvarComoClick(sender); }); }
+void TfrmRelLancContReceber::sbtReportEditClick(QObject *sender) { RunChecked(false, [&] { TfrmDadosGerRel::sbtReportEditClick(sender); }); }
 
 void TfrmRelLancContReceber::netRelLancContReceberBeforeConnect(QObject *)
 {
@@ -217,23 +202,19 @@ void TfrmRelLancContReceber::cdsOpEmissaoAfterPost(TDataSet &)
 {
     if (cdsOpEmissao->ChangeCount() <= 0)
         return;
-    QWidget *mainForm = THostApplication::Application() ? THostApplication::Application()->MainForm() : nullptr;
     try {
-        ActiveShowAvi(mainForm, 1);
+        const TShowAviGuard busy(THostApplication::MainFormInForce(), 1);
         ServerCalls::SetOpEmissao(*netRelLancContReceber, *cdsOpEmissao);
         cdsOpEmissao->MergeChangeLog();
-        DeactiveShowAvi();
     } catch (...) {
         cdsOpEmissao->CancelUpdates();
-        DeactiveShowAvi();
         throw;
     }
 }
 
 TDateTime TfrmRelLancContReceber::GetTimeSever()
 {
-    QWidget *mainForm = THostApplication::Application() ? THostApplication::Application()->MainForm() : nullptr;
-    const TShowAviGuard busy(mainForm, 1);
+    const TShowAviGuard busy(THostApplication::MainFormInForce(), 1);
     return ServerCalls::GetTimeServ(*netRelLancContReceber, *cdsHoraServidor);
 }
 

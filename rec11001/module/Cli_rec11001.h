@@ -14,7 +14,8 @@
 #include <optional>
 
 // The accounts-receivable report criteria window, screen REC11001.
-class TfrmRelLancContReceber : public TfrmDadosGerRel, public TCriteriaControls, public TLookupData {
+// Its controls and components are private: batch runs and tests reach them by name (Control<T>).
+class TfrmRelLancContReceber : public TfrmDadosGerRel, private TCriteriaControls, private TLookupData {
     Q_OBJECT
 public:
     static constexpr const char *kScreenCode = kServerScreen;
@@ -23,11 +24,10 @@ public:
     Q_INVOKABLE explicit TfrmRelLancContReceber(QWidget *parent = nullptr);
     ~TfrmRelLancContReceber() override;
 
-    TNetConnection *netRelLancContReceber;
-
-    // Code lists of the all-or-list criteria ("_01__03_"), and the companies the operator may see.
-    QString lstVendedor, lstCliente, lstGrupClie, lstEmpresa, lstEmpresaOper, lstTipoConta, lstLancamento;
-    QString lstFilial, lstFormaPaga, lstCCorr, lstAtivClie, lstSegMerc, lstClass, lstRegiao;
+    // The code lists by their names ("lstCliente", "lstEmpresaOper"), as tests read and set them;
+    // EHostError for a name the screen has not.
+    QString &CodeList(const QString &name);
+    QString &CodeList(const char *name) { return CodeList(QString::fromLatin1(name)); }
     QList<std::pair<QString, QString>> CodeListValues() override;
     // The engine's questions: the binding's parameters and the data sets layouts read.
     void GetQueryParams(TParams &params, bool &flag) override { rpddPadraoBeforeGetQueryParams(params, flag); }
@@ -66,6 +66,11 @@ public:
     QStringList EmissionOptionLines();
 
 private:
+    TNetConnection *netRelLancContReceber;
+    // Code lists of the all-or-list criteria ("_01__03_"), and the companies the operator may see.
+    QString lstVendedor, lstCliente, lstGrupClie, lstEmpresa, lstEmpresaOper, lstTipoConta, lstLancamento;
+    QString lstFilial, lstFormaPaga, lstCCorr, lstAtivClie, lstSegMerc, lstClass, lstRegiao;
+
     // The handlers, checks and computations, in the order the screen runs them; only the form
     // binds and calls them.
     void pgcRelatorioChanging(QObject *sender, bool &allowChange);
@@ -133,15 +138,14 @@ private:
     // Whether the chosen layout is the ABC curve: index 18, or a layout that reads the curve's data set.
     bool IsCurveLayout() const;
     void BindMainPath(const TCriteria &criteria, TParams &params);
-    void BindFinalSteps(const TCriteria &criteria, TParams &params);
     // Named side-effect steps: the lookups the layouts and the curve name their codes from.
     void RefreshLookups(const TCriteria &criteria, bool curve);
     // The curve names its listed clients from the client lookup itself, the layouts from the server.
     void RefreshClients(const TCriteria &criteria, bool curve);
     void RefreshPostingBranches(bool list);
-    TEmissionSources EmissionSources() const;
+    TEmissionSources EmissionSources(const TCriteria &criteria) const;
     // Loads the operator's emission option (inserting it when missing) and, when asked, stores the screen's choice; returns its letter.
-    QString RefreshEmissionOption(bool rewrite);
+    QString RefreshEmissionOption(const TCriteria &criteria, bool rewrite);
     // Reopens a group's lookup: all gives the unused list value and "T", a list the codes and the unused flag value.
     void RefreshLookup(bool list, TADOIBQuery &query, const char *listParam, const char *flagParam, const QString &codes,
                        const std::optional<QString> &unused = QString());

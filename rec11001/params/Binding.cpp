@@ -214,11 +214,11 @@ void TfrmRelLancContReceber::rpddPadraoBeforeGetQueryParams(TParams &params, boo
     // The ABC curve takes its data from the server and binds only the final steps, with the
     // criteria it read; the other layouts read the screen once here.
     if (IsCurveLayout()) {
-        BindFinalSteps(CurvaABC(), params);
+        Binding::FinalSteps(CurvaABC(), params);
     } else {
         const TCriteria criteria = CurrentCriteria();
         BindMainPath(criteria, params);
-        BindFinalSteps(criteria, params);
+        Binding::FinalSteps(criteria, params);
     }
 }
 
@@ -236,14 +236,12 @@ void TfrmRelLancContReceber::BindMainPath(const TCriteria &criteria, TParams &pa
 {
     RefreshLookups(criteria, false);
     const bool optionParam = ExistParam(params, QStringLiteral("P_UTLOPC"));
-    const QString option = RefreshEmissionOption(optionParam);
+    const QString option = RefreshEmissionOption(criteria, optionParam);
     Binding::MainPath(criteria, {lstEmpresaOper, option}, params);
     // A layout that takes the option prints the criteria under its header when it is "S".
     if (optionParam && option == QStringLiteral("S"))
-        rpddPadrao->Header.CriteriaLines = ::EmissionOptionLines(criteria, EmissionSources());
+        rpddPadrao->Header.CriteriaLines = ::EmissionOptionLines(criteria, EmissionSources(criteria));
 }
-
-void TfrmRelLancContReceber::BindFinalSteps(const TCriteria &criteria, TParams &params) { Binding::FinalSteps(criteria, params); }
 
 // The lookups the layouts print beside the figures, reopened for the criteria in the order the
 // binding reads them. The curve names its companies, receivable types, classifications and
@@ -297,7 +295,7 @@ void TfrmRelLancContReceber::RefreshClients(const TCriteria &c, bool curve)
     }
 }
 
-QString TfrmRelLancContReceber::RefreshEmissionOption(bool rewrite)
+QString TfrmRelLancContReceber::RefreshEmissionOption(const TCriteria &criteria, bool rewrite)
 {
     ServerCalls::GetOpEmissao(*netRelLancContReceber, QLatin1String(kScreenCode), Operador(), *cdsOpEmissao);
     if (cdsOpEmissao->IsEmpty()) {
@@ -305,7 +303,7 @@ QString TfrmRelLancContReceber::RefreshEmissionOption(bool rewrite)
         cdsOpEmissao->FieldByName(QStringLiteral("CDTELAPROG")).SetAsString(QLatin1String(kScreenCode));
         cdsOpEmissao->FieldByName(QStringLiteral("CDOPERADOR")).SetAsString(Operador());
     }
-    const QString letter = rdbUtiliza->Checked() ? QStringLiteral("S") : QStringLiteral("N");
+    const QString letter = criteria.UtilizaOpEmissao ? QStringLiteral("S") : QStringLiteral("N");
     if (rewrite) {
         if (cdsOpEmissao->State() != TDataSetState::Insert)
             cdsOpEmissao->Edit();

@@ -5,37 +5,24 @@
 #include "report/ReportRows.h"
 #include "services/Consiste.h"
 #include "services/HostContext.h"
+#include "ui/SearchList.h"
 
 namespace {
 constexpr int kNamesShown = 5;
 
-QStringList splitCodes(const QString &list)
-{
-    QStringList codes;
-    for (const QString &c : list.split(QLatin1Char('_'), Qt::SkipEmptyParts))
-        codes << c;
-    return codes;
-}
-
 // "code name" of each chosen code, in the list's order; long lists end in "e mais N".
 QString namesOf(const QString &list, const TDataSet *data, const char *key, const char *name)
 {
-    int keyAt = -1, nameAt = -1;
-    if (data && data->Active())
-        for (int f = 0; f < data->FieldCount(); ++f) {
-            if (data->Fields(f).FieldName.compare(QLatin1String(key), Qt::CaseInsensitive) == 0)
-                keyAt = f;
-            if (data->Fields(f).FieldName.compare(QLatin1String(name), Qt::CaseInsensitive) == 0)
-                nameAt = f;
-        }
-    const QStringList codes = splitCodes(list);
+    const TField *keyField = data && data->Active() ? data->FindField(QLatin1String(key)) : nullptr;
+    const TField *nameField = data && data->Active() ? data->FindField(QLatin1String(name)) : nullptr;
+    const QStringList codes = CodeListKeys(list);
     QStringList shown;
     for (int i = 0; i < codes.size() && i < kNamesShown; ++i) {
         QString text = codes[i];
-        if (keyAt >= 0 && nameAt >= 0)
+        if (keyField && nameField)
             for (const TRecord &row : data->Rows())
-                if (row[static_cast<size_t>(keyAt)].toString() == codes[i]) {
-                    text += QLatin1Char(' ') + row[static_cast<size_t>(nameAt)].toString();
+                if (row[static_cast<size_t>(keyField->Index())].toString() == codes[i]) {
+                    text += QLatin1Char(' ') + row[static_cast<size_t>(nameField->Index())].toString();
                     break;
                 }
         shown << text;
@@ -121,12 +108,16 @@ QStringList EmissionOptionLines(const TCriteria &c, const TEmissionSources &sour
     return lines;
 }
 
-QStringList TfrmRelLancContReceber::EmissionOptionLines() { return ::EmissionOptionLines(CurrentCriteria(), EmissionSources()); }
+QStringList TfrmRelLancContReceber::EmissionOptionLines()
+{
+    const TCriteria criteria = CurrentCriteria();
+    return ::EmissionOptionLines(criteria, EmissionSources(criteria));
+}
 
-TEmissionSources TfrmRelLancContReceber::EmissionSources() const
+TEmissionSources TfrmRelLancContReceber::EmissionSources(const TCriteria &c) const
 {
     TEmissionSources sources;
-    sources.Names = {{QStringLiteral("Cliente"), rbtTodasReg->Checked() ? static_cast<const TDataSet *>(qryCliente) : &qryCliente1->Query()},
+    sources.Names = {{QStringLiteral("Cliente"), !c.Groups.value(QStringLiteral("Regiao")).List ? static_cast<const TDataSet *>(qryCliente) : &qryCliente1->Query()},
                      {QStringLiteral("Empresa"), &qryEmpresa->Query()},
                      {QStringLiteral("Filial"), &qryFilial->Query()},
                      {QStringLiteral("TipoConta"), qryTipoConta},

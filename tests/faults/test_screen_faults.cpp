@@ -112,7 +112,7 @@ protected:
         EXPECT_EQ(ActivePage(), QStringLiteral("tshDadosDocu"));
         ClickTab(0);
         Click("rbtListaEmp");
-        EXPECT_TRUE(Form()->rbtListaEmp->Checked());
+        EXPECT_TRUE(Form()->Control<TRadioButton>("rbtListaEmp")->Checked());
         Click("rbtTodosEmpr");
         EXPECT_TRUE(QApplication::activeModalWidget() == nullptr);
         EXPECT_EQ(TakeMessages(), QStringList());
@@ -129,7 +129,7 @@ TEST_F(ScreenFaults, ServerKilledDuringTheCurveThenTheNextActionReconnects)
     SetShowAviView({[&](QWidget *, int) { ++shows; }, [&] { ++hides; }});
     // The server is stopped as the curve's request goes out and killed while it waits.
     std::thread killer;
-    f.netRelLancContReceber->BeforeCall = [&](const QString &method) {
+    f.Control<TNetConnection>("netRelLancContReceber")->BeforeCall = [&](const QString &method) {
         if (method != QLatin1String("GetCurvaABC") || killer.joinable())
             return;
         const auto pid = static_cast<pid_t>(m_own->Pid());
@@ -143,18 +143,18 @@ TEST_F(ScreenFaults, ServerKilledDuringTheCurveThenTheNextActionReconnects)
     RunTo(18, "sbtPrint", out);
     ASSERT_TRUE(killer.joinable()) << "the curve was never asked for";
     killer.join();
-    f.netRelLancContReceber->BeforeCall = {};
+    f.Control<TNetConnection>("netRelLancContReceber")->BeforeCall = {};
 
     const QStringList shown = TakeMessages();
     ASSERT_EQ(shown.size(), 1) << shown.join(QLatin1Char('\n')).toStdString();
     EXPECT_TRUE(shown[0].contains(QStringLiteral("GetCurvaABC"))) << shown[0].toStdString();
     EXPECT_TRUE(shown[0].contains(QStringLiteral("perdida"))) << shown[0].toStdString();
-    EXPECT_EQ(f.netRelLancContReceber->CallLog.last(), QStringLiteral("GetCurvaABC"));
+    EXPECT_EQ(f.Control<TNetConnection>("netRelLancContReceber")->CallLog.last(), QStringLiteral("GetCurvaABC"));
     EXPECT_EQ(ShowAviDepth(), 0);
     EXPECT_EQ(shows, hides);
     EXPECT_GT(shows, 0);
     EXPECT_FALSE(QFile::exists(out));
-    EXPECT_EQ(f.qryCurvaABC->ChangeCount(), 0) << "no class letters from a failed run";
+    EXPECT_EQ(f.Control<TClientDataSet>("qryCurvaABC")->ChangeCount(), 0) << "no class letters from a failed run";
     ExpectUsable();
 
     // A server on the same port again: the next action connects anew and goes through.
@@ -162,7 +162,7 @@ TEST_F(ScreenFaults, ServerKilledDuringTheCurveThenTheNextActionReconnects)
     RunTo(18, "sbtPrint", out);
     EXPECT_EQ(TakeMessages(), QStringList());
     EXPECT_TRUE(QFile::exists(out));
-    EXPECT_GT(f.qryCurvaABC->ChangeCount(), 0);
+    EXPECT_GT(f.Control<TClientDataSet>("qryCurvaABC")->ChangeCount(), 0);
     EXPECT_EQ(ShowAviDepth(), 0);
 }
 
@@ -173,16 +173,16 @@ TEST_F(ScreenFaults, ServerRestartedBetweenTwoActions)
     RunTo(0, "sbtSalvarComo", first);
     ASSERT_EQ(TakeMessages(), QStringList());
     ASSERT_TRUE(QFile::exists(first));
-    const qsizetype before = Form()->netRelLancContReceber->CallLog.size();
+    const qsizetype before = Form()->Control<TNetConnection>("netRelLancContReceber")->CallLog.size();
 
     m_own->Restart();
     const QString second = m_out.filePath(QStringLiteral("segundo.csv"));
     RunTo(0, "sbtSalvarComo", second);
     EXPECT_EQ(TakeMessages(), QStringList()) << "nothing about the old connection";
     EXPECT_EQ(CsvLines(second), CsvLines(first));
-    EXPECT_GT(Form()->netRelLancContReceber->CallLog.size(), before);
+    EXPECT_GT(Form()->Control<TNetConnection>("netRelLancContReceber")->CallLog.size(), before);
     EXPECT_TRUE(m_own->Log().contains(QStringLiteral("conectado")));
-    EXPECT_TRUE(Form()->netRelLancContReceber->Connected());
+    EXPECT_TRUE(Form()->Control<TNetConnection>("netRelLancContReceber")->Connected());
 }
 
 class EmissionOptionRefused : public ScreenFaults {
@@ -219,7 +219,7 @@ void EmissionOptionRefused::RefusedSaveKeepsTheServersRecord()
 {
     OpenOnOwnServer();
     TfrmRelLancContReceber &f = *Form();
-    TClientDataSet &op = *f.cdsOpEmissao;
+    TClientDataSet &op = *f.Control<TClientDataSet>("cdsOpEmissao");
     const QString stored = emissionOption(s_db->Target());
     ASSERT_EQ(op.FieldByName(QStringLiteral("IDUTOPEMIFIN")).AsString(), stored);
     const QString other = stored == QStringLiteral("S") ? QStringLiteral("N") : QStringLiteral("S");

@@ -97,7 +97,7 @@ void ScreenTest::Click(QWidget *w)
 void ScreenTest::ClickTab(int index)
 {
     // Through the window, as the window system delivers a click.
-    QTabBar *bar = Form()->pgcRelatorio->tabBar();
+    QTabBar *bar = Form()->Control<TPageControl>("pgcRelatorio")->tabBar();
     QWidget *top = bar->window();
     ASSERT_NE(top->windowHandle(), nullptr);
     QTest::mouseClick(top->windowHandle(), Qt::LeftButton, Qt::NoModifier, bar->mapTo(top, bar->tabRect(index).center()));
@@ -108,10 +108,10 @@ void ScreenTest::Type(const char *name, const QString &text)
     auto *edit = W<QLineEdit>(name);
     ASSERT_NE(edit, nullptr);
     QWidget *page = edit;
-    while (page && Form()->pgcRelatorio->indexOf(page) < 0)
+    while (page && Form()->Control<TPageControl>("pgcRelatorio")->indexOf(page) < 0)
         page = page->parentWidget();
     if (page)
-        Form()->pgcRelatorio->SetActivePage(static_cast<TTabSheet *>(page));
+        Form()->Control<TPageControl>("pgcRelatorio")->SetActivePage(static_cast<TTabSheet *>(page));
     edit->setFocus(Qt::TabFocusReason);
     edit->selectAll();
     QTest::keyClick(edit, Qt::Key_Delete);

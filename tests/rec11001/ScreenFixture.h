@@ -53,7 +53,7 @@ protected:
     void Pick(const char *listRadio, const char *button, const QStringList &codes);
     // Runs a report action as a click on its button does.
     void Action(const char *button) { Click(button); }
-    QString ActivePage() const { return Form()->pgcRelatorio->ActivePage()->objectName(); }
+    QString ActivePage() const { return Form()->Control<TPageControl>("pgcRelatorio")->ActivePage()->objectName(); }
     QString Focused() const { return Form()->focusWidget() ? Form()->focusWidget()->objectName() : QString(); }
     QStringList TakeMessages();
 

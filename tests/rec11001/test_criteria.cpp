@@ -46,7 +46,7 @@ TEST_F(CriteriaSnapshot, VariedScreensSurviveJsonIntoAFreshScreen)
     Pick("rbtListaEmp", "sbtEmpresa", {QStringLiteral("03")});
     Pick("rbtListaGrupC", "sbtGrupClie", {QStringLiteral("GRP001")});
     Click("rbtTodosGrupC");
-    f->rdgTipo->SetItemIndex(2);
+    f->Control<TRadioGroup>("rdgTipo")->SetItemIndex(2);
     Type("depEmissaoDE", QStringLiteral("01/11/2026"));
     Type("depEmissaoATE", QStringLiteral("30/11/2026"));
     Type("medNrOrcaIni", QStringLiteral("123"));
@@ -86,10 +86,10 @@ TEST_F(CriteriaSnapshot, VariedScreensSurviveJsonIntoAFreshScreen)
     EXPECT_EQ(applied.ToJson(), varied.ToJson());
     // The applied screen acts as the clicked one did.
     f = Form();
-    EXPECT_TRUE(f->sbtCliente->isEnabled());
-    EXPECT_FALSE(f->chkPrivado->isEnabled());
-    EXPECT_TRUE(f->chkAberto->isEnabled()); // "Todos" unticked frees the single statuses
-    EXPECT_FALSE(f->sbtGrupClie->isEnabled());
+    EXPECT_TRUE(f->Control<TButtonFlat>("sbtCliente")->isEnabled());
+    EXPECT_FALSE(f->Control<TCheckBox>("chkPrivado")->isEnabled());
+    EXPECT_TRUE(f->Control<TCheckBox>("chkAberto")->isEnabled()); // "Todos" unticked frees the single statuses
+    EXPECT_FALSE(f->Control<TButtonFlat>("sbtGrupClie")->isEnabled());
     Action("sbtPrint");
     EXPECT_TRUE(TakeMessages().isEmpty());
     EXPECT_TRUE(f->rpddPadrao->HasLastParams());
@@ -119,8 +119,8 @@ TEST_F(CriteriaSnapshot, PerBranchScreenKeepsItsLockThroughTheRoundTrip)
     EXPECT_FALSE(c.Baixada);
     EXPECT_EQ(c.RefeFat.To, QDate(2026, 10, 31));
     EXPECT_EQ(ThroughJsonIntoFreshScreen(c), c);
-    EXPECT_FALSE(Form()->grbFilial->isEnabled());
-    EXPECT_EQ(Form()->lstFilial, QStringLiteral("_0302_"));
+    EXPECT_FALSE(Form()->Control<TGroupBox>("grbFilial")->isEnabled());
+    EXPECT_EQ(Form()->CodeList("lstFilial"), QStringLiteral("_0302_"));
 
     // A screen of another branch does not unlock this one: the locked group keeps its branch.
     TCriteria other = c;
@@ -139,14 +139,14 @@ TEST_F(CriteriaSnapshot, ApplyingClicksAsAUserAndRefusesWhatTheScreenLacks)
     c.Privado = false; // out of reach with a client list: both types stay ticked
     c.StatusTodos = false;
     f->ApplyCriteria(c);
-    EXPECT_TRUE(f->rbtListaClie->isChecked());
-    EXPECT_TRUE(f->sbtCliente->isEnabled());
-    EXPECT_FALSE(f->chkPrivado->isEnabled());
-    EXPECT_FALSE(f->chkPublico->isEnabled());
-    EXPECT_TRUE(f->chkPrivado->isChecked());
-    EXPECT_TRUE(f->sbtLancamento->isEnabled());
-    EXPECT_EQ(f->lstCliente, QStringLiteral("_000003_"));
-    EXPECT_TRUE(f->chkBaixada->isEnabled());
+    EXPECT_TRUE(f->Control<TRadioButton>("rbtListaClie")->isChecked());
+    EXPECT_TRUE(f->Control<TButtonFlat>("sbtCliente")->isEnabled());
+    EXPECT_FALSE(f->Control<TCheckBox>("chkPrivado")->isEnabled());
+    EXPECT_FALSE(f->Control<TCheckBox>("chkPublico")->isEnabled());
+    EXPECT_TRUE(f->Control<TCheckBox>("chkPrivado")->isChecked());
+    EXPECT_TRUE(f->Control<TButtonFlat>("sbtLancamento")->isEnabled());
+    EXPECT_EQ(f->CodeList("lstCliente"), QStringLiteral("_000003_"));
+    EXPECT_TRUE(f->Control<TCheckBox>("chkBaixada")->isEnabled());
     // A list chosen empty is refused by the checks as a clicked one is.
     c.Groups[QStringLiteral("Vendedor")] = {true, QString()};
     f->ApplyCriteria(c);

@@ -51,26 +51,26 @@ TEST_F(FormAtWork, DefaultsAfterOpening)
     ASSERT_TRUE(Open());
     TfrmRelLancContReceber *f = Form();
     // Offsets 30 and 0 around the fixed today, 07/12/2026.
-    EXPECT_EQ(f->depVenIni->Text(), QStringLiteral("07/11/2026"));
-    EXPECT_EQ(f->depVenFin->Text(), QStringLiteral("07/12/2026"));
-    EXPECT_EQ(f->rdgTipo->ItemIndex(), 1);
-    EXPECT_TRUE(f->chkTodos->isEnabled());
-    for (TCheckBox *c : {f->chkBaixada, f->chkDescontada, f->chkAberto, f->chkPlanejada}) {
+    EXPECT_EQ(f->Control<TDateEditPlus>("depVenIni")->Text(), QStringLiteral("07/11/2026"));
+    EXPECT_EQ(f->Control<TDateEditPlus>("depVenFin")->Text(), QStringLiteral("07/12/2026"));
+    EXPECT_EQ(f->Control<TRadioGroup>("rdgTipo")->ItemIndex(), 1);
+    EXPECT_TRUE(f->Control<TCheckBox>("chkTodos")->isEnabled());
+    for (TCheckBox *c : {f->Control<TCheckBox>("chkBaixada"), f->Control<TCheckBox>("chkDescontada"), f->Control<TCheckBox>("chkAberto"), f->Control<TCheckBox>("chkPlanejada")}) {
         EXPECT_TRUE(c->isChecked());
         EXPECT_FALSE(c->isEnabled());
     }
-    for (TDateEditPlus *d : {f->depBaixaEntr, f->depBaixaSaid, f->depEmissaoDE, f->depEmissaoATE, f->depSaidaDe, f->depSaidaAte,
-                             f->depDtIniRefeFat, f->depDtFinRefeFat})
+    for (TDateEditPlus *d : {f->Control<TDateEditPlus>("depBaixaEntr"), f->Control<TDateEditPlus>("depBaixaSaid"), f->Control<TDateEditPlus>("depEmissaoDE"), f->Control<TDateEditPlus>("depEmissaoATE"), f->Control<TDateEditPlus>("depSaidaDe"), f->Control<TDateEditPlus>("depSaidaAte"),
+                             f->Control<TDateEditPlus>("depDtIniRefeFat"), f->Control<TDateEditPlus>("depDtFinRefeFat")})
         EXPECT_TRUE(d->IsBlank()) << d->objectName().toStdString();
-    EXPECT_TRUE(f->rdgTClassFinanc->isChecked());
-    EXPECT_FALSE(f->sbtListaClass->isEnabled());
-    EXPECT_EQ(f->lstEmpresaOper, QStringLiteral("_01__03_"));
-    EXPECT_TRUE(f->rdbUtiliza->isChecked()); // MARIA keeps "S" for this screen
-    EXPECT_FALSE(f->grbOrca->isHidden());
-    EXPECT_TRUE(f->rbtTodosFilial->isChecked());
-    EXPECT_TRUE(f->lstFilial.isEmpty());
-    EXPECT_EQ(f->netRelLancContReceber->Port, m_server->Port());
-    EXPECT_EQ(f->netRelLancContReceber->CallLog, (QStringList{QStringLiteral("GetDtVenc"), QStringLiteral("GetOpEmissao"), QStringLiteral("GetCriterios")})); // the last looks for a default set
+    EXPECT_TRUE(f->Control<TRadioButton>("rdgTClassFinanc")->isChecked());
+    EXPECT_FALSE(f->Control<TButtonFlat>("sbtListaClass")->isEnabled());
+    EXPECT_EQ(f->CodeList("lstEmpresaOper"), QStringLiteral("_01__03_"));
+    EXPECT_TRUE(f->Control<TRadioButton>("rdbUtiliza")->isChecked()); // MARIA keeps "S" for this screen
+    EXPECT_FALSE(f->Control<TGroupBox>("grbOrca")->isHidden());
+    EXPECT_TRUE(f->Control<TRadioButton>("rbtTodosFilial")->isChecked());
+    EXPECT_TRUE(f->CodeList("lstFilial").isEmpty());
+    EXPECT_EQ(f->Control<TNetConnection>("netRelLancContReceber")->Port, m_server->Port());
+    EXPECT_EQ(f->Control<TNetConnection>("netRelLancContReceber")->CallLog, (QStringList{QStringLiteral("GetDtVenc"), QStringLiteral("GetOpEmissao"), QStringLiteral("GetCriterios")})); // the last looks for a default set
     // The server's own clock, not the host's fixed one (07/12/2026).
     const TDateTime before = QDateTimeToDateTime(QDateTime::currentDateTime()), server = f->GetTimeSever(),
                     after = QDateTimeToDateTime(QDateTime::currentDateTime());
@@ -91,20 +91,20 @@ TEST_F(FormAtWork, EmissionOptionAndBudgetGroupFollowTheServerOnEveryActivation)
     ctx.Password = DemoPassword(ctx.Operator);
     ApplyContext(ctx);
     ASSERT_TRUE(Open());
-    EXPECT_TRUE(Form()->rdbNaoUtiliza->isChecked());
+    EXPECT_TRUE(Form()->Control<TRadioButton>("rdbNaoUtiliza")->isChecked());
 
     // A lower-case "s" is not "S"; a display flag other than "S" hides the budget group.
     exec(m_target, {QStringLiteral("PRAGMA ignore_check_constraints = ON"),
                           QStringLiteral("INSERT INTO OPCAOEMISSAO (CDTELAPROG, CDOPERADOR, IDUTOPEMIFIN) VALUES ('REC11001', 'ADMIN', 's')"),
                           QStringLiteral("UPDATE PARAMGERALORCA SET IDEXIBDADORC = 'N'")});
-    Form()->rdbUtiliza->SetChecked(true);
+    Form()->Control<TRadioButton>("rdbUtiliza")->SetChecked(true);
     Form()->DoClose();
     ASSERT_TRUE(Open());
-    EXPECT_TRUE(Form()->rdbNaoUtiliza->isChecked());
-    EXPECT_TRUE(Form()->grbOrca->isHidden());
-    Form()->grbOrca->setVisible(true);
+    EXPECT_TRUE(Form()->Control<TRadioButton>("rdbNaoUtiliza")->isChecked());
+    EXPECT_TRUE(Form()->Control<TGroupBox>("grbOrca")->isHidden());
+    Form()->Control<TGroupBox>("grbOrca")->setVisible(true);
     Form()->cbbReportNames->UserSelect(3);
-    EXPECT_TRUE(Form()->grbOrca->isHidden());
+    EXPECT_TRUE(Form()->Control<TGroupBox>("grbOrca")->isHidden());
     // Coming back to the window reloads the option.
     exec(m_target, {QStringLiteral("UPDATE OPCAOEMISSAO SET IDUTOPEMIFIN = 'S' WHERE CDOPERADOR = 'ADMIN'")});
     auto *other = new QWidget;
@@ -112,7 +112,7 @@ TEST_F(FormAtWork, EmissionOptionAndBudgetGroupFollowTheServerOnEveryActivation)
     sub->show();
     m_area->setActiveSubWindow(sub);
     m_area->setActiveSubWindow(m_app->FrameOf(*Form()));
-    EXPECT_TRUE(Form()->rdbUtiliza->isChecked());
+    EXPECT_TRUE(Form()->Control<TRadioButton>("rdbUtiliza")->isChecked());
 }
 
 TEST_F(FormAtWork, PerBranchLocksTheOriginBranch)
@@ -123,11 +123,11 @@ TEST_F(FormAtWork, PerBranchLocksTheOriginBranch)
     ApplyContext(ctx);
     ASSERT_TRUE(Open());
     TfrmRelLancContReceber *f = Form();
-    EXPECT_TRUE(f->rbtListaFilial->isChecked());
-    EXPECT_FALSE(f->grbFilial->isEnabled());
-    EXPECT_FALSE(f->rbtTodosFilial->isEnabled());
-    EXPECT_FALSE(f->sbtFilial->isEnabled());
-    EXPECT_EQ(f->lstFilial, QStringLiteral("_0302_"));
+    EXPECT_TRUE(f->Control<TRadioButton>("rbtListaFilial")->isChecked());
+    EXPECT_FALSE(f->Control<TGroupBox>("grbFilial")->isEnabled());
+    EXPECT_FALSE(f->Control<TRadioButton>("rbtTodosFilial")->isEnabled());
+    EXPECT_FALSE(f->Control<TButtonFlat>("sbtFilial")->isEnabled());
+    EXPECT_EQ(f->CodeList("lstFilial"), QStringLiteral("_0302_"));
     // The lock passes the branch check and reaches the report.
     Action("sbtPrint");
     EXPECT_TRUE(TakeMessages().isEmpty());
@@ -146,51 +146,51 @@ TEST_F(FormAtWork, EachCriteriaCheckFailsAloneWithItsPageFocusAndMessage)
 {
     auto date = [](int d, int m, int y) { return DateToDateTime(QDate(y, m, d)); };
     const std::vector<CheckCase> cases = {
-        {"due dates blank", [](auto &f) { f.depVenIni->SetDate(0), f.depVenFin->SetDate(0); }, "DtVencIni_inf", "tshDadosCntReceb", "depVenIni"},
-        {"due end blank", [](auto &f) { f.depVenFin->SetDate(0); }, "DtVencFin_inf", "tshDadosCntReceb", "depVenFin"},
-        {"due end before start", [&](auto &f) { f.depVenFin->SetDate(date(6, 11, 2026)); }, "DTVENC_INV", "tshDadosCntReceb", "depVenIni"},
-        {"value start over a blank end", [](auto &f) { f.nedValor1->SetText(QStringLiteral("100")); }, "VRLIQUIDO_INV", "tshDadosCntReceb", "nedValor1"},
-        {"classification list empty", [](auto &f) { f.rdgLClassFinanc->SetChecked(true); }, "Class_ni", "tshDadosCntReceb", "rdgLClassFinanc"},
-        {"activity list empty", [](auto &f) { f.rdbListaAtivClie->SetChecked(true); }, "Ramo_ni", "tshDadosCntReceb", "rdbListaAtivClie"},
-        {"segment list empty", [](auto &f) { f.rdbListaSegMerc->SetChecked(true); }, "Seg_ni", "tshDadosCntReceb", "rdbListaSegMerc"},
-        {"type list empty", [](auto &f) { f.rbtListaTipo->SetChecked(true); }, "Tipo_ni", "tshDadosCntReceb", "rbtListaTipo"},
-        {"region list empty", [](auto &f) { f.rbtListaReg->SetChecked(true); }, "Regiao_ni", "tshDadosDocu", "rbtListaReg"},
-        {"client list empty", [](auto &f) { f.rbtListaClie->SetChecked(true); }, "Cliente_ni", "tshDadosDocu", "rbtListaClie"},
-        {"group list empty", [](auto &f) { f.rbtListaGrupC->SetChecked(true); }, "GrupoClie_ni", "tshDadosDocu", "rbtListaGrupC"},
-        {"company list empty", [](auto &f) { f.rbtListaEmp->SetChecked(true); }, "Empresa_ni", "tshDadosDocu", "rbtListaEmp"},
-        {"origin list empty", [](auto &f) { f.rbtListaFilial->SetChecked(true); }, "FilialOri_ni", "tshDadosDocu", "rbtListaFilial"},
-        {"posting list empty", [](auto &f) { f.rbtListaLanca->SetChecked(true); }, "FiliLanca_ni", "tshDadosDocu", "rbtListaLanca"},
-        {"seller list empty", [](auto &f) { f.rbtListaVend->SetChecked(true); }, "Vendedor_ni", "tshDadosDocu", "rbtListaVend"},
-        {"issue end only", [&](auto &f) { f.depEmissaoATE->SetDate(date(1, 12, 2026)); }, "DtEmissIni_inf", "tshDadosDocu", "depEmissaoDE"},
-        {"issue start only", [&](auto &f) { f.depEmissaoDE->SetDate(date(1, 12, 2026)); }, "DtEmissFin_inf", "tshDadosDocu", "depEmissaoATE"},
-        {"issue reversed", [&](auto &f) { f.depEmissaoDE->SetDate(date(2, 12, 2026)), f.depEmissaoATE->SetDate(date(1, 12, 2026)); }, "DTEMIS_INV",
+        {"due dates blank", [](TfrmRelLancContReceber &f) { f.Control<TDateEditPlus>("depVenIni")->SetDate(0), f.Control<TDateEditPlus>("depVenFin")->SetDate(0); }, "DtVencIni_inf", "tshDadosCntReceb", "depVenIni"},
+        {"due end blank", [](TfrmRelLancContReceber &f) { f.Control<TDateEditPlus>("depVenFin")->SetDate(0); }, "DtVencFin_inf", "tshDadosCntReceb", "depVenFin"},
+        {"due end before start", [&](TfrmRelLancContReceber &f) { f.Control<TDateEditPlus>("depVenFin")->SetDate(date(6, 11, 2026)); }, "DTVENC_INV", "tshDadosCntReceb", "depVenIni"},
+        {"value start over a blank end", [](TfrmRelLancContReceber &f) { f.Control<TNumberEdit>("nedValor1")->SetText(QStringLiteral("100")); }, "VRLIQUIDO_INV", "tshDadosCntReceb", "nedValor1"},
+        {"classification list empty", [](TfrmRelLancContReceber &f) { f.Control<TRadioButton>("rdgLClassFinanc")->SetChecked(true); }, "Class_ni", "tshDadosCntReceb", "rdgLClassFinanc"},
+        {"activity list empty", [](TfrmRelLancContReceber &f) { f.Control<TRadioButton>("rdbListaAtivClie")->SetChecked(true); }, "Ramo_ni", "tshDadosCntReceb", "rdbListaAtivClie"},
+        {"segment list empty", [](TfrmRelLancContReceber &f) { f.Control<TRadioButton>("rdbListaSegMerc")->SetChecked(true); }, "Seg_ni", "tshDadosCntReceb", "rdbListaSegMerc"},
+        {"type list empty", [](TfrmRelLancContReceber &f) { f.Control<TRadioButton>("rbtListaTipo")->SetChecked(true); }, "Tipo_ni", "tshDadosCntReceb", "rbtListaTipo"},
+        {"region list empty", [](TfrmRelLancContReceber &f) { f.Control<TRadioButton>("rbtListaReg")->SetChecked(true); }, "Regiao_ni", "tshDadosDocu", "rbtListaReg"},
+        {"client list empty", [](TfrmRelLancContReceber &f) { f.Control<TRadioButton>("rbtListaClie")->SetChecked(true); }, "Cliente_ni", "tshDadosDocu", "rbtListaClie"},
+        {"group list empty", [](TfrmRelLancContReceber &f) { f.Control<TRadioButton>("rbtListaGrupC")->SetChecked(true); }, "GrupoClie_ni", "tshDadosDocu", "rbtListaGrupC"},
+        {"company list empty", [](TfrmRelLancContReceber &f) { f.Control<TRadioButton>("rbtListaEmp")->SetChecked(true); }, "Empresa_ni", "tshDadosDocu", "rbtListaEmp"},
+        {"origin list empty", [](TfrmRelLancContReceber &f) { f.Control<TRadioButton>("rbtListaFilial")->SetChecked(true); }, "FilialOri_ni", "tshDadosDocu", "rbtListaFilial"},
+        {"posting list empty", [](TfrmRelLancContReceber &f) { f.Control<TRadioButton>("rbtListaLanca")->SetChecked(true); }, "FiliLanca_ni", "tshDadosDocu", "rbtListaLanca"},
+        {"seller list empty", [](TfrmRelLancContReceber &f) { f.Control<TRadioButton>("rbtListaVend")->SetChecked(true); }, "Vendedor_ni", "tshDadosDocu", "rbtListaVend"},
+        {"issue end only", [&](TfrmRelLancContReceber &f) { f.Control<TDateEditPlus>("depEmissaoATE")->SetDate(date(1, 12, 2026)); }, "DtEmissIni_inf", "tshDadosDocu", "depEmissaoDE"},
+        {"issue start only", [&](TfrmRelLancContReceber &f) { f.Control<TDateEditPlus>("depEmissaoDE")->SetDate(date(1, 12, 2026)); }, "DtEmissFin_inf", "tshDadosDocu", "depEmissaoATE"},
+        {"issue reversed", [&](TfrmRelLancContReceber &f) { f.Control<TDateEditPlus>("depEmissaoDE")->SetDate(date(2, 12, 2026)), f.Control<TDateEditPlus>("depEmissaoATE")->SetDate(date(1, 12, 2026)); }, "DTEMIS_INV",
          "tshDadosDocu", "depEmissaoDE"},
-        {"exit end only", [&](auto &f) { f.depSaidaAte->SetDate(date(1, 12, 2026)); }, "DtSaidIni_inf", "tshDadosDocu", "depSaidaDe"},
-        {"exit start only", [&](auto &f) { f.depSaidaDe->SetDate(date(1, 12, 2026)); }, "DtSaidFin_inf", "tshDadosDocu", "depSaidaAte"},
-        {"exit reversed", [&](auto &f) { f.depSaidaDe->SetDate(date(3, 12, 2026)), f.depSaidaAte->SetDate(date(1, 12, 2026)); }, "DtSAID_INV",
+        {"exit end only", [&](TfrmRelLancContReceber &f) { f.Control<TDateEditPlus>("depSaidaAte")->SetDate(date(1, 12, 2026)); }, "DtSaidIni_inf", "tshDadosDocu", "depSaidaDe"},
+        {"exit start only", [&](TfrmRelLancContReceber &f) { f.Control<TDateEditPlus>("depSaidaDe")->SetDate(date(1, 12, 2026)); }, "DtSaidFin_inf", "tshDadosDocu", "depSaidaAte"},
+        {"exit reversed", [&](TfrmRelLancContReceber &f) { f.Control<TDateEditPlus>("depSaidaDe")->SetDate(date(3, 12, 2026)), f.Control<TDateEditPlus>("depSaidaAte")->SetDate(date(1, 12, 2026)); }, "DtSAID_INV",
          "tshDadosDocu", "depSaidaDe"},
-        {"budget start over end", [](auto &f) { f.medNrOrcaIni->SetText(QStringLiteral("20")), f.medNrOrcaFin->SetText(QStringLiteral("3")); },
+        {"budget start over end", [](TfrmRelLancContReceber &f) { f.Control<TMaskEdit>("medNrOrcaIni")->SetText(QStringLiteral("20")), f.Control<TMaskEdit>("medNrOrcaFin")->SetText(QStringLiteral("3")); },
          "NrOrca_Inv", "tshDadosDocu", "medNrOrcaIni"},
-        {"budget start blank", [](auto &f) { f.medNrOrcaFin->SetText(QStringLiteral("5")); }, "NrOrcaIni_ninf", "tshDadosDocu", "medNrOrcaIni"},
-        {"settlement end only", [&](auto &f) { f.depBaixaSaid->SetDate(date(1, 12, 2026)); }, "DtBaixIni_inf", "tshDadosBaixa", "depBaixaEntr"},
-        {"settlement start only", [&](auto &f) { f.depBaixaEntr->SetDate(date(1, 12, 2026)); }, "DtBaixFin_inf", "tshDadosBaixa", "depBaixaSaid"},
-        {"settlement reversed", [&](auto &f) { f.depBaixaEntr->SetDate(date(2, 12, 2026)), f.depBaixaSaid->SetDate(date(1, 12, 2026)); },
+        {"budget start blank", [](TfrmRelLancContReceber &f) { f.Control<TMaskEdit>("medNrOrcaFin")->SetText(QStringLiteral("5")); }, "NrOrcaIni_ninf", "tshDadosDocu", "medNrOrcaIni"},
+        {"settlement end only", [&](TfrmRelLancContReceber &f) { f.Control<TDateEditPlus>("depBaixaSaid")->SetDate(date(1, 12, 2026)); }, "DtBaixIni_inf", "tshDadosBaixa", "depBaixaEntr"},
+        {"settlement start only", [&](TfrmRelLancContReceber &f) { f.Control<TDateEditPlus>("depBaixaEntr")->SetDate(date(1, 12, 2026)); }, "DtBaixFin_inf", "tshDadosBaixa", "depBaixaSaid"},
+        {"settlement reversed", [&](TfrmRelLancContReceber &f) { f.Control<TDateEditPlus>("depBaixaEntr")->SetDate(date(2, 12, 2026)), f.Control<TDateEditPlus>("depBaixaSaid")->SetDate(date(1, 12, 2026)); },
          "DTBAIXA_INV", "tshDadosBaixa", "depBaixaEntr"},
-        {"settlement form list empty", [](auto &f) { f.rbtFormaLista->SetChecked(true); }, "TBaixa_ni", "tshDadosBaixa", "rbtFormaLista"},
-        {"bank account list empty", [](auto &f) { f.rbtCCorrLista->SetChecked(true); }, "CCorr_ni", "tshDadosBaixa", "rbtCCorrLista"},
-        {"billing end only", [&](auto &f) { f.depDtFinRefeFat->SetDate(date(1, 12, 2026)); }, "DtRefeFatIni_inf", "tshDadosDocu", "depDtIniRefeFat"},
-        {"billing start only", [&](auto &f) { f.depDtIniRefeFat->SetDate(date(1, 12, 2026)); }, "DtRefeFatFin_inf", "tshDadosDocu", "depDtFinRefeFat"},
-        {"billing reversed", [&](auto &f) { f.depDtIniRefeFat->SetDate(date(2, 12, 2026)), f.depDtFinRefeFat->SetDate(date(1, 11, 2026)); },
+        {"settlement form list empty", [](TfrmRelLancContReceber &f) { f.Control<TRadioButton>("rbtFormaLista")->SetChecked(true); }, "TBaixa_ni", "tshDadosBaixa", "rbtFormaLista"},
+        {"bank account list empty", [](TfrmRelLancContReceber &f) { f.Control<TRadioButton>("rbtCCorrLista")->SetChecked(true); }, "CCorr_ni", "tshDadosBaixa", "rbtCCorrLista"},
+        {"billing end only", [&](TfrmRelLancContReceber &f) { f.Control<TDateEditPlus>("depDtFinRefeFat")->SetDate(date(1, 12, 2026)); }, "DtRefeFatIni_inf", "tshDadosDocu", "depDtIniRefeFat"},
+        {"billing start only", [&](TfrmRelLancContReceber &f) { f.Control<TDateEditPlus>("depDtIniRefeFat")->SetDate(date(1, 12, 2026)); }, "DtRefeFatFin_inf", "tshDadosDocu", "depDtFinRefeFat"},
+        {"billing reversed", [&](TfrmRelLancContReceber &f) { f.Control<TDateEditPlus>("depDtIniRefeFat")->SetDate(date(2, 12, 2026)), f.Control<TDateEditPlus>("depDtFinRefeFat")->SetDate(date(1, 11, 2026)); },
          "DTREFEFAT_INV", "tshDadosDocu", "depDtIniRefeFat"},
         {"two failures: blank due start and an empty region list",
-         [](auto &f) { f.depVenIni->SetDate(0), f.rbtListaReg->SetChecked(true); }, "DtVencIni_inf", "tshDadosCntReceb", "depVenIni"},
+         [](TfrmRelLancContReceber &f) { f.Control<TDateEditPlus>("depVenIni")->SetDate(0), f.Control<TRadioButton>("rbtListaReg")->SetChecked(true); }, "DtVencIni_inf", "tshDadosCntReceb", "depVenIni"},
     };
     for (const CheckCase &c : cases) {
         SCOPED_TRACE(c.Title);
         ASSERT_TRUE(Open());
         TfrmRelLancContReceber &f = *Form();
         // Start from a page other than the one the check names.
-        f.pgcRelatorio->SetActivePage(QLatin1String(c.Page) == QLatin1String("tshDadosDocu") ? f.tshDadosBaixa : f.tshDadosDocu);
+        f.Control<TPageControl>("pgcRelatorio")->SetActivePage(QLatin1String(c.Page) == QLatin1String("tshDadosDocu") ? f.Control<TTabSheet>("tshDadosBaixa") : f.Control<TTabSheet>("tshDadosDocu"));
         c.Setup(f);
         TakeMessages();
         Action("sbtPrint");
@@ -207,27 +207,27 @@ TEST_F(FormAtWork, WritesOfTheChecksStayAndEqualEndsPass)
 {
     ASSERT_TRUE(Open());
     TfrmRelLancContReceber &f = *Form();
-    f.depVenFin->SetDate(f.depVenIni->GetDate());
-    f.depEmissaoDE->SetDate(DateToDateTime(QDate(2026, 12, 1)));
-    f.depEmissaoATE->SetDate(DateToDateTime(QDate(2026, 12, 1)));
-    f.medNrOrcaIni->SetText(QStringLiteral("123"));
+    f.Control<TDateEditPlus>("depVenFin")->SetDate(f.Control<TDateEditPlus>("depVenIni")->GetDate());
+    f.Control<TDateEditPlus>("depEmissaoDE")->SetDate(DateToDateTime(QDate(2026, 12, 1)));
+    f.Control<TDateEditPlus>("depEmissaoATE")->SetDate(DateToDateTime(QDate(2026, 12, 1)));
+    f.Control<TMaskEdit>("medNrOrcaIni")->SetText(QStringLiteral("123"));
     Action("sbtPrint");
     EXPECT_TRUE(TakeMessages().isEmpty());
     EXPECT_TRUE(f.rpddPadrao->HasLastParams());
-    EXPECT_EQ(f.nedValor1->Text(), QStringLiteral("0"));
-    EXPECT_EQ(f.nedValor2->Text(), QStringLiteral("0"));
-    EXPECT_EQ(f.medNrOrcaIni->Text(), QStringLiteral("0000000123"));
-    EXPECT_EQ(f.medNrOrcaFin->Text(), QStringLiteral("0000000123"));
+    EXPECT_EQ(f.Control<TNumberEdit>("nedValor1")->Text(), QStringLiteral("0"));
+    EXPECT_EQ(f.Control<TNumberEdit>("nedValor2")->Text(), QStringLiteral("0"));
+    EXPECT_EQ(f.Control<TMaskEdit>("medNrOrcaIni")->Text(), QStringLiteral("0000000123"));
+    EXPECT_EQ(f.Control<TMaskEdit>("medNrOrcaFin")->Text(), QStringLiteral("0000000123"));
     // A blank value becomes "0" even when a later check fails.
-    f.rdbListaSegMerc->SetChecked(true);
-    f.nedValor1->SetText(QString());
+    f.Control<TRadioButton>("rdbListaSegMerc")->SetChecked(true);
+    f.Control<TNumberEdit>("nedValor1")->SetText(QString());
     Action("sbtPreview");
     EXPECT_EQ(TakeMessages(), QStringList{QStringLiteral("Segmento de mercado deve ser informado.")});
-    EXPECT_EQ(f.nedValor1->Text(), QStringLiteral("0"));
+    EXPECT_EQ(f.Control<TNumberEdit>("nedValor1")->Text(), QStringLiteral("0"));
     // A list filled earlier is ignored once the criterion is back on all.
-    f.lstSegMerc = QStringLiteral("_00001_");
-    f.rdbTodosSegMerc->SetChecked(true);
-    f.lstSegMerc.clear();
+    f.CodeList("lstSegMerc") = QStringLiteral("_00001_");
+    f.Control<TRadioButton>("rdbTodosSegMerc")->SetChecked(true);
+    f.CodeList("lstSegMerc").clear();
     Action("sbtSalvarComo");
     EXPECT_TRUE(TakeMessages().isEmpty());
 }
@@ -236,8 +236,8 @@ TEST_F(FormAtWork, ClientTypeAndStatusChecks)
 {
     ASSERT_TRUE(Open());
     TfrmRelLancContReceber &f = *Form();
-    f.chkPrivado->SetChecked(false);
-    f.chkPublico->SetChecked(false);
+    f.Control<TCheckBox>("chkPrivado")->SetChecked(false);
+    f.Control<TCheckBox>("chkPublico")->SetChecked(false);
     for (const char *action : {"sbtPrint", "sbtPreview", "sbtSalvarComo"}) {
         Action(action);
         EXPECT_EQ(TakeMessages(), QStringList{QStringLiteral("Tipo de cliente deve ser informado.")}) << action;
@@ -247,12 +247,12 @@ TEST_F(FormAtWork, ClientTypeAndStatusChecks)
     EXPECT_TRUE(TakeMessages().isEmpty());
     EXPECT_TRUE(f.rpddPadrao->HasLastParams());
     f.rpddPadrao->ClearLastParams();
-    f.chkPrivado->SetChecked(true);
+    f.Control<TCheckBox>("chkPrivado")->SetChecked(true);
 
-    f.chkTodos->SetChecked(false);
-    for (TCheckBox *c : {f.chkBaixada, f.chkDescontada, f.chkAberto, f.chkPlanejada})
+    f.Control<TCheckBox>("chkTodos")->SetChecked(false);
+    for (TCheckBox *c : {f.Control<TCheckBox>("chkBaixada"), f.Control<TCheckBox>("chkDescontada"), f.Control<TCheckBox>("chkAberto"), f.Control<TCheckBox>("chkPlanejada")})
         c->SetChecked(false);
-    f.pgcRelatorio->SetActivePage(f.tshDadosBaixa);
+    f.Control<TPageControl>("pgcRelatorio")->SetActivePage(f.Control<TTabSheet>("tshDadosBaixa"));
     for (const char *action : {"sbtPrint", "sbtPreview", "sbtSalvarComo", "sbtReportEdit"}) {
         Action(action);
         EXPECT_EQ(TakeMessages(), QStringList{QStringLiteral("Status deve ser informado.")}) << action;
@@ -276,23 +276,23 @@ TEST_F(FormAtWork, PageChangesRefusedByAnInvalidDate)
     ClickTab(2);
     EXPECT_TRUE(TakeMessages().isEmpty());
     EXPECT_EQ(ActivePage(), QStringLiteral("tshDadosBaixa"));
-    f.depEmissaoDE->SetDate(0);
-    f.pgcRelatorio->SetActivePage(f.tshDadosDocu);
-    f.depEmissaoDE->SetText(QStringLiteral("31/02/2026"));
-    f.depBaixaEntr->SetText(QStringLiteral("99/99/2026")); // another page's date is not looked at
+    f.Control<TDateEditPlus>("depEmissaoDE")->SetDate(0);
+    f.Control<TPageControl>("pgcRelatorio")->SetActivePage(f.Control<TTabSheet>("tshDadosDocu"));
+    f.Control<TDateEditPlus>("depEmissaoDE")->SetText(QStringLiteral("31/02/2026"));
+    f.Control<TDateEditPlus>("depBaixaEntr")->SetText(QStringLiteral("99/99/2026")); // another page's date is not looked at
     ClickTab(0);
     EXPECT_EQ(TakeMessages(), QStringList{QStringLiteral("'31/02/2026' não é uma data válida.")});
     EXPECT_EQ(ActivePage(), QStringLiteral("tshDadosDocu"));
-    f.depEmissaoDE->SetDate(0);
+    f.Control<TDateEditPlus>("depEmissaoDE")->SetDate(0);
     ClickTab(0);
     EXPECT_TRUE(TakeMessages().isEmpty());
     EXPECT_EQ(ActivePage(), QStringLiteral("tshDadosCntReceb"));
-    f.depVenFin->SetText(QStringLiteral("32/12/2026"));
+    f.Control<TDateEditPlus>("depVenFin")->SetText(QStringLiteral("32/12/2026"));
     ClickTab(1);
     EXPECT_EQ(TakeMessages(), QStringList{QStringLiteral("'32/12/2026' não é uma data válida.")});
     EXPECT_EQ(ActivePage(), QStringLiteral("tshDadosCntReceb"));
     // The report checks meet the bad date first, with the same message and no page change.
-    f.depVenFin->SetDate(Date());
+    f.Control<TDateEditPlus>("depVenFin")->SetDate(Date());
     Action("sbtPrint");
     EXPECT_EQ(TakeMessages(), QStringList{QStringLiteral("'99/99/2026' não é uma data válida.")});
     EXPECT_EQ(ActivePage(), QStringLiteral("tshDadosCntReceb"));
@@ -306,51 +306,51 @@ TEST_F(FormAtWork, StatusBoxesAndTheSettlementPage)
 {
     ASSERT_TRUE(Open());
     TfrmRelLancContReceber &f = *Form();
-    f.depBaixaEntr->SetDate(DateToDateTime(QDate(2026, 11, 1)));
-    f.depBaixaSaid->SetDate(DateToDateTime(QDate(2026, 11, 30)));
-    f.rbtFormaLista->SetChecked(true);
-    f.rbtCCorrLista->SetChecked(true);
-    f.lstFormaPaga = QStringLiteral("_01_");
+    f.Control<TDateEditPlus>("depBaixaEntr")->SetDate(DateToDateTime(QDate(2026, 11, 1)));
+    f.Control<TDateEditPlus>("depBaixaSaid")->SetDate(DateToDateTime(QDate(2026, 11, 30)));
+    f.Control<TRadioButton>("rbtFormaLista")->SetChecked(true);
+    f.Control<TRadioButton>("rbtCCorrLista")->SetChecked(true);
+    f.CodeList("lstFormaPaga") = QStringLiteral("_01_");
     Click("chkTodos"); // unchecked: the four unlock, still checked
-    for (TCheckBox *c : {f.chkBaixada, f.chkDescontada, f.chkAberto, f.chkPlanejada}) {
+    for (TCheckBox *c : {f.Control<TCheckBox>("chkBaixada"), f.Control<TCheckBox>("chkDescontada"), f.Control<TCheckBox>("chkAberto"), f.Control<TCheckBox>("chkPlanejada")}) {
         EXPECT_TRUE(c->isEnabled());
         EXPECT_TRUE(c->isChecked());
     }
-    EXPECT_TRUE(f.grbBaixa->isEnabled());
-    EXPECT_EQ(f.depBaixaEntr->Text(), QStringLiteral("01/11/2026"));
-    EXPECT_TRUE(f.rbtFormaTodos->isChecked()); // every click resets the settlement criteria to all
-    EXPECT_TRUE(f.rbtCCorrTodas->isChecked());
-    EXPECT_FALSE(f.sbtFormaPaga->isEnabled());
-    EXPECT_FALSE(f.sbtCCorr->isEnabled());
-    EXPECT_EQ(f.lstFormaPaga, QStringLiteral("_01_"));
+    EXPECT_TRUE(f.Control<TGroupBox>("grbBaixa")->isEnabled());
+    EXPECT_EQ(f.Control<TDateEditPlus>("depBaixaEntr")->Text(), QStringLiteral("01/11/2026"));
+    EXPECT_TRUE(f.Control<TRadioButton>("rbtFormaTodos")->isChecked()); // every click resets the settlement criteria to all
+    EXPECT_TRUE(f.Control<TRadioButton>("rbtCCorrTodas")->isChecked());
+    EXPECT_FALSE(f.Control<TButtonFlat>("sbtFormaPaga")->isEnabled());
+    EXPECT_FALSE(f.Control<TButtonFlat>("sbtCCorr")->isEnabled());
+    EXPECT_EQ(f.CodeList("lstFormaPaga"), QStringLiteral("_01_"));
 
     Click("chkBaixada"); // unchecking clears both settlement dates at once
-    EXPECT_TRUE(f.depBaixaEntr->IsBlank());
-    EXPECT_TRUE(f.depBaixaSaid->IsBlank());
+    EXPECT_TRUE(f.Control<TDateEditPlus>("depBaixaEntr")->IsBlank());
+    EXPECT_TRUE(f.Control<TDateEditPlus>("depBaixaSaid")->IsBlank());
     Click("chkBaixada");
-    EXPECT_TRUE(f.depBaixaEntr->IsBlank());
+    EXPECT_TRUE(f.Control<TDateEditPlus>("depBaixaEntr")->IsBlank());
     Click("chkBaixada");
     Click("chkPlanejada");
     ClickTab(2); // neither settled nor planned: the settlement dates are locked
     EXPECT_EQ(ActivePage(), QStringLiteral("tshDadosBaixa"));
-    EXPECT_FALSE(f.grbBaixa->isEnabled());
-    EXPECT_FALSE(f.depBaixaEntr->isEnabled());
+    EXPECT_FALSE(f.Control<TGroupBox>("grbBaixa")->isEnabled());
+    EXPECT_FALSE(f.Control<TDateEditPlus>("depBaixaEntr")->isEnabled());
     ClickTab(0);
     Click("chkPlanejada"); // planned only: dates can be typed but are emptied on entry
     ClickTab(2);
-    EXPECT_TRUE(f.grbBaixa->isEnabled());
-    f.depBaixaEntr->SetDate(DateToDateTime(QDate(2026, 11, 1)));
+    EXPECT_TRUE(f.Control<TGroupBox>("grbBaixa")->isEnabled());
+    f.Control<TDateEditPlus>("depBaixaEntr")->SetDate(DateToDateTime(QDate(2026, 11, 1)));
     ClickTab(0);
     ClickTab(2);
-    EXPECT_TRUE(f.depBaixaEntr->IsBlank());
+    EXPECT_TRUE(f.Control<TDateEditPlus>("depBaixaEntr")->IsBlank());
 
     ClickTab(0);
     Click("chkTodos"); // checked again: the four lock, all checked
-    for (TCheckBox *c : {f.chkBaixada, f.chkDescontada, f.chkAberto, f.chkPlanejada}) {
+    for (TCheckBox *c : {f.Control<TCheckBox>("chkBaixada"), f.Control<TCheckBox>("chkDescontada"), f.Control<TCheckBox>("chkAberto"), f.Control<TCheckBox>("chkPlanejada")}) {
         EXPECT_FALSE(c->isEnabled());
         EXPECT_TRUE(c->isChecked());
     }
-    EXPECT_TRUE(f.grbBaixa->isEnabled());
+    EXPECT_TRUE(f.Control<TGroupBox>("grbBaixa")->isEnabled());
     EXPECT_TRUE(TakeMessages().isEmpty());
 }
 
@@ -359,32 +359,32 @@ TEST_F(FormAtWork, KeyFiltersAndBudgetNumbers)
     ASSERT_TRUE(Open());
     TfrmRelLancContReceber &f = *Form();
     Type("nedValor1", QStringLiteral("-12"));
-    EXPECT_EQ(f.nedValor1->text(), QStringLiteral("12"));
+    EXPECT_EQ(f.Control<TNumberEdit>("nedValor1")->text(), QStringLiteral("12"));
     Type("nedValor1", QStringLiteral("123456789012"));
-    EXPECT_EQ(f.nedValor1->text(), QStringLiteral("1234567890"));
+    EXPECT_EQ(f.Control<TNumberEdit>("nedValor1")->text(), QStringLiteral("1234567890"));
     Type("nedValor2", QStringLiteral("1,2345"));
-    EXPECT_EQ(f.nedValor2->text(), QStringLiteral("1,23"));
+    EXPECT_EQ(f.Control<TNumberEdit>("nedValor2")->text(), QStringLiteral("1,23"));
     Leave("nedValor2");
-    EXPECT_EQ(f.nedValor2->text(), QStringLiteral("1,23"));
+    EXPECT_EQ(f.Control<TNumberEdit>("nedValor2")->text(), QStringLiteral("1,23"));
     Type("nedValor2", QStringLiteral("1234567,5"));
     Leave("nedValor2");
-    EXPECT_EQ(f.nedValor2->text(), QStringLiteral("1.234.567,50"));
-    EXPECT_DOUBLE_EQ(f.nedValor2->GetNumber(), 1234567.5);
+    EXPECT_EQ(f.Control<TNumberEdit>("nedValor2")->text(), QStringLiteral("1.234.567,50"));
+    EXPECT_DOUBLE_EQ(f.Control<TNumberEdit>("nedValor2")->GetNumber(), 1234567.5);
 
     Type("medNrOrcaIni", QStringLiteral("-15"));
-    EXPECT_EQ(f.medNrOrcaIni->Text(), QStringLiteral("15"));
+    EXPECT_EQ(f.Control<TMaskEdit>("medNrOrcaIni")->Text(), QStringLiteral("15"));
     Leave("medNrOrcaIni");
-    EXPECT_EQ(f.medNrOrcaIni->Text(), QStringLiteral("0000000015"));
-    EXPECT_EQ(f.medNrOrcaFin->Text(), QStringLiteral("0000000015"));
+    EXPECT_EQ(f.Control<TMaskEdit>("medNrOrcaIni")->Text(), QStringLiteral("0000000015"));
+    EXPECT_EQ(f.Control<TMaskEdit>("medNrOrcaFin")->Text(), QStringLiteral("0000000015"));
     Type("medNrOrcaFin", QStringLiteral("7"));
     Type("medNrOrcaIni", QStringLiteral("3"));
     Leave("medNrOrcaIni");
-    EXPECT_EQ(f.medNrOrcaFin->Text(), QStringLiteral("0000000007")); // a given end number stays, adjusted as it was left
+    EXPECT_EQ(f.Control<TMaskEdit>("medNrOrcaFin")->Text(), QStringLiteral("0000000007")); // a given end number stays, adjusted as it was left
     Type("medNrOrcaFin", QStringLiteral("70"));
     Leave("medNrOrcaFin");
-    EXPECT_EQ(f.medNrOrcaFin->Text(), QStringLiteral("0000000070"));
+    EXPECT_EQ(f.Control<TMaskEdit>("medNrOrcaFin")->Text(), QStringLiteral("0000000070"));
     Type("medNrOrcaFin", QStringLiteral("12345678901"));
-    EXPECT_EQ(f.medNrOrcaFin->Text(), QStringLiteral("1234567890"));
+    EXPECT_EQ(f.Control<TMaskEdit>("medNrOrcaFin")->Text(), QStringLiteral("1234567890"));
     EXPECT_TRUE(TakeMessages().isEmpty());
 }
 
@@ -392,25 +392,25 @@ TEST_F(FormAtWork, EmissionOptionSaveCallsTheServerOnlyForAChange)
 {
     ASSERT_TRUE(Open());
     TfrmRelLancContReceber &f = *Form();
-    TClientDataSet &op = *f.cdsOpEmissao;
-    f.netRelLancContReceber->CallLog.clear();
+    TClientDataSet &op = *f.Control<TClientDataSet>("cdsOpEmissao");
+    f.Control<TNetConnection>("netRelLancContReceber")->CallLog.clear();
     ASSERT_TRUE(RunAction([&] {
         op.Edit();
         op.FieldByName(QStringLiteral("IDUTOPEMIFIN")).SetAsString(QStringLiteral("S"));
         op.Post();
     }));
-    EXPECT_TRUE(f.netRelLancContReceber->CallLog.isEmpty());
+    EXPECT_TRUE(f.Control<TNetConnection>("netRelLancContReceber")->CallLog.isEmpty());
     ASSERT_TRUE(RunAction([&] {
         op.Edit();
         op.FieldByName(QStringLiteral("IDUTOPEMIFIN")).SetAsString(QStringLiteral("N"));
         op.Post();
     }));
-    EXPECT_EQ(f.netRelLancContReceber->CallLog, QStringList{QStringLiteral("SetOpEmissao")});
+    EXPECT_EQ(f.Control<TNetConnection>("netRelLancContReceber")->CallLog, QStringList{QStringLiteral("SetOpEmissao")});
     EXPECT_EQ(op.ChangeCount(), 0);
     EXPECT_EQ(ShowAviDepth(), 0);
     // Stored: the next activation shows it.
     f.DoActivate();
-    EXPECT_TRUE(f.rdbNaoUtiliza->isChecked());
+    EXPECT_TRUE(f.Control<TRadioButton>("rdbNaoUtiliza")->isChecked());
     ASSERT_TRUE(RunAction([&] {
         op.Edit();
         op.FieldByName(QStringLiteral("IDUTOPEMIFIN")).SetAsString(QStringLiteral("S"));
@@ -425,7 +425,7 @@ TEST_F(FormAtWork, AFailedSaveLeavesTheServersRecordAndHidesTheAnimation)
     ctx.ServerPort = own.Port();
     ApplyContext(ctx);
     ASSERT_TRUE(Open());
-    TClientDataSet &op = *Form()->cdsOpEmissao;
+    TClientDataSet &op = *Form()->Control<TClientDataSet>("cdsOpEmissao");
     int shows = 0;
     SetShowAviView({[&](QWidget *, int) { ++shows; }, [] {}});
     own.Stop();
@@ -448,11 +448,11 @@ TEST_F(FormAtWork, DisplayTextsUseTheRowBeingShown)
 {
     ASSERT_TRUE(Open());
     TfrmRelLancContReceber &f = *Form();
-    f.qryCliente1->ParamByName(QStringLiteral("P_CLIENTE")).Clear();
-    f.qryCliente1->ParamByName(QStringLiteral("TCLIENTE")).SetAsString(QStringLiteral("T"));
-    f.qryCliente1->Open();
+    f.Control<TADOIBQuery>("qryCliente1")->ParamByName(QStringLiteral("P_CLIENTE")).Clear();
+    f.Control<TADOIBQuery>("qryCliente1")->ParamByName(QStringLiteral("TCLIENTE")).SetAsString(QStringLiteral("T"));
+    f.Control<TADOIBQuery>("qryCliente1")->Open();
     // qryCliente holds one client of the other type, as after a binding.
-    TDataSet &rows = f.qryCliente1->Query();
+    TDataSet &rows = f.Control<TADOIBQuery>("qryCliente1")->Query();
     int individuals = 0, companies = 0;
     for (int r = 0; r < rows.RecordCount(); ++r) {
         rows.WithRecord(r, [&] {
@@ -472,10 +472,10 @@ TEST_F(FormAtWork, DisplayTextsUseTheRowBeingShown)
     EXPECT_GT(individuals, 0);
     EXPECT_GT(companies, 0);
 
-    f.qryContCorr->ParamByName(QStringLiteral("P_CDREDUCONT")).SetAsString(QString());
-    f.qryContCorr->ParamByName(QStringLiteral("P_TCDREDUCONT")).SetAsString(QStringLiteral("T"));
-    f.qryContCorr->Open();
-    TDataSet &cc = f.qryContCorr->Query();
+    f.Control<TADOIBQuery>("qryContCorr")->ParamByName(QStringLiteral("P_CDREDUCONT")).SetAsString(QString());
+    f.Control<TADOIBQuery>("qryContCorr")->ParamByName(QStringLiteral("P_TCDREDUCONT")).SetAsString(QStringLiteral("T"));
+    f.Control<TADOIBQuery>("qryContCorr")->Open();
+    TDataSet &cc = f.Control<TADOIBQuery>("qryContCorr")->Query();
     bool sawNull = false;
     for (cc.First(); !cc.Eof(); cc.Next()) {
         TField &acc = cc.FieldByName(QStringLiteral("CDCONTCORR"));
@@ -497,6 +497,6 @@ TEST_F(FormAtWork, DisplayTextsUseTheRowBeingShown)
     tree.Fields = {{QStringLiteral("IDMARCADO"), TFieldType::FixedChar, 1, false}, {QStringLiteral("CDARVATIVCLI"), TFieldType::String, 20, false},
                    {QStringLiteral("DSATIVCLI"), TFieldType::String, 50, false}, {QStringLiteral("CDATIVCLI"), TFieldType::String, 5, false}};
     tree.AddRow({QStringLiteral("N"), QStringLiteral("102001"), QStringLiteral("Comércio Atacadista"), QStringLiteral("00005")});
-    f.qryAtivClie->SetData(tree);
-    EXPECT_EQ(f.qryAtivClie->FieldByName(QStringLiteral("CDARVATIVCLI")).DisplayText(), QStringLiteral("1.02.001"));
+    f.Control<TClientDataSet>("qryAtivClie")->SetData(tree);
+    EXPECT_EQ(f.Control<TClientDataSet>("qryAtivClie")->FieldByName(QStringLiteral("CDARVATIVCLI")).DisplayText(), QStringLiteral("1.02.001"));
 }

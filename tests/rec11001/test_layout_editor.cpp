@@ -297,7 +297,7 @@ TEST_F(LayoutEditing, CopiesOfTheCurveAndOfADateTextLayoutRunAsTheirOriginals)
     // for the criteria in force, not the rows the last curve left behind.
     const QByteArray allClients = csv(18, QStringLiteral("curva-todos.csv"));
     Click("rbtListaClie");
-    f->lstCliente = QStringLiteral("_000006__000021__000039_");
+    f->CodeList("lstCliente") = QStringLiteral("_000006__000021__000039_");
     const QByteArray copy = csv(curveCopy, QStringLiteral("copia.csv"));
     const QByteArray original = csv(18, QStringLiteral("curva-lista.csv"));
     EXPECT_EQ(QString::fromUtf8(copy), QString::fromUtf8(original));
@@ -305,8 +305,8 @@ TEST_F(LayoutEditing, CopiesOfTheCurveAndOfADateTextLayoutRunAsTheirOriginals)
 
     // The settlement-date copy keeps its date texts and selects the same rows.
     Click("rbtTodosClie");
-    f->depBaixaEntr->SetDate(DateToDateTime(QDate(2026, 10, 1)));
-    f->depBaixaSaid->SetDate(DateToDateTime(QDate(2026, 12, 7)));
+    f->Control<TDateEditPlus>("depBaixaEntr")->SetDate(DateToDateTime(QDate(2026, 10, 1)));
+    f->Control<TDateEditPlus>("depBaixaSaid")->SetDate(DateToDateTime(QDate(2026, 12, 7)));
     const QByteArray settled = csv(10, QStringLiteral("baixas.csv"));
     EXPECT_GT(settled.count('\n'), 1);
     EXPECT_EQ(csv(settledCopy, QStringLiteral("baixas-copia.csv")), settled);

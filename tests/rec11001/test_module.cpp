@@ -84,23 +84,23 @@ TEST_F(ModulePackage, FactoryTwiceShowsOneFormAndCloseGivesAFreshOne)
     // Minimised, then asked for again: the same form, restored.
     QMdiSubWindow *frame = m_app->FrameOf(*first);
     frame->showMinimized();
-    first->rdgTipo->SetItemIndex(2);
+    first->Control<TRadioGroup>("rdgTipo")->SetItemIndex(2);
     ASSERT_TRUE(FireEvent([] { IniProc(); }));
     EXPECT_EQ(Form(), first);
     EXPECT_EQ(m_area->subWindowList().size(), 1);
     EXPECT_FALSE(frame->isMinimized());
-    EXPECT_EQ(first->rdgTipo->ItemIndex(), 2);
+    EXPECT_EQ(first->Control<TRadioGroup>("rdgTipo")->ItemIndex(), 2);
     EXPECT_EQ(first->windowTitle(), QStringLiteral("Contas a Receber/Recebidas"));
 
     // Closed by the user, the next call builds a new form with its defaults.
     ASSERT_TRUE(first->DoClose());
     EXPECT_FALSE(FormCriado());
-    EXPECT_FALSE(first->netRelLancContReceber->Connected());
+    EXPECT_FALSE(first->Control<TNetConnection>("netRelLancContReceber")->Connected());
     QApplication::sendPostedEvents(nullptr, QEvent::DeferredDelete);
     EXPECT_TRUE(m_area->subWindowList().isEmpty());
     ASSERT_TRUE(Open());
     EXPECT_EQ(m_area->subWindowList().size(), 1);
-    EXPECT_EQ(Form()->rdgTipo->ItemIndex(), 1);
+    EXPECT_EQ(Form()->Control<TRadioGroup>("rdgTipo")->ItemIndex(), 1);
     EXPECT_TRUE(TakeMessages().isEmpty());
 }
 

@@ -52,7 +52,7 @@ TEST_F(Pickers, F9OnAListaRadioOpensItsListWhateverTheButtonState)
         EXPECT_EQ(m_runs.back().Title, QString::fromUtf8(title)) << radio;
         EXPECT_GE(m_runs.back().Rows, 1) << radio;
     }
-    EXPECT_FALSE(f.sbtCliente->isEnabled()); // the all radios stayed checked
+    EXPECT_FALSE(f.Control<TButtonFlat>("sbtCliente")->isEnabled()); // the all radios stayed checked
     // F9 on an all radio and other keys on a "Lista" radio do nothing.
     Key("rbtTodosClie", Qt::Key_F9);
     Key("rbtListaClie", Qt::Key_F8);
@@ -70,12 +70,12 @@ TEST_F(Pickers, ListaRadiosEnableTheirButtonsAndClientListLocksTheTypes)
         Click(g.All);
         EXPECT_FALSE(g.Search->isEnabled()) << g.Group->objectName().toStdString();
     }
-    f.chkPrivado->SetChecked(false);
+    f.Control<TCheckBox>("chkPrivado")->SetChecked(false);
     Click("rbtListaClie");
-    EXPECT_FALSE(f.chkPrivado->isEnabled());
-    EXPECT_FALSE(f.chkPublico->isEnabled());
-    EXPECT_TRUE(f.chkPrivado->isChecked());
-    EXPECT_TRUE(f.chkPublico->isChecked());
+    EXPECT_FALSE(f.Control<TCheckBox>("chkPrivado")->isEnabled());
+    EXPECT_FALSE(f.Control<TCheckBox>("chkPublico")->isEnabled());
+    EXPECT_TRUE(f.Control<TCheckBox>("chkPrivado")->isChecked());
+    EXPECT_TRUE(f.Control<TCheckBox>("chkPublico")->isChecked());
 }
 
 TEST_F(Pickers, ClientListFollowsTheRegions)
@@ -97,10 +97,10 @@ TEST_F(Pickers, ClientListFollowsTheRegions)
     // Pick region 001, then two of its clients: the client criterion went back to all.
     TSearchListScript::PushCodes({QStringLiteral("001")});
     Click("sbtRegiao");
-    EXPECT_EQ(f.lstRegiao, QStringLiteral("_001_"));
-    EXPECT_TRUE(f.rbtTodosClie->isChecked());
-    EXPECT_FALSE(f.sbtCliente->isEnabled());
-    EXPECT_TRUE(f.chkPrivado->isEnabled() && f.chkPrivado->isChecked());
+    EXPECT_EQ(f.CodeList("lstRegiao"), QStringLiteral("_001_"));
+    EXPECT_TRUE(f.Control<TRadioButton>("rbtTodosClie")->isChecked());
+    EXPECT_FALSE(f.Control<TButtonFlat>("sbtCliente")->isEnabled());
+    EXPECT_TRUE(f.Control<TCheckBox>("chkPrivado")->isEnabled() && f.Control<TCheckBox>("chkPrivado")->isChecked());
     Click("rbtListaClie");
     TSearchListScript::PushCodes({});
     Click("sbtCliente");
@@ -108,28 +108,28 @@ TEST_F(Pickers, ClientListFollowsTheRegions)
     EXPECT_EQ(m_runs[1].Title, QStringLiteral("Cliente"));
     EXPECT_EQ(m_runs[1].KeyField, QStringLiteral("CDCLIENTE"));
     EXPECT_EQ(m_runs[1].Rows, region1);
-    TDataSet &rows = f.qryCliente1->Query();
+    TDataSet &rows = f.Control<TADOIBQuery>("qryCliente1")->Query();
     QStringList codes;
     for (rows.First(); !rows.Eof() && codes.size() < 2; rows.Next())
         codes << rows.FieldByName(QStringLiteral("CDCLIENTE")).AsString();
     TSearchListScript::PushCodes(codes);
     Click("sbtCliente");
-    EXPECT_EQ(f.lstCliente, QLatin1Char('_') + codes[0] + QStringLiteral("__") + codes[1] + QLatin1Char('_'));
+    EXPECT_EQ(f.CodeList("lstCliente"), QLatin1Char('_') + codes[0] + QStringLiteral("__") + codes[1] + QLatin1Char('_'));
     EXPECT_EQ(QStringList(m_runs.back().Marked), QStringList()); // an empty list before
     // Reopened, the chosen codes come marked; a cancel keeps them.
     TSearchListScript::PushCancel();
     Click("sbtCliente");
     EXPECT_EQ(m_runs.back().Marked, codes);
     EXPECT_FALSE(m_runs.back().Confirmed);
-    EXPECT_EQ(f.lstCliente, QLatin1Char('_') + codes[0] + QStringLiteral("__") + codes[1] + QLatin1Char('_'));
+    EXPECT_EQ(f.CodeList("lstCliente"), QLatin1Char('_') + codes[0] + QStringLiteral("__") + codes[1] + QLatin1Char('_'));
 
     // Choosing regions again puts the clients back on all, keeping their codes.
     TSearchListScript::PushCodes({QStringLiteral("001"), QStringLiteral("002")});
     Click("sbtRegiao");
-    EXPECT_TRUE(f.rbtTodosClie->isChecked());
-    EXPECT_FALSE(f.sbtCliente->isEnabled());
-    EXPECT_TRUE(f.chkPrivado->isEnabled() && f.chkPublico->isEnabled());
-    EXPECT_FALSE(f.lstCliente.isEmpty());
+    EXPECT_TRUE(f.Control<TRadioButton>("rbtTodosClie")->isChecked());
+    EXPECT_FALSE(f.Control<TButtonFlat>("sbtCliente")->isEnabled());
+    EXPECT_TRUE(f.Control<TCheckBox>("chkPrivado")->isEnabled() && f.Control<TCheckBox>("chkPublico")->isEnabled());
+    EXPECT_FALSE(f.CodeList("lstCliente").isEmpty());
 
     // Back on all regions the client list has every client again.
     Click("rbtTodasReg");
@@ -137,7 +137,7 @@ TEST_F(Pickers, ClientListFollowsTheRegions)
     TSearchListScript::PushCancel();
     Click("sbtCliente");
     EXPECT_EQ(m_runs.back().Rows, allClients);
-    EXPECT_EQ(f.qryCliente1->SQL, f.qryClienteAux->SQL);
+    EXPECT_EQ(f.Control<TADOIBQuery>("qryCliente1")->SQL, f.Control<TADOIBQuery>("qryClienteAux")->SQL);
     EXPECT_TRUE(TakeMessages().isEmpty());
 }
 
@@ -149,12 +149,12 @@ TEST_F(Pickers, CompaniesOfTheOperatorOnly)
     Click("sbtEmpresa");
     ASSERT_EQ(m_runs.size(), 1u);
     EXPECT_EQ(m_runs[0].Rows, 2); // MARIA sees 01 and 03
-    EXPECT_EQ(Form()->lstEmpresa, QStringLiteral("_03_"));
+    EXPECT_EQ(Form()->CodeList("lstEmpresa"), QStringLiteral("_03_"));
     Form()->DoClose();
     THostContext ctx = ContextAs(QStringLiteral("CAIXA"));
     ApplyContext(ctx);
     ASSERT_TRUE(Open());
-    EXPECT_TRUE(Form()->lstEmpresaOper.isEmpty());
+    EXPECT_TRUE(Form()->CodeList("lstEmpresaOper").isEmpty());
     Click("rbtListaEmp");
     Click("sbtEmpresa");
     EXPECT_EQ(TakeMessages(), QStringList{QStringLiteral("Não há empresa cadastrada.")});
@@ -166,34 +166,34 @@ TEST_F(Pickers, ServerFedListsAndTheMendedPostingBranchButton)
     ASSERT_TRUE(Open());
     TfrmRelLancContReceber &f = *Form();
     Click("rbtListaLanca");
-    EXPECT_TRUE(f.sbtLancamento->isEnabled()); // follows its radio as every other pair
+    EXPECT_TRUE(f.Control<TButtonFlat>("sbtLancamento")->isEnabled()); // follows its radio as every other pair
     TSearchListScript::PushCodes({QStringLiteral("0101"), QStringLiteral("0302")});
     Click("sbtLancamento");
-    EXPECT_EQ(f.lstLancamento, QStringLiteral("_0101__0302_"));
+    EXPECT_EQ(f.CodeList("lstLancamento"), QStringLiteral("_0101__0302_"));
     EXPECT_EQ(m_runs.back().Rows, 6); // the branches of MARIA's companies 01 and 03
     Click("rbtTodosLanca");
-    EXPECT_FALSE(f.sbtLancamento->isEnabled());
+    EXPECT_FALSE(f.Control<TButtonFlat>("sbtLancamento")->isEnabled());
     Click("rdbListaAtivClie");
     TSearchListScript::PushCodes({QStringLiteral("00001")});
     Click("sbtAtivClie");
     EXPECT_EQ(m_runs.back().Rows, 30); // three levels of the picture "9.99.999"
     EXPECT_EQ(m_runs.back().KeyField, QStringLiteral("CDATIVCLI"));
-    EXPECT_EQ(f.lstAtivClie, QStringLiteral("_00001_"));
-    EXPECT_EQ(f.netRelLancContReceber->CallLog.mid(3), (QStringList{QStringLiteral("GetFiliLanca"), QStringLiteral("GetAtivClie")}));
+    EXPECT_EQ(f.CodeList("lstAtivClie"), QStringLiteral("_00001_"));
+    EXPECT_EQ(f.Control<TNetConnection>("netRelLancContReceber")->CallLog.mid(3), (QStringList{QStringLiteral("GetFiliLanca"), QStringLiteral("GetAtivClie")}));
     // Settlement forms and segments go to the list closed and are opened by it.
-    EXPECT_FALSE(f.qrySegMerc->Active());
+    EXPECT_FALSE(f.Control<TADOIBQuery>("qrySegMerc")->Active());
     Click("rdbListaSegMerc");
     TSearchListScript::PushCodes({QStringLiteral("00002")});
     Click("sbtSegMerc");
-    EXPECT_TRUE(f.qrySegMerc->Active());
-    EXPECT_EQ(f.lstSegMerc, QStringLiteral("_00002_"));
+    EXPECT_TRUE(f.Control<TADOIBQuery>("qrySegMerc")->Active());
+    EXPECT_EQ(f.CodeList("lstSegMerc"), QStringLiteral("_00002_"));
     ClickTab(1);
     ClickTab(2);
     Click("rbtFormaLista");
     TSearchListScript::PushCodes({QStringLiteral("05")});
     Click("sbtFormaPaga");
-    EXPECT_EQ(f.lstFormaPaga, QStringLiteral("_05_"));
-    EXPECT_EQ(f.qryFormaRec->ParamByName(QStringLiteral("P_TCODIGO")).AsString(), QStringLiteral("T"));
+    EXPECT_EQ(f.CodeList("lstFormaPaga"), QStringLiteral("_05_"));
+    EXPECT_EQ(f.Control<TADOIBQuery>("qryFormaRec")->ParamByName(QStringLiteral("P_TCODIGO")).AsString(), QStringLiteral("T"));
     EXPECT_TRUE(TakeMessages().isEmpty());
 }
 
@@ -281,7 +281,7 @@ TEST_F(Pickers, TheRealDialogFiltersMarksAndConfirms)
     Click("sbtTipoConta");
     EXPECT_EQ(shown, 8);
     EXPECT_EQ(afterFilter, 1);
-    EXPECT_EQ(f.lstTipoConta, QStringLiteral("_000002__000007_"));
+    EXPECT_EQ(f.CodeList("lstTipoConta"), QStringLiteral("_000002__000007_"));
 
     // Cancel leaves the list as it was, and the chosen codes come marked.
     QStringList marked;
@@ -294,7 +294,7 @@ TEST_F(Pickers, TheRealDialogFiltersMarksAndConfirms)
     });
     Click("sbtTipoConta");
     EXPECT_EQ(marked, (QStringList{QStringLiteral("000002"), QStringLiteral("000007")}));
-    EXPECT_EQ(f.lstTipoConta, QStringLiteral("_000002__000007_"));
+    EXPECT_EQ(f.CodeList("lstTipoConta"), QStringLiteral("_000002__000007_"));
 }
 
 namespace {
@@ -399,7 +399,7 @@ TEST_F(Pickers, ClientListFiltersKeyByKeyAndKeepsMarksAndCountOverTheFilter)
     EXPECT_EQ(countAfterMarkAll, QStringLiteral("%1 de %2 marcados").arg(filtered).arg(all));
     EXPECT_EQ(static_cast<int>(keptMarked.size()), filtered - 1);
     // The code list holds the marked keys in the list's order.
-    EXPECT_EQ(CodeListKeys(f.lstCliente), keptMarked);
+    EXPECT_EQ(CodeListKeys(f.CodeList("lstCliente")), keptMarked);
 }
 
 namespace {
@@ -471,7 +471,7 @@ TEST_F(Pickers, PastedCodesAreMarkedAndTheUnknownNamedThroughTheKeysAndTheButton
     EXPECT_EQ(afterFilterPaste.size(), 6);
     EXPECT_EQ(emptyNote, QStringLiteral("A área de transferência não tem códigos para colar."));
     EXPECT_EQ(buttonNote, QStringLiteral("Código não encontrado: 0000000"));
-    EXPECT_EQ(sortedKeys(f.lstCliente), (QStringList{QStringLiteral("000003"), QStringLiteral("000004"), QStringLiteral("000006"), QStringLiteral("000007"),
+    EXPECT_EQ(sortedKeys(f.CodeList("lstCliente")), (QStringList{QStringLiteral("000003"), QStringLiteral("000004"), QStringLiteral("000006"), QStringLiteral("000007"),
                                                      QStringLiteral("000008"), QStringLiteral("000021")}));
     EXPECT_TRUE(TakeMessages().isEmpty());
 }
@@ -488,14 +488,14 @@ TEST_F(Pickers, ScriptedPasteFindsCodesByKeyShownKeyAndWithoutLeadingZeros)
     ASSERT_EQ(m_runs.size(), 1u);
     EXPECT_TRUE(m_runs[0].Confirmed);
     EXPECT_EQ(m_runs[0].Unknown, (QStringList{QStringLiteral("999"), QStringLiteral("abc")}));
-    EXPECT_EQ(sortedKeys(f.lstCliente), (QStringList{QStringLiteral("000006"), QStringLiteral("000021"), QStringLiteral("000030")}));
+    EXPECT_EQ(sortedKeys(f.CodeList("lstCliente")), (QStringList{QStringLiteral("000006"), QStringLiteral("000021"), QStringLiteral("000030")}));
     // A paste adds to the marks the list opened with; codes still go in whole.
     Click("rbtListaTipo");
     TSearchListScript::PushCodes({QStringLiteral("000001")});
     Click("sbtTipoConta");
     TSearchListScript::PushPaste(QStringLiteral("2 00007 1"));
     Click("sbtTipoConta");
-    EXPECT_EQ(f.lstTipoConta, QStringLiteral("_000001__000002__000007_"));
+    EXPECT_EQ(f.CodeList("lstTipoConta"), QStringLiteral("_000001__000002__000007_"));
     EXPECT_TRUE(m_runs.back().Unknown.isEmpty());
 }
 
@@ -503,15 +503,15 @@ TEST_F(Pickers, SearchButtonTooltipsCountAndNameTheChosenCodes)
 {
     ASSERT_TRUE(Open());
     TfrmRelLancContReceber &f = *Form();
-    const auto tip = [&] { return f.sbtCliente->toolTip(); };
+    const auto tip = [&] { return f.Control<TButtonFlat>("sbtCliente")->toolTip(); };
     EXPECT_EQ(tip(), QStringLiteral("Pesquisar\nTodos"));
-    EXPECT_EQ(f.sbtFilial->toolTip(), QStringLiteral("Pesquisar\nTodas"));
+    EXPECT_EQ(f.Control<TButtonFlat>("sbtFilial")->toolTip(), QStringLiteral("Pesquisar\nTodas"));
     Click("rbtListaClie");
     EXPECT_EQ(tip(), QStringLiteral("Pesquisar\nNenhum cliente escolhido"));
 
     TSearchListScript::PushCodes({QStringLiteral("000006"), QStringLiteral("000021"), QStringLiteral("000030")});
     Click("sbtCliente");
-    const QStringList keys = CodeListKeys(f.lstCliente);
+    const QStringList keys = CodeListKeys(f.CodeList("lstCliente"));
     ASSERT_EQ(keys.size(), 3);
     const auto name = [&](const QString &key) {
         return QueryString(s_db->Target(), QStringLiteral("SELECT NMFANTCLIE FROM CLIENTE WHERE CDCLIENTE = '%1'").arg(key));
@@ -548,6 +548,6 @@ TEST_F(Pickers, SearchButtonTooltipsCountAndNameTheChosenCodes)
     TSearchListScript::PushCodes({QStringLiteral("001"), QStringLiteral("002")});
     Click("sbtRegiao");
     EXPECT_EQ(tip(), QStringLiteral("Pesquisar\nTodos"));
-    EXPECT_TRUE(f.sbtRegiao->toolTip().startsWith(QStringLiteral("Pesquisar\n2 regiões escolhidas: 001 "))) << f.sbtRegiao->toolTip().toStdString();
+    EXPECT_TRUE(f.Control<TButtonFlat>("sbtRegiao")->toolTip().startsWith(QStringLiteral("Pesquisar\n2 regiões escolhidas: 001 "))) << f.Control<TButtonFlat>("sbtRegiao")->toolTip().toStdString();
     EXPECT_TRUE(TakeMessages().isEmpty());
 }

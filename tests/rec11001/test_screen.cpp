@@ -22,20 +22,20 @@ TEST_F(CriteriaScreen, DesignDefaultsAsBuilt)
     EXPECT_EQ(form.lblCodTela->text(), QStringLiteral("REC11001"));
     EXPECT_EQ(form.lblCodRel->text(), QStringLiteral("REC110"));
     EXPECT_EQ(form.cbbReportNames->width(), 488);
-    EXPECT_EQ(form.pgcRelatorio->geometry(), QRect(2, 44, 672, 280));
-    ASSERT_EQ(form.pgcRelatorio->count(), 3);
+    EXPECT_EQ(form.Control<TPageControl>("pgcRelatorio")->geometry(), QRect(2, 44, 672, 280));
+    ASSERT_EQ(form.Control<TPageControl>("pgcRelatorio")->count(), 3);
     const QStringList captions = {QStringLiteral("Dados da Conta a Receber"), QStringLiteral("Dados do Documento"), QStringLiteral("Dados da Baixa")};
     const QStringList names = {QStringLiteral("tshDadosCntReceb"), QStringLiteral("tshDadosDocu"), QStringLiteral("tshDadosBaixa")};
     for (int i = 0; i < 3; ++i) {
-        EXPECT_EQ(form.pgcRelatorio->tabText(i), captions[i]);
-        EXPECT_EQ(form.pgcRelatorio->Page(i)->objectName(), names[i]);
+        EXPECT_EQ(form.Control<TPageControl>("pgcRelatorio")->tabText(i), captions[i]);
+        EXPECT_EQ(form.Control<TPageControl>("pgcRelatorio")->Page(i)->objectName(), names[i]);
     }
-    EXPECT_EQ(form.pgcRelatorio->ActivePage(), form.tshDadosCntReceb);
+    EXPECT_EQ(form.Control<TPageControl>("pgcRelatorio")->ActivePage(), form.Control<TTabSheet>("tshDadosCntReceb"));
     for (const TAllOrList &g : form.AllOrListGroups()) {
         EXPECT_EQ(g.List->text(), QStringLiteral("Lista"));
         EXPECT_EQ(g.Search->toolTip(), QStringLiteral("Pesquisar"));
         EXPECT_FALSE(g.Search->icon().isNull());
-        if (g.Group == form.grbClassFinanc) {
+        if (g.Group == form.Control<TGroupBox>("grbClassFinanc")) {
             EXPECT_FALSE(g.All->isChecked());
             EXPECT_FALSE(g.List->isChecked());
             EXPECT_TRUE(g.Search->isEnabled());
@@ -44,26 +44,26 @@ TEST_F(CriteriaScreen, DesignDefaultsAsBuilt)
             EXPECT_FALSE(g.Search->isEnabled()) << g.Group->objectName().toStdString();
         }
     }
-    EXPECT_EQ(form.rbtTodosTipo->text(), QStringLiteral("Todos"));
-    EXPECT_EQ(form.rbtTodasReg->text(), QStringLiteral("Todas"));
-    EXPECT_EQ(form.grbLanca->title(), QStringLiteral("Filial Lançamento"));
-    EXPECT_EQ(form.grbEntrada->title(), QStringLiteral("Saída"));
-    EXPECT_EQ(form.grbSegMerc->geometry(), QRect(146, 86, 132, 69));
-    EXPECT_EQ(form.grbStatus->geometry(), QRect(525, 15, 121, 139));
-    for (TCheckBox *c : {form.chkTodos, form.chkBaixada, form.chkDescontada, form.chkAberto, form.chkPlanejada})
+    EXPECT_EQ(form.Control<TRadioButton>("rbtTodosTipo")->text(), QStringLiteral("Todos"));
+    EXPECT_EQ(form.Control<TRadioButton>("rbtTodasReg")->text(), QStringLiteral("Todas"));
+    EXPECT_EQ(form.Control<TGroupBox>("grbLanca")->title(), QStringLiteral("Filial Lançamento"));
+    EXPECT_EQ(form.Control<TGroupBox>("grbEntrada")->title(), QStringLiteral("Saída"));
+    EXPECT_EQ(form.Control<TGroupBox>("grbSegMerc")->geometry(), QRect(146, 86, 132, 69));
+    EXPECT_EQ(form.Control<TGroupBox>("grbStatus")->geometry(), QRect(525, 15, 121, 139));
+    for (TCheckBox *c : {form.Control<TCheckBox>("chkTodos"), form.Control<TCheckBox>("chkBaixada"), form.Control<TCheckBox>("chkDescontada"), form.Control<TCheckBox>("chkAberto"), form.Control<TCheckBox>("chkPlanejada")})
         EXPECT_TRUE(c->isChecked());
-    EXPECT_EQ(form.chkAberto->text(), QStringLiteral("Em Aberto"));
-    EXPECT_TRUE(form.chkPrivado->isChecked());
-    EXPECT_TRUE(form.chkPublico->isChecked());
-    EXPECT_FALSE(form.chbConAdian->isChecked());
-    EXPECT_EQ(form.chbConAdian->text(), QStringLiteral("Considera Adiantamento"));
-    EXPECT_TRUE(form.rdbUtiliza->isChecked());
-    EXPECT_EQ(form.rdbNaoUtiliza->text(), QStringLiteral("Não Utiliza"));
-    EXPECT_EQ(form.rdgTipo->Items(), (QStringList{QStringLiteral("Todas"), QStringLiteral("Reais"), QStringLiteral("Previstas")}));
-    EXPECT_EQ(form.rdgTipo->ItemIndex(), 0);
-    EXPECT_EQ(form.medNrOrcaIni->MaxLength(), 10);
-    EXPECT_EQ(form.depVenIni->NomeSemana.first(), QStringLiteral("Domingo"));
-    EXPECT_EQ(form.depVenIni->NomeSemana.last(), QStringLiteral("Sábado"));
+    EXPECT_EQ(form.Control<TCheckBox>("chkAberto")->text(), QStringLiteral("Em Aberto"));
+    EXPECT_TRUE(form.Control<TCheckBox>("chkPrivado")->isChecked());
+    EXPECT_TRUE(form.Control<TCheckBox>("chkPublico")->isChecked());
+    EXPECT_FALSE(form.Control<TCheckBox>("chbConAdian")->isChecked());
+    EXPECT_EQ(form.Control<TCheckBox>("chbConAdian")->text(), QStringLiteral("Considera Adiantamento"));
+    EXPECT_TRUE(form.Control<TRadioButton>("rdbUtiliza")->isChecked());
+    EXPECT_EQ(form.Control<TRadioButton>("rdbNaoUtiliza")->text(), QStringLiteral("Não Utiliza"));
+    EXPECT_EQ(form.Control<TRadioGroup>("rdgTipo")->Items(), (QStringList{QStringLiteral("Todas"), QStringLiteral("Reais"), QStringLiteral("Previstas")}));
+    EXPECT_EQ(form.Control<TRadioGroup>("rdgTipo")->ItemIndex(), 0);
+    EXPECT_EQ(form.Control<TMaskEdit>("medNrOrcaIni")->MaxLength(), 10);
+    EXPECT_EQ(form.Control<TDateEditPlus>("depVenIni")->NomeSemana.first(), QStringLiteral("Domingo"));
+    EXPECT_EQ(form.Control<TDateEditPlus>("depVenIni")->NomeSemana.last(), QStringLiteral("Sábado"));
     // Tab order inside a group: all radio, "Lista", search button.
     auto nextTab = [](QWidget *w) {
         do
@@ -71,10 +71,10 @@ TEST_F(CriteriaScreen, DesignDefaultsAsBuilt)
         while (!(w->focusPolicy() & Qt::TabFocus));
         return w;
     };
-    EXPECT_EQ(nextTab(form.rbtTodosClie), form.rbtListaClie) << nextTab(form.rbtTodosClie)->objectName().toStdString();
-    EXPECT_EQ(nextTab(form.rbtListaClie), form.sbtCliente) << nextTab(form.rbtListaClie)->objectName().toStdString();
-    EXPECT_EQ(nextTab(form.depVenIni), form.depVenFin) << nextTab(form.depVenIni)->objectName().toStdString() << nextTab(form.depVenIni)->metaObject()->className();
-    EXPECT_EQ(nextTab(form.depVenFin), form.nedValor1); // the next group in tab order
+    EXPECT_EQ(nextTab(form.Control<TRadioButton>("rbtTodosClie")), form.Control<TRadioButton>("rbtListaClie")) << nextTab(form.Control<TRadioButton>("rbtTodosClie"))->objectName().toStdString();
+    EXPECT_EQ(nextTab(form.Control<TRadioButton>("rbtListaClie")), form.Control<TButtonFlat>("sbtCliente")) << nextTab(form.Control<TRadioButton>("rbtListaClie"))->objectName().toStdString();
+    EXPECT_EQ(nextTab(form.Control<TDateEditPlus>("depVenIni")), form.Control<TDateEditPlus>("depVenFin")) << nextTab(form.Control<TDateEditPlus>("depVenIni"))->objectName().toStdString() << nextTab(form.Control<TDateEditPlus>("depVenIni"))->metaObject()->className();
+    EXPECT_EQ(nextTab(form.Control<TDateEditPlus>("depVenFin")), form.Control<TNumberEdit>("nedValor1")); // the next group in tab order
 }
 
 TEST_F(CriteriaScreen, OpenedAsAPersonSeesIt)
@@ -85,7 +85,7 @@ TEST_F(CriteriaScreen, OpenedAsAPersonSeesIt)
         EXPECT_TRUE(g.All->isChecked()) << g.Group->objectName().toStdString();
         EXPECT_FALSE(g.Search->isEnabled()) << g.Group->objectName().toStdString();
     }
-    for (TCheckBox *c : {Form()->chkTodos, Form()->chkBaixada, Form()->chkDescontada, Form()->chkAberto, Form()->chkPlanejada})
+    for (TCheckBox *c : {Form()->Control<TCheckBox>("chkTodos"), Form()->Control<TCheckBox>("chkBaixada"), Form()->Control<TCheckBox>("chkDescontada"), Form()->Control<TCheckBox>("chkAberto"), Form()->Control<TCheckBox>("chkPlanejada")})
         EXPECT_TRUE(c->isChecked());
     // The layouts of the report code, the ABC curve at entry 18.
     ASSERT_GE(Form()->cbbReportNames->count(), 19);
@@ -225,7 +225,7 @@ TEST_F(CriteriaScreen, MissingLayoutFolderShowsItsMessage)
 TEST_F(CriteriaScreen, EveryLookupOpensWithItsParametersAndFieldAttributes)
 {
     TfrmRelLancContReceber form;
-    for (TADOIBQuery *q : form.Queries()) {
+    for (TADOIBQuery *q : form.findChildren<TADOIBQuery *>()) {
         for (int i = 0; i < q->Params().Count(); ++i) {
             TParam &p = q->Params()[i];
             p.SetAsString(p.Name.startsWith(QLatin1Char('T')) || p.Name.startsWith(QStringLiteral("P_T")) ? QStringLiteral("T") : QString());
@@ -234,47 +234,47 @@ TEST_F(CriteriaScreen, EveryLookupOpensWithItsParametersAndFieldAttributes)
         EXPECT_FALSE(q->IsEmpty()) << q->objectName().toStdString();
         q->Close();
     }
-    const TField &ag = form.qryContCorr->FieldByName(QStringLiteral("CDAGENCIA"));
+    const TField &ag = form.Control<TADOIBQuery>("qryContCorr")->FieldByName(QStringLiteral("CDAGENCIA"));
     EXPECT_EQ(ag.DisplayLabel, QStringLiteral("Agencia"));
     EXPECT_EQ(ag.EditMask, QStringLiteral("9999-9;0; "));
     EXPECT_EQ(ag.Size, 5);
-    const TField &cd = form.qryTipoConta1->FieldByName(QStringLiteral("CDTPCTRECEB"));
+    const TField &cd = form.Control<TADOIBQuery>("qryTipoConta1")->FieldByName(QStringLiteral("CDTPCTRECEB"));
     EXPECT_TRUE(cd.Required);
     EXPECT_EQ(cd.DisplayWidth, 8);
-    EXPECT_FALSE(form.qryCliente1->FieldByName(QStringLiteral("CDCLIENTE")).Visible);
-    EXPECT_TRUE(form.qryClienteRegiao->FieldByName(QStringLiteral("CDCLIENTE")).Required);
-    EXPECT_EQ(form.qryAtivClie->FieldByName(QStringLiteral("CDARVATIVCLI")).Origin, QStringLiteral("DBQUARVEL.ATIVCLIENTE.CDARVATIVCLI"));
-    EXPECT_EQ(form.cdsParamGeralOrca->FieldByName(QStringLiteral("IDEXIBDADORC")).DataType, TFieldType::FixedChar);
-    EXPECT_EQ(form.qryCurvaABC->FieldCount(), 64);
-    EXPECT_EQ(form.qryCurvaABC->FieldByName(QStringLiteral("TSTATUS")).Size, 2000);
-    EXPECT_EQ(form.dtsCliente__->DataSet, &form.qryCliente1->Query());
-    EXPECT_EQ(form.dtsFiliLanca__->DataSet, form.cdsFiliLanca);
-    EXPECT_EQ(form.qryVendedor->Params().ParamByName(QStringLiteral("P_CDVENDEDOR")).DataType, TParamType::String);
+    EXPECT_FALSE(form.Control<TADOIBQuery>("qryCliente1")->FieldByName(QStringLiteral("CDCLIENTE")).Visible);
+    EXPECT_TRUE(form.Control<TADOIBQuery>("qryClienteRegiao")->FieldByName(QStringLiteral("CDCLIENTE")).Required);
+    EXPECT_EQ(form.Control<TClientDataSet>("qryAtivClie")->FieldByName(QStringLiteral("CDARVATIVCLI")).Origin, QStringLiteral("DBQUARVEL.ATIVCLIENTE.CDARVATIVCLI"));
+    EXPECT_EQ(form.Control<TClientDataSet>("cdsParamGeralOrca")->FieldByName(QStringLiteral("IDEXIBDADORC")).DataType, TFieldType::FixedChar);
+    EXPECT_EQ(form.Control<TClientDataSet>("qryCurvaABC")->FieldCount(), 64);
+    EXPECT_EQ(form.Control<TClientDataSet>("qryCurvaABC")->FieldByName(QStringLiteral("TSTATUS")).Size, 2000);
+    EXPECT_EQ(form.Control<TDataSource>("dtsCliente__")->DataSet, &form.Control<TADOIBQuery>("qryCliente1")->Query());
+    EXPECT_EQ(form.Control<TDataSource>("dtsFiliLanca__")->DataSet, form.Control<TClientDataSet>("cdsFiliLanca"));
+    EXPECT_EQ(form.Control<TADOIBQuery>("qryVendedor")->Params().ParamByName(QStringLiteral("P_CDVENDEDOR")).DataType, TParamType::String);
 
     // The four texts follow from the default one; each is compared with the text written out here.
     const auto oneLine = [](const QStringList &lines) { return lines.join(QLatin1Char(' ')).simplified(); };
     const QString empresa = QStringLiteral("SELECT CDEMPRESA, NMEMPRESA, CDEMPRESA || ' ' || NMEMPRESA as NOME FROM EMPRESA "
                                            "WHERE (INSTR(:CODEMPRESA, CDEMPRESA)<>0 OR :TCODEMPRESA = 'T') ORDER BY CDEMPRESA");
-    EXPECT_EQ(oneLine(form.qryEmpresa->SQL), empresa);
-    EXPECT_EQ(oneLine(form.qryEmpresa->SQL_ORACLE), empresa);
-    EXPECT_EQ(oneLine(form.qryEmpresa->SQL_MSSQL),
+    EXPECT_EQ(oneLine(form.Control<TADOIBQuery>("qryEmpresa")->SQL), empresa);
+    EXPECT_EQ(oneLine(form.Control<TADOIBQuery>("qryEmpresa")->SQL_ORACLE), empresa);
+    EXPECT_EQ(oneLine(form.Control<TADOIBQuery>("qryEmpresa")->SQL_MSSQL),
               QStringLiteral("SELECT CDEMPRESA, NMEMPRESA, CDEMPRESA + ' ' + NMEMPRESA as NOME FROM EMPRESA "
                              "WHERE (CHARINDEX(CDEMPRESA, :CODEMPRESA)<>0 OR :TCODEMPRESA = 'T') ORDER BY CDEMPRESA"));
-    EXPECT_EQ(oneLine(form.qryEmpresa->SQL_IB),
+    EXPECT_EQ(oneLine(form.Control<TADOIBQuery>("qryEmpresa")->SQL_IB),
               QStringLiteral("SELECT CDEMPRESA, NMEMPRESA, CDEMPRESA || ' ' || NMEMPRESA as NOME FROM EMPRESA, PARAM(:CODEMPRESA) CODEMPRESA "
                              "WHERE (INSTR(CODEMPRESA.PARAM, CDEMPRESA)<>0 OR :TCODEMPRESA = 'T') ORDER BY CDEMPRESA"));
-    const QString mssql = form.qryEmpresa->SQL_MSSQL.join(QLatin1Char(' '));
+    const QString mssql = form.Control<TADOIBQuery>("qryEmpresa")->SQL_MSSQL.join(QLatin1Char(' '));
     EXPECT_TRUE(mssql.contains(QStringLiteral("CHARINDEX(CDEMPRESA, :CODEMPRESA)<>0"))) << mssql.toStdString();
     EXPECT_TRUE(mssql.contains(QStringLiteral("CDEMPRESA + ' ' + NMEMPRESA")));
-    const QString ib = form.qryEmpresa->SQL_IB.join(QLatin1Char(' '));
+    const QString ib = form.Control<TADOIBQuery>("qryEmpresa")->SQL_IB.join(QLatin1Char(' '));
     EXPECT_TRUE(ib.contains(QStringLiteral("FROM EMPRESA, PARAM(:CODEMPRESA) CODEMPRESA"))) << ib.toStdString();
     EXPECT_TRUE(ib.contains(QStringLiteral("INSTR(CODEMPRESA.PARAM, CDEMPRESA)<>0")));
-    const QString ibRegiao = form.qryClienteRegiao->SQL_IB.join(QLatin1Char(' '));
+    const QString ibRegiao = form.Control<TADOIBQuery>("qryClienteRegiao")->SQL_IB.join(QLatin1Char(' '));
     EXPECT_TRUE(ibRegiao.contains(QStringLiteral("PARAM(:CLIENTE) P_CLIENTE, PARAM(:P_CDREGIAOPED) P_CDREGIAOPED"))) << ibRegiao.toStdString();
     EXPECT_TRUE(ibRegiao.contains(QStringLiteral("INSTR(P_CLIENTE.PARAM, CLI.CDCLIENTE)")));
-    EXPECT_EQ(form.qrySegMerc->SQL_IB, form.qrySegMerc->SQL);
-    EXPECT_EQ(form.qrySegMerc->SQL_MSSQL, form.qrySegMerc->SQL);
-    EXPECT_GT(form.qryContCorr->SQL.size(), 4); // stored one line per keyword and select item
+    EXPECT_EQ(form.Control<TADOIBQuery>("qrySegMerc")->SQL_IB, form.Control<TADOIBQuery>("qrySegMerc")->SQL);
+    EXPECT_EQ(form.Control<TADOIBQuery>("qrySegMerc")->SQL_MSSQL, form.Control<TADOIBQuery>("qrySegMerc")->SQL);
+    EXPECT_GT(form.Control<TADOIBQuery>("qryContCorr")->SQL.size(), 4); // stored one line per keyword and select item
 }
 
 TEST_F(CriteriaScreen, PicturesOfTheThreePages)
@@ -284,7 +284,7 @@ TEST_F(CriteriaScreen, PicturesOfTheThreePages)
     QDir().mkpath(dir);
     QMdiSubWindow *frame = m_app->FrameOf(*Form());
     for (int i = 0; i < 3; ++i) {
-        Form()->pgcRelatorio->SetActivePage(Form()->pgcRelatorio->Page(i));
+        Form()->Control<TPageControl>("pgcRelatorio")->SetActivePage(Form()->Control<TPageControl>("pgcRelatorio")->Page(i));
         QApplication::processEvents();
         const QImage picture = frame->grab().toImage();
         EXPECT_FALSE(picture.isNull());

@@ -22,7 +22,7 @@ protected:
     TAbcRequest Totals() { return TAbcRequest::FromTotalArgs(Args("GetTotal")); }
     QVariantList Args(const char *method)
     {
-        const TNetConnection &net = *Form()->netRelLancContReceber;
+        const TNetConnection &net = *Form()->Control<TNetConnection>("netRelLancContReceber");
         for (qsizetype i = net.CallLog.size() - 1; i >= 0; --i)
             if (net.CallLog[i] == QLatin1String(method))
                 return net.CallArgs[i];
@@ -31,12 +31,12 @@ protected:
     }
     QStringList CallsOfLastAction() const
     {
-        const QStringList &log = Form()->netRelLancContReceber->CallLog;
+        const QStringList &log = Form()->Control<TNetConnection>("netRelLancContReceber")->CallLog;
         return log.mid(m_callsBefore);
     }
     void Save(int layout, const QString &path)
     {
-        m_callsBefore = Form()->netRelLancContReceber->CallLog.size();
+        m_callsBefore = Form()->Control<TNetConnection>("netRelLancContReceber")->CallLog.size();
         RunTo(layout, "sbtSalvarComo", path);
     }
     void CurveAgainstDueDateLayout();
@@ -55,7 +55,7 @@ void CurveTest::CurveAgainstDueDateLayout()
     TfrmRelLancContReceber &f = *Form();
     // MARIA's companies as a list, so both layouts read the same companies.
     Click("rbtListaEmp");
-    f.lstEmpresa = QStringLiteral("_01__03_");
+    f.CodeList("lstEmpresa") = QStringLiteral("_01__03_");
     const QString due = m_out.filePath(QStringLiteral("vencimento.csv"));
     Save(0, due);
     ASSERT_EQ(TakeMessages(), QStringList());
@@ -66,7 +66,7 @@ void CurveTest::CurveAgainstDueDateLayout()
                                                 QStringLiteral("GetStatus"), QStringLiteral("GetCurvaABC"), QStringLiteral("GetTotal")}));
 
     // Table G as the screen gives it.
-    EXPECT_EQ(Form()->netRelLancContReceber->CallArgs.last().size(), 52) << "GetTotal with the salesperson and budget range";
+    EXPECT_EQ(Form()->Control<TNetConnection>("netRelLancContReceber")->CallArgs.last().size(), 52) << "GetTotal with the salesperson and budget range";
     const TAbcRequest sent = Curve();
     EXPECT_EQ(sent.Empresa, (TAbcChoice{QStringLiteral("_01__03_"), QString()}));
     EXPECT_EQ(sent.FiliLanca.Flag, QStringLiteral("T"));
@@ -137,15 +137,15 @@ void CurveTest::CurveAgainstDueDateLayout()
         previousClass = c[1];
         previousValue = value;
     }
-    ASSERT_EQ(f.qryTotal->RecordCount(), lastRunning.size());
-    for (int i = 0; i < f.qryTotal->RecordCount(); ++i)
-        f.qryTotal->WithRecord(i, [&] {
-            const QString company = f.qryTotal->FieldByName(QStringLiteral("CDEMPRESA")).AsString();
-            EXPECT_NEAR(f.qryTotal->FieldByName(QStringLiteral("SUMCRVRATUAREC")).AsFloat(), lastRunning.value(company), 0.005) << company.toStdString();
+    ASSERT_EQ(f.Control<TClientDataSet>("qryTotal")->RecordCount(), lastRunning.size());
+    for (int i = 0; i < f.Control<TClientDataSet>("qryTotal")->RecordCount(); ++i)
+        f.Control<TClientDataSet>("qryTotal")->WithRecord(i, [&] {
+            const QString company = f.Control<TClientDataSet>("qryTotal")->FieldByName(QStringLiteral("CDEMPRESA")).AsString();
+            EXPECT_NEAR(f.Control<TClientDataSet>("qryTotal")->FieldByName(QStringLiteral("SUMCRVRATUAREC")).AsFloat(), lastRunning.value(company), 0.005) << company.toStdString();
         });
     EXPECT_EQ(rows.last().section(QLatin1Char(';'), 9, 9), QStringLiteral("100,00"));
     // The letters stay in the change log only.
-    EXPECT_GT(f.qryCurvaABC->ChangeCount(), 0);
+    EXPECT_GT(f.Control<TClientDataSet>("qryCurvaABC")->ChangeCount(), 0);
     EXPECT_EQ(ShowAviDepth(), 0);
 
     // The PDF has the class table and the chart's limits per company.
@@ -174,8 +174,8 @@ void CurveTest::CurveKeepsToTheOperatorsCompanies()
         return out;
     };
     const QStringList mine = {QStringLiteral("01"), QStringLiteral("03")};
-    EXPECT_EQ(companies(*f.qryCurvaABC), mine);
-    EXPECT_EQ(companies(*f.qryTotal), mine);
+    EXPECT_EQ(companies(*f.Control<TClientDataSet>("qryCurvaABC")), mine);
+    EXPECT_EQ(companies(*f.Control<TClientDataSet>("qryTotal")), mine);
 }
 
 TEST_F(CurveTest, AllCompaniesMeansTheOperatorsCompanies) { CurveKeepsToTheOperatorsCompanies(); }
@@ -189,21 +189,21 @@ TEST_F(CurveTest, EdgeCasesOfTheArguments)
     ASSERT_TRUE(Open());
     TfrmRelLancContReceber &f = *Form();
     // Settlement unticked, only the "até" amount, a client list with "Privado" alone, posting branches by list.
-    f.chkTodos->SetChecked(false);
-    f.chkBaixada->SetChecked(false);
-    f.nedValor2->SetText(QStringLiteral("30000"));
+    f.Control<TCheckBox>("chkTodos")->SetChecked(false);
+    f.Control<TCheckBox>("chkBaixada")->SetChecked(false);
+    f.Control<TNumberEdit>("nedValor2")->SetText(QStringLiteral("30000"));
     Click("rbtListaClie");
-    f.lstCliente = QStringLiteral("_000006__000021_");
-    f.chkPublico->SetChecked(false);
+    f.CodeList("lstCliente") = QStringLiteral("_000006__000021_");
+    f.Control<TCheckBox>("chkPublico")->SetChecked(false);
     Click("rbtListaLanca");
-    f.lstLancamento = QStringLiteral("_0101_");
+    f.CodeList("lstLancamento") = QStringLiteral("_0101_");
     Save(18, m_out.filePath(QStringLiteral("curva.csv")));
     ASSERT_EQ(TakeMessages(), QStringList());
     const TAbcRequest sent = Curve();
     EXPECT_EQ(sent.Baixa, TAbcDates());
     EXPECT_EQ(sent.BaixaCopia, TAbcDates());
     EXPECT_EQ(sent.BaixaTodas, QStringLiteral("T"));
-    EXPECT_FALSE(f.grbBaixa->isEnabled() && !f.chkPlanejada->isChecked());
+    EXPECT_FALSE(f.Control<TGroupBox>("grbBaixa")->isEnabled() && !f.Control<TCheckBox>("chkPlanejada")->isChecked());
     EXPECT_EQ(sent.Status, QStringLiteral("_D_A_P"));
     EXPECT_EQ(sent.StatusTodos, QString());
     EXPECT_EQ(sent.ValorIni, 0.0);
@@ -215,7 +215,7 @@ TEST_F(CurveTest, EdgeCasesOfTheArguments)
     EXPECT_EQ(Args("GetFiliLanca"), (QVariantList{QStringLiteral("_0101_"), QString()}));
     // Company "Todas": every company, and the company lookup opened for all.
     EXPECT_EQ(sent.Empresa, (TAbcChoice{QString(), QStringLiteral("T")}));
-    EXPECT_EQ(f.qryEmpresa->Query().RecordCount(), 5);
+    EXPECT_EQ(f.Control<TADOIBQuery>("qryEmpresa")->Query().RecordCount(), 5);
     // ADMIN had no emission option: a row was added and sent to the server.
     EXPECT_TRUE(CallsOfLastAction().contains(QStringLiteral("SetOpEmissao")));
     const QString stored = StoredEmissionOption(s_db->Target(), QStringLiteral("ADMIN"));
@@ -244,15 +244,15 @@ TEST_F(CurveTest, AServerFailureLeavesNoLettersAndTheAnimationHidden)
     EXPECT_EQ(TakeMessages().size(), 1);
     EXPECT_EQ(ShowAviDepth(), 0);
     EXPECT_EQ(shows, hides);
-    EXPECT_EQ(f.qryCurvaABC->ChangeCount(), 0) << "no class letters";
+    EXPECT_EQ(f.Control<TClientDataSet>("qryCurvaABC")->ChangeCount(), 0) << "no class letters";
     EXPECT_FALSE(QFile::exists(out));
-    EXPECT_EQ(f.netRelLancContReceber->CallLog.last(), QStringLiteral("GetCurvaABC"));
+    EXPECT_EQ(f.Control<TNetConnection>("netRelLancContReceber")->CallLog.last(), QStringLiteral("GetCurvaABC"));
     // Back in place, the next run goes through.
     exec("ALTER TABLE CONTARECEBER_FORA RENAME TO CONTARECEBER");
     Action("sbtPrint");
     EXPECT_EQ(TakeMessages(), QStringList());
     EXPECT_TRUE(QFile::exists(out));
-    EXPECT_GT(f.qryCurvaABC->ChangeCount(), 0);
+    EXPECT_GT(f.Control<TClientDataSet>("qryCurvaABC")->ChangeCount(), 0);
     SetShowAviView({});
 }
 
@@ -265,7 +265,7 @@ TEST_F(CurveTest, TheCurvesRequestIsAFunctionOfTheCriteriaValue)
         Form()->ApplyCriteria(c);
         Save(18, m_out.filePath(QStringLiteral("curva-%1.csv").arg(i)));
         ASSERT_EQ(TakeMessages(), QStringList()) << "case " << i;
-        const TNetConnection &net = *Form()->netRelLancContReceber;
+        const TNetConnection &net = *Form()->Control<TNetConnection>("netRelLancContReceber");
         const auto sent = [&](const char *method) {
             for (qsizetype k = net.CallLog.size() - 1; k >= 0; --k)
                 if (net.CallLog[k] == QLatin1String(method))

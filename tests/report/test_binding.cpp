@@ -83,7 +83,7 @@ TEST_F(BindingTest, TypicalRoadAndTheBlankFill)
     TfrmRelLancContReceber &f = *Form();
     // Two clients chosen, everything else as the screen opens.
     Click("rbtListaClie");
-    f.lstCliente = QStringLiteral("_000006__000021_");
+    f.CodeList("lstCliente") = QStringLiteral("_000006__000021_");
     Print();
     ASSERT_EQ(TakeMessages(), QStringList());
     EXPECT_EQ(P("CLIENTE"), QStringLiteral("_000006__000021_"));
@@ -91,7 +91,7 @@ TEST_F(BindingTest, TypicalRoadAndTheBlankFill)
     for (const char *flag : {"P_TCDREGIAOPED", "TGRUPCLIE", "TCODFILIAL", "TTIPOCONTA", "TCODFILILANC", "P_TFORMA", "P_TCCORR",
                              "P_TCDCLASSFINA", "P_TATIVCLI", "P_TSEGMERC", "P_TVENDEDOR", "TDTBAIXA", "TSTATUS", "STATUST"})
         EXPECT_EQ(P(flag), QStringLiteral("T")) << flag;
-    EXPECT_EQ(P("CODEMPRESA"), f.lstEmpresaOper);
+    EXPECT_EQ(P("CODEMPRESA"), f.CodeList("lstEmpresaOper"));
     EXPECT_EQ(P("CODEMPRESA"), QStringLiteral("_01__03_"));
     EXPECT_EQ(P("TCODEMPRESA"), QStringLiteral(" "));
     EXPECT_EQ(T("DATVENIN"), TParamType::Date);
@@ -111,15 +111,15 @@ TEST_F(BindingTest, TypicalRoadAndTheBlankFill)
         EXPECT_EQ(T(n), TParamType::String) << n;
     }
     // The client lookup came from the server for the listed clients.
-    EXPECT_EQ(f.qryCliente->RecordCount(), 2);
-    EXPECT_TRUE(f.qryEmpresa->Active());
+    EXPECT_EQ(f.Control<TClientDataSet>("qryCliente")->RecordCount(), 2);
+    EXPECT_TRUE(f.Control<TADOIBQuery>("qryEmpresa")->Active());
 
     // All clients.
     Click("rbtTodosClie");
     Print();
     EXPECT_EQ(P("CLIENTE"), QStringLiteral(" "));
     EXPECT_EQ(P("TCLIENTE"), QStringLiteral("T"));
-    EXPECT_TRUE(f.qryCliente1->Active());
+    EXPECT_TRUE(f.Control<TADOIBQuery>("qryCliente1")->Active());
 }
 
 TEST_F(BindingTest, DatesValuesStatusesAndRanges)
@@ -127,9 +127,9 @@ TEST_F(BindingTest, DatesValuesStatusesAndRanges)
     ASSERT_TRUE(Open());
     TfrmRelLancContReceber &f = *Form();
     // A settlement range; net values 0 and 500.
-    f.depBaixaEntr->SetDate(DateToDateTime(QDate(2026, 11, 1)));
-    f.depBaixaSaid->SetDate(DateToDateTime(QDate(2026, 11, 30)));
-    f.nedValor2->SetText(QStringLiteral("500"));
+    f.Control<TDateEditPlus>("depBaixaEntr")->SetDate(DateToDateTime(QDate(2026, 11, 1)));
+    f.Control<TDateEditPlus>("depBaixaSaid")->SetDate(DateToDateTime(QDate(2026, 11, 30)));
+    f.Control<TNumberEdit>("nedValor2")->SetText(QStringLiteral("500"));
     Print();
     ASSERT_EQ(TakeMessages(), QStringList());
     EXPECT_EQ(P("DTBAIXAINI"), QStringLiteral("01/11/2026"));
@@ -147,9 +147,9 @@ TEST_F(BindingTest, DatesValuesStatusesAndRanges)
     EXPECT_EQ(P("P_ORCAINI"), QString());
 
     // "Descontada" and "Planejada" alone.
-    f.chkTodos->SetChecked(false);
-    f.chkBaixada->SetChecked(false);
-    f.chkAberto->SetChecked(false);
+    f.Control<TCheckBox>("chkTodos")->SetChecked(false);
+    f.Control<TCheckBox>("chkBaixada")->SetChecked(false);
+    f.Control<TCheckBox>("chkAberto")->SetChecked(false);
     Print();
     ASSERT_EQ(TakeMessages(), QStringList());
     EXPECT_EQ(P("STATUS"), QStringLiteral("_D_P"));
@@ -161,9 +161,9 @@ TEST_F(BindingTest, DatesValuesStatusesAndRanges)
     EXPECT_EQ(P("TSTATUS"), QString());
 
     // A whole billing range reaches the layout as dates.
-    f.chkTodos->SetChecked(true);
-    f.depDtIniRefeFat->SetDate(DateToDateTime(QDate(2026, 11, 1)));
-    f.depDtFinRefeFat->SetDate(DateToDateTime(QDate(2026, 11, 30)));
+    f.Control<TCheckBox>("chkTodos")->SetChecked(true);
+    f.Control<TDateEditPlus>("depDtIniRefeFat")->SetDate(DateToDateTime(QDate(2026, 11, 1)));
+    f.Control<TDateEditPlus>("depDtFinRefeFat")->SetDate(DateToDateTime(QDate(2026, 11, 30)));
     Print();
     ASSERT_EQ(TakeMessages(), QStringList());
     EXPECT_EQ(P("TSTATUS"), QStringLiteral("T"));
@@ -183,12 +183,12 @@ TEST_F(BindingTest, EmissionOptionRecordAndLayoutsWithoutNames)
     // A layout without P_UTLOPC: the record is inserted and left unposted.
     Print(2);
     ASSERT_EQ(TakeMessages(), QStringList());
-    EXPECT_EQ(f.cdsOpEmissao->State(), TDataSetState::Insert);
+    EXPECT_EQ(f.Control<TClientDataSet>("cdsOpEmissao")->State(), TDataSetState::Insert);
     EXPECT_EQ(stored(), QString());
     // The layout that declares no names: only blank-filled, the refreshes still ran.
     EXPECT_EQ(f.rpddPadrao->LastParams().Count(), 0);
-    EXPECT_TRUE(f.qryFilial->Active());
-    EXPECT_TRUE(f.qryFormaRec->Active());
+    EXPECT_TRUE(f.Control<TADOIBQuery>("qryFilial")->Active());
+    EXPECT_TRUE(f.Control<TADOIBQuery>("qryFormaRec")->Active());
 
     // With P_UTLOPC: posted and saved on the server with the screen's choice.
     f.DoActivate();
@@ -196,7 +196,7 @@ TEST_F(BindingTest, EmissionOptionRecordAndLayoutsWithoutNames)
     ASSERT_EQ(TakeMessages(), QStringList());
     EXPECT_EQ(P("P_UTLOPC"), QStringLiteral("N"));
     EXPECT_EQ(stored(), QStringLiteral("N"));
-    EXPECT_EQ(f.cdsOpEmissao->State(), TDataSetState::Browse);
+    EXPECT_EQ(f.Control<TClientDataSet>("cdsOpEmissao")->State(), TDataSetState::Browse);
 }
 
 TEST_F(BindingTest, AFailingServerCallStopsTheRunAndWritesNothing)
@@ -204,7 +204,7 @@ TEST_F(BindingTest, AFailingServerCallStopsTheRunAndWritesNothing)
     ASSERT_TRUE(Open());
     TfrmRelLancContReceber &f = *Form();
     Click("rbtListaClie");
-    f.lstCliente = QStringLiteral("_000006_");
+    f.CodeList("lstCliente") = QStringLiteral("_000006_");
     QTemporaryDir out;
     const QString pdf = out.filePath(QStringLiteral("r.pdf"));
     s_server->Stop();
@@ -260,18 +260,18 @@ TEST_F(BindingTest, EmissionOptionsDescribeOnlyWhatTheReportApplies)
     };
     // One billing-reference date filters nothing (and the checks refuse it before a report runs), so the
     // block never claims it; one net value is a bound of its own.
-    f.depDtIniRefeFat->SetDate(DateToDateTime(QDate(2026, 11, 1)));
-    f.nedValor1->SetText(QStringLiteral("1000"));
+    f.Control<TDateEditPlus>("depDtIniRefeFat")->SetDate(DateToDateTime(QDate(2026, 11, 1)));
+    f.Control<TNumberEdit>("nedValor1")->SetText(QStringLiteral("1000"));
     const QStringList oneDate = f.EmissionOptionLines();
     EXPECT_FALSE(oneDate.join(QLatin1Char('|')).contains(QStringLiteral("Referência de faturamento"))) << oneDate.join(QLatin1Char('|')).toStdString();
     EXPECT_TRUE(oneDate.contains(QStringLiteral("Valor líquido: a partir de 1.000,00"))) << oneDate.join(QLatin1Char('|')).toStdString();
-    f.nedValor1->SetText(QString());
-    f.nedValor2->SetText(QStringLiteral("2500"));
+    f.Control<TNumberEdit>("nedValor1")->SetText(QString());
+    f.Control<TNumberEdit>("nedValor2")->SetText(QStringLiteral("2500"));
     EXPECT_TRUE(f.EmissionOptionLines().contains(QStringLiteral("Valor líquido: até 2.500,00")));
 
     // The whole range is applied and described.
-    f.depDtFinRefeFat->SetDate(DateToDateTime(QDate(2026, 11, 30)));
-    f.nedValor1->SetText(QStringLiteral("1000"));
+    f.Control<TDateEditPlus>("depDtFinRefeFat")->SetDate(DateToDateTime(QDate(2026, 11, 30)));
+    f.Control<TNumberEdit>("nedValor1")->SetText(QStringLiteral("1000"));
     Print();
     ASSERT_EQ(TakeMessages(), QStringList());
     EXPECT_EQ(P("P_DTINIREFEFAT"), QStringLiteral("01/11/2026"));
@@ -305,7 +305,7 @@ TEST_F(BindingTest, TheLayoutsParametersAreAFunctionOfTheCriteriaValue)
         ASSERT_EQ(TakeMessages(), QStringList()) << "case " << i;
         // Bound from the value alone, with only what the binding reads besides it.
         TParams alone = TReportDesignerDialog::BuildParams(layout);
-        Binding::MainPath(c, {Form()->lstEmpresaOper, c.UtilizaOpEmissao ? QStringLiteral("S") : QStringLiteral("N")}, alone);
+        Binding::MainPath(c, {Form()->CodeList("lstEmpresaOper"), c.UtilizaOpEmissao ? QStringLiteral("S") : QStringLiteral("N")}, alone);
         Binding::FinalSteps(c, alone);
         EXPECT_EQ(described(printed), described(alone)) << "case " << i;
     }

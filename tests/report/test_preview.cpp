@@ -70,8 +70,8 @@ protected:
     }
     void AllDueDates()
     {
-        Form()->depVenIni->SetDate(DateToDateTime(QDate(2000, 1, 1)));
-        Form()->depVenFin->SetDate(DateToDateTime(QDate(2099, 12, 31)));
+        Form()->Control<TDateEditPlus>("depVenIni")->SetDate(DateToDateTime(QDate(2000, 1, 1)));
+        Form()->Control<TDateEditPlus>("depVenFin")->SetDate(DateToDateTime(QDate(2099, 12, 31)));
     }
     // The layout as the engine last ran it: its rows, header and page count at `resolution`;
     // then each page painted alone, in an order that jumps back and forth, against the whole run.
@@ -236,8 +236,8 @@ TEST_F(PreviewTest, AReportWithoutRowsPreviewsItsOnePage)
 {
     ASSERT_TRUE(Open());
     // No receivable falls due in 1990.
-    Form()->depVenIni->SetDate(DateToDateTime(QDate(1990, 1, 1)));
-    Form()->depVenFin->SetDate(DateToDateTime(QDate(1990, 1, 31)));
+    Form()->Control<TDateEditPlus>("depVenIni")->SetDate(DateToDateTime(QDate(1990, 1, 1)));
+    Form()->Control<TDateEditPlus>("depVenFin")->SetDate(DateToDateTime(QDate(1990, 1, 31)));
     Form()->cbbReportNames->UserSelect(0);
     ASSERT_NO_FATAL_FAILURE(Preview([&](TReportPreviewDialog &preview) {
             EXPECT_EQ(preview.PageCount(), 1);

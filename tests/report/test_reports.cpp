@@ -109,12 +109,12 @@ void ReportsTest::DueDateRows()
 
     // Three clients, open and settled ones, net value from 1.000,00 to 40.000,00: the same check on a narrower set.
     Click("rbtListaClie");
-    f.lstCliente = QStringLiteral("_000006__000021__000039_");
-    f.chkTodos->SetChecked(false);
-    for (TCheckBox *c : {f.chkDescontada, f.chkPlanejada})
+    f.CodeList("lstCliente") = QStringLiteral("_000006__000021__000039_");
+    f.Control<TCheckBox>("chkTodos")->SetChecked(false);
+    for (TCheckBox *c : {f.Control<TCheckBox>("chkDescontada"), f.Control<TCheckBox>("chkPlanejada")})
         c->SetChecked(false);
-    f.nedValor1->SetText(QStringLiteral("1000"));
-    f.nedValor2->SetText(QStringLiteral("40000"));
+    f.Control<TNumberEdit>("nedValor1")->SetText(QStringLiteral("1000"));
+    f.Control<TNumberEdit>("nedValor2")->SetText(QStringLiteral("40000"));
     const QString narrow = m_out.filePath(QStringLiteral("clientes.csv"));
     RunTo(1, "sbtSalvarComo", narrow);
     EXPECT_EQ(TakeMessages(), QStringList());
@@ -183,12 +183,12 @@ void ReportsTest::SummaryReconciles()
                                                                        "GROUP BY CDCLIENTE ORDER BY COUNT(*) DESC, CDCLIENTE LIMIT 6"));
     ASSERT_EQ(clients.size(), 6);
     Click("rbtListaClie");
-    f.lstCliente = QLatin1Char('_') + clients.join(QStringLiteral("__")) + QLatin1Char('_');
-    f.chkTodos->SetChecked(false);
-    for (TCheckBox *c : {f.chkDescontada, f.chkPlanejada})
+    f.CodeList("lstCliente") = QLatin1Char('_') + clients.join(QStringLiteral("__")) + QLatin1Char('_');
+    f.Control<TCheckBox>("chkTodos")->SetChecked(false);
+    for (TCheckBox *c : {f.Control<TCheckBox>("chkDescontada"), f.Control<TCheckBox>("chkPlanejada")})
         c->SetChecked(false);
-    f.nedValor1->SetText(QStringLiteral("500"));
-    f.nedValor2->SetText(QStringLiteral("1000000"));
+    f.Control<TNumberEdit>("nedValor1")->SetText(QStringLiteral("500"));
+    f.Control<TNumberEdit>("nedValor2")->SetText(QStringLiteral("1000000"));
     const QString due = m_out.filePath(QStringLiteral("vencimento.csv")), summary = m_out.filePath(QStringLiteral("resumo.csv"));
     RunTo(0, "sbtSalvarComo", due);
     RunTo(17, "sbtSalvarComo", summary);
@@ -267,15 +267,15 @@ void ReportsTest::SameRowsUnderEveryDateFormat()
         ctx.DateFormat = QString::fromLatin1(fmt.Pattern);
         ApplyContext(ctx);
         ASSERT_TRUE(Open());
-        EXPECT_EQ(Form()->depVenIni->text(), QString::fromLatin1(fmt.DueFrom));
-        EXPECT_EQ(DateTimeToDate(Form()->depVenIni->GetDate()), QDate(2026, 11, 7));
+        EXPECT_EQ(Form()->Control<TDateEditPlus>("depVenIni")->text(), QString::fromLatin1(fmt.DueFrom));
+        EXPECT_EQ(DateTimeToDate(Form()->Control<TDateEditPlus>("depVenIni")->GetDate()), QDate(2026, 11, 7));
         Type("depBaixaEntr", QString::fromLatin1(fmt.SettledFrom));
         Leave("depBaixaEntr");
         Type("depBaixaSaid", QString::fromLatin1(fmt.SettledTo));
         Leave("depBaixaSaid");
-        EXPECT_EQ(DateTimeToDate(Form()->depBaixaEntr->GetDate()), QDate(2026, 10, 1));
-        EXPECT_EQ(DateTimeToDate(Form()->depBaixaSaid->GetDate()), QDate(2026, 12, 7));
-        EXPECT_EQ(Form()->depBaixaSaid->text(), QString::fromLatin1(fmt.SettledTo));
+        EXPECT_EQ(DateTimeToDate(Form()->Control<TDateEditPlus>("depBaixaEntr")->GetDate()), QDate(2026, 10, 1));
+        EXPECT_EQ(DateTimeToDate(Form()->Control<TDateEditPlus>("depBaixaSaid")->GetDate()), QDate(2026, 12, 7));
+        EXPECT_EQ(Form()->Control<TDateEditPlus>("depBaixaSaid")->text(), QString::fromLatin1(fmt.SettledTo));
         QVector<QStringList> rows;
         for (int layout = 0; layout < Form()->cbbReportNames->count(); ++layout) {
             const QString path = m_out.filePath(QStringLiteral("%1-%2.csv").arg(QString::fromLatin1(fmt.Pattern).replace(QLatin1Char('/'), QLatin1Char('_'))).arg(layout));
