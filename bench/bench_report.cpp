@@ -6,17 +6,18 @@
 #include "data/DateTime.h"
 #include "report/ReportDialog.h"
 #include "report/ReportLayout.h"
+#include "report/ReportPreview.h"
 #include "services/HugePages.h"
 #include <QApplication>
 #include <QCommandLineParser>
 #include <QDate>
 #include <QFile>
-#include "report/ReportPreview.h"
 #include <QTemporaryDir>
 #include <QTimer>
 #include <cstdio>
 #include <cstring>
 #include <malloc.h>
+#include <optional>
 #include <stdexcept>
 
 namespace {
@@ -142,7 +143,7 @@ int main(int argc, char **argv)
 
         if (!parser.isSet(QStringLiteral("skip-pages"))) {
             // The preview as the person sees it: from the click to the first page drawn in the preview window.
-            TReportDesignerDialog::SetInteractive(true);
+            std::optional<TReportDesignerDialog::TInteractiveScope> person(std::in_place, true);
             // Then, for the record, a jump to the last page and a step back from it.
             double firstPage = -1, lastPage = -1, backPage = -1;
             QElapsedTimer t;
@@ -174,7 +175,7 @@ int main(int argc, char **argv)
             t.start();
             host.Click("sbtPreview");
             watch.stop();
-            TReportDesignerDialog::SetInteractive(false);
+            person.reset();
             if (firstPage < 0)
                 throw std::runtime_error("the preview showed no page: " + host.TakeMessages().join(QStringLiteral(" / ")).toStdString());
             const TReportResult shown = engine.LastResult();

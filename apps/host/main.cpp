@@ -136,7 +136,6 @@ int main(int argc, char **argv)
 
     TDialogPresenter dialogs;
     TPresenterScope scope(dialogs);
-    TReportDesignerDialog::SetInteractive(true);
     if (ctx.Database.isEmpty() || ctx.ServerPort <= 0) {
         dialogs.ShowError(QStringLiteral("Informe o banco (--database) e o servidor de aplicação (--server HOST:PORTA)."));
         return 1;

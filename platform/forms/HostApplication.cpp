@@ -1,4 +1,5 @@
 #include "forms/HostApplication.h"
+#include "services/Session.h"
 #include "ui/Controls.h"
 #include "ui/Events.h"
 #include <QApplication>
@@ -11,12 +12,8 @@
 #include <QMdiSubWindow>
 #include <algorithm>
 
-namespace {
-THostApplication *g_app = nullptr;
-}
-
-THostApplication *THostApplication::Application() { return g_app; }
-void THostApplication::SetApplication(THostApplication *app) { g_app = app; }
+THostApplication *THostApplication::Application() { return SessionState().Application; }
+void THostApplication::SetApplication(THostApplication *app) { SessionState().Application = app; }
 
 void THostApplication::Show(TfrmDadosGerRel &form)
 {

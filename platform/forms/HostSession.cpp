@@ -1,19 +1,28 @@
 #include "forms/HostSession.h"
 
-THostSession::THostSession(const THostContext &context, QWidget *mainForm, QMdiArea *area, const TOptions &options)
-    : m_dialogs(options.PersonAtDialogs), m_answers(options.PersonAtSearchLists), m_context(context),
-      m_previousApp(THostApplication::Application())
+namespace {
+// The session's state: what the options give, the report folder and presenter in force otherwise.
+TSessionState stateFor(const THostContext &context, const THostSession::TOptions &options)
 {
-    if (options.Presenter)
-        m_presenter = std::make_unique<TPresenterScope>(*options.Presenter);
-    if (!options.ReportDir.isEmpty())
-        m_reportDir = std::make_unique<TfrmDadosGerRel::TReportDirScope>(options.ReportDir);
+    const TSessionState &before = SessionState();
+    TSessionState state;
+    state.Context = context;
+    state.ReportDir = options.ReportDir.isEmpty() ? before.ReportDir : options.ReportDir;
+    state.Presenter = options.Presenter ? options.Presenter : before.Presenter;
+    state.PersonAtDialogs = options.PersonAtDialogs;
+    state.PersonAtSearchLists = options.PersonAtSearchLists;
+    return state;
+}
+} // namespace
+
+THostSession::THostSession(const THostContext &context, QWidget *mainForm, QMdiArea *area, const TOptions &options)
+    : m_state(stateFor(context, options)), m_stateInForce(m_state)
+{
     m_db = std::make_unique<TdtmDBGeral>();
     const QString target = options.Login == TDatabaseLogin::Operator
                                ? TdtmDBGeral::OperatorTarget(context.Database, context.Operator, context.Password, &m_warning)
                                : context.Database;
     m_db->Open(target);
-    m_contextScope = std::make_unique<THostContextScope>(context);
     m_currentDb = std::make_unique<TCurrentDatabaseScope>(m_db.get());
     m_app = std::make_unique<TMdiApplication>(mainForm, area);
     THostApplication::SetApplication(m_app.get());
@@ -22,8 +31,6 @@ THostSession::THostSession(const THostContext &context, QWidget *mainForm, QMdiA
 THostSession::~THostSession()
 {
     m_app.reset();
-    THostApplication::SetApplication(m_previousApp);
     m_currentDb.reset();
     m_db.reset();
-    m_contextScope.reset();
 }

@@ -2,19 +2,17 @@
 #include "data/Database.h"
 #include "forms/HostApplication.h"
 #include "forms/ReportBaseForm.h"
-#include "report/ReportDialog.h"
-#include "services/MessagePresenter.h"
 #include "services/HostContext.h"
-#include "ui/SearchList.h"
+#include "services/Session.h"
 #include <QMdiArea>
 #include <memory>
 
-// One host start-up, shared by rec-host, its batch runs, the screen tests and the benchmarks:
-// the context applied, the business database opened, an MDI application over the main
-// window's area, the report folder, the message presenter, whether a person answers the
-// dialogs and the search lists' scripted answers, each made the process's current one for
-// the session's lifetime. What was current before comes back when the session ends, also
-// when a test's assertion ends it early.
+// One host start-up, shared by rec-host, its batch runs, the screen tests and the benchmarks.
+// The session owns the business database, an MDI application over the main window's area and
+// the state the process shares (context, report folder, message presenter, whether a person
+// answers the dialogs, the search lists' scripted answers), and puts them in force for its
+// lifetime. What was in force before comes back when the session ends, also when a test's
+// assertion ends it early.
 class THostSession {
 public:
     // How the database is opened: as the operator's own role (the host), or as given (tests).
@@ -52,22 +50,18 @@ public:
     THostSession(const THostSession &) = delete;
     THostSession &operator=(const THostSession &) = delete;
 
-    const THostContext &Context() const { return m_context; }
+    const THostContext &Context() const { return m_state.Context; }
+    TSessionState &State() { return m_state; }
     TdtmDBGeral &Database() { return *m_db; }
     TMdiApplication &Application() { return *m_app; }
     // A message about how the database was opened (a URL without the operator, say); empty when none.
     const QString &DatabaseWarning() const { return m_warning; }
 
 private:
-    std::unique_ptr<TPresenterScope> m_presenter;
-    std::unique_ptr<TfrmDadosGerRel::TReportDirScope> m_reportDir;
-    TReportDesignerDialog::TInteractiveScope m_dialogs;
-    TSearchListScript::TScope m_answers;
-    THostContext m_context;
-    std::unique_ptr<THostContextScope> m_contextScope;
+    TSessionState m_state;
+    TSessionStateScope m_stateInForce;
     QString m_warning;
     std::unique_ptr<TdtmDBGeral> m_db;
     std::unique_ptr<TCurrentDatabaseScope> m_currentDb;
-    THostApplication *m_previousApp;
     std::unique_ptr<TMdiApplication> m_app;
 };

@@ -1,4 +1,5 @@
 #include "forms/ReportBaseForm.h"
+#include "services/Session.h"
 #include "data/Database.h"
 #include "data/Exceptions.h"
 #include "report/LayoutEditor.h"
@@ -20,11 +21,7 @@
 #include <QSqlQuery>
 
 namespace {
-QString &reportDirSetting()
-{
-    static QString dir;
-    return dir;
-}
+QString &reportDirSetting() { return SessionState().ReportDir; }
 
 // A title as a file-name part: lower case, no accents, words joined by "_".
 QString slugOf(const QString &title)

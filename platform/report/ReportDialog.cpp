@@ -1,4 +1,5 @@
 #include "report/ReportDialog.h"
+#include "services/Session.h"
 #include "data/Database.h"
 #include "data/DataSet.h"
 #include "data/Exceptions.h"
@@ -14,11 +15,7 @@
 #include <QWidget>
 
 namespace {
-bool &interactiveSetting()
-{
-    static bool interactive = false;
-    return interactive;
-}
+bool &interactiveSetting() { return SessionState().PersonAtDialogs; }
 
 // Both passes over a paged report read the same rows.
 class TReadSnapshot {

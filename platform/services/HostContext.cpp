@@ -1,13 +1,10 @@
 #include "services/HostContext.h"
+#include "services/Session.h"
 #include <QDateTime>
 #include <QRegularExpression>
 
 namespace {
-THostContext &context()
-{
-    static THostContext ctx;
-    return ctx;
-}
+THostContext &context() { return SessionState().Context; }
 } // namespace
 
 const THostContext &HostContext() { return context(); }

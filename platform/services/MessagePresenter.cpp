@@ -1,5 +1,6 @@
 #include "services/MessagePresenter.h"
 #include "data/Exceptions.h"
+#include "services/Session.h"
 #include <cstdio>
 
 namespace {
@@ -8,18 +9,17 @@ public:
     void ShowError(const QString &text) override { std::fprintf(stderr, "%s\n", text.toUtf8().constData()); }
 };
 
-TMessagePresenter *&current()
-{
-    static StdErrPresenter fallback;
-    static TMessagePresenter *presenter = &fallback;
-    return presenter;
-}
 } // namespace
 
-TMessagePresenter &MessagePresenter() { return *current(); }
+TMessagePresenter &MessagePresenter()
+{
+    static StdErrPresenter standardError;
+    TMessagePresenter *presenter = SessionState().Presenter;
+    return presenter ? *presenter : standardError;
+}
 
-TPresenterScope::TPresenterScope(TMessagePresenter &presenter) : m_previous(current()) { current() = &presenter; }
-TPresenterScope::~TPresenterScope() { current() = m_previous; }
+TPresenterScope::TPresenterScope(TMessagePresenter &presenter) : m_previous(SessionState().Presenter) { SessionState().Presenter = &presenter; }
+TPresenterScope::~TPresenterScope() { SessionState().Presenter = m_previous; }
 
 bool RunAction(const std::function<void()> &action)
 {

@@ -1,5 +1,6 @@
 #include "ui/SearchList.h"
 #include "data/Exceptions.h"
+#include "services/Session.h"
 #include <QApplication>
 #include <QClipboard>
 #include <QHBoxLayout>
@@ -21,22 +22,8 @@
 #include <optional>
 
 namespace {
-struct Answer {
-    bool Cancel = false;
-    QStringList Codes;
-    std::optional<QString> Paste;
-};
-std::deque<Answer> &answers()
-{
-    static std::deque<Answer> queue;
-    return queue;
-}
-bool g_interactive = true;
-std::function<void(const TSearchListRun &)> &observer()
-{
-    static std::function<void(const TSearchListRun &)> fn;
-    return fn;
-}
+std::deque<TSearchAnswer> &answers() { return SessionState().SearchAnswers; }
+std::function<void(const TSearchListRun &)> &observer() { return SessionState().SearchObserver; }
 QString wrap(const QString &key) { return QLatin1Char('_') + key + QLatin1Char('_'); }
 bool allDigits(const QString &text)
 {
@@ -71,8 +58,8 @@ void TSearchListScript::PushCodes(const QStringList &codes) { answers().push_bac
 void TSearchListScript::PushCancel() { answers().push_back({true, {}, std::nullopt}); }
 void TSearchListScript::PushPaste(const QString &text) { answers().push_back({false, {}, text}); }
 void TSearchListScript::Clear() { answers().clear(); }
-void TSearchListScript::SetInteractive(bool interactive) { g_interactive = interactive; }
-bool TSearchListScript::Interactive() { return g_interactive; }
+void TSearchListScript::SetInteractive(bool interactive) { SessionState().PersonAtSearchLists = interactive; }
+bool TSearchListScript::Interactive() { return SessionState().PersonAtSearchLists; }
 void TSearchListScript::SetObserver(std::function<void(const TSearchListRun &)> fn) { observer() = std::move(fn); }
 
 // The rows of the search list: the shown texts (computed once), a mark per row and
@@ -496,7 +483,7 @@ bool PesquisaLista(TDataSource *source, const QString &keyField, const QString &
     run.Rows = data.RecordCount();
     run.Marked = dialog.MarkedKeys();
     if (!answers().empty()) {
-        const Answer a = answers().front();
+        const TSearchAnswer a = answers().front();
         answers().pop_front();
         run.Confirmed = !a.Cancel;
         if (a.Paste) {
@@ -506,7 +493,7 @@ bool PesquisaLista(TDataSource *source, const QString &keyField, const QString &
             for (const QString &c : a.Codes)
                 dialog.SetMarked(c, true);
         }
-    } else if (g_interactive) {
+    } else if (SessionState().PersonAtSearchLists) {
         run.Confirmed = dialog.exec() == QDialog::Accepted;
     }
     if (run.Confirmed) {

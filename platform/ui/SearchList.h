@@ -1,5 +1,6 @@
 #pragma once
 #include "data/Query.h"
+#include "services/Session.h"
 #include <QDialog>
 #include <QHash>
 #include <QStringList>
@@ -10,17 +11,6 @@ class QLineEdit;
 class QTableView;
 class TSearchListModel;
 class QLabel;
-
-// What one opening of the search list showed and gave back.
-struct TSearchListRun {
-    QString Title;
-    QString KeyField;
-    int Rows = 0;
-    QStringList Marked;  // codes already marked when it opened
-    bool Confirmed = false;
-    QString Codes;       // the code list after it closed
-    QStringList Unknown; // pasted codes it did not know, as pasted
-};
 
 // The keys of a code list ("_01__03_" gives 01 and 03), in its order.
 QStringList CodeListKeys(const QString &codes);
@@ -35,7 +25,7 @@ struct TSearchListPick {
 };
 
 // Answers for the search lists that open next, in order: the codes to mark
-// and confirm, a pasted text, or a cancel. Batch runs and tests put them here.
+// and confirm, a pasted text, or a cancel, kept in the session in force. Batch runs and tests put them here.
 class TSearchListScript {
 public:
     static void PushCodes(const QStringList &codes);
@@ -46,27 +36,6 @@ public:
     // Without a person to answer, a list with no scripted answer is cancelled.
     static void SetInteractive(bool interactive);
     static bool Interactive();
-    // No answers and the given interactivity for the scope's lifetime; after it the answers
-    // left over are dropped, the observer is gone and the interactivity is what it was.
-    class TScope {
-    public:
-        explicit TScope(bool interactive) : m_previous(Interactive())
-        {
-            Clear();
-            SetInteractive(interactive);
-        }
-        ~TScope()
-        {
-            Clear();
-            SetObserver({});
-            SetInteractive(m_previous);
-        }
-        TScope(const TScope &) = delete;
-        TScope &operator=(const TScope &) = delete;
-
-    private:
-        bool m_previous;
-    };
     // Sees every run, scripted or not.
     static void SetObserver(std::function<void(const TSearchListRun &)> observer);
 };

@@ -12,7 +12,6 @@ void ScreenTest::SetUpTestSuite()
 {
     s_db = std::make_unique<TTestDatabase>(s_backend, 300);
     s_server = std::make_unique<TServerProcess>(s_db->Target());
-    TfrmDadosGerRel::SetReportDir(BinDir() + QStringLiteral("/../reports"));
     static bool initialised = false;
     if (!initialised) {
         Initialize();

@@ -43,12 +43,7 @@ protected:
         QDir(m_dir.path()).mkdir(QStringLiteral("REC110"));
         for (const QString &f : from.entryList({QStringLiteral("*.json")}, QDir::Files))
             ASSERT_TRUE(QFile::copy(from.filePath(f), Folder() + QLatin1Char('/') + f));
-        TfrmDadosGerRel::SetReportDir(m_dir.path());
-    }
-    void TearDown() override
-    {
-        ScreenTest::TearDown();
-        TfrmDadosGerRel::SetReportDir(BinDir() + QStringLiteral("/../reports"));
+        TfrmDadosGerRel::SetReportDir(m_dir.path()); // the test session's folder, gone with it
     }
     QString Folder() const { return m_dir.path() + QStringLiteral("/REC110"); }
     // Opens the layout editor on the chosen layout with the action's button; the

@@ -1,9 +1,12 @@
 #include "data/Exceptions.h"
+#include "forms/HostSession.h"
 #include "host/HostWindow.h"
 #include "host/ModuleLoader.h"
 #include "ScreenFixture.h"
 #include "services/Modules.h"
+#include "services/Session.h"
 #include "ui/Events.h"
+#include "ui/SearchList.h"
 #include <QMdiSubWindow>
 #include <QFile>
 #include <QMenuBar>
@@ -200,4 +203,49 @@ TEST_F(ModulePackage, TheHostListsTheScreensItsModulesRegisterAndLeavesOutABroke
     const TEnvScope emptyDir("REC_MODULE_DIR", empty.path().toLocal8Bit());
     EXPECT_TRUE(THostModules().Load().value(0).contains(QStringLiteral("Nenhum módulo")));
     ASSERT_TRUE(Open());
+}
+
+// A session owns what the process shares and puts back what was in force when it ends, also
+// when its database does not open.
+TEST_F(ModulePackage, ASessionsStateEndsWithItAndAFailedStartLeavesNothingInForce)
+{
+    const TSessionState &outer = SessionState();
+    const QString outerDir = TfrmDadosGerRel::ReportDir(), outerOperator = Operador(), outerFormat = FormatSettings().ShortDateFormat;
+    TRecordingPresenter inner;
+    const QTemporaryDir reports;
+    THostContext ctx = ContextAs(QStringLiteral("ADMIN"));
+    ctx.DateFormat = QStringLiteral("yyyy-MM-dd");
+    {
+        QMainWindow main;
+        auto *area = new QMdiArea(&main);
+        THostSession::TOptions options = THostSession::TOptions::Scripted(reports.path(), &inner);
+        options.PersonAtSearchLists = false;
+        THostSession session(ctx, &main, area, options);
+        EXPECT_EQ(&SessionState(), &session.State());
+        EXPECT_EQ(TfrmDadosGerRel::ReportDir(), reports.path());
+        EXPECT_EQ(Operador(), QStringLiteral("ADMIN"));
+        EXPECT_EQ(FormatSettings().ShortDateFormat, QStringLiteral("yyyy-MM-dd"));
+        EXPECT_FALSE(TSearchListScript::Interactive());
+        MessagePresenter().ShowError(QStringLiteral("dentro"));
+        TSearchListScript::PushCancel();
+        EXPECT_EQ(session.State().SearchAnswers.size(), 1u);
+    }
+    EXPECT_EQ(&SessionState(), &outer);
+    EXPECT_EQ(TfrmDadosGerRel::ReportDir(), outerDir);
+    EXPECT_EQ(Operador(), outerOperator);
+    EXPECT_EQ(FormatSettings().ShortDateFormat, outerFormat);
+    EXPECT_TRUE(TSearchListScript::Interactive());
+    EXPECT_TRUE(SessionState().SearchAnswers.empty());
+    MessagePresenter().ShowError(QStringLiteral("fora"));
+    EXPECT_EQ(inner.Messages, QStringList{QStringLiteral("dentro")});
+    EXPECT_EQ(TakeMessages(), QStringList{QStringLiteral("fora")});
+
+    // A database that does not open: the error names it and the state in force stays the outer one.
+    THostContext broken = ctx;
+    broken.Database = reports.filePath(QStringLiteral("nao-existe/rec.db"));
+    QMainWindow main;
+    EXPECT_THROW(THostSession(broken, &main, new QMdiArea(&main), THostSession::TOptions::Scripted(reports.path(), &inner)), EHostError);
+    EXPECT_EQ(&SessionState(), &outer);
+    EXPECT_EQ(Operador(), outerOperator);
+    EXPECT_EQ(TfrmDadosGerRel::ReportDir(), outerDir);
 }

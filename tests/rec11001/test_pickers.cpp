@@ -18,14 +18,8 @@ protected:
     void SetUp() override
     {
         ScreenTest::SetUp();
-        TSearchListScript::Clear();
+        // The test's session sees every run; it ends with the test.
         TSearchListScript::SetObserver([this](const TSearchListRun &run) { m_runs.push_back(run); });
-    }
-    void TearDown() override
-    {
-        TSearchListScript::SetObserver({});
-        TSearchListScript::Clear();
-        ScreenTest::TearDown();
     }
     std::vector<TSearchListRun> m_runs;
 };

@@ -57,12 +57,7 @@ protected:
         writeLayout(folder + QLatin1Char('/') + files[2], QStringLiteral("Nenhum nome"), false);
         // Declares the activity list without its flag, which the binding sets unguarded.
         writeLayout(folder + QLatin1Char('/') + files[3], QStringLiteral("Meio par"), false, {QStringLiteral("P_ATIVCLI"), QStringLiteral("CLIENTE")});
-        TfrmDadosGerRel::SetReportDir(m_reports.path());
-    }
-    void TearDown() override
-    {
-        TfrmDadosGerRel::SetReportDir(BinDir() + QStringLiteral("/../reports"));
-        ScreenTest::TearDown();
+        TfrmDadosGerRel::SetReportDir(m_reports.path()); // the test session's folder, gone with it
     }
     // Prints layout 1 (or another) and returns the parameters the statement received.
     const TParams &Print(int layout = 1)
