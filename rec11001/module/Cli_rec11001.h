@@ -36,7 +36,6 @@ public:
 
     // The thirteen all-or-list criteria, in the order ValidaCampos checks them.
     const QVector<TCriteriaGroup> &AllOrListGroups() const { return m_groups; }
-    const TCriteriaGroup *GroupNamed(const QString &name) const;
     // Every criterion of the screen as one value, and back: applying clicks the radios and boxes
     // through their controls, so their handlers run as for a user; a group or box the user cannot
     // reach (the branch lock, a client list's types) keeps its state. An unknown group, layout or
@@ -131,6 +130,7 @@ private:
 
     enum TGroupId { gClass, gAtivClie, gSegMerc, gTipoConta, gRegiao, gCliente, gGrupClie, gEmpresa, gFilial, gLanca, gVendedor, gForma, gCCorr };
     QVector<TCriteriaGroup> BuildGroups();
+    const TCriteriaGroup *GroupNamed(const QString &name) const;
     // The codes a group's lookup offers now, read as its picker reads them.
     QSet<QString> LookupCodes(const TCriteriaGroup &g);
     void BindEvents();
