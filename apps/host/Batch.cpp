@@ -378,6 +378,22 @@ const TVerb kVerbTable[] = {
          else
              r.Messages.ShowError(QStringLiteral("O relatório %1 não existe; a lista tem %2.").arg(r.Value.toInt()).arg(form->cbbReportNames->count()));
      }},
+    // Answers to the parameters layouts ask for (dates as AAAA-MM-DD or a relative word), checked when a layout runs.
+    {"layoutParams", true,
+     [](TStepCheck &c) {
+         const QJsonObject answers = c.Value.toObject();
+         if (!c.Value.isObject() || answers.isEmpty())
+             return c.Fail(QStringLiteral("\"layoutParams\" deve ser um objeto com os valores por nome de parâmetro"));
+         for (auto a = answers.constBegin(); a != answers.constEnd(); ++a)
+             if (!a.value().isString())
+                 return c.Fail(QStringLiteral("o valor de \"%1\" em \"layoutParams\" deve ser um texto").arg(a.key()));
+         return c.NeedOpen();
+     },
+     [](TStepRun &r) {
+         const QJsonObject answers = r.Value.toObject();
+         for (auto a = answers.constBegin(); a != answers.constEnd(); ++a)
+             r.Form->rpddPadrao->Answers.insert(a.key(), a.value().toString());
+     }},
     {"action", true, &checkAction, &runAction},
 };
 

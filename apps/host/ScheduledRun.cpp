@@ -12,6 +12,18 @@
 #include <QMdiSubWindow>
 #include <QScopeGuard>
 
+bool TScheduledRun::AddParam(const QString &assignment, QString &error)
+{
+    const qsizetype equals = assignment.indexOf(QLatin1Char('='));
+    const QString name = assignment.left(equals).trimmed();
+    if (equals <= 0 || name.isEmpty()) {
+        error = QStringLiteral("--param deve ser NOME=VALOR (por exemplo P_DTBASE=2026-10-31), não '%1'").arg(assignment);
+        return false;
+    }
+    LayoutParams.insert(name, assignment.mid(equals + 1));
+    return true;
+}
+
 bool TScheduledRun::Check(QString &error) const
 {
     if (Screen.trimmed().isEmpty())
@@ -101,6 +113,8 @@ int TScheduledRun::Run(QString &error)
         error = shown();
         return HostFailed;
     }
+    for (auto a = LayoutParams.cbegin(); a != LayoutParams.cend(); ++a)
+        form->rpddPadrao->Answers.insert(a.key(), a.value());
     if (Layout) {
         if (*Layout >= form->cbbReportNames->count()) {
             error = QStringLiteral("o relatório %1 não existe; a lista tem %2 (de 0 a %3)").arg(*Layout).arg(form->cbbReportNames->count()).arg(form->cbbReportNames->count() - 1);

@@ -1,6 +1,7 @@
 #pragma once
 #include "services/HostContext.h"
 #include <QString>
+#include <QMap>
 #include <optional>
 
 // A report run without the screen, for cron or a timer: logs in, opens the screen offscreen,
@@ -16,6 +17,10 @@ public:
     std::optional<int> Layout;
     // Its extension picks the format: pdf, csv, html or xlsx.
     QString Output;
+    // Answers to the parameters the layout asks for, over the saved ones (--param NAME=VALUE).
+    QMap<QString, QString> LayoutParams;
+    // Reads one --param NAME=VALUE; false with a message.
+    bool AddParam(const QString &assignment, QString &error);
 
     // Checks the arguments before anything runs; false with a message.
     bool Check(QString &error) const;

@@ -68,6 +68,8 @@ int main(int argc, char **argv)
     parser.addOption({QStringLiteral("criteria"), QStringLiteral("Nome dos critérios salvos do operador na tela."), QStringLiteral("NAME")});
     parser.addOption({QStringLiteral("layout"), QStringLiteral("Relatório da lista, a partir de 0 (sem ele, o dos critérios)."), QStringLiteral("N")});
     parser.addOption({QStringLiteral("output"), QStringLiteral("Arquivo do relatório; a extensão escolhe PDF, CSV, HTML ou XLSX."), QStringLiteral("FILE")});
+    parser.addOption({QStringLiteral("param"), QStringLiteral("Resposta a um parâmetro que o relatório pergunta (datas AAAA-MM-DD); repetível."),
+                      QStringLiteral("NAME=VALUE")});
     parser.addOption({QStringLiteral("today"), QStringLiteral("Data de hoje para a execução."), QStringLiteral("YYYY-MM-DD")});
     parser.process(app);
     if (parser.isSet(QStringLiteral("batch")))
@@ -128,6 +130,11 @@ int main(int argc, char **argv)
                 run.Layout = -1; // refused by the check with its message
         }
         QString error;
+        for (const QString &assignment : parser.values(QStringLiteral("param")))
+            if (!run.AddParam(assignment, error)) {
+                std::fprintf(stderr, "rec-host: %s\n", error.toUtf8().constData());
+                return TScheduledRun::BadArguments;
+            }
         const int code = run.Run(error);
         if (code != TScheduledRun::Ok)
             std::fprintf(stderr, "rec-host: %s\n", error.toUtf8().constData());

@@ -344,7 +344,7 @@ void TReportLayoutEditor::CheckLayout(const TReportLayout &layout, const TParams
     const QString &title = layout.Title;
     const QStringList knownParams = screen.QueryParamNames();
     for (const TReportLayout::Param &p : layout.Params)
-        if (!knownParams.contains(p.Name, Qt::CaseInsensitive))
+        if (!knownParams.contains(p.Name, Qt::CaseInsensitive) && !layout.IsAsked(p.Name))
             throw EHostError(QStringLiteral("O layout '%1' declara o parâmetro '%2', que a tela não informa.").arg(title, p.Name));
 
     QStringList fields;

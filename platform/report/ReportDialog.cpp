@@ -1,9 +1,11 @@
 #include "report/ReportDialog.h"
-#include "services/Session.h"
 #include "data/Database.h"
 #include "data/DataSet.h"
 #include "data/Exceptions.h"
+#include "report/LayoutAskDialog.h"
 #include "report/ReportPreview.h"
+#include "services/HostContext.h"
+#include "services/Session.h"
 #include <QCoreApplication>
 #include <QPrintDialog>
 #include <QProgressDialog>
@@ -95,10 +97,15 @@ void TReportDesignerDialog::Execute(const TReportLayout &layout, TReportAction a
     m_hasLast = false;
     m_last = {};
     Header.CriteriaLines.clear();
+    // The layout's questions first: a cancel or a bad answer runs nothing.
+    const QDate today = DateTimeToDate(Date());
+    if (!layout.Asks.isEmpty() && action != TReportAction::Edit)
+        Answers = AskLayoutParams(layout, Answers, today, qobject_cast<QWidget *>(parent()));
     TParams params = BuildParams(layout);
     bool flag = false;
     if (Source)
         Source->GetQueryParams(params, flag);
+    BindAnswers(layout.Asks, Answers, today, params);
     // The emission date is the engine's own value, for layouts that age amounts.
     if ((layout.Statement + layout.StatementPostgreSQL).contains(QStringLiteral(":REL_DTEMISSAO"), Qt::CaseInsensitive)
         && !params.FindParam(QStringLiteral("REL_DTEMISSAO")))

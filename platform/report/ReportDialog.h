@@ -37,6 +37,10 @@ public:
     // Checks a layout edited by a person and saves it; set by the form that lists the layouts.
     std::function<void(const TReportLayout &layout, const TParams &params)> EditLayout;
 
+    // The answers to the parameters layouts ask for, part of the screen's criteria: asked
+    // before a layout that has such parameters runs, and kept for the next run.
+    TLayoutAnswers Answers;
+
     // Told of the rows read and pages laid out while a report runs; false cancels the run.
     TReportProgress Progress;
 

@@ -1,5 +1,6 @@
 #include "report/ReportLayout.h"
 #include "data/Exceptions.h"
+#include <algorithm>
 #include <QDir>
 #include <QFile>
 #include <QFileInfo>
@@ -114,6 +115,17 @@ TReportLayout TReportLayout::FromJson(const QJsonObject &d, const QString &where
         if (dateText.toBool() && kParamTypeValues[t] != TParamType::String)
             fault(where, QStringLiteral("o parâmetro '%1' com \"dateText\" deve ser do tipo \"string\".").arg(name));
         l.Params.push_back({name, kParamTypeValues[t], dateText.toBool()});
+    }
+    const QJsonValue ask = d.value(QStringLiteral("ask"));
+    if (!ask.isUndefined() && !ask.isArray())
+        fault(where, QStringLiteral("\"ask\" deve ser uma lista."));
+    l.Asks = AsksFromJson(ask.toArray(), where);
+    for (const TLayoutAsk &a : l.Asks) {
+        const auto declared = std::find_if(l.Params.cbegin(), l.Params.cend(), [&a](const Param &p) { return p.Name.compare(a.Name, Qt::CaseInsensitive) == 0; });
+        if (declared == l.Params.cend())
+            l.Params.push_back({a.Name, a.ParamType(), false});
+        else if (declared->Type != a.ParamType())
+            fault(where, QStringLiteral("o parâmetro '%1' é perguntado como %2, mas declarado do tipo '%3'.").arg(a.Name, ParamTypeName(a.ParamType()), ParamTypeName(declared->Type)));
     }
 
     l.Statement = statement(d, "statement", where);
@@ -253,6 +265,8 @@ QJsonObject TReportLayout::ToJson() const
         params.append(o);
     }
     d[QStringLiteral("params")] = params;
+    if (!Asks.isEmpty())
+        d[QStringLiteral("ask")] = AsksToJson(Asks);
     if (!DataSet.isEmpty())
         d[QStringLiteral("dataSet")] = DataSet;
     if (!Statement.isEmpty())
@@ -296,6 +310,11 @@ QJsonObject TReportLayout::ToJson() const
     if (!Chart.Class.isEmpty())
         d[QStringLiteral("pareto")] = Definition.value(QStringLiteral("pareto"));
     return d;
+}
+
+bool TReportLayout::IsAsked(const QString &name) const
+{
+    return std::any_of(Asks.cbegin(), Asks.cend(), [&name](const TLayoutAsk &a) { return a.Name.compare(name, Qt::CaseInsensitive) == 0; });
 }
 
 bool TReportLayout::DeclaresParam(const QString &name) const

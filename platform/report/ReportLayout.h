@@ -1,5 +1,6 @@
 #pragma once
 #include "data/Params.h"
+#include "report/LayoutAsk.h"
 #include <QJsonObject>
 #include <QString>
 #include <QStringList>
@@ -57,6 +58,8 @@ struct TReportLayout {
     QString Subtitle;
     bool Landscape = false;
     QVector<Param> Params;
+    // Parameters the person answers before a run; each is also a declared parameter.
+    QVector<TLayoutAsk> Asks;
     // Default statement and the PostgreSQL text where it must differ.
     QString Statement;
     QString StatementPostgreSQL;
@@ -79,6 +82,8 @@ struct TReportLayout {
     QJsonObject ToJson() const;
 
     bool DeclaresParam(const QString &name) const;
+    // Whether the person answers the parameter of that name.
+    bool IsAsked(const QString &name) const;
     // The bound parameters as the statement receives them: date texts become dates.
     // Raises EHostError naming a date text that is not a date.
     TParams StatementParams(const TParams &bound) const;

@@ -1,5 +1,6 @@
 #pragma once
 #include "services/HostContext.h"
+#include <QMap>
 #include <QStringList>
 #include <deque>
 #include <functional>
@@ -27,9 +28,10 @@ struct TSearchAnswer {
 };
 
 // What the host process shares while a session runs: the logged-in context, the folder of
-// the report layouts, where messages go, the application the screens open in, whether a person answers the report dialogs and the
-// search lists, and the answers batch runs and tests script for the lists. The host session
-// owns one and puts it in force for its lifetime; the pieces below read the one in force.
+// the report layouts, where messages go, the application the screens open in, whether a
+// person answers the report dialogs and the search lists, and the answers batch runs and
+// tests script for the lists and the layouts' questions. The host session owns one and puts
+// it in force for its lifetime; the pieces below read the one in force.
 struct TSessionState {
     THostContext Context;
     QString ReportDir;                      // empty: REC_REPORT_DIR, or the installed layouts
@@ -39,6 +41,9 @@ struct TSessionState {
     bool PersonAtSearchLists = true;
     std::deque<TSearchAnswer> SearchAnswers;
     std::function<void(const TSearchListRun &)> SearchObserver; // sees every search list run
+    // Answers for the layout parameter dialogs that open next, by parameter name as a person
+    // types them; none stands for "Cancelar".
+    std::deque<std::optional<QMap<QString, QString>>> LayoutAskAnswers;
 };
 
 // The state in force: the innermost session's, or the defaults outside any.

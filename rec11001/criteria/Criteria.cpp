@@ -58,6 +58,10 @@ QJsonObject TCriteria::ToJson() const
     for (auto g = Groups.cbegin(); g != Groups.cend(); ++g)
         groups[g.key()] = QJsonObject{{QStringLiteral("list"), g->List}, {QStringLiteral("codes"), g->Codes}};
     json[QStringLiteral("groups")] = groups;
+    QJsonObject answers;
+    for (auto a = LayoutParams.cbegin(); a != LayoutParams.cend(); ++a)
+        answers[a.key()] = a.value();
+    json[QStringLiteral("layoutParams")] = answers;
     return json;
 }
 
@@ -84,6 +88,12 @@ TCriteria TCriteria::FromJson(const QJsonObject &json)
         const QJsonObject choice = entry(groups, QStringLiteral("groups."), g.key(), QJsonValue::Object).toObject();
         c.Groups.insert(g.key(), {entry(choice, path, QStringLiteral("list"), QJsonValue::Bool).toBool(),
                                   entry(choice, path, QStringLiteral("codes"), QJsonValue::String).toString()});
+    }
+    // Criteria saved before layouts asked anything have no answers.
+    if (json.contains(QStringLiteral("layoutParams"))) {
+        const QJsonObject answers = object(json, "layoutParams");
+        for (auto a = answers.constBegin(); a != answers.constEnd(); ++a)
+            c.LayoutParams.insert(a.key(), entry(answers, QStringLiteral("layoutParams."), a.key(), QJsonValue::String).toString());
     }
     return c;
 }

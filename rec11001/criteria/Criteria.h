@@ -31,6 +31,9 @@ struct TCriteria {
     bool ConAdian = false, Privado = true, Publico = true; // advance; client types
     bool UtilizaOpEmissao = true;
     QMap<QString, TCriteriaChoice> Groups; // by the group's name ("Cliente")
+    // The answers to the parameters layouts ask for, by parameter name: dates as a relative
+    // word ("endOfPreviousMonth") or AAAA-MM-DD, numbers and lists as typed ("30,60,90").
+    QMap<QString, QString> LayoutParams;
 
     bool operator==(const TCriteria &) const = default;
 

@@ -122,6 +122,7 @@ TCriteria F::CurrentCriteria() const
     c.UtilizaOpEmissao = rdbUtiliza->Checked();
     for (const TCriteriaGroup &g : m_groups)
         c.Groups.insert(QLatin1String(g.Name), {g.List->Checked(), *g.Codes});
+    c.LayoutParams = rpddPadrao->Answers;
     return c;
 }
 
@@ -166,4 +167,5 @@ void F::ApplyCriteria(const TCriteria &c)
         amount ? edit->SetNumber(*amount) : edit->SetText(QString());
     medNrOrcaIni->SetText(c.OrcaIni);
     medNrOrcaFin->SetText(c.OrcaFin);
+    rpddPadrao->Answers = c.LayoutParams;
 }
