@@ -683,6 +683,9 @@ void GenerateDemoDatabase(const TDemoOptions &o, const std::function<void(const 
         std::vector<std::vector<Branch>> byCompany(companies.size());
         for (const Branch &b : branches)
             byCompany[static_cast<size_t>(b.company.toInt() - 1)].push_back(b);
+        // Parts of settlements come from a stream of their own, so the receivables stay as they were.
+        Rng parts(o.Seed ^ 0x9e3779b97f4a7c15ULL);
+        const auto cents = [](double v) { return std::round(v * 100) / 100; };
         for (qint64 n = 1; n <= o.Receivables; ++n) {
             const size_t ci = static_cast<size_t>(rng.range(0, static_cast<int>(companies.size()) - 1));
             const Branch &origin = rng.pick(byCompany[ci]);
@@ -713,7 +716,23 @@ void GenerateDemoDatabase(const TDemoOptions &o, const std::function<void(const 
                     paid = o.BaseDate;
                 if (paid < emission)
                     paid = emission;
-                bx.Add({pad(n, 10), n, iso(paid), now, rng.pick(forms), rng.chance(85) ? QVariant(rng.pick(accounts)) : nullText()});
+                const QString form = rng.pick(forms);
+                const QVariant account = rng.chance(85) ? QVariant(rng.pick(accounts)) : nullText();
+                // Some were paid in two or three parts on different dates; the last part closes the value.
+                double left = now;
+                const int count = parts.chance(30) ? parts.range(2, 3) : 1;
+                for (int k = 1; k < count; ++k) {
+                    const QDate when = std::max(emission, paid.addDays(-parts.range(1, 45) * (count - k)));
+                    const double part = cents(now * parts.range(15, 40) / 100.0);
+                    bx.Add({QStringLiteral("P") + pad(n, 8) + QString::number(k), n, iso(when), part, form, account});
+                    left -= part;
+                }
+                bx.Add({pad(n, 10), n, iso(paid), cents(left), form, account});
+            } else if (status == QStringLiteral("A") && parts.chance(15)) {
+                // A part already received of a receivable still open.
+                const QDate when = emission.addDays(parts.range(0, static_cast<int>(std::max<qint64>(0, emission.daysTo(o.BaseDate)))));
+                bx.Add({QStringLiteral("P") + pad(n, 8) + QStringLiteral("1"), n, iso(when), cents(now * parts.range(10, 60) / 100.0),
+                        parts.pick(forms), parts.chance(85) ? QVariant(parts.pick(accounts)) : nullText()});
             }
             if (n % 100000 == 0)
                 say(QStringLiteral("%1 contas a receber gravadas").arg(n));

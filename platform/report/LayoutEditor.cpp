@@ -1,4 +1,5 @@
 #include "report/LayoutEditor.h"
+#include "report/ReportBands.h"
 #include "data/Database.h"
 #include "data/DataSet.h"
 #include "data/Exceptions.h"
@@ -105,7 +106,7 @@ QString rawStatement(const TReportLayout &layout, const QString &driver)
 
 // The layout's declared parameters with the values the binding gave; a name
 // the binding did not fill (newly declared) goes null, of its declared type.
-TParams checkParams(const TReportLayout &layout, const TParams &given, const QString &sql)
+TParams checkParams(const TReportLayout &layout, const TParams &given, const QString &sql, const QStringList &added = {})
 {
     TParams out;
     auto copy = [&](const QString &name, TParamType type) -> TParam & {
@@ -119,6 +120,9 @@ TParams checkParams(const TReportLayout &layout, const TParams &given, const QSt
     };
     for (const TReportLayout::Param &p : layout.Params)
         copy(p.Name, p.Type);
+    // The parameters the engine adds for the run (the band limits).
+    for (const QString &name : added)
+        copy(name, TParamType::Integer);
     // The engine gives the emission date to statements that use it.
     const QString emission = QStringLiteral("REL_DTEMISSAO");
     if (sql.contains(QLatin1Char(':') + emission, Qt::CaseInsensitive) && !out.FindParam(emission)) {
@@ -339,8 +343,12 @@ TReportLayout TReportLayoutEditor::EditedLayout() const
     return l;
 }
 
-void TReportLayoutEditor::CheckLayout(const TReportLayout &layout, const TParams &params, const TReportSource &screen)
+void TReportLayoutEditor::CheckLayout(const TReportLayout &asDesigned, const TParams &given, const TReportSource &screen)
 {
+    // Checked as it runs: with the bands the answers give.
+    TParams params = given;
+    QStringList added;
+    const TReportLayout layout = WithBands(asDesigned, params, &added);
     const QString &title = layout.Title;
     const QStringList knownParams = screen.QueryParamNames();
     for (const TReportLayout::Param &p : layout.Params)
@@ -363,7 +371,7 @@ void TReportLayoutEditor::CheckLayout(const TReportLayout &layout, const TParams
         const QSqlDatabase db = module->Database();
         const QString sql = rawStatement(layout, db.driverName());
         // Prepared and run for its columns only: no row is read.
-        const QSqlQuery q = RunStatement(db, QStringLiteral("SELECT * FROM (\n%1\n) X WHERE 1 = 0").arg(sql), checkParams(layout, params, sql),
+        const QSqlQuery q = RunStatement(db, QStringLiteral("SELECT * FROM (\n%1\n) X WHERE 1 = 0").arg(sql), checkParams(layout, params, sql, added),
                                          QStringLiteral("Instrução do layout '%1'").arg(title));
         const QSqlRecord record = q.record();
         for (int i = 0; i < record.count(); ++i)

@@ -3,6 +3,7 @@
 #include "data/DataSet.h"
 #include "data/Exceptions.h"
 #include "report/LayoutAskDialog.h"
+#include "report/ReportBands.h"
 #include "report/ReportPreview.h"
 #include "services/HostContext.h"
 #include "services/Session.h"
@@ -92,20 +93,22 @@ TRowsFactory TReportDesignerDialog::RowsOf(const TReportLayout &layout, const TP
     return [db, &layout, &params] { return OpenStatementRows(db, layout, params); };
 }
 
-void TReportDesignerDialog::Execute(const TReportLayout &layout, TReportAction action, const QString &output)
+void TReportDesignerDialog::Execute(const TReportLayout &asDesigned, TReportAction action, const QString &output)
 {
     m_hasLast = false;
     m_last = {};
     Header.CriteriaLines.clear();
     // The layout's questions first: a cancel or a bad answer runs nothing.
     const QDate today = DateTimeToDate(Date());
-    if (!layout.Asks.isEmpty() && action != TReportAction::Edit)
-        Answers = AskLayoutParams(layout, Answers, today, qobject_cast<QWidget *>(parent()));
-    TParams params = BuildParams(layout);
+    if (!asDesigned.Asks.isEmpty() && action != TReportAction::Edit)
+        Answers = AskLayoutParams(asDesigned, Answers, today, qobject_cast<QWidget *>(parent()));
+    TParams params = BuildParams(asDesigned);
     bool flag = false;
     if (Source)
         Source->GetQueryParams(params, flag);
-    BindAnswers(layout.Asks, Answers, today, params);
+    BindAnswers(asDesigned.Asks, Answers, today, params);
+    // The layout as it runs: its bands as the answers give them.
+    const TReportLayout layout = WithBands(asDesigned, params);
     // The emission date is the engine's own value, for layouts that age amounts.
     if ((layout.Statement + layout.StatementPostgreSQL).contains(QStringLiteral(":REL_DTEMISSAO"), Qt::CaseInsensitive)
         && !params.FindParam(QStringLiteral("REL_DTEMISSAO")))
@@ -116,7 +119,7 @@ void TReportDesignerDialog::Execute(const TReportLayout &layout, TReportAction a
 
     if (action == TReportAction::Edit) {
         if (EditLayout)
-            EditLayout(layout, params);
+            EditLayout(asDesigned, params);
         return;
     }
     const TRowsFactory rows = RowsOf(layout, params);

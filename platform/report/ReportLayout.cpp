@@ -6,6 +6,7 @@
 #include <QFileInfo>
 #include <QJsonArray>
 #include <QJsonDocument>
+#include <QRegularExpression>
 
 namespace {
 const QStringList kParamTypes = {QStringLiteral("string"), QStringLiteral("date"), QStringLiteral("datetime"),
@@ -179,6 +180,24 @@ TReportLayout TReportLayout::FromJson(const QJsonObject &d, const QString &where
     }
     if (l.Columns.isEmpty())
         fault(where, QStringLiteral("não há colunas."));
+    if (const QJsonValue b = d.value(QStringLiteral("bands")); !b.isUndefined()) {
+        const QJsonObject o = b.toObject();
+        Bands bands{text(o, "param", where, true), text(o, "days", where, true), text(o, "value", where, true),
+                    text(o, "field", where, true),  text(o, "after", where, true), o.value(QStringLiteral("sum")).toBool(),
+                    o.value(QStringLiteral("width")).toDouble(20)};
+        static const QRegularExpression name(QStringLiteral("^[A-Za-z_][A-Za-z0-9_]*(\\.[A-Za-z_][A-Za-z0-9_]*)?$"));
+        for (const QString &n : {bands.Days, bands.Value, bands.Field})
+            if (!name.match(n).hasMatch())
+                fault(where, QStringLiteral("as faixas só aceitam nomes de coluna em \"days\", \"value\" e \"field\", não '%1'.").arg(n));
+        const auto asked = std::find_if(l.Asks.cbegin(), l.Asks.cend(), [&bands](const TLayoutAsk &a) { return a.Name == bands.Param; });
+        if (asked == l.Asks.cend() || asked->Type != TLayoutAsk::TType::IntegerList)
+            fault(where, QStringLiteral("as faixas vêm de '%1', que deve ser uma lista de números perguntada (\"ask\").").arg(bands.Param));
+        if (l.ColumnIndex(bands.After) < 0)
+            fault(where, QStringLiteral("as faixas seguem a coluna '%1', que o layout não tem.").arg(bands.After));
+        if (!(l.Statement + l.StatementPostgreSQL).contains(QStringLiteral("{BANDS}")))
+            fault(where, QStringLiteral("a instrução deve trazer {BANDS} onde entram os valores das faixas."));
+        l.AgingBands = bands;
+    }
     for (const Column &c : l.Columns)
         if (!c.ShareOf.DataSet.isEmpty() && l.DataSet.isEmpty())
             fault(where, QStringLiteral("a coluna '%1' é uma participação, que só se calcula sobre um conjunto de dados.").arg(c.Field));
@@ -300,6 +319,11 @@ QJsonObject TReportLayout::ToJson() const
     }
     if (!groups.isEmpty())
         d[QStringLiteral("groups")] = groups;
+    if (AgingBands)
+        d[QStringLiteral("bands")] = QJsonObject{{QStringLiteral("param"), AgingBands->Param}, {QStringLiteral("days"), AgingBands->Days},
+                                                 {QStringLiteral("value"), AgingBands->Value}, {QStringLiteral("field"), AgingBands->Field},
+                                                 {QStringLiteral("after"), AgingBands->After}, {QStringLiteral("sum"), AgingBands->Sum},
+                                                 {QStringLiteral("width"), AgingBands->Width}};
     QJsonObject totals;
     if (!TotalCaption.isEmpty())
         totals[QStringLiteral("caption")] = TotalCaption;

@@ -5,6 +5,7 @@
 #include <QString>
 #include <QStringList>
 #include <QVector>
+#include <optional>
 
 // How a column's values are shown.
 enum class TColumnFormat { Text, Date, Amount, Integer, Percent };
@@ -68,6 +69,15 @@ struct TReportLayout {
     // A layout may read a data set the screen prepares instead of a statement.
     QString DataSet;
     QVector<Column> Columns;
+    // Aging bands from an asked list of upper limits in days ("30,60,90"): the statement's
+    // {BANDS} marker becomes one amount per band, from the Days and Value columns of the rows
+    // (summed when Sum), named Field1, Field2...; their columns follow the column After.
+    struct Bands {
+        QString Param, Days, Value, Field, After;
+        bool Sum = false;
+        double Width = 20;
+    };
+    std::optional<Bands> AgingBands;
     QVector<Group> Groups;
     QString TotalCaption;                    // caption of the grand-total line; empty: none
     QString ShareCaption;                    // caption of the line of each total's share of ShareOf

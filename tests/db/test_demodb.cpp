@@ -68,10 +68,17 @@ TEST(DemoDatabase, SameSeedSameRowsAndRealisticCoverage)
               QStringList{QStringLiteral("2/4/6/6")});
     EXPECT_EQ(values(a, QStringLiteral("SELECT DISTINCT length(NRINSJURCLIE) FROM CLIENTE WHERE IDTPIJURCLIE = 'F'")), QStringList{QStringLiteral("11")});
     EXPECT_EQ(values(a, QStringLiteral("SELECT DISTINCT length(NRINSJURCLIE) FROM CLIENTE WHERE IDTPIJURCLIE = 'J'")), QStringList{QStringLiteral("14")});
-    // Every settled receivable has its settlement, and nothing else has one.
-    EXPECT_EQ(values(a, QStringLiteral("SELECT count(*) FROM CONTARECEBER R LEFT JOIN BAIXAREC B ON B.NRLANCTOREC = R.NRLANCTOREC "
-                                       "WHERE (R.IDSTATREC = 'B') <> (B.NRBAIXAREC IS NOT NULL)")),
+    // A settled receivable's settlements, one to three, add up to its value; an open one may have a part
+    // received, less than its value; discounted and planned ones have none.
+    const QString settled = QStringLiteral("SELECT R.IDSTATREC AS ST, R.VRATUAREC AS VR, count(B.NRBAIXAREC) AS N, COALESCE(sum(B.VRBAIXAREC), 0) AS PAGO "
+                                           "FROM CONTARECEBER R LEFT JOIN BAIXAREC B ON B.NRLANCTOREC = R.NRLANCTOREC GROUP BY R.NRLANCTOREC, R.IDSTATREC, R.VRATUAREC");
+    EXPECT_EQ(values(a, QStringLiteral("SELECT count(*) FROM (%1) X WHERE (ST = 'B' AND (N < 1 OR N > 3 OR abs(PAGO - VR) > 0.005)) "
+                                       "OR (ST = 'A' AND (N > 1 OR PAGO >= VR)) OR (ST IN ('D', 'P') AND N > 0)").arg(settled)),
               QStringList{QStringLiteral("0")});
+    EXPECT_EQ(values(a, QStringLiteral("SELECT min(N) || '..' || max(N) FROM (%1) X WHERE ST = 'B'").arg(settled)), QStringList{QStringLiteral("1..3")});
+    EXPECT_GT(values(a, QStringLiteral("SELECT count(*) FROM (%1) X WHERE ST = 'A' AND N = 1").arg(settled)).value(0).toInt(), 5);
+    // Settled after the end of the previous month: the position at that date differs from today's.
+    EXPECT_GT(values(a, QStringLiteral("SELECT count(*) FROM BAIXAREC WHERE DTBAIXAREC > '%1'").arg(QDate(2026, 11, 30).toString(Qt::ISODate))).value(0).toInt(), 3);
     // The documented logins.
     EXPECT_EQ(values(a, QStringLiteral("SELECT CDOPERADOR || ':' || count(*) FROM OPEREMPRESA GROUP BY CDOPERADOR ORDER BY 1")),
               (QStringList{QStringLiteral("ADMIN:5"), QStringLiteral("MARIA:2")}));

@@ -294,7 +294,7 @@ TEST_F(BatchRun, EveryLayoutWritesTheSameCsvOnBothDatabases)
     const TTestDatabase sqlite(TBackend::SQLite, 300, 11), postgres(TBackend::PostgreSQL, 300, 11);
     const TServerProcess sqliteServer(sqlite.Target()), postgresServer(postgres.Target());
     QJsonArray steps{step(R"({"open": "REC11001"})")};
-    for (int layout = 0; layout < 19; ++layout) {
+    for (int layout = 0; layout < 20; ++layout) {
         steps.append(QJsonObject{{QStringLiteral("layout"), layout}});
         steps.append(QJsonObject{{QStringLiteral("action"), QStringLiteral("save")},
                                  {QStringLiteral("output"), QStringLiteral("%1.csv").arg(layout, 2, 10, QLatin1Char('0'))}});
@@ -319,7 +319,7 @@ TEST_F(BatchRun, EveryLayoutWritesTheSameCsvOnBothDatabases)
     };
     runOn(sqlite, sqliteServer, QStringLiteral("sqlite"));
     runOn(postgres, postgresServer, QStringLiteral("postgresql"));
-    for (int layout = 0; layout < 19; ++layout) {
+    for (int layout = 0; layout < 20; ++layout) {
         const QString name = QStringLiteral("/%1.csv").arg(layout, 2, 10, QLatin1Char('0'));
         QFile a(m_dir.filePath(QStringLiteral("sqlite") + name)), b(m_dir.filePath(QStringLiteral("postgresql") + name));
         ASSERT_TRUE(a.open(QIODevice::ReadOnly) && b.open(QIODevice::ReadOnly)) << name.toStdString();

@@ -61,7 +61,7 @@ TEST_F(LayoutEditing, AnEditedLayoutSavedUnderANewTitleIsListedSelectedAndRuns)
 {
     ASSERT_TRUE(Open());
     TfrmRelLancContReceber *f = Form();
-    ASSERT_EQ(f->cbbReportNames->count(), 19);
+    ASSERT_EQ(f->cbbReportNames->count(), 20);
     f->cbbReportNames->UserSelect(1);
     const QString original = f->Layouts()[1].File;
     const QMap<QString, QByteArray> before = snapshot(Folder());
@@ -90,14 +90,14 @@ TEST_F(LayoutEditing, AnEditedLayoutSavedUnderANewTitleIsListedSelectedAndRuns)
     EXPECT_TRUE(f->NewLayoutTitle.isEmpty());
 
     // Listed last, selected, the file numbered after the last one; the original untouched.
-    ASSERT_EQ(f->cbbReportNames->count(), 20);
-    EXPECT_EQ(f->cbbReportNames->ItemIndex(), 19);
+    ASSERT_EQ(f->cbbReportNames->count(), 21);
+    EXPECT_EQ(f->cbbReportNames->ItemIndex(), 20);
     EXPECT_EQ(f->cbbReportNames->currentText(), QStringLiteral("Clientes em retrato"));
-    const QString file = Folder() + QStringLiteral("/19_clientes_em_retrato.json");
+    const QString file = Folder() + QStringLiteral("/20_clientes_em_retrato.json");
     ASSERT_TRUE(QFileInfo::exists(file));
-    EXPECT_EQ(f->Layouts()[19].File, file);
+    EXPECT_EQ(f->Layouts()[20].File, file);
     EXPECT_EQ(readAll(original), before[QFileInfo(original).fileName()]);
-    EXPECT_EQ(QDir(Folder()).entryList(QDir::Files).size(), 20);
+    EXPECT_EQ(QDir(Folder()).entryList(QDir::Files).size(), 21);
     const TReportLayout saved = TReportLayout::Load(file);
     EXPECT_EQ(saved.Title, QStringLiteral("Clientes em retrato"));
     EXPECT_FALSE(saved.Landscape);
@@ -174,7 +174,7 @@ TEST_F(LayoutEditing, EachFaultIsRefusedWithItsMessageAndWritesNothing)
             EXPECT_TRUE(messages.first().contains(part)) << messages.first().toStdString();
         EXPECT_NE(result, QDialog::Accepted);
         EXPECT_EQ(snapshot(Folder()), before);
-        EXPECT_EQ(f->cbbReportNames->count(), 19);
+        EXPECT_EQ(f->cbbReportNames->count(), 20);
         EXPECT_EQ(f->cbbReportNames->ItemIndex(), 0);
     }
 
@@ -201,15 +201,15 @@ TEST_F(LayoutEditing, WithoutAPersonTheActionChecksTheLayoutAsItIs)
 
     ASSERT_TRUE(Open());
     TfrmRelLancContReceber *f = Form();
-    ASSERT_EQ(f->cbbReportNames->count(), 20);
+    ASSERT_EQ(f->cbbReportNames->count(), 21);
     // Every shipped layout passes, the one reading the screen's data set included.
-    for (int i = 0; i < 19; ++i) {
+    for (int i = 0; i < 20; ++i) {
         f->cbbReportNames->UserSelect(i);
         Action("sbtReportEdit");
         EXPECT_EQ(TakeMessages(), QStringList()) << "layout " << i;
     }
     const QMap<QString, QByteArray> before = snapshot(Folder());
-    f->cbbReportNames->UserSelect(19);
+    f->cbbReportNames->UserSelect(20);
     Action("sbtReportEdit");
     const QStringList messages = TakeMessages();
     ASSERT_EQ(messages.size(), 1);
@@ -285,8 +285,8 @@ TEST_F(LayoutEditing, CopiesOfTheCurveAndOfADateTextLayoutRunAsTheirOriginals)
     };
     const int curveCopy = saveCopyOf(18, QStringLiteral("Curva ABC copiada"));
     const int settledCopy = saveCopyOf(10, QStringLiteral("Baixas copiadas"));
-    ASSERT_EQ(curveCopy, 19);
-    ASSERT_EQ(settledCopy, 20);
+    ASSERT_EQ(curveCopy, 20);
+    ASSERT_EQ(settledCopy, 21);
 
     // The curve of all clients, then the copy after the criteria changed: the copy runs the curve
     // for the criteria in force, not the rows the last curve left behind.

@@ -2,6 +2,7 @@
 // printed rows checked against golden files and against SQL of their own.
 #include "data/Database.h"
 #include "data/Exceptions.h"
+#include "report/ReportBands.h"
 #include "report/ReportExport.h"
 #include "ReportTestSupport.h"
 #include <QMdiSubWindow>
@@ -285,7 +286,7 @@ void ReportsTest::SameRowsUnderEveryDateFormat()
         }
         if (reference.isEmpty()) {
             reference = rows;
-            ASSERT_EQ(reference.size(), 19);
+            ASSERT_EQ(reference.size(), 20);
             // Settled in the range: the settlement-date layout and the curve have rows to compare.
             EXPECT_GT(reference[10].size(), 1);
             EXPECT_GT(reference[18].size(), 1);
@@ -461,8 +462,9 @@ TEST(ReportStatements, EveryLayoutRunsOnSQLiteAndPostgreSQL)
     if (PostgresAvailable())
         backends.push_back(TBackend::PostgreSQL);
     const QVector<TReportLayout> layouts = LoadReportLayouts(BinDir() + QStringLiteral("/../reports"), QStringLiteral("REC110"));
-    ASSERT_EQ(layouts.size(), 19);
+    ASSERT_EQ(layouts.size(), 20);
     EXPECT_EQ(layouts[18].Title, QStringLiteral("Curva ABC de Contas a Receber"));
+    EXPECT_EQ(layouts[19].Title, QStringLiteral("Posição de Contas a Receber em Data-Base"));
     for (TBackend backend : backends) {
         TTestDatabase data(backend, 300);
         TdtmDBGeral db;
@@ -501,7 +503,9 @@ TEST(ReportStatements, EveryLayoutRunsOnSQLiteAndPostgreSQL)
                 }
                 params.CreateParam(TParamType::Date, QStringLiteral("REL_DTEMISSAO")).SetAsDate(DateToDateTime(QDate(2026, 12, 7)));
                 try {
-                    auto rows = OpenStatementRows(db.Database(), l, params);
+                    // The questions' defaults, and the bands they give, as the engine runs the layout.
+                    BindAnswers(l.Asks, {}, QDate(2026, 12, 7), params);
+                    auto rows = OpenStatementRows(db.Database(), WithBands(l, params), params);
                     int n = 0;
                     while (rows->Next())
                         ++n;
