@@ -180,7 +180,8 @@ void BindAnswers(const QVector<TLayoutAsk> &asks, const TLayoutAnswers &given, c
             break;
         case TLayoutAsk::TType::IntegerList: {
             QStringList items;
-            for (int n : *IntegerItems(text))
+            const QVector<int> numbers = IntegerItems(text).value();
+            for (int n : numbers)
                 items << QString::number(n);
             p->SetAsString(items.join(QLatin1Char(',')));
             break;

@@ -1,5 +1,26 @@
 #include "ReportTestSupport.h"
+#include "data/Database.h"
 #include <QFile>
+#include <QSqlQuery>
+#include <QSqlRecord>
+
+QStringList sqlRows(const QString &target, const QString &sql)
+{
+    TdtmDBGeral db;
+    db.Open(target);
+    QSqlQuery q(db.Database());
+    EXPECT_TRUE(q.exec(sql)) << sql.toStdString();
+    QStringList rows;
+    while (q.next()) {
+        QStringList f;
+        for (int i = 0; i < q.record().count(); ++i)
+            f << q.value(i).toString();
+        rows << f.join(QLatin1Char(';'));
+    }
+    return rows;
+}
+
+QString amount(double v) { return QString::number(v, 'f', 2).replace(QLatin1Char('.'), QLatin1Char(',')); }
 
 QStringList CsvLines(const QString &path)
 {

@@ -4,6 +4,10 @@
 
 // The lines of a CSV report, heading first, without the byte-order mark.
 QStringList CsvLines(const QString &path);
+// The rows of a statement on a test database, each as its values joined by ';'.
+QStringList sqlRows(const QString &target, const QString &sql);
+// An amount as the CSV writes it: two decimals after a comma.
+QString amount(double v);
 
 // The screen with a way to run a report action into a file, as a batch step does.
 // Criteria values far from the defaults, each passing the screen's checks: code lists in

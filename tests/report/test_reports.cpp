@@ -29,25 +29,6 @@ QString run(const QString &program, const QStringList &args)
     p.waitForFinished(30000);
     return QString::fromUtf8(p.readAllStandardOutput());
 }
-
-// Rows of a statement on the test database, fields joined by ";".
-QStringList sqlRows(const QString &target, const QString &sql)
-{
-    TdtmDBGeral db;
-    db.Open(target);
-    QSqlQuery q(db.Database());
-    EXPECT_TRUE(q.exec(sql)) << sql.toStdString();
-    QStringList rows;
-    while (q.next()) {
-        QStringList f;
-        for (int i = 0; i < q.record().count(); ++i)
-            f << q.value(i).toString();
-        rows << f.join(QLatin1Char(';'));
-    }
-    return rows;
-}
-
-QString amount(double v) { return QString::number(v, 'f', 2).replace(QLatin1Char('.'), QLatin1Char(',')); }
 } // namespace
 
 class ReportsTest : public ReportScreenTest {
