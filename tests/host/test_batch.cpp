@@ -162,6 +162,38 @@ TEST_F(BatchRun, RefusedActionAndRefusedPageChangeAreLogged)
     EXPECT_EQ(lists[0].toObject().value(QStringLiteral("rows")).toInt(), 8);
 }
 
+// A step answers what the layout asks, the log keeps the answers, and a bad one writes nothing.
+TEST_F(BatchRun, LayoutParamsAnswerTheLayoutsQuestions)
+{
+    int code = -1;
+    QString err;
+    const QJsonArray log = Run(QJsonArray{step(R"({"open": "REC11001"})"), step(R"({"layout": 19})"),
+                                          step(R"({"layoutParams": {"P_DTBASE": "2026-10-31", "P_FAIXAS": "30,60"}})"),
+                                          step(R"({"action": "save", "output": "posicao.csv"})"), step(R"({"layoutParams": {"P_DTBASE": "31/10/2026"}})"),
+                                          step(R"({"action": "save", "output": "ruim.csv"})")},
+                               code, err);
+    ASSERT_EQ(code, 0) << err.toStdString();
+    ASSERT_EQ(log.size(), 6);
+    EXPECT_EQ(texts(log[3].toObject()), QStringList());
+    const QJsonObject answers = log[3].toObject().value(QStringLiteral("criteria")).toObject().value(QStringLiteral("layoutParams")).toObject();
+    EXPECT_EQ(answers.value(QStringLiteral("P_DTBASE")).toString(), QStringLiteral("2026-10-31"));
+    EXPECT_EQ(answers.value(QStringLiteral("P_FAIXAS")).toString(), QStringLiteral("30,60"));
+    const QStringList lines = QString::fromUtf8([&] {
+                                  QFile f(m_dir.filePath(QStringLiteral("posicao.csv")));
+                                  return f.open(QIODevice::ReadOnly) ? f.readAll() : QByteArray();
+                              }())
+                                  .split(QStringLiteral("\r\n"), Qt::SkipEmptyParts);
+    ASSERT_GT(lines.size(), 1);
+    EXPECT_TRUE(lines[0].endsWith(QStringLiteral(";Saldo;A vencer;1 a 30;31 a 60;Acima de 60"))) << lines[0].toStdString();
+    EXPECT_EQ(texts(log[5].toObject()), QStringList{QStringLiteral("Data-base: '31/10/2026' não é uma data.")});
+    EXPECT_FALSE(QFileInfo::exists(m_dir.filePath(QStringLiteral("ruim.csv"))));
+
+    // A step whose answers are not texts is refused with the script, before anything runs.
+    Run(QJsonArray{step(R"({"open": "REC11001"})"), step(R"({"layoutParams": {"P_FAIXAS": 30}})")}, code, err);
+    EXPECT_EQ(code, 2);
+    EXPECT_TRUE(err.contains(QStringLiteral("\"P_FAIXAS\""))) << err.toStdString();
+}
+
 TEST_F(BatchRun, BadScriptsRunNothingAndNameTheStep)
 {
     int code = -1;

@@ -1,5 +1,6 @@
 #include "data/Database.h"
 #include "ScreenFixture.h"
+#include "report/LayoutAskDialog.h"
 #include "ui/SearchList.h"
 #include <QFile>
 #include <QJsonDocument>
@@ -245,5 +246,34 @@ TEST_F(SavedCriteriaTest, AScheduledRunWritesTheSameCsvAsTheScreen)
     // Without a password nothing runs.
     EXPECT_EQ(run({QStringLiteral("--criteria"), QStringLiteral("Agendado"), QStringLiteral("--output"), none}, err, false), 2);
     EXPECT_TRUE(err.contains(QStringLiteral("login/password"))) << err.toStdString();
+    EXPECT_FALSE(QFile::exists(none));
+
+    // The position at a closing date: --param answers what the layout asks, as a person at the screen does.
+    const QString closingScreen = dir.filePath(QStringLiteral("posicao-tela.csv"));
+    TLayoutAskScript::Push({{QStringLiteral("P_DTBASE"), QStringLiteral("31/10/2026")}, {QStringLiteral("P_FAIXAS"), QStringLiteral("30,60")}});
+    Form()->cbbReportNames->UserSelect(19);
+    Form()->ReportOutput = closingScreen;
+    Click("sbtSalvarComo");
+    ASSERT_EQ(TakeMessages(), QStringList());
+    QFile closingCsv(closingScreen);
+    ASSERT_TRUE(closingCsv.open(QIODevice::ReadOnly));
+    const QByteArray closing = closingCsv.readAll();
+    ASSERT_GT(closing.count('\n'), 1);
+    const QString closingRun = dir.filePath(QStringLiteral("posicao.csv"));
+    const QStringList position{QStringLiteral("--criteria"), QStringLiteral("Agendado"), QStringLiteral("--layout"), QStringLiteral("19")};
+    ASSERT_EQ(run(position + QStringList{QStringLiteral("--param"), QStringLiteral("P_DTBASE=2026-10-31"), QStringLiteral("--param"),
+                                         QStringLiteral("P_FAIXAS=30,60"), QStringLiteral("--output"), closingRun},
+                  err),
+              0)
+        << err.toStdString();
+    QFile closingRunCsv(closingRun);
+    ASSERT_TRUE(closingRunCsv.open(QIODevice::ReadOnly));
+    EXPECT_EQ(closingRunCsv.readAll(), closing);
+    // A bad answer fails the run naming the field; a malformed --param is refused before anything runs.
+    EXPECT_EQ(run(position + QStringList{QStringLiteral("--param"), QStringLiteral("P_FAIXAS=60,30"), QStringLiteral("--output"), none}, err), 3);
+    EXPECT_TRUE(err.contains(QStringLiteral("Faixas de atraso (dias): os valores devem ser crescentes"))) << err.toStdString();
+    EXPECT_FALSE(QFile::exists(none));
+    EXPECT_EQ(run(position + QStringList{QStringLiteral("--param"), QStringLiteral("P_DTBASE"), QStringLiteral("--output"), none}, err), 2);
+    EXPECT_TRUE(err.contains(QStringLiteral("NOME=VALOR"))) << err.toStdString();
     EXPECT_FALSE(QFile::exists(none));
 }

@@ -4,9 +4,14 @@
 #include "report/ReportBands.h"
 #include "report/ReportDialog.h"
 #include "ReportTestSupport.h"
+#include <QApplication>
+#include <QDialogButtonBox>
 #include <QFileInfo>
 #include <QJsonObject>
+#include <QLineEdit>
+#include <QPushButton>
 #include <QTemporaryDir>
+#include <QTimer>
 #include <algorithm>
 #include <map>
 
@@ -195,4 +200,39 @@ TEST_F(PositionTest, ARelativeBaseDateFollowsTheClockAndATypedOneStays)
     SaveAnswering(kPosition, {}, QStringLiteral("depois-fixa.csv"));
     EXPECT_EQ(BaseDateAsRun(), QStringLiteral("15/08/2026"));
     EXPECT_EQ(TakeMessages(), QStringList());
+}
+
+// A person at the dialog: a bad answer is shown and the dialog stays; corrected, the report runs.
+TEST_F(PositionTest, APersonCorrectsABadAnswerInTheDialog)
+{
+    const TReportDesignerDialog::TInteractiveScope person(true);
+    int shown = 0;
+    QStringList seenWhileOpen;
+    QTimer watch;
+    watch.setInterval(10);
+    QObject::connect(&watch, &QTimer::timeout, [&] {
+        auto *dialog = qobject_cast<TLayoutAskDialog *>(QApplication::activeModalWidget());
+        if (!dialog || !dialog->isVisible())
+            return;
+        auto *ok = dialog->findChild<QDialogButtonBox *>()->button(QDialogButtonBox::Ok);
+        if (++shown == 1) {
+            EXPECT_EQ(dialog->findChild<QLineEdit *>(QStringLiteral("P_DTBASE"))->text(), QStringLiteral("30/11/2026"));
+            EXPECT_EQ(dialog->findChild<QLineEdit *>(QStringLiteral("P_FAIXAS"))->text(), QStringLiteral("30,60,90"));
+            dialog->findChild<QLineEdit *>(QStringLiteral("P_FAIXAS"))->setText(QStringLiteral("30,30"));
+            ok->click();
+            seenWhileOpen = TakeMessages();
+            EXPECT_TRUE(dialog->isVisible());
+            dialog->findChild<QLineEdit *>(QStringLiteral("P_FAIXAS"))->setText(QStringLiteral("45"));
+            ok->click();
+        }
+    });
+    watch.start();
+    const QString path = m_out.filePath(QStringLiteral("pessoa.csv"));
+    RunTo(kPosition, "sbtSalvarComo", path);
+    watch.stop();
+    EXPECT_EQ(shown, 1);
+    EXPECT_EQ(seenWhileOpen, QStringList{QStringLiteral("Faixas de atraso (dias): os valores devem ser crescentes (30 não é maior que 30).")});
+    EXPECT_EQ(TakeMessages(), QStringList());
+    EXPECT_TRUE(CsvLines(path).value(0).endsWith(QStringLiteral(";A vencer;1 a 45;Acima de 45")));
+    EXPECT_EQ(Form()->CriteriaJson().value(QStringLiteral("layoutParams")).toObject().value(QStringLiteral("P_FAIXAS")).toString(), QStringLiteral("45"));
 }
