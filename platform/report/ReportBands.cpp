@@ -58,3 +58,9 @@ TReportLayout WithBands(const TReportLayout &layout, TParams &params, QStringLis
     run.AgingBands.reset();
     return run;
 }
+
+TReportLayout LayoutAsRun(const TReportLayout &layout, const TLayoutAnswers &answers, const QDate &today, TParams &params)
+{
+    BindAnswers(layout.Asks, answers, today, params);
+    return WithBands(layout, params);
+}

@@ -10,3 +10,7 @@ TReportLayout WithBands(const TReportLayout &layout, TParams &params, QStringLis
 
 // The captions of the bands for their upper limits.
 QStringList BandCaptions(const QVector<int> &limits);
+
+// The layout as it runs for the answers given (the defaults where none is given): the answers
+// bound into params, checked (EHostError naming the field of a bad one), and the bands they give.
+TReportLayout LayoutAsRun(const TReportLayout &layout, const TLayoutAnswers &answers, const QDate &today, TParams &params);

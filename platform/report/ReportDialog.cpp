@@ -106,9 +106,7 @@ void TReportDesignerDialog::Execute(const TReportLayout &asDesigned, TReportActi
     bool flag = false;
     if (Source)
         Source->GetQueryParams(params, flag);
-    BindAnswers(asDesigned.Asks, Answers, today, params);
-    // The layout as it runs: its bands as the answers give them.
-    const TReportLayout layout = WithBands(asDesigned, params);
+    const TReportLayout layout = LayoutAsRun(asDesigned, Answers, today, params);
     // The emission date is the engine's own value, for layouts that age amounts.
     if ((layout.Statement + layout.StatementPostgreSQL).contains(QStringLiteral(":REL_DTEMISSAO"), Qt::CaseInsensitive)
         && !params.FindParam(QStringLiteral("REL_DTEMISSAO")))

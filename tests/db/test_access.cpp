@@ -4,6 +4,7 @@
 #include "data/Database.h"
 #include "data/Exceptions.h"
 #include "net/NetConnection.h"
+#include "report/ReportBands.h"
 #include "report/ReportLayout.h"
 #include "report/ReportRows.h"
 #include "TestSupport.h"
@@ -65,8 +66,10 @@ int layoutRows(const QSqlDatabase &sql, const QSet<QString> &allowed)
                 param.SetAsString(QStringLiteral(" "));
         }
         params.CreateParam(TParamType::Date, QStringLiteral("REL_DTEMISSAO")).SetAsDate(DateToDateTime(QDate(2026, 12, 7)));
-        auto rows = OpenStatementRows(sql, l, params);
-        const qsizetype company = ReportFields(l).indexOf(QStringLiteral("CDEMPRESA"));
+        // The questions at their defaults, as a run without a person answers them.
+        const TReportLayout run = LayoutAsRun(l, {}, QDate(2026, 12, 7), params);
+        auto rows = OpenStatementRows(sql, run, params);
+        const qsizetype company = ReportFields(run).indexOf(QStringLiteral("CDEMPRESA"));
         EXPECT_GE(company, 0) << l.Title.toStdString();
         while (company >= 0 && rows->Next()) {
             ++rowsSeen;
@@ -151,7 +154,7 @@ TEST_F(OperatorRoles, TheHostReadsTheDatabaseAsTheLoggedInOperator)
     QDir().mkpath(folder);
     for (const QString &f : QDir(BinDir() + QStringLiteral("/../reports/REC110")).entryList({QStringLiteral("*.json")}))
         QFile::copy(BinDir() + QStringLiteral("/../reports/REC110/") + f, folder + QLatin1Char('/') + f);
-    QFile own(folder + QStringLiteral("/19_todas_as_contas.json"));
+    QFile own(folder + QStringLiteral("/20_todas_as_contas.json"));
     ASSERT_TRUE(own.open(QIODevice::WriteOnly));
     own.write(QJsonDocument(QJsonObject{{QStringLiteral("title"), QStringLiteral("Todas as contas")},
                                         {QStringLiteral("statement"), QStringLiteral("SELECT R.CDEMPRESA, R.NRLANBOLREC FROM CONTARECEBER R")},
@@ -169,7 +172,7 @@ TEST_F(OperatorRoles, TheHostReadsTheDatabaseAsTheLoggedInOperator)
                               {QStringLiteral("database"), HostDatabase(*s_db)},
                               {QStringLiteral("today"), QStringLiteral("2026-12-07")},
                               {QStringLiteral("dateFormat"), QStringLiteral("dd/MM/yyyy")}};
-    const QJsonArray steps{QJsonObject{{QStringLiteral("open"), QStringLiteral("REC11001")}}, QJsonObject{{QStringLiteral("layout"), 19}},
+    const QJsonArray steps{QJsonObject{{QStringLiteral("open"), QStringLiteral("REC11001")}}, QJsonObject{{QStringLiteral("layout"), 20}},
                            QJsonObject{{QStringLiteral("action"), QStringLiteral("save")}, {QStringLiteral("output"), QStringLiteral("todas.csv")}}};
     const QString script = dir.filePath(QStringLiteral("script.json"));
     QFile f(script);

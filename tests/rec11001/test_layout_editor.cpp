@@ -252,10 +252,11 @@ TEST(LayoutCheck, ShippedStatementsPassOnPostgreSQL)
         TParams params = TReportDesignerDialog::BuildParams(l);
         for (int i = 0; i < params.Count(); ++i)
             params[i].SetAsString(QStringLiteral(" "));
+        BindAnswers(l.Asks, {}, QDate(2026, 12, 7), params); // the questions at their defaults, as the engine binds them
         EXPECT_NO_THROW(TReportLayoutEditor::CheckLayout(l, params, screen)) << l.Title.toStdString();
         ++checked;
     }
-    EXPECT_EQ(checked, 18);
+    EXPECT_EQ(checked, 19);
     TReportLayout bad = TReportLayout::Load(BinDir() + QStringLiteral("/../reports/REC110/00_contas_a_receber_por_vencimento.json"));
     bad.Statement.replace(QStringLiteral("SELECT"), QStringLiteral("SELEC"));
     EXPECT_THROW(TReportLayoutEditor::CheckLayout(bad, TReportDesignerDialog::BuildParams(bad), screen), EHostError);

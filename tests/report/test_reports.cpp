@@ -485,8 +485,7 @@ TEST(ReportStatements, EveryLayoutRunsOnSQLiteAndPostgreSQL)
                 params.CreateParam(TParamType::Date, QStringLiteral("REL_DTEMISSAO")).SetAsDate(DateToDateTime(QDate(2026, 12, 7)));
                 try {
                     // The questions' defaults, and the bands they give, as the engine runs the layout.
-                    BindAnswers(l.Asks, {}, QDate(2026, 12, 7), params);
-                    auto rows = OpenStatementRows(db.Database(), WithBands(l, params), params);
+                    auto rows = OpenStatementRows(db.Database(), LayoutAsRun(l, {}, QDate(2026, 12, 7), params), params);
                     int n = 0;
                     while (rows->Next())
                         ++n;
