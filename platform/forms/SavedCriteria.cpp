@@ -5,6 +5,7 @@
 #include "data/Exceptions.h"
 #include "data/RemoteResult.h"
 #include "forms/ReportBaseForm.h"
+#include "report/LayoutAsk.h"
 #include "net/NetConnection.h"
 #include "services/HostContext.h"
 #include "services/MessagePresenter.h"
@@ -104,13 +105,25 @@ public:
     QComboBox *name;
     QCheckBox *pin, *makeDefault;
 };
+
+// Pinned criteria keep the day a relative date answer ("endOfPreviousMonth") stands for today.
+QJsonObject pinnedAnswers(QJsonObject criteria, const QDate &today)
+{
+    QJsonObject answers = criteria.value(QStringLiteral("layoutParams")).toObject();
+    for (auto a = answers.begin(); a != answers.end(); ++a)
+        if (a->isString() && RelativeDateWords().contains(a->toString()))
+            *a = ResolveDate(a->toString(), today).toString(Qt::ISODate);
+    if (!answers.isEmpty())
+        criteria[QStringLiteral("layoutParams")] = answers;
+    return criteria;
+}
 } // namespace
 
 QJsonObject TfrmDadosGerRel::StoredCriteria(const QJsonObject &criteria, bool pinDates, const QDate &today)
 {
     return {{QStringLiteral("version"), 1},
             {QStringLiteral("pinnedDates"), pinDates},
-            {QStringLiteral("criteria"), pinDates ? QJsonValue(criteria) : relative(criteria, today)}};
+            {QStringLiteral("criteria"), pinDates ? QJsonValue(pinnedAnswers(criteria, today)) : relative(criteria, today)}};
 }
 
 QJsonObject TfrmDadosGerRel::CriteriaOfStored(const QJsonObject &stored, const QDate &today)

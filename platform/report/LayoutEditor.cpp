@@ -1,8 +1,8 @@
 #include "report/LayoutEditor.h"
-#include "report/ReportBands.h"
 #include "data/Database.h"
 #include "data/DataSet.h"
 #include "data/Exceptions.h"
+#include "report/ReportBands.h"
 #include "services/MessagePresenter.h"
 #include <QComboBox>
 #include <QDate>

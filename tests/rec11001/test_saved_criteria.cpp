@@ -1,6 +1,6 @@
 #include "data/Database.h"
-#include "ScreenFixture.h"
 #include "report/LayoutAskDialog.h"
+#include "ScreenFixture.h"
 #include "ui/SearchList.h"
 #include <QFile>
 #include <QJsonDocument>
@@ -105,6 +105,33 @@ TEST_F(SavedCriteriaTest, SetsSurviveARestartAndUnpinnedDatesMoveWithTheClock)
     const QStringList shown = TakeMessages();
     ASSERT_EQ(shown.size(), 1);
     EXPECT_TRUE(shown[0].contains(QStringLiteral("Novembro fixo"))) << shown[0].toStdString();
+}
+
+// The base date left as offered is saved relative and follows the clock; a pinned set keeps its day.
+TEST_F(SavedCriteriaTest, ABaseDateSavedRelativeFollowsTheClockAndAPinnedOneKeepsItsDay)
+{
+    ASSERT_TRUE(Open());
+    QTemporaryDir dir;
+    const auto runPosition = [&] {
+        Form()->cbbReportNames->UserSelect(19);
+        Form()->ReportOutput = dir.filePath(QStringLiteral("posicao.csv"));
+        TLayoutAskScript::Push({});
+        Click("sbtSalvarComo");
+        EXPECT_EQ(TakeMessages(), QStringList());
+        return Form()->rpddPadrao->LastParams().ParamByName(QStringLiteral("P_DTBASE")).AsString();
+    };
+    EXPECT_EQ(runPosition(), QStringLiteral("30/11/2026"));
+    Save(QStringLiteral("Fechamento do mês"));
+    Save(QStringLiteral("Fechamento de novembro"), true);
+    ASSERT_TRUE(TakeMessages().isEmpty());
+
+    THostContext later = Context();
+    later.FixedToday = QDate(2027, 2, 3);
+    Reopen(later);
+    Load(QStringLiteral("Fechamento do mês"));
+    EXPECT_EQ(runPosition(), QStringLiteral("31/01/2027"));
+    Load(QStringLiteral("Fechamento de novembro"));
+    EXPECT_EQ(runPosition(), QStringLiteral("30/11/2026"));
 }
 
 TEST_F(SavedCriteriaTest, TheDefaultSetIsAppliedOnOpeningAndOnlyForItsOperator)
