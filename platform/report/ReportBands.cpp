@@ -1,6 +1,10 @@
 #include "report/ReportBands.h"
 #include "data/Exceptions.h"
 
+namespace {
+constexpr int kMaxBandDays = 99999;
+}
+
 QStringList BandCaptions(const QVector<int> &limits)
 {
     QStringList captions;
@@ -20,6 +24,10 @@ TReportLayout WithBands(const TReportLayout &layout, TParams &params, QStringLis
     const std::optional<QVector<int>> limits = limitsParam ? IntegerItems(limitsParam->AsString()) : std::nullopt;
     if (!limits || limits->isEmpty())
         throw EHostError(QStringLiteral("O relatório '%1' não recebeu as faixas de atraso (%2).").arg(layout.Title, b.Param));
+    // Whatever the layout's own checks, bands are increasing day counts.
+    for (qsizetype i = 0; i < limits->size(); ++i)
+        if ((*limits)[i] < 1 || (*limits)[i] > kMaxBandDays || (i > 0 && (*limits)[i] <= (*limits)[i - 1]))
+            throw EHostError(QStringLiteral("O relatório '%1': as faixas de atraso (%2) devem ser dias crescentes de 1 a %3.").arg(layout.Title, b.Param).arg(kMaxBandDays));
 
     // Fixed fragments; only the limits vary, and they are bound.
     const QString value = b.Sum ? QStringLiteral("SUM(CASE WHEN %1 %2 THEN %3 ELSE 0 END) AS %4") : QStringLiteral("CASE WHEN %1 %2 THEN %3 ELSE 0 END AS %4");

@@ -2,6 +2,7 @@
 #include "data/DateTime.h"
 #include "data/Exceptions.h"
 #include "report/LayoutAsk.h"
+#include "report/ReportBands.h"
 #include "report/ReportLayout.h"
 #include <QJsonDocument>
 #include <gtest/gtest.h>
@@ -106,5 +107,28 @@ TEST(LayoutAsk, ALayoutFileDeclaresItsQuestionsAndKeepsThemWhenSaved)
         } catch (const EHostError &e) {
             EXPECT_TRUE(e.Message().contains(QString::fromUtf8(f.Fault))) << e.Message().toStdString();
         }
+    }
+}
+
+TEST(LayoutAsk, BandsAreIncreasingDayCountsWhateverTheLayoutChecks)
+{
+    const TReportLayout l = TReportLayout::FromJson(QJsonDocument::fromJson(R"({"title": "Faixas", "params": [],
+        "ask": [{"name": "P_FAIXAS", "type": "integerList", "default": "30"}],
+        "statement": "SELECT X.D AS D, X.V AS V, {BANDS} FROM (SELECT 1 AS D, 2 AS V) X",
+        "columns": [{"field": "D"}, {"field": "V", "format": "#,##0.00", "total": true}],
+        "bands": {"param": "P_FAIXAS", "days": "X.D", "value": "X.V", "field": "F", "after": "D"}})").object(),
+                                                    QStringLiteral("t.json"));
+    TParams params;
+    TReportLayout run = LayoutAsRun(l, {{QStringLiteral("P_FAIXAS"), QStringLiteral("10,20")}}, QDate(2026, 12, 9), params);
+    QStringList columns;
+    for (const TReportLayout::Column &c : run.Columns)
+        columns << c.Field + QLatin1Char(':') + c.Caption;
+    EXPECT_EQ(columns, (QStringList{QStringLiteral("D:"), QStringLiteral("F1:1 a 10"), QStringLiteral("F2:11 a 20"), QStringLiteral("F3:Acima de 20"), QStringLiteral("V:")}));
+    EXPECT_FALSE(run.Statement.contains(QStringLiteral("{BANDS}")));
+    EXPECT_TRUE(run.Statement.contains(QStringLiteral("CASE WHEN X.D BETWEEN :P_FAIXA2_DE AND :P_FAIXA2_ATE THEN X.V ELSE 0 END AS F2")));
+    EXPECT_EQ(params.ParamByName(QStringLiteral("P_FAIXA3_DE")).Value().toInt(), 21);
+    for (const char *bad : {"20,10", "0,10", "2147483647"}) {
+        TParams none;
+        EXPECT_THROW(LayoutAsRun(l, {{QStringLiteral("P_FAIXAS"), QLatin1String(bad)}}, QDate(2026, 12, 9), none), EHostError) << bad;
     }
 }
