@@ -26,6 +26,19 @@ QString DeriveInterBase(const QString &sql, const QVector<TListAlias> &aliases)
     return out;
 }
 
+void Reopen(TADOIBQuery &query, std::initializer_list<std::pair<const char *, std::optional<QString>>> values)
+{
+    query.Close();
+    for (const auto &[name, value] : values) {
+        TParam &p = query.ParamByName(QLatin1String(name));
+        if (value)
+            p.SetAsString(*value);
+        else
+            p.Clear();
+    }
+    query.Open();
+}
+
 QStringList StatementLines(const QString &sql)
 {
     QStringList lines;

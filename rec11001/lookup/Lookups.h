@@ -2,6 +2,8 @@
 #include "data/ClientDataSet.h"
 #include "data/Query.h"
 #include <QVector>
+#include <initializer_list>
+#include <optional>
 
 // The lookup queries, client data sets and data sources of the form.
 struct TLookupData {
@@ -71,5 +73,7 @@ QString DeriveMssql(const QString &sql);
 QString DeriveInterBase(const QString &sql, const QVector<TListAlias> &aliases);
 // The stored form of a statement: one line per keyword and select item.
 QStringList StatementLines(const QString &sql);
+// Close, assign each parameter (a text, or null), open.
+void Reopen(TADOIBQuery &query, std::initializer_list<std::pair<const char *, std::optional<QString>>> values);
 // Gives a query its four texts from the default statement.
 void SetStatements(TADOIBQuery &query, const QString &sql, const QVector<TListAlias> &aliases);

@@ -149,8 +149,6 @@ private:
     // Reopens a group's lookup: all gives the unused list value and "T", a list the codes and the unused flag value.
     void RefreshLookup(bool list, TADOIBQuery &query, const char *listParam, const char *flagParam, const QString &codes,
                        const std::optional<QString> &unused = QString());
-    // Close, assign each parameter (a text, or null), open.
-    static void Reopen(TADOIBQuery &query, std::initializer_list<std::pair<const char *, std::optional<QString>>> values);
     // The query picker: reopen the lookup with its parameters, refuse an empty
     // list with its message, then let the user mark codes into the list.
     void QueryPicker(TGroupId id);

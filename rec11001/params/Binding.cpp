@@ -2,6 +2,7 @@
 // with the refresh of the lookups that layouts print beside the figures.
 #include "params/Binding.h"
 #include "criteria/GroupRules.h"
+#include "lookup/Lookups.h"
 #include "module/Cli_rec11001.h"
 #include "params/EmissionOptions.h"
 #include "server/ServerCalls.h"
@@ -108,13 +109,11 @@ void bindDates(const TCriteria &c, TParams &params)
         }
 
     // Net value, group "Valor Líquido": 0 is not given.
-    const double valor1 = c.ValorIni.value_or(0), valor2 = c.ValorFin.value_or(0);
-    setNull(params, QStringLiteral("VALORINI"));
-    setNull(params, QStringLiteral("VALORFIN"));
-    if (valor1 != 0)
-        setNumber(params, QStringLiteral("VALORINI"), valor1);
-    if (valor2 != 0)
-        setNumber(params, QStringLiteral("VALORFIN"), valor2);
+    for (const auto &[name, value] : {std::pair{"VALORINI", c.ValorIni.value_or(0)}, std::pair{"VALORFIN", c.ValorFin.value_or(0)}}) {
+        setNull(params, QLatin1String(name));
+        if (value != 0)
+            setNumber(params, QLatin1String(name), value);
+    }
 }
 } // namespace
 
@@ -194,19 +193,6 @@ void TfrmRelLancContReceber::RefreshLookup(bool list, TADOIBQuery &query, const 
         Reopen(query, {{listParam, codes}, {flagParam, unused}});
     else
         Reopen(query, {{listParam, unused}, {flagParam, kAll}});
-}
-
-void TfrmRelLancContReceber::Reopen(TADOIBQuery &query, std::initializer_list<std::pair<const char *, std::optional<QString>>> values)
-{
-    query.Close();
-    for (const auto &[name, value] : values) {
-        TParam &p = query.ParamByName(QLatin1String(name));
-        if (value)
-            p.SetAsString(*value);
-        else
-            p.Clear();
-    }
-    query.Open();
 }
 
 void TfrmRelLancContReceber::rpddPadraoBeforeGetQueryParams(TParams &params, bool &)
