@@ -1,9 +1,11 @@
 #include "host/HostWindow.h"
+#include "data/Database.h"
 #include "data/Exceptions.h"
 #include "services/InstallPaths.h"
 #include "ui/Events.h"
 #include <QCoreApplication>
 #include <QDir>
+#include <QLabel>
 #include <QMdiSubWindow>
 #include <QMenuBar>
 #include <QStatusBar>
@@ -26,10 +28,15 @@ THostWindow::THostWindow(const THostContext &context, THostModules &modules, con
     QMenu *window = m_windowMenu = menuBar()->addMenu(QStringLiteral("&Janela"));
     window->addAction(QStringLiteral("Lado a lado"), m_area, &QMdiArea::tileSubWindows);
     window->addAction(QStringLiteral("Cascata"), m_area, &QMdiArea::cascadeSubWindows);
-    statusBar()->showMessage(QStringLiteral("Operador: %1   Filial: %2%3   Servidor: %4:%5")
+    // Who and where, kept in the status bar (a passing message does not replace it); the database without its password.
+    auto *where = new QLabel(QStringLiteral("Operador: %1   Filial: %2%3   Servidor: %4:%5   Banco: %6")
                                  .arg(context.Operator, context.Branch, context.PerBranch ? QStringLiteral(" (por filial)") : QString(),
                                       context.ServerHost)
-                                 .arg(context.ServerPort));
+                                 .arg(context.ServerPort)
+                                 .arg(TdtmDBGeral::ShownTarget(context.Database)),
+                             this);
+    where->setObjectName(QStringLiteral("lblSessao"));
+    statusBar()->addWidget(where, 1);
 }
 
 THostWindow::~THostWindow()

@@ -17,6 +17,7 @@
 #include <QJsonDocument>
 #include <QRegularExpression>
 #include <QSaveFile>
+#include <QShortcut>
 #include <QScopeGuard>
 #include <QSqlQuery>
 
@@ -153,6 +154,22 @@ TfrmDadosGerRel::TfrmDadosGerRel(const QString &name, const QString &screenCode,
     sbtPreview->OnClick = [this](QObject *s) { sbtPreviewClick(s); };
     sbtSalvarComo->OnClick = [this](QObject *s) { sbtSalvarComoClick(s); };
     sbtReportEdit->OnClick = [this](QObject *s) { sbtReportEditClick(s); };
+    // The report actions from the keyboard, anywhere in the screen, as a click on their buttons.
+    const struct {
+        TButtonFlat *Button;
+        QList<QKeySequence> Keys;
+    } shortcuts[] = {{sbtPrint, {QKeySequence(Qt::CTRL | Qt::Key_P)}},
+                     {sbtPreview, {QKeySequence(Qt::CTRL | Qt::SHIFT | Qt::Key_V), QKeySequence(Qt::Key_F5)}},
+                     {sbtSalvarComo, {QKeySequence(Qt::CTRL | Qt::Key_S)}}};
+    for (const auto &s : shortcuts) {
+        QStringList shown;
+        for (const QKeySequence &k : s.Keys) {
+            auto *shortcut = new QShortcut(k, this, [button = s.Button] { button->Click(); });
+            shortcut->setContext(Qt::WidgetWithChildrenShortcut);
+            shown << k.toString(QKeySequence::NativeText);
+        }
+        s.Button->setToolTip(QStringLiteral("%1 (%2)").arg(s.Button->toolTip(), shown.join(QStringLiteral(" ou "))));
+    }
     sbtReportEdit->setContextMenuPolicy(Qt::CustomContextMenu);
     connect(sbtReportEdit, &QWidget::customContextMenuRequested, this,
             [this](const QPoint &at) { ppmEditReport->popup(sbtReportEdit->mapToGlobal(at)); });

@@ -3,10 +3,13 @@
 #include "services/Consiste.h"
 #include "services/Showavi.h"
 #include "ui/Events.h"
-#include <QMdiSubWindow>
+#include <QApplication>
 #include <QFile>
+#include <QFileInfo>
+#include <QMdiSubWindow>
 #include <QSqlQuery>
 #include <QTemporaryDir>
+#include <QTest>
 
 namespace {
 // Runs statements on the test database, for data the demo lacks.
@@ -499,4 +502,35 @@ TEST_F(FormAtWork, DisplayTextsUseTheRowBeingShown)
     tree.AddRow({QStringLiteral("N"), QStringLiteral("102001"), QStringLiteral("Comércio Atacadista"), QStringLiteral("00005")});
     f.Control<TClientDataSet>("qryAtivClie")->SetData(tree);
     EXPECT_EQ(f.Control<TClientDataSet>("qryAtivClie")->FieldByName(QStringLiteral("CDARVATIVCLI")).DisplayText(), QStringLiteral("1.02.001"));
+}
+
+// The report actions answer their keys anywhere in the screen, as clicks on their buttons do.
+TEST_F(FormAtWork, TheReportActionsAnswerTheirKeysShownInTheirTooltips)
+{
+    ASSERT_TRUE(Open());
+    EXPECT_EQ(W<TButtonFlat>("sbtPrint")->toolTip(), QStringLiteral("Imprimir (Ctrl+P)"));
+    EXPECT_EQ(W<TButtonFlat>("sbtPreview")->toolTip(), QStringLiteral("Visualizar (Ctrl+Shift+V ou F5)"));
+    EXPECT_EQ(W<TButtonFlat>("sbtSalvarComo")->toolTip(), QStringLiteral("Salvar como (Ctrl+S)"));
+    m_main->show();
+    QApplication::setActiveWindow(m_main.get());
+    QWidget *edit = W("depVenIni");
+    edit->setFocus(Qt::OtherFocusReason);
+    const QTemporaryDir dir;
+    const struct {
+        int Key;
+        Qt::KeyboardModifiers Mods;
+        bool Writes;
+    } keys[] = {{Qt::Key_P, Qt::ControlModifier, false}, {Qt::Key_V, Qt::ControlModifier | Qt::ShiftModifier, false}, {Qt::Key_F5, Qt::NoModifier, false},
+                {Qt::Key_S, Qt::ControlModifier, true}};
+    for (const auto &k : keys) {
+        SCOPED_TRACE(k.Key);
+        Form()->rpddPadrao->ClearLastParams();
+        const QString path = dir.filePath(QStringLiteral("%1.pdf").arg(k.Key));
+        Form()->ReportOutput = k.Writes ? path : QString();
+        QTest::keyClick(edit, static_cast<Qt::Key>(k.Key), k.Mods);
+        EXPECT_TRUE(Form()->rpddPadrao->HasLastParams());
+        EXPECT_EQ(QFileInfo::exists(path), k.Writes);
+        EXPECT_EQ(TakeMessages(), QStringList());
+    }
+    Form()->ReportOutput.clear();
 }

@@ -7,9 +7,11 @@
 #include "services/Session.h"
 #include "ui/Events.h"
 #include "ui/SearchList.h"
+#include <QLabel>
 #include <QMdiSubWindow>
 #include <QFile>
 #include <QMenuBar>
+#include <QStatusBar>
 #include <QTemporaryDir>
 #include <QSqlQuery>
 
@@ -180,6 +182,15 @@ TEST_F(ModulePackage, TheHostListsTheScreensItsModulesRegisterAndLeavesOutABroke
         EXPECT_EQ(window.menuBar()->actions().first()->text(), QStringLiteral("&Relatórios"));
         EXPECT_FALSE(window.OpenScreen(QStringLiteral("XYZ99999")));
         EXPECT_TRUE(TakeMessages().value(0).contains(QStringLiteral("XYZ99999")));
+        // The status bar keeps who and where: operator, branch, server and database.
+        window.statusBar()->showMessage(QStringLiteral("uma mensagem que passa"));
+        const QLabel *where = window.findChild<QLabel *>(QStringLiteral("lblSessao"));
+        ASSERT_NE(where, nullptr);
+        EXPECT_TRUE(where->isVisibleTo(&window));
+        EXPECT_EQ(where->text(), QStringLiteral("Operador: MARIA   Filial: 0101   Servidor: %1:%2   Banco: %3")
+                                     .arg(Context().ServerHost)
+                                     .arg(Context().ServerPort)
+                                     .arg(TdtmDBGeral::ShownTarget(Context().Database)));
     }
 
     // A folder with a package that is not a module: its reason is given, no entry appears, the host goes on.
