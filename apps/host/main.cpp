@@ -172,7 +172,9 @@ int main(int argc, char **argv)
     }
     std::unique_ptr<THostWindow> window;
     try {
-        window = std::make_unique<THostWindow>(ctx, modules);
+        THostSession::TOptions person;
+        person.PreferencesFile = QStandardPaths::writableLocation(QStandardPaths::GenericConfigLocation) + QStringLiteral("/rec11001/preferencias.ini");
+        window = std::make_unique<THostWindow>(ctx, modules, person);
     } catch (const EHostError &e) {
         dialogs.ShowError(e.Message());
         return 1;

@@ -11,6 +11,7 @@ TSessionState stateFor(const THostContext &context, const THostSession::TOptions
     state.Presenter = options.Presenter ? options.Presenter : before.Presenter;
     state.PersonAtDialogs = options.PersonAtDialogs;
     state.PersonAtSearchLists = options.PersonAtSearchLists;
+    state.PreferencesFile = options.PreferencesFile;
     return state;
 }
 } // namespace

@@ -23,6 +23,7 @@ public:
         TMessagePresenter *Presenter = nullptr; // none: the presenter in force stays
         // Whether a person answers the report dialogs, and the search lists that have no scripted answer.
         bool PersonAtDialogs = true, PersonAtSearchLists = true;
+        QString PreferencesFile; // the operators' habits; none: nothing is remembered
 
         // A batch or scheduled run: nobody at the dialogs; a list without a scripted answer is cancelled.
         static TOptions Unattended()

@@ -19,26 +19,29 @@
 #include <QSaveFile>
 #include <QShortcut>
 #include <QScopeGuard>
+#include <QSettings>
 #include <QSqlQuery>
 
 namespace {
 QString &reportDirSetting() { return SessionState().ReportDir; }
 
-// A title as a file-name part: lower case, no accents, words joined by "_".
-QString slugOf(const QString &title)
+// A title as a file-name part: lower case, no accents, words joined by the separator.
+QString slugOf(const QString &title, QChar separator = QLatin1Char('_'))
 {
     QString plain;
     for (const QChar c : title.normalized(QString::NormalizationForm_D))
         if (c.category() != QChar::Mark_NonSpacing)
             plain += c;
-    QString slug = plain.toLower().replace(QRegularExpression(QStringLiteral("[^a-z0-9]+")), QStringLiteral("_"));
-    while (slug.startsWith(QLatin1Char('_')))
+    QString slug = plain.toLower().replace(QRegularExpression(QStringLiteral("[^a-z0-9]+")), QString(separator));
+    while (slug.startsWith(separator))
         slug.remove(0, 1);
     slug = slug.left(60);
-    while (slug.endsWith(QLatin1Char('_')))
+    while (slug.endsWith(separator))
         slug.chop(1);
     return slug.isEmpty() ? QStringLiteral("layout") : slug;
 }
+
+const QString kLastFolder = QStringLiteral("ultimaPasta");
 } // namespace
 
 bool TSaveDialog::Execute(QWidget *parent)
@@ -48,7 +51,8 @@ bool TSaveDialog::Execute(QWidget *parent)
     if (!TReportDesignerDialog::Interactive())
         return false;
     QString chosen;
-    FileName = QFileDialog::getSaveFileName(parent, QStringLiteral("Salvar relatório"), QString(), Filter, &chosen);
+    const QString offered = Folder.isEmpty() ? Suggested : QDir(Folder).filePath(Suggested);
+    FileName = QFileDialog::getSaveFileName(parent, QStringLiteral("Salvar relatório"), offered, Filter, &chosen);
     // A name typed without extension takes the one of the chosen type.
     if (!FileName.isEmpty() && QFileInfo(FileName).suffix().isEmpty()) {
         const QRegularExpressionMatch m = QRegularExpression(QStringLiteral("\\*(\\.[a-z]+)")).match(chosen);
@@ -103,7 +107,7 @@ TfrmDadosGerRel::TfrmDadosGerRel(const QString &name, const QString &screenCode,
     svdSaveReport->Filter = QStringLiteral("PDF (*.pdf);;CSV (*.csv);;HTML (*.html);;Excel (*.xlsx)");
     rpddPadrao->AskPdfFile = [this] {
         svdSaveReport->Filter = QStringLiteral("PDF (*.pdf)");
-        const QString file = svdSaveReport->Execute(this) ? svdSaveReport->Take() : QString();
+        const QString file = AskReportFile();
         svdSaveReport->Filter = QStringLiteral("PDF (*.pdf);;CSV (*.csv);;HTML (*.html);;Excel (*.xlsx)");
         return file;
     };
@@ -170,6 +174,8 @@ TfrmDadosGerRel::TfrmDadosGerRel(const QString &name, const QString &screenCode,
         }
         s.Button->setToolTip(QStringLiteral("%1 (%2)").arg(s.Button->toolTip(), shown.join(QStringLiteral(" ou "))));
     }
+    connect(cbbReportNames, &QComboBox::activated, this,
+            [this] { SetPreference(m_screenCode + QStringLiteral("/ultimoRelatorio"), cbbReportNames->currentText()); });
     sbtReportEdit->setContextMenuPolicy(Qt::CustomContextMenu);
     connect(sbtReportEdit, &QWidget::customContextMenuRequested, this,
             [this](const QPoint &at) { ppmEditReport->popup(sbtReportEdit->mapToGlobal(at)); });
@@ -226,6 +232,9 @@ void TfrmDadosGerRel::FormCreate(QObject *)
         return;
     }
     cbbReportNames->SetItemIndex(0);
+    const qsizetype last = cbbReportNames->findText(Preference(m_screenCode + QStringLiteral("/ultimoRelatorio")));
+    if (last > 0)
+        cbbReportNames->SetItemIndex(static_cast<int>(last));
 }
 
 void TfrmDadosGerRel::FormShow(QObject *) {}
@@ -287,13 +296,46 @@ void TfrmDadosGerRel::RunReport(TReportAction action)
     const TReportLayout layout = CurrentLayout();
     QString output = ReportOutput;
     if (action == TReportAction::SaveAs && output.isEmpty()) {
-        if (!svdSaveReport->Execute(this))
+        output = AskReportFile();
+        if (output.isEmpty())
             return;
-        output = svdSaveReport->Take();
     }
     rpddPadrao->Header.Company = CompanyOfBranch();
     rpddPadrao->Header.Emission = DateTimeToQDateTime(Now());
     rpddPadrao->Execute(layout, action, output);
+}
+
+QString TfrmDadosGerRel::SuggestedFileName() const
+{
+    const int index = cbbReportNames->ItemIndex();
+    const QString title = index >= 0 && index < m_layouts.size() ? m_layouts[index].Title : QString();
+    return QStringLiteral("%1-%2.pdf").arg(slugOf(title, QLatin1Char('-')), DateTimeToDate(Date()).toString(Qt::ISODate));
+}
+
+QString TfrmDadosGerRel::AskReportFile()
+{
+    svdSaveReport->Folder = Preference(kLastFolder);
+    svdSaveReport->Suggested = SuggestedFileName();
+    if (!svdSaveReport->Execute(this))
+        return {};
+    const QString file = svdSaveReport->Take();
+    SetPreference(kLastFolder, QFileInfo(file).absolutePath());
+    return file;
+}
+
+QString TfrmDadosGerRel::Preference(const QString &key) const
+{
+    const QString file = SessionState().PreferencesFile;
+    return file.isEmpty() ? QString() : QSettings(file, QSettings::IniFormat).value(Operador() + QLatin1Char('/') + key).toString();
+}
+
+void TfrmDadosGerRel::SetPreference(const QString &key, const QString &value) const
+{
+    const QString file = SessionState().PreferencesFile;
+    if (file.isEmpty())
+        return;
+    QSettings settings(file, QSettings::IniFormat);
+    settings.setValue(Operador() + QLatin1Char('/') + key, value);
 }
 
 void TfrmDadosGerRel::sbtPrintClick(QObject *) { RunReport(TReportAction::Print); }

@@ -39,6 +39,8 @@ public:
     TSaveDialog(const QString &name, QObject *parent) : QObject(parent) { setObjectName(name); }
     QString FileName;
     QString Filter = QStringLiteral("PDF (*.pdf)");
+    // Where the dialog opens and the name it offers.
+    QString Folder, Suggested;
     // Asks for a file name; false when the user gives none.
     bool Execute(QWidget *parent);
     // The chosen name, leaving the dialog to ask again next time.
@@ -188,6 +190,13 @@ protected:
 private:
     // The chosen layout as its file holds it now; ends the action when it is missing or broken.
     TReportLayout CurrentLayout();
+    // The file a person chooses to save the report to, offered in the last folder used under the
+    // layout's title and today's date; empty when cancelled.
+    QString AskReportFile();
+    QString SuggestedFileName() const;
+    // The operator's habits in the session's preferences file; nothing without one.
+    QString Preference(const QString &key) const;
+    void SetPreference(const QString &key, const QString &value) const;
     // "CC - Name" of the company of the branch in process, for page headers.
     QString CompanyOfBranch();
     void RunReport(TReportAction action);

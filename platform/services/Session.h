@@ -41,6 +41,9 @@ struct TSessionState {
     bool PersonAtSearchLists = true;
     std::deque<TSearchAnswer> SearchAnswers;
     std::function<void(const TSearchListRun &)> SearchObserver; // sees every search list run
+    // Where each operator's habits are kept (the last folder saved to, the last layout chosen);
+    // none: nothing is remembered, as in batch and scheduled runs.
+    QString PreferencesFile;
     // Answers for the layout parameter dialogs that open next, by parameter name as a person
     // types them; none stands for "Cancelar".
     std::deque<std::optional<QMap<QString, QString>>> LayoutAskAnswers;

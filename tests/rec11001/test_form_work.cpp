@@ -1,15 +1,23 @@
 #include "data/Exceptions.h"
+#include "report/ReportDialog.h"
 #include "ScreenFixture.h"
 #include "services/Consiste.h"
+#include "services/Session.h"
 #include "services/Showavi.h"
 #include "ui/Events.h"
 #include <QApplication>
+#include <QDir>
 #include <QFile>
+#include <QFileDialog>
 #include <QFileInfo>
+#include <QLineEdit>
 #include <QMdiSubWindow>
 #include <QSqlQuery>
 #include <QTemporaryDir>
 #include <QTest>
+#include <QTimer>
+#include <functional>
+#include <utility>
 
 namespace {
 // Runs statements on the test database, for data the demo lacks.
@@ -533,4 +541,57 @@ TEST_F(FormAtWork, TheReportActionsAnswerTheirKeysShownInTheirTooltips)
         EXPECT_EQ(TakeMessages(), QStringList());
     }
     Form()->ReportOutput.clear();
+}
+
+// A person's habits: the save dialog offers a name from the layout and the day and opens where
+// the last report went; the last layout chosen is chosen again when the screen opens.
+TEST_F(FormAtWork, TheSaveDialogAndTheLayoutListRememberThePersonsLastChoice)
+{
+    ASSERT_TRUE(Open());
+    const QTemporaryDir dir;
+    SessionState().PreferencesFile = dir.filePath(QStringLiteral("preferencias.ini")); // the test session's, gone with it
+    const TReportDesignerDialog::TInteractiveScope person(true);
+    Form()->cbbReportNames->UserSelect(17);
+    const QString reports = dir.filePath(QStringLiteral("relatorios"));
+    ASSERT_TRUE(QDir().mkpath(reports));
+
+    QString offeredName, offeredFolder;
+    std::function<void(QFileDialog &)> answer;
+    QTimer watch;
+    watch.setInterval(10);
+    QObject::connect(&watch, &QTimer::timeout, [&] {
+        auto *dialog = qobject_cast<QFileDialog *>(QApplication::activeModalWidget());
+        if (!dialog || !dialog->isVisible() || !answer)
+            return;
+        offeredFolder = dialog->directory().absolutePath();
+        offeredName = dialog->findChild<QLineEdit *>(QStringLiteral("fileNameEdit"))->text();
+        const auto reply = std::exchange(answer, {});
+        reply(*dialog);
+    });
+    watch.start();
+    answer = [&](QFileDialog &d) {
+        d.selectFile(QDir(reports).filePath(QStringLiteral("resumo.pdf")));
+        static_cast<QDialog &>(d).accept();
+    };
+    Click("sbtSalvarComo");
+    EXPECT_EQ(offeredName, QStringLiteral("resumo-de-contas-a-receber-por-empresa-2026-12-07.pdf"));
+    EXPECT_TRUE(QFileInfo::exists(QDir(reports).filePath(QStringLiteral("resumo.pdf"))));
+    // The next time it opens where that report went; cancelled, nothing is written.
+    answer = [](QFileDialog &d) { d.reject(); };
+    Click("sbtSalvarComo");
+    EXPECT_EQ(offeredFolder, QFileInfo(reports).absoluteFilePath());
+    watch.stop();
+    EXPECT_EQ(TakeMessages(), QStringList());
+    EXPECT_EQ(QDir(reports).entryList(QDir::Files), QStringList{QStringLiteral("resumo.pdf")});
+
+    ASSERT_TRUE(Form()->DoClose());
+    QApplication::sendPostedEvents(nullptr, QEvent::DeferredDelete);
+    ASSERT_TRUE(Open());
+    EXPECT_EQ(Form()->cbbReportNames->ItemIndex(), 17);
+    // Another operator has habits of their own.
+    ApplyContext(ContextAs(QStringLiteral("ADMIN")));
+    ASSERT_TRUE(Form()->DoClose());
+    QApplication::sendPostedEvents(nullptr, QEvent::DeferredDelete);
+    ASSERT_TRUE(Open());
+    EXPECT_EQ(Form()->cbbReportNames->ItemIndex(), 0);
 }
