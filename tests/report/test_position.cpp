@@ -171,9 +171,33 @@ TEST_F(PositionTest, ABadAnswerOrACancelRunsNothing)
     RunTo(kPosition, "sbtSalvarComo", m_out.filePath(QStringLiteral("cancelado.csv")));
     EXPECT_EQ(TakeMessages(), QStringList());
     EXPECT_FALSE(QFileInfo::exists(m_out.filePath(QStringLiteral("cancelado.csv"))));
-    // The aged layout asks for its bands too; its bands follow the answer.
+    // The aged layout asks for its bands too; its bands follow the answer, aged from today.
     const QStringList aged = SaveAnswering(kAged, {{QStringLiteral("P_FAIXAS"), QStringLiteral("15,45")}}, QStringLiteral("atraso.csv"));
     EXPECT_EQ(aged.value(0), QStringLiteral("Empresa;Cliente;Razão Social;Títulos;A vencer;1 a 15;16 a 45;Acima de 45;Total"));
+    std::map<QString, std::vector<double>> sums; // company;client -> count, not due, three bands, total
+    for (const QString &row : sqlRows(s_db->Target(), QStringLiteral("SELECT R.CDEMPRESA, R.CDCLIENTE, R.DTATUAVENREC, R.VRATUAREC FROM CONTARECEBER R "
+                                                                     "JOIN TIPOCTRECEBER T ON T.CDTPCTRECEB = R.CDTPCTRECEB WHERE R.IDSTATREC = 'A' "
+                                                                     "AND R.CDEMPRESA IN ('01', '03') AND R.IDTPLANCREC IN ('A', 'E') AND T.IDTPCTRECEBER = '1' "
+                                                                     "AND R.DTATUAVENREC BETWEEN '2024-01-01' AND '2028-12-31'"))) {
+        const QStringList c = row.split(QLatin1Char(';'));
+        const qint64 days = QDate::fromString(c[2].left(10), Qt::ISODate).daysTo(QDate(2026, 12, 7));
+        std::vector<double> &s = sums[c[0] + QLatin1Char(';') + c[1]];
+        s.resize(6);
+        s[0] += 1;
+        s[days <= 0 ? 1 : days <= 15 ? 2 : days <= 45 ? 3 : 4] += c[3].toDouble();
+        s[5] += c[3].toDouble();
+    }
+    QStringList want;
+    for (const auto &[key, s] : sums)
+        want << key + QStringLiteral(";%1;%2;%3;%4;%5;%6").arg(s[0]).arg(amount(s[1]), amount(s[2]), amount(s[3]), amount(s[4]), amount(s[5]));
+    QStringList got;
+    for (const QString &line : aged.mid(1)) {
+        QStringList c = line.split(QLatin1Char(';'));
+        c.removeAt(2); // the client's name
+        got << c.join(QLatin1Char(';'));
+    }
+    EXPECT_GT(want.size(), 3);
+    EXPECT_EQ(got, want);
 }
 
 // Saved criteria keep a base date left as offered relative to the day, and a typed one as typed.
