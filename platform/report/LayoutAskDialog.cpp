@@ -63,15 +63,13 @@ QString TLayoutAskDialog::Check()
         const QString text = f.Edit->text().trimmed();
         QString answer = text;
         if (f.Ask.Type == TLayoutAsk::TType::Date) {
+            // Left as shown, a relative date stays relative; a day typed in the host's format is pinned;
+            // anything else goes to the check as typed, which names the field.
             TDateTime day = 0;
             if (text == f.Shown)
-                answer = f.Answer; // left as shown: a relative date stays relative
+                answer = f.Answer;
             else if (TryStrToDate(text, day))
                 answer = DateTimeToDate(day).toString(Qt::ISODate);
-            else {
-                f.Edit->setFocus();
-                return QStringLiteral("%1: '%2' não é uma data.").arg(f.Ask.Caption, text);
-            }
         }
         if (const QString fault = CheckAnswer(f.Ask, answer, m_today); !fault.isEmpty()) {
             f.Edit->setFocus();

@@ -61,8 +61,9 @@ TReportLayout WithBands(const TReportLayout &layout, TParams &params, QStringLis
         c.Total = true;
         run.Columns.insert(at++, c);
     }
-    run.Statement.replace(QStringLiteral("{BANDS}"), items.join(QStringLiteral(",\n       ")));
-    run.StatementPostgreSQL.replace(QStringLiteral("{BANDS}"), items.join(QStringLiteral(",\n       ")));
+    const QString amounts = items.join(QStringLiteral(",\n       "));
+    for (QString *statement : {&run.Statement, &run.StatementPostgreSQL})
+        statement->replace(QStringLiteral("{BANDS}"), amounts);
     run.AgingBands.reset();
     return run;
 }

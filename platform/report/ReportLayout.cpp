@@ -189,7 +189,7 @@ TReportLayout TReportLayout::FromJson(const QJsonObject &d, const QString &where
         for (const QString &n : {bands.Days, bands.Value, bands.Field})
             if (!name.match(n).hasMatch())
                 fault(where, QStringLiteral("as faixas só aceitam nomes de coluna em \"days\", \"value\" e \"field\", não '%1'.").arg(n));
-        const auto asked = std::find_if(l.Asks.cbegin(), l.Asks.cend(), [&bands](const TLayoutAsk &a) { return a.Name == bands.Param; });
+        const auto asked = std::find_if(l.Asks.cbegin(), l.Asks.cend(), [&bands](const TLayoutAsk &a) { return a.Name.compare(bands.Param, Qt::CaseInsensitive) == 0; });
         if (asked == l.Asks.cend() || asked->Type != TLayoutAsk::TType::IntegerList)
             fault(where, QStringLiteral("as faixas vêm de '%1', que deve ser uma lista de números perguntada (\"ask\").").arg(bands.Param));
         if (l.ColumnIndex(bands.After) < 0)
