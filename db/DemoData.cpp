@@ -65,7 +65,7 @@ void runScript(const QSqlDatabase &db, const QString &script)
 
 const char *const kTables[] = {"BAIXAREC", "CONTARECEBER", "CRITERIOSALVO", "OPCAOEMISSAO", "PICTURE", "PARAMGERALORCA", "PARAMGERALREC",
                                "CONTCORR", "BANCO", "TIPOBAIXAREC", "CLASSFINANC", "TIPOCTRECEBER", "CLIENTE", "VENDEDOR",
-                               "ATIVCLIENTE", "SEGMERCADO", "GRUPCLIE", "REGIAOPED", "OPEREMPRESA", "OPERADOR", "FILIAL", "EMPRESA"};
+                               "ATIVCLIENTE", "SEGMERCADO", "GRUPCLIE", "REGIAOPED", "OPEREMPRESA", "OPERADOR", "FILIAL", "EMPRESA", "REC_ALTERACAO"};
 
 class BulkInsert;
 
@@ -741,6 +741,8 @@ void GenerateDemoDatabase(const TDemoOptions &o, const std::function<void(const 
         bx.Flush();
     }
     runScript(sql, resourceText(QStringLiteral(":/db/schema_indexes.sql")));
+    if (sql.driverName() == QStringLiteral("QPSQL"))
+        runScript(sql, resourceText(QStringLiteral(":/db/schema_changes_postgresql.sql")));
     tx.Commit();
     // On PostgreSQL each demo operator reaches the database as its own role, kept to its companies.
     if (sql.driverName() == QStringLiteral("QPSQL")) {

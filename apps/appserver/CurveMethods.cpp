@@ -1,6 +1,7 @@
 // The ABC curve methods of the remote data module: percentages, the status
 // list, the curve rows with their running totals, and the totals per company.
 #include "appserver/RemoteDataModule.h"
+#include "appserver/CurveStatement.h"
 #include "data/DateTime.h"
 #include "data/Query.h"
 #include "server/AbcRequest.h"
@@ -19,53 +20,8 @@ TPacketField Dat(const char *name) { return {QString::fromLatin1(name), TFieldTy
 
 const QString kAll = QStringLiteral("T");
 
-using TArg = TAbcRequest::TArg;
-
-// Meaning of a date or status value, for messages.
-QString argumentMeaning(TArg arg)
-{
-    switch (arg) {
-    case TArg::EmissaoFrom: case TArg::EmissaoCopiaFrom: return QStringLiteral("emissão inicial");
-    case TArg::EmissaoTo: case TArg::EmissaoCopiaTo: return QStringLiteral("emissão final");
-    case TArg::SaidaFrom: case TArg::SaidaCopiaFrom: return QStringLiteral("saída inicial");
-    case TArg::SaidaTo: case TArg::SaidaCopiaTo: return QStringLiteral("saída final");
-    case TArg::VencimentoFrom: case TArg::VencimentoCopiaFrom: return QStringLiteral("vencimento inicial");
-    case TArg::VencimentoTo: case TArg::VencimentoCopiaTo: return QStringLiteral("vencimento final");
-    case TArg::BaixaFrom: case TArg::BaixaCopiaFrom: return QStringLiteral("baixa inicial");
-    case TArg::BaixaTo: case TArg::BaixaCopiaTo: return QStringLiteral("baixa final");
-    case TArg::RefeFatFrom: return QStringLiteral("referência de faturamento inicial");
-    case TArg::RefeFatTo: return QStringLiteral("referência de faturamento final");
-    case TArg::Status: return QStringLiteral("situações");
-    case TArg::StatusTodos: return QStringLiteral("todas as situações");
-    case TArg::Adiantamento: return QStringLiteral("adiantamentos");
-    }
-    return QStringLiteral("critério");
-}
-
 // A text as the statements take it: never null.
 QString s(const QString &text) { return text.isNull() ? QStringLiteral("") : text; }
-
-// The request of one call, with the positions that call gives its values for messages.
-struct TCurveCall {
-    TAbcRequest R;
-    TAbcRequest::TCall Call;
-    QString DateFormat;
-
-    int Position(TArg arg) const { return TAbcRequest::Position(arg, Call); }
-    // The ISO text of a short-date text; empty when the text is blank.
-    QString IsoDate(TArg arg) const
-    {
-        const QString text = R.Text(arg).trimmed();
-        if (text.isEmpty())
-            return QStringLiteral("");
-        TDateTime d = 0;
-        if (!TryStrToDate(text, d, DateFormat))
-            throw EMethodError(QStringLiteral("o argumento %1 (%2) não é uma data válida no formato %3: '%4'.")
-                                   .arg(Position(arg))
-                                   .arg(argumentMeaning(arg), DateFormat, R.Text(arg)));
-        return DateTimeToDate(d).toString(Qt::ISODate);
-    }
-};
 
 QString statusName(QChar letter)
 {
@@ -80,169 +36,10 @@ QString statusName(QChar letter)
 
 bool isAll(const QString &flag) { return flag == kAll; }
 
-void text(TParams &p, const char *name, const QString &value) { p.CreateParam(TParamType::String, QString::fromLatin1(name)).SetAsString(value); }
-
-// A code list with its flag: "T" selects everything, otherwise the list decides.
-void listParams(TParams &p, const char *listName, const char *flagName, const QString &list, const QString &flag)
-{
-    text(p, listName, list);
-    text(p, flagName, isAll(flag) ? kAll : QStringLiteral(""));
-}
-
-// The filter both the curve and the totals apply; tested in the same way as the
-// due-date layout tests its criteria. All companies or a list, only the companies
-// the logged-in operator may see (OPEREMPRESA) count.
-const char *const kFromWhere = R"(
-FROM CONTARECEBER R
-JOIN CLIENTE C ON C.CDCLIENTE = R.CDCLIENTE
-JOIN EMPRESA E ON E.CDEMPRESA = R.CDEMPRESA
-JOIN TIPOCTRECEBER T ON T.CDTPCTRECEB = R.CDTPCTRECEB
-%1
-WHERE (:TCLIENTE = 'T' OR INSTR(:CLIENTE, '_' || R.CDCLIENTE || '_') <> 0)
-AND (:TCLASSFINA = 'T' OR INSTR(:CLASSFINA, '_' || R.CDCLASSFINA || '_') <> 0)
-AND (:TEMPRESA = 'T' OR INSTR(:EMPRESA, '_' || R.CDEMPRESA || '_') <> 0)
-AND R.CDEMPRESA IN (SELECT OE.CDEMPRESA FROM OPEREMPRESA OE WHERE OE.CDOPERADOR = :OPERADOR)
-AND (:TFILIAL = 'T' OR INSTR(:FILIAL, '_' || R.CDFILIAL || '_') <> 0)
-AND (:TTIPOCONTA = 'T' OR INSTR(:TIPOCONTA, '_' || R.CDTPCTRECEB || '_') <> 0)
-AND (:TFILILANC = 'T' OR INSTR(:FILILANC, '_' || R.CDFILILANC || '_') <> 0)
-AND (:TSTATUS = 'T' OR INSTR(:STATUS, '_' || R.IDSTATREC || '_') <> 0)
-AND (:TTIPO = 'T' OR INSTR(:TIPO, R.IDTPLANCREC) <> 0)
-AND (:VALORINI = 0 OR R.VRLIQREC >= :VALORINI)
-AND (:VALORFIN = 0 OR R.VRLIQREC <= :VALORFIN)
-AND (:TPRIPUB = 'T' OR :PRIPUB = '' OR C.IDPUBPRIVCLIE = :PRIPUB)
-AND (:TATIVCLI = 'T' OR INSTR(:ATIVCLI, '_' || C.CDATIVCLI || '_') <> 0)
-AND (:TSEGMERC = 'T' OR INSTR(:SEGMERC, '_' || C.CDSEGMER || '_') <> 0)
-AND (DATE(:EMISINI) IS NULL OR R.DTEMISSAO >= DATE(:EMISINI))
-AND (DATE(:EMISFIN) IS NULL OR R.DTEMISSAO <= DATE(:EMISFIN))
-AND (DATE(:SAIDAINI) IS NULL OR R.DTENTRSAID >= DATE(:SAIDAINI))
-AND (DATE(:SAIDAFIN) IS NULL OR R.DTENTRSAID <= DATE(:SAIDAFIN))
-AND (DATE(:VENCINI) IS NULL OR R.DTATUAVENREC >= DATE(:VENCINI))
-AND (DATE(:VENCFIN) IS NULL OR R.DTATUAVENREC <= DATE(:VENCFIN))
-AND (:TGRUPCLIE = 'T' OR INSTR(:GRUPCLIE, '_' || C.CDGRUPCLIE || '_') <> 0)
-AND (:TREGIAO = 'T' OR INSTR(:REGIAO, '_' || C.CDREGIAOPED || '_') <> 0)
-AND (DATE(:REFINI) IS NULL OR DATE(:REFFIN) IS NULL OR (R.DTREFEFAT >= DATE(:REFINI) AND R.DTREFEFAT <= DATE(:REFFIN)))
-AND INSTR(:IDTPCTRECEBER, T.IDTPCTRECEBER) <> 0
-AND (:TVENDEDOR = 'T' OR INSTR(:VENDEDOR, '_' || R.CDVENDEDOR || '_') <> 0)
-AND (:TORCA = 'T' OR R.NRORCAMENTO BETWEEN :ORCAINI AND :ORCAFIN)
-AND ((:TDTBAIXA = 'T' AND :TFORMA = 'T' AND :TCCORR = 'T') OR EXISTS (
-     SELECT 1 FROM BAIXAREC BX WHERE BX.NRLANCTOREC = R.NRLANCTOREC
-     AND (:TDTBAIXA = 'T' OR ((DATE(:BAIXAINI) IS NULL OR BX.DTBAIXAREC >= DATE(:BAIXAINI))
-                          AND (DATE(:BAIXAFIN) IS NULL OR BX.DTBAIXAREC <= DATE(:BAIXAFIN))))
-     AND (:TFORMA = 'T' OR INSTR(:FORMA, '_' || BX.CDTPBAIXAREC || '_') <> 0)
-     AND (:TCCORR = 'T' OR INSTR(:CCORR, '_' || BX.CDREDUCONT || '_') <> 0)))
-)";
-
-// The order of a company's rows: updated value from the largest down, then
-// client and receivable, so that equal values always come out the same way.
-const char *const kRunningTotal =
-    "SUM(R.VRATUAREC) OVER (PARTITION BY R.CDEMPRESA ORDER BY R.VRATUAREC DESC, R.CDCLIENTE, R.NRLANCTOREC ROWS UNBOUNDED PRECEDING)";
-
-// The letters of a status word ("B_D_A_P"), checked.
-QString statusLetters(const TCurveCall &c)
-{
-    QString letters;
-    for (const QString &part : c.R.Status.split(QLatin1Char('_'), Qt::SkipEmptyParts)) {
-        const QString st = part.trimmed();
-        if (st != QStringLiteral("A") && st != QStringLiteral("B") && st != QStringLiteral("D") && st != QStringLiteral("P"))
-            throw EMethodError(QStringLiteral("o argumento %1 (situações) tem a situação '%2'; use A, B, D e P separadas por '_'.")
-                                   .arg(c.Position(TArg::Status))
-                                   .arg(part));
-        letters += st;
-    }
-    return letters;
-}
-
-struct TCurveFilter {
-    TParams Params;
-    QString StatusLetters; // the statuses chosen, in the order of the status word
-};
-
-void listParams(TParams &p, const char *listName, const char *flagName, const TAbcChoice &choice)
-{
-    listParams(p, listName, flagName, s(choice.Codes), s(choice.Flag));
-}
-
-// Binds every criterion of the filter. The curve reads the first copy of the exit and
-// settlement dates, the totals the second, the only one they carry.
-TCurveFilter bindFilter(const TCurveCall &c)
-{
-    const TAbcRequest &r = c.R;
-    const bool curve = c.Call == TAbcRequest::TCall::Curve;
-    TCurveFilter f;
-    TParams &p = f.Params;
-    listParams(p, "CLIENTE", "TCLIENTE", r.Cliente);
-    listParams(p, "CLASSFINA", "TCLASSFINA", r.ClassFinanc);
-    listParams(p, "EMPRESA", "TEMPRESA", r.Empresa);
-    listParams(p, "FILIAL", "TFILIAL", r.Filial);
-    listParams(p, "TIPOCONTA", "TTIPOCONTA", r.TipoConta);
-    listParams(p, "FILILANC", "TFILILANC", r.FiliLanca);
-    listParams(p, "FORMA", "TFORMA", r.FormaPaga);
-    const QString allStatus = s(r.StatusTodos);
-    if (!allStatus.isEmpty() && !isAll(allStatus))
-        throw EMethodError(QStringLiteral("o argumento %1 (todas as situações) deve ser 'T' ou vazio, recebido '%2'.")
-                               .arg(c.Position(TArg::StatusTodos))
-                               .arg(allStatus));
-    f.StatusLetters = statusLetters(c);
-    QString statusList;
-    for (QChar letter : f.StatusLetters)
-        statusList += QLatin1Char('_') + letter + QLatin1Char('_');
-    listParams(p, "STATUS", "TSTATUS", statusList, allStatus);
-    listParams(p, "CCORR", "TCCORR", r.ContaCorrente);
-    listParams(p, "TIPO", "TTIPO", r.Tipo);
-    p.CreateParam(TParamType::Float, QStringLiteral("VALORINI")).SetAsFloat(r.ValorIni);
-    p.CreateParam(TParamType::Float, QStringLiteral("VALORFIN")).SetAsFloat(r.ValorFin);
-    text(p, "TPRIPUB", isAll(r.TipoClienteTodos) ? kAll : QStringLiteral(""));
-    text(p, "PRIPUB", s(r.PriPub).trimmed());
-    listParams(p, "ATIVCLI", "TATIVCLI", r.AtivClie);
-    listParams(p, "SEGMERC", "TSEGMERC", r.SegMerc);
-    text(p, "EMISINI", c.IsoDate(TArg::EmissaoFrom));
-    text(p, "EMISFIN", c.IsoDate(TArg::EmissaoTo));
-    text(p, "SAIDAINI", c.IsoDate(curve ? TArg::SaidaFrom : TArg::SaidaCopiaFrom));
-    text(p, "SAIDAFIN", c.IsoDate(curve ? TArg::SaidaTo : TArg::SaidaCopiaTo));
-    text(p, "VENCINI", c.IsoDate(TArg::VencimentoFrom));
-    text(p, "VENCFIN", c.IsoDate(TArg::VencimentoTo));
-    const QString baixaIni = c.IsoDate(curve ? TArg::BaixaFrom : TArg::BaixaCopiaFrom);
-    const QString baixaFin = c.IsoDate(curve ? TArg::BaixaTo : TArg::BaixaCopiaTo);
-    text(p, "BAIXAINI", baixaIni);
-    text(p, "BAIXAFIN", baixaFin);
-    // Settlement dates count only when given.
-    text(p, "TDTBAIXA", isAll(r.BaixaTodas) || (baixaIni.isEmpty() && baixaFin.isEmpty()) ? kAll : QStringLiteral(""));
-    listParams(p, "GRUPCLIE", "TGRUPCLIE", r.GrupClie);
-    // A region list left blank selects every region.
-    text(p, "REGIAO", s(r.Regiao.Codes));
-    text(p, "TREGIAO", isAll(r.Regiao.Flag) || r.Regiao.Codes.trimmed().isEmpty() ? kAll : QStringLiteral(""));
-    text(p, "REFINI", c.IsoDate(TArg::RefeFatFrom));
-    text(p, "REFFIN", c.IsoDate(TArg::RefeFatTo));
-    const QString adv = s(r.Adiantamento);
-    if (adv != kAll && adv != QStringLiteral("1"))
-        throw EMethodError(QStringLiteral("o argumento %1 (adiantamentos) deve ser 'T' ou '1', recebido '%2'.").arg(c.Position(TArg::Adiantamento)).arg(adv));
-    text(p, "IDTPCTRECEBER", isAll(adv) ? QStringLiteral("1_2") : QStringLiteral("1"));
-    // Salesperson and budget: a caller that leaves them off selects every one.
-    if (r.HasSellerAndBudget)
-        listParams(p, "VENDEDOR", "TVENDEDOR", r.Vendedor);
-    else
-        listParams(p, "VENDEDOR", "TVENDEDOR", QStringLiteral(""), kAll);
-    const bool budget = r.HasSellerAndBudget && !isAll(r.OrcaTodos) && !r.OrcaIni.trimmed().isEmpty() && !r.OrcaFin.trimmed().isEmpty();
-    text(p, "ORCAINI", s(r.OrcaIni));
-    text(p, "ORCAFIN", s(r.OrcaFin));
-    text(p, "TORCA", budget ? QStringLiteral("") : kAll);
-    return f;
-}
+TDBKind dialect(const QSqlDatabase &db) { return db.driverName() == QStringLiteral("QPSQL") ? TDBKind::PostgreSQL : TDBKind::SQLite; }
 
 // The answer of GetTotal: one row per company with its last running total.
 std::vector<TPacketField> totalShape() { return {Str("CDEMPRESA", 2), Num("SUMCRVRATUAREC")}; }
-
-bool sameParams(const TParams &a, const TParams &b)
-{
-    if (a.Count() != b.Count())
-        return false;
-    for (int i = 0; i < a.Count(); ++i) {
-        const TParam &x = a[i], &y = b[i];
-        if (x.Name != y.Name || x.DataType != y.DataType || x.IsNull() != y.IsNull() || x.Value() != y.Value())
-            return false;
-    }
-    return true;
-}
 
 size_t fieldIndex(const std::vector<TPacketField> &shape, const char *name)
 {
@@ -306,37 +103,9 @@ QVariant TrdmRelLancContReceber::GetStatus(const QVariantList &args)
 QVariant TrdmRelLancContReceber::GetCurvaABC(const QVariantList &args)
 {
     m_curveTotals.reset();
-    const TCurveCall c{TAbcRequest::FromCurveArgs(args), TAbcRequest::TCall::Curve, m_dateFormat};
-    const TAbcRequest &r = c.R;
-    TCurveFilter f = bindFilter(c);
-    text(f.Params, "OPERADOR", m_operator);
-    const TParams filter = f.Params;
-    // The second copies of each date range must be dates too.
-    for (TArg copy : {TArg::EmissaoCopiaFrom, TArg::EmissaoCopiaTo, TArg::SaidaCopiaFrom, TArg::SaidaCopiaTo, TArg::VencimentoCopiaFrom,
-                      TArg::VencimentoCopiaTo, TArg::BaixaCopiaFrom, TArg::BaixaCopiaTo})
-        c.IsoDate(copy);
-    // Days overdue count from the host's date, the one its report header prints.
-    text(f.Params, "HOJE", m_hostToday.value_or(QDate::currentDate()).toString(Qt::ISODate));
-
-    // One settlement per receivable for its columns: the latest.
-    const QString joins = QStringLiteral(
-        "LEFT JOIN FILIAL F ON F.CDFILIAL = R.CDFILIAL\n"
-        "LEFT JOIN BAIXAREC B ON B.NRBAIXAREC = (SELECT B2.NRBAIXAREC FROM BAIXAREC B2 WHERE B2.NRLANCTOREC = R.NRLANCTOREC "
-        "ORDER BY B2.DTBAIXAREC DESC, B2.NRBAIXAREC DESC LIMIT 1)\n"
-        "LEFT JOIN CONTCORR CC ON CC.CDREDUCONT = B.CDREDUCONT\n"
-        "LEFT JOIN BANCO BC ON BC.CDBANCO = CC.CDBANCO");
-    const QString sql = QStringLiteral(
-                            "SELECT R.CDFILIAL, R.CDFILIEMIT, F.NMFILIAL, R.CDCLIENTE, C.NMFANTCLIE, C.NMRAZSOCCLIE, C.IDTPIJURCLIE, "
-                            "R.CDEMPRESA, E.NMEMPRESA, R.IDSTATREC AS IDSTATBREC, R.IDSTATREC AS IDSTATUS, B.CDTPBAIXAREC, B.DTBAIXAREC, "
-                            "B.NRBAIXAREC, B.VRBAIXAREC, T.DSTPCTRECEB, R.CDTPCTRECEB, R.DTORIGVENREC, R.DTATUAVENREC, "
-                            "R.VRATUAREC AS VRORIGREC, %1 AS VRATUAREC, "
-                            "R.DSCONTAREC, R.NRLANBOLREC, R.IDSTATREC, R.IDTPIJURNF, R.NRINSJURNF, "
-                            "R.NRLANCTONF || COALESCE('/' || R.CDSERIE, '') AS NOTASERIE, R.NRLANCTONF, R.DTEMISSAO, R.DTENTRSAID, R.CDSERIE, "
-                            "BC.CDBANCO, BC.NMBANCO, BC.CDPICTCONT, CC.CDAGENCIA, CC.CDCONTCORR, CC.NMAGENCIA, CC.DSCONTCORR, CC.CDREDUCONT, "
-                            "CC.CDREDUCONT || ' ' || COALESCE(CC.CDCONTCORR, '') AS REDUZIDO, "
-                            "JULIANDAY(:HOJE) - JULIANDAY(R.DTATUAVENREC) AS DIAS")
-                            .arg(QLatin1String(kRunningTotal)) +
-                        QString::fromLatin1(kFromWhere).arg(joins) + QStringLiteral("ORDER BY R.CDEMPRESA, R.VRATUAREC DESC, R.CDCLIENTE, R.NRLANCTOREC");
+    const TAbcRequest r = TAbcRequest::FromCurveArgs(args);
+    const TCurveStatement st = CurveStatement(r, dialect(Db()), m_dateFormat,
+                                              m_operator, m_hostToday.value_or(QDate::currentDate()));
 
     const std::vector<TPacketField> dbShape = {
         Str("CDFILIAL", 4),      Str("CDFILIEMIT", 4),   Str("NMFILIAL", 30),    Str("CDCLIENTE", 21),   Str("NMFANTCLIE", 50),
@@ -359,7 +128,7 @@ QVariant TrdmRelLancContReceber::GetCurvaABC(const QVariantList &args)
     if (isAll(r.StatusTodos))
         statusWords << QStringLiteral("Todos");
     else
-        for (QChar letter : f.StatusLetters)
+        for (QChar letter : st.StatusLetters)
             statusWords << statusName(letter);
     QString kind = QStringLiteral("T");
     if (!isAll(r.Tipo.Flag))
@@ -405,8 +174,9 @@ QVariant TrdmRelLancContReceber::GetCurvaABC(const QVariantList &args)
     };
     std::vector<TLast> last;
     const size_t companyField = fieldIndex(shape, "CDEMPRESA"), totalField = fieldIndex(shape, "VRATUAREC");
+    ForgetOldChanges();
     const QString version = DataVersion();
-    QVariant curve = SelectPacket(sql, f.Params, shape, QStringLiteral("GetCurvaABC"), criteria, [&](const TPacketWriter &w) {
+    QVariant curve = SelectPacket(st.Statement.Sql(), st.Statement.Params(), shape, QStringLiteral("GetCurvaABC"), criteria, [&](const TPacketWriter &w) {
         const bool companyNull = w.LastIsNull(companyField);
         const QByteArrayView company = w.LastText(companyField);
         const std::string_view key(company.data(), static_cast<size_t>(company.size()));
@@ -417,7 +187,7 @@ QVariant TrdmRelLancContReceber::GetCurvaABC(const QVariantList &args)
     });
     // Kept only when nothing was committed while the curve was read, so that the
     // totals are those of the data as it stood at `version`.
-    if (!version.isEmpty() && DataVersion() == version && CompanyCodesDistinct()) {
+    if (!version.isEmpty() && DataUnchangedSince(version) && CompanyCodesDistinct()) {
         TPacketWriter t(totalShape());
         for (const TLast &l : last) {
             t.BeginRow();
@@ -430,7 +200,7 @@ QVariant TrdmRelLancContReceber::GetCurvaABC(const QVariantList &args)
             else
                 t.Number(l.Total);
         }
-        m_curveTotals = TCurveTotals{m_db, m_db->Opens(), filter, version, t.Finish()};
+        m_curveTotals = TCurveTotals{m_db, m_db->Opens(), st.Filter, version, t.Finish()};
     }
     return curve;
 }
@@ -457,6 +227,43 @@ QString TrdmRelLancContReceber::DataVersion()
     }
 }
 
+bool TrdmRelLancContReceber::DataUnchangedSince(const QString &version)
+{
+    if (!m_db || m_db->Kind() != TDBKind::PostgreSQL)
+        return DataVersion() == version;
+    // PostgreSQL: no transaction that the snapshot did not see has committed a change to the
+    // tables the totals read since. Transactions far behind the oldest one running are
+    // forgotten, so a snapshot that old tells nothing.
+    TParams p;
+    p.CreateParam(TParamType::String, QStringLiteral("VERSAO")).SetAsString(version);
+    try {
+        QSqlQuery q = RunStatement(Db(),
+                                   QStringLiteral("SELECT CAST(CAST(pg_snapshot_xmin(pg_current_snapshot()) AS text) AS bigint) - "
+                                                  "CAST(CAST(pg_snapshot_xmin(CAST(:VERSAO AS pg_snapshot)) AS text) AS bigint) < 500000 "
+                                                  "AND NOT EXISTS (SELECT 1 FROM REC_ALTERACAO A "
+                                                  "WHERE A.XID >= CAST(CAST(pg_snapshot_xmin(CAST(:VERSAO AS pg_snapshot)) AS text) AS bigint) "
+                                                  "AND NOT pg_visible_in_snapshot(CAST(CAST(A.XID AS text) AS xid8), CAST(:VERSAO AS pg_snapshot)))"),
+                                   p, QStringLiteral("versão dos dados"));
+        return q.next() && q.value(0).toBool();
+    } catch (const EDatabaseError &) {
+        // A database without the change log: any transaction that ended moves the snapshot.
+        return DataVersion() == version;
+    }
+}
+
+void TrdmRelLancContReceber::ForgetOldChanges()
+{
+    // Keeps the change log short: transactions far older than every one running.
+    if (!m_db || m_db->Kind() != TDBKind::PostgreSQL)
+        return;
+    try {
+        RunStatement(Db(),
+                     QStringLiteral("DELETE FROM REC_ALTERACAO WHERE XID < CAST(CAST(pg_snapshot_xmin(pg_current_snapshot()) AS text) AS bigint) - 1000000"),
+                     {}, QStringLiteral("registro de alterações"));
+    } catch (const EDatabaseError &) {
+    }
+}
+
 bool TrdmRelLancContReceber::CompanyCodesDistinct()
 {
     // The curve tells companies apart by their code as written in the packet; that
@@ -474,18 +281,12 @@ bool TrdmRelLancContReceber::CompanyCodesDistinct()
 
 QVariant TrdmRelLancContReceber::GetTotal(const QVariantList &args)
 {
-    TCurveFilter f = bindFilter({TAbcRequest::FromTotalArgs(args), TAbcRequest::TCall::Total, m_dateFormat});
-    text(f.Params, "OPERADOR", m_operator);
-    if (m_curveTotals && m_curveTotals->Db == m_db && m_db && m_curveTotals->Opens == m_db->Opens() && sameParams(m_curveTotals->Filter, f.Params) &&
-        DataVersion() == m_curveTotals->Version) {
+    const TCurveStatement st = TotalStatement(TAbcRequest::FromTotalArgs(args),
+                                              dialect(Db()), m_dateFormat, m_operator);
+    if (m_curveTotals && m_curveTotals->Db == m_db && m_db && m_curveTotals->Opens == m_db->Opens() && m_curveTotals->Filter == st.Filter &&
+        DataUnchangedSince(m_curveTotals->Version)) {
         m_lastNote = QStringLiteral("totais da última curva; dados inalterados");
         return QVariant(m_curveTotals->Packet);
     }
-    // The company total is the last running total of the curve's own order, so the
-    // two agree to the last digit; that row comes first in the reversed order.
-    const QString sql = QStringLiteral("SELECT CDEMPRESA, SUMCRVRATUAREC FROM (SELECT R.CDEMPRESA AS CDEMPRESA, %1 AS SUMCRVRATUAREC, "
-                                       "ROW_NUMBER() OVER (PARTITION BY R.CDEMPRESA ORDER BY R.VRATUAREC, R.CDCLIENTE DESC, R.NRLANCTOREC DESC) AS NRFIM")
-                            .arg(QLatin1String(kRunningTotal)) +
-                        QString::fromLatin1(kFromWhere).arg(QString()) + QStringLiteral(") TOTAIS WHERE NRFIM = 1 ORDER BY CDEMPRESA");
-    return SelectPacket(sql, f.Params, totalShape(), QStringLiteral("GetTotal"));
+    return SelectPacket(st.Statement.Sql(), st.Statement.Params(), totalShape(), QStringLiteral("GetTotal"));
 }

@@ -2,6 +2,7 @@
 #include "appserver/Sessions.h"
 #include "data/Database.h"
 #include "data/DataPacket.h"
+#include "data/SqlBuilder.h"
 #include "net/Wire.h"
 #include "server/ServerObject.h"
 #include <functional>
@@ -98,6 +99,9 @@ private:
     // A token that changes whenever the data this connection reads may have
     // changed (committed by any connection, this one included).
     QString DataVersion();
+    // True when nothing the curve's totals read has changed since `version` was read.
+    bool DataUnchangedSince(const QString &version);
+    void ForgetOldChanges();
     // Whether no two company codes come out the same in a two-character field.
     bool CompanyCodesDistinct();
 
@@ -130,7 +134,7 @@ private:
         // The database connection they were read on; versions of another say nothing.
         const TdtmDBGeral *Db = nullptr;
         quint64 Opens = 0;
-        TParams Filter;
+        TSqlBuilder Filter;
         QString Version;
         QByteArray Packet;
     };

@@ -371,6 +371,98 @@ TEST_P(AbcServer, CurveRowsMatchTheDueDateLayoutAndTheirTotals)
     checkCurve(oneRef, "one billing date");
 }
 
+TEST_P(AbcServer, EveryCodeListSelectsByItsCodesAndEachRowShowsItsLatestSettlement)
+{
+    const auto used = [&](const char *sql) { return codes(QString::fromLatin1(sql)); };
+    const QStringList clients = used("SELECT DISTINCT CDCLIENTE FROM CONTARECEBER ORDER BY 1");
+    const QStringList classes = used("SELECT DISTINCT CDCLASSFINA FROM CONTARECEBER WHERE CDCLASSFINA IS NOT NULL ORDER BY 1");
+    const QStringList branches = used("SELECT DISTINCT CDFILIAL FROM CONTARECEBER ORDER BY 1");
+    const QStringList kinds = used("SELECT DISTINCT CDTPCTRECEB FROM CONTARECEBER ORDER BY 1");
+    const QStringList activities = used("SELECT DISTINCT CDATIVCLI FROM CLIENTE WHERE CDATIVCLI IS NOT NULL ORDER BY 1");
+    const QStringList segments = used("SELECT DISTINCT CDSEGMER FROM CLIENTE WHERE CDSEGMER IS NOT NULL ORDER BY 1");
+    const QStringList groups = used("SELECT DISTINCT CDGRUPCLIE FROM CLIENTE WHERE CDGRUPCLIE IS NOT NULL ORDER BY 1");
+    const QStringList accounts = used("SELECT DISTINCT CDREDUCONT FROM BAIXAREC WHERE CDREDUCONT IS NOT NULL ORDER BY 1");
+    ASSERT_GE(clients.size(), 10);
+    ASSERT_GE(classes.size(), 2);
+    ASSERT_GE(branches.size(), 2);
+    ASSERT_GE(kinds.size(), 3);
+    ASSERT_GE(segments.size(), 2);
+    ASSERT_GE(groups.size(), 2);
+    ASSERT_GE(accounts.size(), 2);
+
+    TAbcCriteria manyClients; // a list of many codes, with a single class and company
+    manyClients.Clientes = list(clients.mid(0, clients.size() / 3));
+    manyClients.TClientes.clear();
+    manyClients.Classes = list(classes.mid(0, 1));
+    manyClients.TClasses.clear();
+    EXPECT_GT(checkCurve(manyClients, "a third of the clients, one class"), 0u);
+
+    TAbcCriteria places;
+    places.Filiais = list(branches.mid(0, 1));
+    places.TFiliais.clear();
+    places.Tipos = list(kinds.mid(0, 2));
+    places.TTipos.clear();
+    places.Lancs = list(branches);
+    places.TLancs.clear();
+    places.Ativ = list(activities.mid(0, activities.size() / 2 + 1));
+    places.TAtiv.clear();
+    EXPECT_GT(checkCurve(places, "one branch, account types, entry branches, activities"), 0u);
+
+    TAbcCriteria byClient;
+    byClient.Seg = list(segments.mid(0, 2));
+    byClient.TSeg.clear();
+    byClient.Grupos = list(groups.mid(0, groups.size() / 2 + 1));
+    byClient.TGrupos.clear();
+    byClient.CCorr = list(accounts.mid(0, 2));
+    byClient.TCCorr.clear();
+    EXPECT_GT(checkCurve(byClient, "segments, client groups, settlement accounts"), 0u);
+
+    // A code counts only between two separators, and a list that is not "all" but holds no
+    // code selects nothing.
+    TAbcCriteria halfOpen;
+    halfOpen.Empresas = QStringLiteral("01_03_");
+    halfOpen.TEmpresas.clear();
+    EXPECT_GT(checkCurve(halfOpen, "a list without its leading separator"), 0u);
+    TAbcCriteria none;
+    none.Clientes.clear();
+    none.TClientes.clear();
+    EXPECT_EQ(checkCurve(none, "an empty client list"), 0u);
+
+    // Each row shows the receivable's latest settlement: by date, then by number.
+    const TDataPacket curve = packet(QStringLiteral("GetCurvaABC"), TAbcCriteria().Curve());
+    const size_t doc = static_cast<size_t>(curve.FieldIndex(QStringLiteral("NRLANBOLREC"))),
+                 nr = static_cast<size_t>(curve.FieldIndex(QStringLiteral("NRBAIXAREC"))),
+                 value = static_cast<size_t>(curve.FieldIndex(QStringLiteral("VRBAIXAREC"))),
+                 form = static_cast<size_t>(curve.FieldIndex(QStringLiteral("CDTPBAIXAREC")));
+    std::map<QString, std::tuple<QString, double, QString>> latest;
+    int parted = 0;
+    {
+        QSqlQuery q(m_direct.Database());
+        ASSERT_TRUE(q.exec(QStringLiteral("SELECT R.NRLANBOLREC, B.NRBAIXAREC, B.VRBAIXAREC, B.CDTPBAIXAREC, "
+                                          "(SELECT COUNT(*) FROM BAIXAREC X WHERE X.NRLANCTOREC = R.NRLANCTOREC) "
+                                          "FROM CONTARECEBER R JOIN BAIXAREC B ON B.NRLANCTOREC = R.NRLANCTOREC "
+                                          "ORDER BY R.NRLANCTOREC, B.DTBAIXAREC, B.NRBAIXAREC")));
+        while (q.next()) {
+            latest[q.value(0).toString()] = {q.value(1).toString(), q.value(2).toDouble(), q.value(3).toString()};
+            parted += q.value(4).toInt() > 1 ? 1 : 0;
+        }
+    }
+    ASSERT_GT(parted, 0) << "the demo data has no receivable settled in parts";
+    size_t settled = 0;
+    for (const TRecord &r : curve.Rows) {
+        const auto it = latest.find(r[doc].toString());
+        if (it == latest.end()) {
+            EXPECT_TRUE(r[nr].isNull() || r[nr].toString().isEmpty()) << r[doc].toString().toStdString();
+            continue;
+        }
+        ++settled;
+        EXPECT_EQ(r[nr].toString(), std::get<0>(it->second)) << r[doc].toString().toStdString();
+        EXPECT_DOUBLE_EQ(r[value].toDouble(), std::get<1>(it->second));
+        EXPECT_EQ(r[form].toString(), std::get<2>(it->second));
+    }
+    EXPECT_EQ(settled, latest.size());
+}
+
 TEST_P(AbcServer, CurveRowsCarryTheirOwnDataAndTheCriteria)
 {
     TAbcCriteria c;
@@ -507,6 +599,30 @@ TEST_P(AbcServer, TotalsComeFromTheLastCurveOnlyForItsFilterAndUnchangedData)
             maria.push_back(t);
     EXPECT_EQ(totalsOf(TDataPacket::Decode(r.toByteArray())), maria);
     EXPECT_EQ(fromCurve(), 4);
+
+    // On PostgreSQL only the tables the totals read count: a commit to another table leaves
+    // the curve's totals standing; a change the curve's snapshot did not see, committed
+    // afterwards by a transaction open meanwhile, does not.
+    if (GetParam() != TBackend::PostgreSQL)
+        return;
+    const TDataPacket last = packet(QStringLiteral("GetCurvaABC"), open.Curve());
+    RunStatement(m_direct.Database(), QStringLiteral("UPDATE PARAMGERALREC SET VRPECURVAA = VRPECURVAA"), {}, QStringLiteral("teste"));
+    EXPECT_EQ(totalsOf(packet(QStringLiteral("GetTotal"), open.Total(false))), lastOfCurve(last));
+    EXPECT_EQ(answeredFromCurve(), 3);
+    EXPECT_EQ(fromCurve(), 4);
+    TdtmDBGeral writer;
+    writer.Open(m_db->Target());
+    {
+        TTransaction tx(writer.Database());
+        RunStatement(writer.Database(), QStringLiteral("UPDATE CONTARECEBER SET VRATUAREC = VRATUAREC - 500 WHERE NRLANCTOREC = (SELECT MAX(NRLANCTOREC) FROM CONTARECEBER)"),
+                     {}, QStringLiteral("teste"));
+        packet(QStringLiteral("GetCurvaABC"), open.Curve());
+        tx.Commit();
+    }
+    const TTotals after = totalsOf(packet(QStringLiteral("GetTotal"), open.Total(false)));
+    EXPECT_EQ(fromCurve(), 5);
+    EXPECT_EQ(after, lastOfCurve(packet(QStringLiteral("GetCurvaABC"), open.Curve())));
+    EXPECT_NE(after, lastOfCurve(last));
 }
 
 TEST_P(AbcServer, CurveAndTotalsKeepToTheOperatorsCompanies)

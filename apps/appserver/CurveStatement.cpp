@@ -1,0 +1,241 @@
+#include "appserver/CurveStatement.h"
+#include "appserver/RemoteDataModule.h"
+#include "data/DateTime.h"
+
+namespace {
+const QString kAll = QStringLiteral("T");
+using TArg = TAbcRequest::TArg;
+using TCall = TAbcRequest::TCall;
+
+bool isAll(const QString &flag) { return flag == kAll; }
+QString s(const QString &text) { return text.isNull() ? QStringLiteral("") : text; }
+
+// Meaning of a date or status value, for messages.
+QString argumentMeaning(TArg arg)
+{
+    switch (arg) {
+    case TArg::EmissaoFrom: case TArg::EmissaoCopiaFrom: return QStringLiteral("emissão inicial");
+    case TArg::EmissaoTo: case TArg::EmissaoCopiaTo: return QStringLiteral("emissão final");
+    case TArg::SaidaFrom: case TArg::SaidaCopiaFrom: return QStringLiteral("saída inicial");
+    case TArg::SaidaTo: case TArg::SaidaCopiaTo: return QStringLiteral("saída final");
+    case TArg::VencimentoFrom: case TArg::VencimentoCopiaFrom: return QStringLiteral("vencimento inicial");
+    case TArg::VencimentoTo: case TArg::VencimentoCopiaTo: return QStringLiteral("vencimento final");
+    case TArg::BaixaFrom: case TArg::BaixaCopiaFrom: return QStringLiteral("baixa inicial");
+    case TArg::BaixaTo: case TArg::BaixaCopiaTo: return QStringLiteral("baixa final");
+    case TArg::RefeFatFrom: return QStringLiteral("referência de faturamento inicial");
+    case TArg::RefeFatTo: return QStringLiteral("referência de faturamento final");
+    case TArg::Status: return QStringLiteral("situações");
+    case TArg::StatusTodos: return QStringLiteral("todas as situações");
+    case TArg::Adiantamento: return QStringLiteral("adiantamentos");
+    }
+    return QStringLiteral("critério");
+}
+
+// The request of one call, with the positions that call gives its values for messages.
+struct TCurveCall {
+    const TAbcRequest &R;
+    TCall Call;
+    QString DateFormat;
+
+    int Position(TArg arg) const { return TAbcRequest::Position(arg, Call); }
+    // The ISO text of a short-date text; empty when the text is blank.
+    QString IsoDate(TArg arg) const
+    {
+        const QString text = R.Text(arg).trimmed();
+        if (text.isEmpty())
+            return QStringLiteral("");
+        TDateTime d = 0;
+        if (!TryStrToDate(text, d, DateFormat))
+            throw EMethodError(QStringLiteral("o argumento %1 (%2) não é uma data válida no formato %3: '%4'.")
+                                   .arg(Position(arg))
+                                   .arg(argumentMeaning(arg), DateFormat, R.Text(arg)));
+        return DateTimeToDate(d).toString(Qt::ISODate);
+    }
+};
+
+// The letters of a status word ("B_D_A_P"), checked.
+QString statusLetters(const TCurveCall &c)
+{
+    QString letters;
+    for (const QString &part : c.R.Status.split(QLatin1Char('_'), Qt::SkipEmptyParts)) {
+        const QString st = part.trimmed();
+        if (st != QStringLiteral("A") && st != QStringLiteral("B") && st != QStringLiteral("D") && st != QStringLiteral("P"))
+            throw EMethodError(QStringLiteral("o argumento %1 (situações) tem a situação '%2'; use A, B, D e P separadas por '_'.")
+                                   .arg(c.Position(TArg::Status))
+                                   .arg(part));
+        letters += st;
+    }
+    return letters;
+}
+
+// A code list with its flag: "T" selects everything and adds nothing.
+void codes(TSqlBuilder &b, TSqlText column, TSqlText param, const TAbcChoice &choice)
+{
+    if (!isAll(s(choice.Flag)))
+        b.AndIn(column, param, CodesOfList(s(choice.Codes)));
+}
+
+// One bound of a date range, when given.
+void dateBound(TSqlBuilder &b, const QString &iso, TSqlText condition, TSqlText param)
+{
+    if (!iso.isEmpty())
+        b.Add(condition).Bind(param, TParamType::String, iso);
+}
+
+// The filter both the curve and the totals apply, as the due-date layout applies its
+// criteria. Only the companies the logged-in operator may see (OPEREMPRESA) count.
+// The curve reads the first copy of the exit and settlement dates, the totals the
+// second, the only one they carry.
+TSqlBuilder filter(const TCurveCall &c, TDBKind kind, const QString &op, QString &letters)
+{
+    const TAbcRequest &r = c.R;
+    const bool curve = c.Call == TCall::Curve;
+    // Every date is checked, given or not, used or not.
+    const QString emisIni = c.IsoDate(TArg::EmissaoFrom), emisFin = c.IsoDate(TArg::EmissaoTo);
+    const QString saidaIni = c.IsoDate(curve ? TArg::SaidaFrom : TArg::SaidaCopiaFrom), saidaFin = c.IsoDate(curve ? TArg::SaidaTo : TArg::SaidaCopiaTo);
+    const QString vencIni = c.IsoDate(TArg::VencimentoFrom), vencFin = c.IsoDate(TArg::VencimentoTo);
+    const QString baixaIni = c.IsoDate(curve ? TArg::BaixaFrom : TArg::BaixaCopiaFrom), baixaFin = c.IsoDate(curve ? TArg::BaixaTo : TArg::BaixaCopiaTo);
+    const QString refIni = c.IsoDate(TArg::RefeFatFrom), refFin = c.IsoDate(TArg::RefeFatTo);
+    const QString allStatus = s(r.StatusTodos);
+    if (!allStatus.isEmpty() && !isAll(allStatus))
+        throw EMethodError(QStringLiteral("o argumento %1 (todas as situações) deve ser 'T' ou vazio, recebido '%2'.")
+                               .arg(c.Position(TArg::StatusTodos))
+                               .arg(allStatus));
+    letters = statusLetters(c);
+    const QString adv = s(r.Adiantamento);
+    if (adv != kAll && adv != QStringLiteral("1"))
+        throw EMethodError(QStringLiteral("o argumento %1 (adiantamentos) deve ser 'T' ou '1', recebido '%2'.").arg(c.Position(TArg::Adiantamento)).arg(adv));
+
+    TSqlBuilder b(kind);
+    b.Add("WHERE R.CDEMPRESA IN (SELECT OE.CDEMPRESA FROM OPEREMPRESA OE WHERE OE.CDOPERADOR = :OPERADOR)").Bind("OPERADOR", TParamType::String, op);
+    codes(b, "R.CDCLIENTE", "CLIENTE", r.Cliente);
+    codes(b, "R.CDCLASSFINA", "CLASSFINA", r.ClassFinanc);
+    codes(b, "R.CDEMPRESA", "EMPRESA", r.Empresa);
+    codes(b, "R.CDFILIAL", "FILIAL", r.Filial);
+    codes(b, "R.CDTPCTRECEB", "TIPOCONTA", r.TipoConta);
+    codes(b, "R.CDFILILANC", "FILILANC", r.FiliLanca);
+    if (!isAll(allStatus)) {
+        QStringList chosen;
+        for (QChar letter : letters)
+            chosen << QString(letter);
+        chosen.removeDuplicates();
+        b.AndIn("R.IDSTATREC", "STATUS", chosen);
+    }
+    // An entry kind is one letter; the kind word lists the letters chosen.
+    if (!isAll(s(r.Tipo.Flag))) {
+        QStringList kinds;
+        for (QChar letter : s(r.Tipo.Codes))
+            kinds << QString(letter);
+        kinds.removeDuplicates();
+        b.AndIn("R.IDTPLANCREC", "TIPO", kinds);
+    }
+    if (r.ValorIni != 0)
+        b.Add("AND R.VRLIQREC >= :VALORINI").Bind("VALORINI", TParamType::Float, r.ValorIni);
+    if (r.ValorFin != 0)
+        b.Add("AND R.VRLIQREC <= :VALORFIN").Bind("VALORFIN", TParamType::Float, r.ValorFin);
+    const QString priPub = s(r.PriPub).trimmed();
+    if (!isAll(r.TipoClienteTodos) && !priPub.isEmpty())
+        b.Add("AND C.IDPUBPRIVCLIE = :PRIPUB").Bind("PRIPUB", TParamType::String, priPub);
+    codes(b, "C.CDATIVCLI", "ATIVCLI", r.AtivClie);
+    codes(b, "C.CDSEGMER", "SEGMERC", r.SegMerc);
+    dateBound(b, emisIni, "AND R.DTEMISSAO >= DATE(:EMISINI)", "EMISINI");
+    dateBound(b, emisFin, "AND R.DTEMISSAO <= DATE(:EMISFIN)", "EMISFIN");
+    dateBound(b, saidaIni, "AND R.DTENTRSAID >= DATE(:SAIDAINI)", "SAIDAINI");
+    dateBound(b, saidaFin, "AND R.DTENTRSAID <= DATE(:SAIDAFIN)", "SAIDAFIN");
+    dateBound(b, vencIni, "AND R.DTATUAVENREC >= DATE(:VENCINI)", "VENCINI");
+    dateBound(b, vencFin, "AND R.DTATUAVENREC <= DATE(:VENCFIN)", "VENCFIN");
+    codes(b, "C.CDGRUPCLIE", "GRUPCLIE", r.GrupClie);
+    // A region list left blank selects every region.
+    if (!isAll(s(r.Regiao.Flag)) && !r.Regiao.Codes.trimmed().isEmpty())
+        b.AndIn("C.CDREGIAOPED", "REGIAO", CodesOfList(r.Regiao.Codes));
+    // Billing reference, only as a whole range.
+    if (!refIni.isEmpty() && !refFin.isEmpty())
+        b.Add("AND R.DTREFEFAT >= DATE(:REFINI) AND R.DTREFEFAT <= DATE(:REFFIN)")
+            .Bind("REFINI", TParamType::String, refIni)
+            .Bind("REFFIN", TParamType::String, refFin);
+    // Advances too selects both kinds of account type, the only two there are.
+    if (!isAll(adv))
+        b.Add("AND T.IDTPCTRECEBER = :IDTPCTRECEBER").Bind("IDTPCTRECEBER", TParamType::String, adv);
+    // Salesperson and budget: a caller that leaves them off selects every one.
+    if (r.HasSellerAndBudget) {
+        codes(b, "R.CDVENDEDOR", "VENDEDOR", r.Vendedor);
+        if (!isAll(r.OrcaTodos) && !r.OrcaIni.trimmed().isEmpty() && !r.OrcaFin.trimmed().isEmpty())
+            b.Add("AND R.NRORCAMENTO BETWEEN :ORCAINI AND :ORCAFIN")
+                .Bind("ORCAINI", TParamType::String, r.OrcaIni)
+                .Bind("ORCAFIN", TParamType::String, r.OrcaFin);
+    }
+    // Settlement dates count only when given; form and account select by the settlements too.
+    const bool anyDate = !isAll(r.BaixaTodas) && !(baixaIni.isEmpty() && baixaFin.isEmpty());
+    if (anyDate || !isAll(s(r.FormaPaga.Flag)) || !isAll(s(r.ContaCorrente.Flag))) {
+        b.Add("AND EXISTS (SELECT 1 FROM BAIXAREC BX WHERE BX.NRLANCTOREC = R.NRLANCTOREC");
+        if (anyDate) {
+            dateBound(b, baixaIni, "AND BX.DTBAIXAREC >= DATE(:BAIXAINI)", "BAIXAINI");
+            dateBound(b, baixaFin, "AND BX.DTBAIXAREC <= DATE(:BAIXAFIN)", "BAIXAFIN");
+        }
+        codes(b, "BX.CDTPBAIXAREC", "FORMA", r.FormaPaga);
+        codes(b, "BX.CDREDUCONT", "CCORR", r.ContaCorrente);
+        b.Add(")");
+    }
+    return b;
+}
+
+const TSqlText kFrom = "FROM CONTARECEBER R\n"
+                       "JOIN CLIENTE C ON C.CDCLIENTE = R.CDCLIENTE\n"
+                       "JOIN EMPRESA E ON E.CDEMPRESA = R.CDEMPRESA\n"
+                       "JOIN TIPOCTRECEBER T ON T.CDTPCTRECEB = R.CDTPCTRECEB";
+
+// The order of a company's rows: updated value from the largest down, then client and
+// receivable, so that equal values always come out the same way.
+const TSqlText kRunningTotal =
+    "SUM(R.VRATUAREC) OVER (PARTITION BY R.CDEMPRESA ORDER BY R.VRATUAREC DESC, R.CDCLIENTE, R.NRLANCTOREC ROWS UNBOUNDED PRECEDING)";
+} // namespace
+
+TCurveStatement CurveStatement(const TAbcRequest &request, TDBKind kind, const QString &dateFormat, const QString &op, const QDate &today)
+{
+    const TCurveCall c{request, TCall::Curve, dateFormat};
+    TCurveStatement out{TSqlBuilder(kind), TSqlBuilder(kind), {}};
+    out.Filter = filter(c, kind, op, out.StatusLetters);
+    // The second copies of each date range must be dates too.
+    for (TArg copy : {TArg::EmissaoCopiaFrom, TArg::EmissaoCopiaTo, TArg::SaidaCopiaFrom, TArg::SaidaCopiaTo, TArg::VencimentoCopiaFrom,
+                      TArg::VencimentoCopiaTo, TArg::BaixaCopiaFrom, TArg::BaixaCopiaTo})
+        c.IsoDate(copy);
+    TSqlBuilder &b = out.Statement;
+    b.Add("SELECT R.CDFILIAL, R.CDFILIEMIT, F.NMFILIAL, R.CDCLIENTE, C.NMFANTCLIE, C.NMRAZSOCCLIE, C.IDTPIJURCLIE, "
+          "R.CDEMPRESA, E.NMEMPRESA, R.IDSTATREC AS IDSTATBREC, R.IDSTATREC AS IDSTATUS, B.CDTPBAIXAREC, B.DTBAIXAREC, "
+          "B.NRBAIXAREC, B.VRBAIXAREC, T.DSTPCTRECEB, R.CDTPCTRECEB, R.DTORIGVENREC, R.DTATUAVENREC, R.VRATUAREC AS VRORIGREC,")
+        .Add(kRunningTotal)
+        .Add("AS VRATUAREC, R.DSCONTAREC, R.NRLANBOLREC, R.IDSTATREC, R.IDTPIJURNF, R.NRINSJURNF, "
+             "R.NRLANCTONF || COALESCE('/' || R.CDSERIE, '') AS NOTASERIE, R.NRLANCTONF, R.DTEMISSAO, R.DTENTRSAID, R.CDSERIE, "
+             "BC.CDBANCO, BC.NMBANCO, BC.CDPICTCONT, CC.CDAGENCIA, CC.CDCONTCORR, CC.NMAGENCIA, CC.DSCONTCORR, CC.CDREDUCONT, "
+             "CC.CDREDUCONT || ' ' || COALESCE(CC.CDCONTCORR, '') AS REDUZIDO,")
+        // Days overdue count from the host's date, the one its report header prints.
+        .Add("JULIANDAY(:HOJE) - JULIANDAY(R.DTATUAVENREC) AS DIAS", "CAST(CAST(:HOJE AS date) - R.DTATUAVENREC AS double precision) AS DIAS")
+        .Bind("HOJE", TParamType::String, today.toString(Qt::ISODate))
+        .Add(kFrom)
+        // One settlement per receivable for its columns: the latest, the one no other
+        // settlement of the receivable comes after.
+        .Add("LEFT JOIN FILIAL F ON F.CDFILIAL = R.CDFILIAL\n"
+             "LEFT JOIN BAIXAREC B ON B.NRLANCTOREC = R.NRLANCTOREC AND NOT EXISTS (SELECT 1 FROM BAIXAREC B2 "
+             "WHERE B2.NRLANCTOREC = B.NRLANCTOREC AND (B2.DTBAIXAREC > B.DTBAIXAREC OR (B2.DTBAIXAREC = B.DTBAIXAREC AND B2.NRBAIXAREC > B.NRBAIXAREC)))\n"
+             "LEFT JOIN CONTCORR CC ON CC.CDREDUCONT = B.CDREDUCONT\n"
+             "LEFT JOIN BANCO BC ON BC.CDBANCO = CC.CDBANCO")
+        .Append(out.Filter)
+        .Add("ORDER BY R.CDEMPRESA, R.VRATUAREC DESC, R.CDCLIENTE, R.NRLANCTOREC");
+    return out;
+}
+
+TCurveStatement TotalStatement(const TAbcRequest &request, TDBKind kind, const QString &dateFormat, const QString &op)
+{
+    const TCurveCall c{request, TCall::Total, dateFormat};
+    TCurveStatement out{TSqlBuilder(kind), TSqlBuilder(kind), {}};
+    out.Filter = filter(c, kind, op, out.StatusLetters);
+    // The company total is the last running total of the curve's own order, so the two
+    // agree to the last digit; that row comes first in the reversed order.
+    out.Statement.Add("SELECT CDEMPRESA, SUMCRVRATUAREC FROM (SELECT R.CDEMPRESA AS CDEMPRESA,")
+        .Add(kRunningTotal)
+        .Add("AS SUMCRVRATUAREC, ROW_NUMBER() OVER (PARTITION BY R.CDEMPRESA ORDER BY R.VRATUAREC, R.CDCLIENTE DESC, R.NRLANCTOREC DESC) AS NRFIM")
+        .Add(kFrom)
+        .Append(out.Filter)
+        .Add(") TOTAIS WHERE NRFIM = 1 ORDER BY CDEMPRESA");
+    return out;
+}

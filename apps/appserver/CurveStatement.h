@@ -1,0 +1,19 @@
+// The statements of the ABC curve and of its totals per company, built from the
+// criteria of one call: a criterion left at "all" adds nothing to the text, every
+// value is a bound parameter.
+#pragma once
+#include "data/SqlBuilder.h"
+#include "server/AbcRequest.h"
+#include <QDate>
+
+struct TCurveStatement {
+    TSqlBuilder Filter;    // the conditions alone, the same for the curve and its totals
+    TSqlBuilder Statement; // the whole statement, the filter included
+    QString StatusLetters; // the statuses chosen, in the order of the status word
+};
+
+// Raise EMethodError, naming the argument, for a date that does not read in
+// `dateFormat`, an unknown status or a flag out of its values.
+// Days overdue in the curve count from `today`.
+TCurveStatement CurveStatement(const TAbcRequest &request, TDBKind kind, const QString &dateFormat, const QString &op, const QDate &today);
+TCurveStatement TotalStatement(const TAbcRequest &request, TDBKind kind, const QString &dateFormat, const QString &op);
