@@ -1,4 +1,5 @@
 #include "BenchSupport.h"
+#include "data/Database.h"
 #include <QCoreApplication>
 #include <QFile>
 #include <QUrl>
@@ -125,6 +126,56 @@ TAbcRequest EveryReceivableDue(const QString &from, const QString &to)
     r.OpEmissao = QStringLiteral("N");
     r.Vencimento = r.VencimentoCopia = {from, to};
     return r;
+}
+
+namespace {
+// A parameter's bound value as an SQL literal; on PostgreSQL typed as RunStatement types it.
+QString literal(const TParam &p, bool postgres)
+{
+    const QVariant v = BindValue(p);
+    QString text;
+    if (v.isNull())
+        text = QStringLiteral("NULL");
+    else
+        switch (v.typeId()) {
+        case QMetaType::QDate: text = QStringLiteral("'%1'").arg(v.toDate().toString(Qt::ISODate)); break;
+        case QMetaType::QDateTime: text = QStringLiteral("'%1'").arg(v.toDateTime().toString(Qt::ISODateWithMs)); break;
+        case QMetaType::Double: text = QString::number(v.toDouble(), 'g', 17); break;
+        case QMetaType::LongLong: text = QString::number(v.toLongLong()); break;
+        case QMetaType::Bool: text = v.toBool() ? QStringLiteral("1") : QStringLiteral("0"); break;
+        default: {
+            QString s = v.toString();
+            text = QLatin1Char('\'') + s.replace(QLatin1Char('\''), QStringLiteral("''")) + QLatin1Char('\'');
+        }
+        }
+    if (!postgres)
+        return text;
+    if (v.typeId() == QMetaType::Bool)
+        text = v.toBool() ? QStringLiteral("true") : QStringLiteral("false");
+    switch (p.DataType) {
+    case TParamType::String: return QStringLiteral("CAST(%1 AS text)").arg(text);
+    case TParamType::Float: return QStringLiteral("CAST(%1 AS double precision)").arg(text);
+    case TParamType::Integer: return QStringLiteral("CAST(%1 AS bigint)").arg(text);
+    case TParamType::Boolean: return QStringLiteral("CAST(%1 AS boolean)").arg(text);
+    case TParamType::Date: return QStringLiteral("CAST(%1 AS date)").arg(text);
+    case TParamType::DateTime:
+        return QStringLiteral("CAST(%1 AS %2)").arg(text, v.typeId() == QMetaType::QDate ? QStringLiteral("date") : QStringLiteral("timestamp"));
+    case TParamType::Unknown: break;
+    }
+    return text;
+}
+
+} // namespace
+
+QString WithLiterals(const QString &sql, const TParams &params, bool postgres)
+{
+    return TranslateNamedParams(sql, [&](const QString &name) {
+               const TParam *p = params.FindParam(name);
+               if (!p)
+                   throw std::runtime_error("no parameter " + name.toStdString() + " is bound");
+               return literal(*p, postgres);
+           })
+        .Sql;
 }
 
 } // namespace Bench

@@ -3,6 +3,7 @@
 #pragma once
 #include "server/AbcRequest.h"
 #include "server/ServerObject.h"
+#include "data/Params.h"
 #include <QElapsedTimer>
 #include <QProcess>
 #include <QString>
@@ -16,6 +17,10 @@ namespace Bench {
 TAbcRequest EveryReceivableDue(const QString &from, const QString &to);
 
 bool IsPostgres(const QString &target);
+
+// A statement with its bound parameters written in as literals (typed on PostgreSQL as
+// RunStatement types them), for the database's own shell.
+QString WithLiterals(const QString &sql, const TParams &params, bool postgres);
 
 // Runs one statement in the database's own shell (sqlite3 or psql) on the
 // target. With keepOutput false the rows go to /dev/null and only the time

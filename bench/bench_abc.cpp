@@ -4,6 +4,7 @@
 // the bare running-total query of the same rows in sqlite3 or psql on the same
 // data. Also the curve packet's size and the packet and wire speeds on it.
 #include "abc/Classification.h"
+#include "appserver/CurveStatement.h"
 #include "BenchSupport.h"
 #include "data/ClientDataSet.h"
 #include "data/DataPacket.h"
@@ -80,6 +81,17 @@ int main(int argc, char **argv)
         TClientDataSet cdsPercentual(QStringLiteral("cdsPercentual")), cdsStatus(QStringLiteral("cdsStatus"));
         TClientDataSet qryCurvaABC(QStringLiteral("qryCurvaABC")), qryTotal(QStringLiteral("qryTotal"));
         const TAbcRequest request = Bench::EveryReceivableDue(from, to);
+        // The curve's own statement as the server builds it, run alone in the shell.
+        const bool postgres = Bench::IsPostgres(target);
+        const TCurveStatement statement =
+            CurveStatement(request, postgres ? TDBKind::PostgreSQL : TDBKind::SQLite, QStringLiteral("dd/MM/yyyy"), net.Operator, QDate::currentDate());
+        const QString curveSql = Bench::WithLiterals(statement.Statement.Sql(), statement.Statement.Params(), postgres);
+        Bench::TimeShell(target, curveSql);
+        const double statementAlone = Bench::TimeShell(target, curveSql);
+        std::printf("  the curve's statement alone in the shell %.3f s\n", statementAlone);
+        figures.Add(QStringLiteral("abc curve statement alone in the shell, %1 receivables, %2 (x bare query)").arg(receivables).arg(db),
+                    statementAlone / baseline, QStringLiteral("x"), 1.5, true,
+                    QStringLiteral("%1 s against %2 s").arg(statementAlone, 0, 'f', 2).arg(baseline, 0, 'f', 2));
 
         QElapsedTimer t;
         t.start();
