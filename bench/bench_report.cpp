@@ -3,6 +3,8 @@
 // whole PDF's rate, and CSV and XLSX against the bare query of the same rows in
 // sqlite3 or psql, with the memory a file export takes at two sizes.
 #include "BenchScreen.h"
+#include "abc/CurveRequest.h"
+#include "appserver/CurveStatement.h"
 #include "data/DateTime.h"
 #include "report/ReportDialog.h"
 #include "report/ReportLayout.h"
@@ -21,6 +23,9 @@
 #include <stdexcept>
 
 namespace {
+// The ABC curve's place in the screen's list of layouts.
+constexpr int kCurveLayout = 18;
+
 // The layout's statement with the parameters the form bound written in, for the shell.
 QString bareStatement(const TReportLayout &layout, const TParams &params, bool postgres)
 {
@@ -55,6 +60,7 @@ int main(int argc, char **argv)
     parser.addHelpOption();
     parser.addOption({QStringLiteral("database"), QStringLiteral("SQLite file or postgresql:// URL of a demo database."), QStringLiteral("TARGET")});
     parser.addOption({QStringLiteral("skip-pages"), QStringLiteral("Only the CSV and XLSX figures (for the largest files).")});
+    parser.addOption({QStringLiteral("curve-only"), QStringLiteral("Only the ABC curve's CSV from the form.")});
     parser.process(app);
     const QString target = parser.value(QStringLiteral("database"));
     if (target.isEmpty()) {
@@ -99,7 +105,8 @@ int main(int argc, char **argv)
         std::printf("%lld receivables, due from %s to %s\n", static_cast<long long>(receivables), qPrintable(first.toString(Qt::ISODate)),
                     qPrintable(last.toString(Qt::ISODate)));
 
-        if (!parser.isSet(QStringLiteral("skip-pages"))) {
+        const bool curveOnly = parser.isSet(QStringLiteral("curve-only"));
+        if (!curveOnly && !parser.isSet(QStringLiteral("skip-pages"))) {
             // The preview as the person sees it: from the click to the first page drawn in the preview window.
             std::optional<TReportDesignerDialog::TInteractiveScope> person(std::in_place, true);
             // Then, for the record, a jump to the last page and a step back from it.
@@ -150,47 +157,83 @@ int main(int argc, char **argv)
             QFile::remove(pdf);
         }
 
-        // CSV and XLSX against the bare query of the same rows (the layout's statement with the
-        // form's parameters written in) in sqlite3 or psql, writing every row to /dev/null.
-        const TReportLayout layout = LoadReportLayouts(QCoreApplication::applicationDirPath() + QStringLiteral("/../reports"), QStringLiteral("REC110"))
-                                         .value(0);
-        // A first CSV run over the whole range: the parameters the form binds for it, and warm caches.
+        if (!curveOnly) {
+            // CSV and XLSX against the bare query of the same rows (the layout's statement with the
+            // form's parameters written in) in sqlite3 or psql, writing every row to /dev/null.
+            const TReportLayout layout = LoadReportLayouts(QCoreApplication::applicationDirPath() + QStringLiteral("/../reports"), QStringLiteral("REC110"))
+                                             .value(0);
+            // A first CSV run over the whole range: the parameters the form binds for it, and warm caches.
+            runTo("sbtSalvarComo", out.filePath(QStringLiteral("warm.csv")));
+            QFile::remove(out.filePath(QStringLiteral("warm.csv")));
+            const QString bare = bareStatement(layout, engine.LastParams(), Bench::IsPostgres(target));
+            Bench::TimeShell(target, bare); // warms the page cache for both sides
+            const double baseline = Bench::TimeShell(target, bare);
+            const qint64 bareRows = Bench::Shell(target, QStringLiteral("SELECT COUNT(*) FROM (%1) AS Q").arg(bare)).toLongLong();
+            std::printf("  bare query in the database's shell: %lld rows, %.3f s\n", static_cast<long long>(bareRows), baseline);
+
+            for (const QString &type : {QStringLiteral("csv"), QStringLiteral("xlsx")}) {
+                // The memory an export takes, at a tenth of the due range and at all of it.
+                double growth[2] = {0, 0};
+                qint64 rows[2] = {0, 0};
+                double seconds = 0;
+                for (int size = 0; size < 2; ++size) {
+                    dueRange(first, size == 0 ? first.addDays(first.daysTo(last) / 10) : last);
+                    const QString path = out.filePath(QStringLiteral("vencimento.") + type);
+                    malloc_trim(0); // what earlier runs freed goes back, so it cannot hide this run's growth
+                    const double before = procMiB("VmRSS:");
+                    resetPeak();
+                    seconds = runTo("sbtSalvarComo", path);
+                    growth[size] = procMiB("VmHWM:") - before;
+                    rows[size] = engine.LastResult().Rows;
+                    if (size == 1)
+                        std::printf("  %s: %lld rows, %.3f s, %.1f MB\n", qPrintable(type), static_cast<long long>(rows[1]), seconds,
+                                    static_cast<double>(QFile(path).size()) / 1e6);
+                    QFile::remove(path);
+                }
+                if (rows[1] != bareRows)
+                    throw std::runtime_error(type.toStdString() + " has " + std::to_string(rows[1]) + " rows, the bare query " + std::to_string(bareRows));
+                figures.Add(QStringLiteral("due-date layout %1, %2 of %3 receivables (x bare query)").arg(type.toUpper()).arg(rows[1]).arg(receivables),
+                            seconds / baseline, QStringLiteral("x"), 3.0, true,
+                            QStringLiteral("%1 s against %2 s").arg(seconds, 0, 'f', 2).arg(baseline, 0, 'f', 2));
+                figures.Add(QStringLiteral("due-date layout %1, memory growth at %2 rows less at %3 rows").arg(type.toUpper()).arg(rows[1]).arg(rows[0]),
+                            growth[1] - growth[0], QStringLiteral("MiB"), 16.0, true,
+                            QStringLiteral("peak over the resident size before: %1 MiB against %2 MiB").arg(growth[1], 0, 'f', 1).arg(growth[0], 0, 'f', 1));
+            }
+        }
+
+        // The ABC curve from the form: its layout chosen, "Salvar como" CSV, until the file is
+        // written, through the real rec-appserver; against the bare running-total query of the
+        // same rows (the curve's own filter, as the server builds it, with the receivable's columns).
+        dueRange(first, last);
+        form.cbbReportNames->UserSelect(kCurveLayout);
+        const bool postgres = Bench::IsPostgres(target);
+        const TCurveStatement curve = CurveStatement(CurveRequest(form.CurrentCriteria()), postgres ? TDBKind::PostgreSQL : TDBKind::SQLite,
+                                                     QStringLiteral("dd/MM/yyyy"), QStringLiteral("ADMIN"), QDate::currentDate());
+        const QString bareCurve =
+            QStringLiteral("SELECT R.*, SUM(R.VRATUAREC) OVER (PARTITION BY R.CDEMPRESA ORDER BY R.VRATUAREC DESC, R.CDCLIENTE, R.NRLANCTOREC "
+                           "ROWS UNBOUNDED PRECEDING) AS RUNNING FROM CONTARECEBER R JOIN CLIENTE C ON C.CDCLIENTE = R.CDCLIENTE "
+                           "JOIN TIPOCTRECEBER T ON T.CDTPCTRECEB = R.CDTPCTRECEB\n") +
+            Bench::WithLiterals(curve.Filter.Sql(), curve.Filter.Params(), postgres) +
+            QStringLiteral("\nORDER BY R.CDEMPRESA, R.VRATUAREC DESC, R.CDCLIENTE, R.NRLANCTOREC");
         runTo("sbtSalvarComo", out.filePath(QStringLiteral("warm.csv")));
         QFile::remove(out.filePath(QStringLiteral("warm.csv")));
-        const QString bare = bareStatement(layout, engine.LastParams(), Bench::IsPostgres(target));
-        Bench::TimeShell(target, bare); // warms the page cache for both sides
-        const double baseline = Bench::TimeShell(target, bare);
-        const qint64 bareRows = Bench::Shell(target, QStringLiteral("SELECT COUNT(*) FROM (%1) AS Q").arg(bare)).toLongLong();
-        std::printf("  bare query in the database's shell: %lld rows, %.3f s\n", static_cast<long long>(bareRows), baseline);
-
-        for (const QString &type : {QStringLiteral("csv"), QStringLiteral("xlsx")}) {
-            // The memory an export takes, at a tenth of the due range and at all of it.
-            double growth[2] = {0, 0};
-            qint64 rows[2] = {0, 0};
-            double seconds = 0;
-            for (int size = 0; size < 2; ++size) {
-                dueRange(first, size == 0 ? first.addDays(first.daysTo(last) / 10) : last);
-                const QString path = out.filePath(QStringLiteral("vencimento.") + type);
-                malloc_trim(0); // what earlier runs freed goes back, so it cannot hide this run's growth
-                const double before = procMiB("VmRSS:");
-                resetPeak();
-                seconds = runTo("sbtSalvarComo", path);
-                growth[size] = procMiB("VmHWM:") - before;
-                rows[size] = engine.LastResult().Rows;
-                if (size == 1)
-                    std::printf("  %s: %lld rows, %.3f s, %.1f MB\n", qPrintable(type), static_cast<long long>(rows[1]), seconds,
-                                static_cast<double>(QFile(path).size()) / 1e6);
-                QFile::remove(path);
-            }
-            if (rows[1] != bareRows)
-                throw std::runtime_error(type.toStdString() + " has " + std::to_string(rows[1]) + " rows, the bare query " + std::to_string(bareRows));
-            figures.Add(QStringLiteral("due-date layout %1, %2 of %3 receivables (x bare query)").arg(type.toUpper()).arg(rows[1]).arg(receivables),
-                        seconds / baseline, QStringLiteral("x"), 3.0, true,
-                        QStringLiteral("%1 s against %2 s").arg(seconds, 0, 'f', 2).arg(baseline, 0, 'f', 2));
-            figures.Add(QStringLiteral("due-date layout %1, memory growth at %2 rows less at %3 rows").arg(type.toUpper()).arg(rows[1]).arg(rows[0]),
-                        growth[1] - growth[0], QStringLiteral("MiB"), 16.0, true,
-                        QStringLiteral("peak over the resident size before: %1 MiB against %2 MiB").arg(growth[1], 0, 'f', 1).arg(growth[0], 0, 'f', 1));
-        }
+        Bench::TimeShell(target, bareCurve);
+        const double curveBaseline = Bench::TimeShell(target, bareCurve);
+        const qint64 curveRows = Bench::Shell(target, QStringLiteral("SELECT COUNT(*) FROM (%1) AS Q").arg(bareCurve)).toLongLong();
+        const QString curveCsv = out.filePath(QStringLiteral("curva.csv"));
+        const double curveSeconds = runTo("sbtSalvarComo", curveCsv);
+        const qint64 written = engine.LastResult().Rows;
+        QFile::remove(curveCsv);
+        if (written < curveRows)
+            throw std::runtime_error("the curve's CSV has " + std::to_string(written) + " rows, the bare query " + std::to_string(curveRows));
+        // The due-date layout's CSV of the same criteria, for comparison.
+        form.cbbReportNames->UserSelect(0);
+        const double dueSeconds = runTo("sbtSalvarComo", out.filePath(QStringLiteral("vencimento.csv")));
+        QFile::remove(out.filePath(QStringLiteral("vencimento.csv")));
+        std::printf("  abc curve CSV: %lld rows (%lld receivables), %.3f s; bare query %.3f s; the due-date layout's CSV of the same criteria %.3f s\n",
+                    static_cast<long long>(written), static_cast<long long>(curveRows), curveSeconds, curveBaseline, dueSeconds);
+        figures.Add(QStringLiteral("abc curve from the form, Salvar como CSV, %1 receivables (x bare query)").arg(curveRows), curveSeconds / curveBaseline,
+                    QStringLiteral("x"), 2.0, true, QStringLiteral("%1 s against %2 s").arg(curveSeconds, 0, 'f', 2).arg(curveBaseline, 0, 'f', 2));
         host.Close();
     } catch (const std::exception &e) {
         std::fprintf(stderr, "bench_report: %s\n", e.what());
