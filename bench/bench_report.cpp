@@ -6,6 +6,7 @@
 #include "abc/CurveRequest.h"
 #include "appserver/CurveStatement.h"
 #include "data/DateTime.h"
+#include "db/DemoData.h"
 #include "report/ReportDialog.h"
 #include "report/ReportLayout.h"
 #include "report/ReportPreview.h"
@@ -14,6 +15,10 @@
 #include <QCommandLineParser>
 #include <QDate>
 #include <QFile>
+#include <QJsonArray>
+#include <QJsonDocument>
+#include <QJsonObject>
+#include <QProcess>
 #include <QTemporaryDir>
 #include <QTimer>
 #include <cstdio>
@@ -234,6 +239,57 @@ int main(int argc, char **argv)
                     static_cast<long long>(written), static_cast<long long>(curveRows), curveSeconds, curveBaseline, dueSeconds);
         figures.Add(QStringLiteral("abc curve from the form, Salvar como CSV, %1 receivables (x bare query)").arg(curveRows), curveSeconds / curveBaseline,
                     QStringLiteral("x"), 2.0, true, QStringLiteral("%1 s against %2 s").arg(curveSeconds, 0, 'f', 2).arg(curveBaseline, 0, 'f', 2));
+
+        // The same through `rec-host --batch` as a separate process, less a batch that only opens the screen.
+        const QString hostProgram = QCoreApplication::applicationDirPath() + QStringLiteral("/rec-host");
+        const auto batch = [&](const char *name, const QJsonArray &steps) {
+            const QJsonObject context{{QStringLiteral("operator"), QStringLiteral("ADMIN")},
+                                      {QStringLiteral("password"), DemoPassword(QStringLiteral("ADMIN"))},
+                                      {QStringLiteral("branch"), QStringLiteral("0101")},
+                                      {QStringLiteral("server"), QStringLiteral("127.0.0.1:%1").arg(host.AppServer().Port())},
+                                      {QStringLiteral("database"), target},
+                                      {QStringLiteral("today"), QDate::currentDate().toString(Qt::ISODate)},
+                                      {QStringLiteral("dateFormat"), QStringLiteral("dd/MM/yyyy")}};
+            const QString script = out.filePath(QString::fromLatin1(name) + QStringLiteral(".json"));
+            QFile f(script);
+            if (!f.open(QIODevice::WriteOnly) ||
+                f.write(QJsonDocument(QJsonObject{{QStringLiteral("context"), context}, {QStringLiteral("steps"), steps}}).toJson()) < 0)
+                throw std::runtime_error("cannot write " + script.toStdString());
+            f.close();
+            QProcess p;
+            p.setProcessChannelMode(QProcess::ForwardedErrorChannel);
+            QElapsedTimer t;
+            t.start();
+            p.start(hostProgram, {QStringLiteral("--batch"), script, QStringLiteral("--log"), out.filePath(QString::fromLatin1(name) + QStringLiteral(".log"))});
+            if (!p.waitForFinished(30 * 60 * 1000) || p.exitStatus() != QProcess::NormalExit || p.exitCode() != 0)
+                throw std::runtime_error(std::string("rec-host --batch ") + name + " failed with exit code " + std::to_string(p.exitCode()));
+            return Bench::Seconds(t);
+        };
+        const auto step = [](const char *json) { return QJsonDocument::fromJson(QByteArray(json)).object(); };
+        const auto typed = [](const char *control, const QDate &d) {
+            return QJsonObject{{QStringLiteral("type"), QLatin1String(control)}, {QStringLiteral("text"), d.toString(QStringLiteral("ddMMyyyy"))}};
+        };
+        const QString batchCsv = out.filePath(QStringLiteral("curva-batch.csv"));
+        const QJsonArray curveSteps{step(R"({"open": "REC11001"})"),
+                                    typed("depVenIni", first),
+                                    typed("depVenFin", last),
+                                    QJsonObject{{QStringLiteral("layout"), kCurveLayout}},
+                                    QJsonObject{{QStringLiteral("action"), QStringLiteral("save")}, {QStringLiteral("output"), batchCsv}}};
+        batch("warm", curveSteps);
+        const double opening = batch("open", QJsonArray{step(R"({"open": "REC11001"})")});
+        const double batchSeconds = batch("curve", curveSteps);
+        if (!QFile::exists(batchCsv))
+            throw std::runtime_error("the batch wrote no " + batchCsv.toStdString());
+        // The batch's report holds the rows the form's did.
+        QFile logFile(out.filePath(QStringLiteral("curve.log")));
+        const QJsonArray log = logFile.open(QIODevice::ReadOnly) ? QJsonDocument::fromJson(logFile.readAll()).array() : QJsonArray();
+        const qint64 batchRows = log.isEmpty() ? -1 : static_cast<qint64>(log.last().toObject().value(QStringLiteral("rows")).toDouble(-1));
+        if (batchRows != written)
+            throw std::runtime_error("the batch's curve has " + std::to_string(batchRows) + " rows, the form's " + std::to_string(written));
+        std::printf("  rec-host --batch: the curve's CSV %.3f s, a batch that only opens the screen %.3f s\n", batchSeconds, opening);
+        figures.Add(QStringLiteral("abc curve through rec-host --batch, CSV, less opening the screen, %1 receivables (x bare query)").arg(curveRows),
+                    (batchSeconds - opening) / curveBaseline, QStringLiteral("x"), 2.0, true,
+                    QStringLiteral("%1 s less %2 s against %3 s").arg(batchSeconds, 0, 'f', 2).arg(opening, 0, 'f', 2).arg(curveBaseline, 0, 'f', 2));
         host.Close();
     } catch (const std::exception &e) {
         std::fprintf(stderr, "bench_report: %s\n", e.what());
