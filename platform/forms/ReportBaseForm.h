@@ -105,6 +105,8 @@ public:
     // user's clicks do; what no longer fits the screen is left as it is and named in the result.
     // Raises EHostError when the screen keeps no criteria or the value is not one of its criteria.
     virtual QStringList ApplyCriteriaJson(const QJsonObject &json);
+    // The criteria in words, as the "Opções de Emissão" block prints them; here, what the last run printed.
+    virtual QStringList EmissionOptionLines() { return rpddPadrao->Header.CriteriaLines; }
     // The connection that stores the screen's saved criteria; none: the screen offers no saved criteria.
     virtual TNetConnection *CriteriaServer() { return nullptr; }
 
