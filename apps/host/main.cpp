@@ -11,6 +11,7 @@
 #include <QApplication>
 #include <QCommandLineParser>
 #include <QDate>
+#include <QFileInfo>
 #include <QSettings>
 #include <QStandardPaths>
 #include <cstdio>
@@ -196,6 +197,9 @@ int main(int argc, char **argv)
     try {
         THostSession::TOptions person;
         person.PreferencesFile = QStandardPaths::writableLocation(QStandardPaths::GenericConfigLocation) + QStringLiteral("/rec11001/preferencias.ini");
+        // Scheduled e-mails read the passwords from the settings file the host was given, else the person's own.
+        if (parser.isSet(QStringLiteral("settings")))
+            person.Schedules.SettingsFile = QFileInfo(parser.value(QStringLiteral("settings"))).absoluteFilePath();
         window = std::make_unique<THostWindow>(ctx, modules, person);
     } catch (const EHostError &e) {
         dialogs.ShowError(e.Message());

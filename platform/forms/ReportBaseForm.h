@@ -13,6 +13,10 @@
 class QCloseEvent;
 class TReportLayoutEditor;
 class TNetConnection;
+class TMailScheduleDialog;
+
+// A title as a part of a file name: lower case, no accents, other characters as the separator.
+QString TitleSlug(const QString &title, QChar separator = QLatin1Char('_'));
 
 // The answer to one saved-criteria prompt: the name to save or load (empty: the user
 // cancelled) and, when saving, whether the dates are pinned and the set becomes the default.
@@ -117,6 +121,11 @@ public:
     QAction *actCarregarCriterios;
     QAction *actExcluirCriterios;
     QAction *actSemPadrao;
+    // "Agendar envio...": a saved set's report by e-mail on a schedule (systemd user timers).
+    QAction *actAgendarEnvio;
+    // Works the schedule dialog in place of a person (a test sets it); the dialog then does not wait for one.
+    std::function<void(TMailScheduleDialog &dialog)> MailScheduleScript;
+    void AgendarEnvioClick();
     // Answers to the next saved-criteria prompts, used in order; a test or a run without a person sets them.
     // Without a person and without an answer, a prompt is cancelled.
     QList<TCriteriaAnswer> CriteriaAnswers;

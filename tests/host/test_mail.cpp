@@ -1,5 +1,6 @@
 #include "ScreenFixture.h"
 #include "SmtpSink.h"
+#include "forms/MailScheduleDialog.h"
 #include <QCheckBox>
 #include <QComboBox>
 #include <QDir>
@@ -10,6 +11,7 @@
 #include <QPlainTextEdit>
 #include <QPushButton>
 #include <QSettings>
+#include <QSpinBox>
 #include <QStandardPaths>
 #include <QTemporaryDir>
 #include <QTimeEdit>
@@ -23,6 +25,32 @@ QByteArray readAll(const QString &path)
     return f.open(QIODevice::ReadOnly) ? f.readAll() : QByteArray();
 }
 
+// The words of an ExecStart= line, as systemd reads them: double quotes, their backslash escapes,
+// and "%%" and "$$" for a literal percent and dollar sign.
+QStringList execStartWords(const QString &unit)
+{
+    QString line;
+    for (const QString &l : unit.split(QLatin1Char('\n')))
+        if (l.startsWith(QStringLiteral("ExecStart=")))
+            line = l.mid(10);
+    QStringList words;
+    QString word;
+    bool quoted = false;
+    for (qsizetype i = 0; i < line.size(); ++i) {
+        const QChar c = line[i];
+        if (quoted && c == QLatin1Char('\\') && i + 1 < line.size())
+            word += line[++i];
+        else if (c == QLatin1Char('"')) {
+            quoted = !quoted;
+            if (!quoted) {
+                words << word.replace(QStringLiteral("%%"), QStringLiteral("%")).replace(QStringLiteral("$$"), QStringLiteral("$"));
+                word.clear();
+            }
+        } else if (quoted)
+            word += c;
+    }
+    return words;
+}
 } // namespace
 
 // rec-host --run with --mail-to against an SMTP sink of the test's own, and the schedules that run it.
@@ -275,4 +303,213 @@ TEST_F(MailDelivery, AFailedDeliveryHasItsOwnExitCodeNamesTheAnswerAndKeepsTheFi
         EXPECT_FALSE(QFileInfo::exists(output));
     }
     EXPECT_EQ(sink.Connections, connections);
+}
+
+// "Agendar envio..." writes a systemd user timer and service into the person's unit folder (here the
+// test's), whose command sends the report as --run does; it lists them, removes them, and shows the
+// crontab line where systemd is not there. systemctl is the test's recorder.
+TEST_F(MailDelivery, TheScheduleDialogInstallsUnitsThatSendTheReportListsAndRemovesThem)
+{
+    const TEnvScope config("XDG_CONFIG_HOME", QFile::encodeName(m_dir.filePath(QStringLiteral("config"))));
+    const TEnvScope data("XDG_DATA_HOME", QFile::encodeName(m_dir.filePath(QStringLiteral("data"))));
+    ASSERT_TRUE(Open());
+    const QString name = QStringLiteral("Vencidos \"100%\" da Região $HOME");
+    Save(QStringLiteral("Agendado"));
+    Type("nedValor1", QStringLiteral("100"));
+    Type("nedValor2", QStringLiteral("900000"));
+    Leave("nedValor2");
+    Save(name);
+    ASSERT_EQ(TakeMessages(), QStringList());
+    TSmtpSink sink;
+    WriteSettings(sink);
+    QStringList commands;
+    bool refuseEnable = false;
+    TScheduleSetup &setup = m_session->State().Schedules;
+    setup.Systemd = true;
+    setup.Runner = [&](const QString &program, const QStringList &args) {
+        commands << (QStringList{program} + args).join(QLatin1Char(' '));
+        if (refuseEnable && args.contains(QStringLiteral("enable")))
+            return TCommandResult{1, QStringLiteral("Failed to connect to bus: No medium found")};
+        return TCommandResult{0, {}};
+    };
+    const QDir units(m_dir.filePath(QStringLiteral("config/systemd/user")));
+    const QString unit = QStringLiteral("rec11001-envio-vencidos-100-da-regiao-home");
+    auto ours = [&] { return units.entryList({QStringLiteral("rec11001-envio-*")}, QDir::Files); };
+    auto openDialog = [&](const std::function<void(TMailScheduleDialog &)> &script) {
+        bool ran = false;
+        Form()->MailScheduleScript = [&](TMailScheduleDialog &d) {
+            ran = true;
+            script(d);
+        };
+        Form()->actAgendarEnvio->trigger();
+        Form()->MailScheduleScript = {};
+        EXPECT_TRUE(ran);
+    };
+    auto choose = [&](QComboBox *box, const QString &text) {
+        box->setFocus(Qt::TabFocusReason);
+        QTest::keyClick(box, Qt::Key_Home);
+        for (int i = 0; i < box->count() && box->currentText() != text; ++i)
+            QTest::keyClick(box, Qt::Key_Down);
+        EXPECT_EQ(box->currentText(), text);
+    };
+
+    openDialog([&](TMailScheduleDialog &d) {
+        EXPECT_EQ(d.windowTitle(), QStringLiteral("Agendar envio"));
+        const QString note = d.lblSenhas->text();
+        EXPECT_TRUE(note.contains(m_settings) && note.contains(QStringLiteral("login/password")) && note.contains(QStringLiteral("mail/password")))
+            << note.toStdString();
+        EXPECT_FALSE(note.contains(QStringLiteral("ainda não tem"))) << note.toStdString();
+        EXPECT_EQ(d.tvwAgendamentos->topLevelItemCount(), 0);
+        choose(d.cbbCriterios, name);
+        choose(d.cbbFrequencia, QStringLiteral("Dias úteis (segunda a sexta)"));
+        EXPECT_FALSE(d.cbbDiaSemana->isEnabled());
+        EXPECT_FALSE(d.spnDiaMes->isEnabled());
+        d.tedHorario->setFocus(Qt::TabFocusReason);
+        QTest::keyClicks(d.tedHorario, QStringLiteral("07:30"));
+        EXPECT_EQ(d.tedHorario->time(), QTime(7, 30));
+        choose(d.cbbFormato, QStringLiteral("XLSX"));
+        // A list that is not one of addresses installs nothing.
+        Type("edtDestinatarios", QStringLiteral("ana@empresa.example; bruno@empresa.example"));
+        Click(d.btnAgendar);
+        const QStringList shown = TakeMessages();
+        ASSERT_EQ(shown.size(), 1);
+        EXPECT_TRUE(shown[0].contains(QStringLiteral("'ana@empresa.example; bruno@empresa.example' não serve"))) << shown[0].toStdString();
+        EXPECT_EQ(ours(), QStringList());
+        EXPECT_EQ(commands, QStringList());
+
+        Type("edtDestinatarios", QStringLiteral("ana@empresa.example, bruno@empresa.example"));
+        Click(d.btnAgendar);
+        EXPECT_EQ(TakeMessages(), QStringList());
+        EXPECT_EQ(commands, (QStringList{QStringLiteral("systemctl --user daemon-reload"), QStringLiteral("systemctl --user enable --now %1.timer").arg(unit)}));
+        EXPECT_TRUE(d.lblSituacao->text().contains(QStringLiteral("agendado: dias úteis (segunda a sexta) às 07:30"))) << d.lblSituacao->text().toStdString();
+        ASSERT_EQ(d.tvwAgendamentos->topLevelItemCount(), 1);
+        const QTreeWidgetItem *item = d.tvwAgendamentos->topLevelItem(0);
+        EXPECT_EQ(item->text(0), name);
+        EXPECT_EQ(item->text(1), QStringLiteral("dias úteis (segunda a sexta) às 07:30"));
+        EXPECT_EQ(item->text(2), QStringLiteral("XLSX"));
+        EXPECT_EQ(item->text(3), QStringLiteral("ana@empresa.example, bruno@empresa.example"));
+        QDir().mkpath(BinDir() + QStringLiteral("/../screenshots"));
+        d.grab().save(BinDir() + QStringLiteral("/../screenshots/agendar-envio.png"));
+    });
+    ASSERT_EQ(ours(), (QStringList{unit + QStringLiteral(".service"), unit + QStringLiteral(".timer")}));
+    const QString service = QString::fromUtf8(readAll(units.filePath(unit + QStringLiteral(".service"))));
+    const QString timer = QString::fromUtf8(readAll(units.filePath(unit + QStringLiteral(".timer"))));
+    EXPECT_TRUE(timer.contains(QStringLiteral("\nOnCalendar=Mon..Fri *-*-* 07:30:00\nPersistent=true\n"))) << timer.toStdString();
+    EXPECT_TRUE(timer.contains(QStringLiteral("\nWantedBy=timers.target\n"))) << timer.toStdString();
+    for (const QString &secret : {DemoPassword(QStringLiteral("MARIA")), sink.Password}) {
+        EXPECT_FALSE(service.contains(secret));
+        EXPECT_FALSE(timer.contains(secret));
+    }
+
+    // What systemd would run: the report of the chosen set, by e-mail, with the passwords of the settings file.
+    const QStringList words = execStartWords(service);
+    ASSERT_GT(words.size(), 2) << service.toStdString();
+    EXPECT_EQ(words[0], QDir::cleanPath(BinDir() + QStringLiteral("/rec-host")));
+    EXPECT_EQ(words.mid(1, 4), (QStringList{QStringLiteral("--run"), QStringLiteral("REC11001"), QStringLiteral("--criteria"), name}));
+    const QString output = words.value(words.indexOf(QStringLiteral("--output")) + 1);
+    EXPECT_EQ(output, m_dir.filePath(QStringLiteral("data/rec11001/envios/vencidos-100-da-regiao-home.xlsx")));
+    EXPECT_EQ(words.value(words.indexOf(QStringLiteral("--database")) + 1), HostDatabase(*s_db));
+    EXPECT_EQ(words.value(words.indexOf(QStringLiteral("--settings")) + 1), m_settings);
+    EXPECT_EQ(words.value(words.indexOf(QStringLiteral("--mail-to")) + 1), QStringLiteral("ana@empresa.example,bruno@empresa.example"));
+    TRun r = Start(words[0], words.mid(1));
+    ASSERT_EQ(r.Code, 0) << r.Err.toStdString();
+    ASSERT_EQ(sink.Mails.size(), 1);
+    EXPECT_EQ(sink.Mails[0].Recipients, (QStringList{QStringLiteral("ana@empresa.example"), QStringLiteral("bruno@empresa.example")}));
+    const TReceivedMessage sent = TReceivedMessage::Parse(sink.Mails[0].Data);
+    EXPECT_TRUE(Text(sent).contains(QStringLiteral("Critérios salvos: %1 ").arg(name))) << Text(sent).toStdString();
+    ASSERT_EQ(sent.Parts.size(), 2);
+    EXPECT_TRUE(sent.Parts[1].Body == readAll(output));
+
+    bool analyzed = false;
+    const QString analyze = QStandardPaths::findExecutable(QStringLiteral("systemd-analyze"));
+    if (!analyze.isEmpty()) {
+        // The person's manager as systemd-analyze makes one, in the test's own folders.
+        const QString runtime = m_dir.filePath(QStringLiteral("runtime"));
+        QDir().mkpath(runtime);
+        QFile::setPermissions(runtime, QFile::ReadOwner | QFile::WriteOwner | QFile::ExeOwner);
+        QProcess p;
+        QProcessEnvironment env = Environment();
+        env.insert(QStringLiteral("XDG_RUNTIME_DIR"), runtime);
+        p.setProcessEnvironment(env);
+        p.setProcessChannelMode(QProcess::MergedChannels);
+        p.start(analyze, {QStringLiteral("--user"), QStringLiteral("verify"), units.filePath(unit + QStringLiteral(".timer")),
+                          units.filePath(unit + QStringLiteral(".service"))});
+        ASSERT_TRUE(p.waitForFinished(60000));
+        const QString said = QString::fromUtf8(p.readAll()).trimmed();
+        EXPECT_EQ(p.exitCode(), 0) << said.toStdString();
+        EXPECT_EQ(said, QString()); // not a warning either
+        analyzed = true;
+    }
+
+    // Opened again, the dialog lists the schedule from its units, and removes it.
+    commands.clear();
+    openDialog([&](TMailScheduleDialog &d) {
+        ASSERT_EQ(d.tvwAgendamentos->topLevelItemCount(), 1);
+        EXPECT_FALSE(d.btnRemover->isEnabled());
+        QTreeWidgetItem *item = d.tvwAgendamentos->topLevelItem(0);
+        QTest::mouseClick(d.tvwAgendamentos->viewport(), Qt::LeftButton, Qt::NoModifier, d.tvwAgendamentos->visualItemRect(item).center());
+        ASSERT_TRUE(d.btnRemover->isEnabled());
+        Click(d.btnRemover);
+        EXPECT_EQ(TakeMessages(), QStringList());
+        EXPECT_EQ(d.tvwAgendamentos->topLevelItemCount(), 0);
+        EXPECT_TRUE(d.lblSituacao->text().contains(QStringLiteral("removido"))) << d.lblSituacao->text().toStdString();
+    });
+    EXPECT_EQ(commands, (QStringList{QStringLiteral("systemctl --user disable --now %1.timer").arg(unit), QStringLiteral("systemctl --user daemon-reload")}));
+    EXPECT_EQ(ours(), QStringList());
+
+    // A timer systemd does not start leaves no units behind, and says why.
+    refuseEnable = true;
+    commands.clear();
+    openDialog([&](TMailScheduleDialog &d) {
+        choose(d.cbbCriterios, QStringLiteral("Agendado"));
+        Type("edtDestinatarios", QStringLiteral("ana@empresa.example"));
+        Click(d.btnAgendar);
+        const QStringList shown = TakeMessages();
+        ASSERT_EQ(shown.size(), 1);
+        EXPECT_EQ(shown[0], QStringLiteral("O envio não foi agendado: 'systemctl --user enable --now rec11001-envio-agendado.timer' falhou (código 1): "
+                                           "Failed to connect to bus: No medium found"));
+        EXPECT_EQ(d.tvwAgendamentos->topLevelItemCount(), 0);
+    });
+    EXPECT_EQ(ours(), QStringList());
+    EXPECT_EQ(commands.last(), QStringLiteral("systemctl --user daemon-reload"));
+
+    // Without systemd: the crontab line, which runs the same command; nothing installed.
+    setup.Systemd = false;
+    commands.clear();
+    QString line;
+    openDialog([&](TMailScheduleDialog &d) {
+        EXPECT_FALSE(d.tvwAgendamentos->isEnabled());
+        choose(d.cbbCriterios, name);
+        choose(d.cbbFrequencia, QStringLiteral("Todo mês, no dia"));
+        ASSERT_TRUE(d.spnDiaMes->isEnabled());
+        d.spnDiaMes->setFocus(Qt::TabFocusReason);
+        d.spnDiaMes->selectAll();
+        QTest::keyClicks(d.spnDiaMes, QStringLiteral("5"));
+        EXPECT_EQ(d.spnDiaMes->value(), 5);
+        Type("edtDestinatarios", QStringLiteral("carla@empresa.example"));
+        d.chkSemLinhas->setFocus(Qt::TabFocusReason);
+        QTest::keyClick(d.chkSemLinhas, Qt::Key_Space);
+        EXPECT_TRUE(d.chkSemLinhas->isChecked());
+        Click(d.btnAgendar);
+        EXPECT_EQ(TakeMessages(), QStringList());
+        EXPECT_FALSE(d.txtCrontab->isHidden());
+        EXPECT_TRUE(d.lblSituacao->text().contains(QStringLiteral("crontab -e"))) << d.lblSituacao->text().toStdString();
+        line = d.txtCrontab->toPlainText();
+    });
+    EXPECT_EQ(commands, QStringList());
+    EXPECT_EQ(ours(), QStringList());
+    ASSERT_TRUE(line.startsWith(QStringLiteral("0 7 5 * * '"))) << line.toStdString();
+    EXPECT_TRUE(line.contains(QStringLiteral(" '--output' '%1' ").arg(m_dir.filePath(QStringLiteral("data/rec11001/envios/vencidos-100-da-regiao-home.pdf")))))
+        << line.toStdString();
+    EXPECT_TRUE(line.endsWith(QStringLiteral(" '--mail-to' 'carla@empresa.example' '--skip-empty'"))) << line.toStdString();
+    EXPECT_FALSE(line.contains(DemoPassword(QStringLiteral("MARIA"))));
+    // cron gives the shell the command with its \% as %.
+    r = Start(QStringLiteral("/bin/sh"), {QStringLiteral("-c"), line.section(QLatin1Char(' '), 5).replace(QStringLiteral("\\%"), QStringLiteral("%"))});
+    ASSERT_EQ(r.Code, 0) << r.Err.toStdString();
+    ASSERT_EQ(sink.Mails.size(), 2);
+    EXPECT_EQ(sink.Mails[1].Recipients, QStringList{QStringLiteral("carla@empresa.example")});
+    EXPECT_TRUE(Text(TReceivedMessage::Parse(sink.Mails[1].Data)).contains(QStringLiteral("Critérios salvos: %1 ").arg(name)));
+
+    if (!analyzed)
+        GTEST_SKIP() << "systemd-analyze is not installed (scripts/setup installs systemd): the units were not verified";
 }
