@@ -163,6 +163,22 @@ QString ehloName()
     return domain.match(host).hasMatch() ? host : QStringLiteral("localhost");
 }
 
+// A key's whole number from 1 to max; unset, the number stays as it is.
+bool readNumber(const std::function<QString(const QString &key)> &value, const QString &key, int max, int &number, QString &error)
+{
+    const QString text = value(key).trimmed();
+    if (text.isEmpty())
+        return true;
+    bool ok = false;
+    const int read = text.toInt(&ok);
+    if (!ok || read < 1 || read > max) {
+        error = QStringLiteral("%1 deve ser um número de 1 a %2, não '%3'").arg(key, QString::number(max), VisibleText(text));
+        return false;
+    }
+    number = read;
+    return true;
+}
+
 QString securityKey(TMailSettings::TSecurity s)
 {
     switch (s) {
@@ -186,14 +202,8 @@ bool TMailSettings::Read(const std::function<QString(const QString &key)> &value
         error = QStringLiteral("mail/server deve ser o nome ou o endereço do servidor de e-mail, sem porta nem esquema, não '%1'").arg(VisibleText(s.Server));
         return false;
     }
-    if (const QString port = value(QStringLiteral("mail/port")).trimmed(); !port.isEmpty()) {
-        bool ok = false;
-        s.Port = port.toInt(&ok);
-        if (!ok || s.Port < 1 || s.Port > 65535) {
-            error = QStringLiteral("mail/port deve ir de 1 a 65535, não '%1'").arg(VisibleText(port));
-            return false;
-        }
-    }
+    if (!readNumber(value, QStringLiteral("mail/port"), 65535, s.Port, error))
+        return false;
     const QString security = value(QStringLiteral("mail/security")).trimmed().toLower();
     if (security.isEmpty())
         s.Security = s.Port == 465 ? TSecurity::Tls : TSecurity::StartTls;
@@ -219,15 +229,7 @@ bool TMailSettings::Read(const std::function<QString(const QString &key)> &value
                                  : QStringLiteral("mail/from deve ser um endereço nome@dominio, não '%1'").arg(VisibleText(s.From));
         return false;
     }
-    if (const QString timeout = value(QStringLiteral("mail/timeout")).trimmed(); !timeout.isEmpty()) {
-        bool ok = false;
-        s.TimeoutSeconds = timeout.toInt(&ok);
-        if (!ok || s.TimeoutSeconds < 1 || s.TimeoutSeconds > 3600) {
-            error = QStringLiteral("mail/timeout deve ser um número de segundos de 1 a 3600, não '%1'").arg(VisibleText(timeout));
-            return false;
-        }
-    }
-    return true;
+    return readNumber(value, QStringLiteral("mail/timeout"), 3600, s.TimeoutSeconds, error);
 }
 
 int TMailSettings::EffectivePort() const
