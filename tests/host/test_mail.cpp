@@ -263,6 +263,12 @@ TEST_F(MailDelivery, AFailedDeliveryHasItsOwnExitCodeNamesTheAnswerAndKeepsTheFi
     r = Run(QStringLiteral("Agendado"), output, both);
     failed(r, QStringLiteral("recusou o remetente contas@empresa.example (mail/from): 530 5.7.0 Authentication required"));
 
+    // By default the login waits for STARTTLS, which this server does not offer: nothing goes out in clear.
+    WriteSettings(sink, [](QSettings &ini) { ini.remove(QStringLiteral("mail/security")); });
+    r = Run(QStringLiteral("Agendado"), output, both);
+    failed(r, QStringLiteral("o servidor de e-mail 127.0.0.1:%1 não oferece STARTTLS").arg(sink.Port()));
+    EXPECT_EQ(sink.Logins.size(), logins);
+
     TSmtpSink silent;
     silent.Silent = true;
     WriteSettings(silent);
