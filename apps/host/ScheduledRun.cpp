@@ -3,6 +3,7 @@
 #include "host/HostWindow.h"
 #include "host/LoginDialog.h"
 #include "net/NetConnection.h"
+#include "services/MailAddress.h"
 #include "services/MessagePresenter.h"
 #include "services/Modules.h"
 #include "ui/Events.h"
@@ -42,9 +43,40 @@ bool TScheduledRun::Check(QString &error) const
         error = QStringLiteral("a porta do servidor de aplicação deve ir de 1 a 65535");
     else if (Context.Password.isEmpty())
         error = QStringLiteral("informe a senha do operador na chave login/password do arquivo de --settings; sem ela o servidor de aplicação não atende");
+    else if (MailTo.isEmpty() && (!MailSubject.isEmpty() || SkipEmpty))
+        error = QStringLiteral("--mail-subject e --skip-empty valem só com --mail-to");
+    else if (!MailTo.isEmpty() && HasControlCharacter(MailSubject))
+        error = QStringLiteral("o assunto do e-mail (--mail-subject) não pode ter quebras de linha nem outros caracteres de controle: '%1'").arg(VisibleText(MailSubject));
     else
         return true;
     return false;
+}
+
+namespace {
+QString rowsText(qint64 rows) { return rows == 1 ? QStringLiteral("1 linha") : QStringLiteral("%1 linhas").arg(rows); }
+} // namespace
+
+TMailMessage TScheduledRun::Message(const QString &title, qint64 rows, const QStringList &criteriaLines) const
+{
+    TMailMessage m;
+    m.To = MailTo;
+    m.Subject = !MailSubject.isEmpty() ? MailSubject : QStringLiteral("%1 - %2").arg(title, DateToStr(Date()));
+    m.Attachment = Output;
+    QStringList body{QStringLiteral("Relatório: %1").arg(title),
+                     QStringLiteral("Critérios salvos: %1 (operador %2, filial %3)").arg(Criteria, Context.Operator, Context.Branch),
+                     QStringLiteral("Emitido em: %1").arg(DateTimeToStr(Now())), QStringLiteral("Linhas: %1").arg(rows), QString()};
+    if (rows == 0)
+        body << QStringLiteral("O relatório não tem linhas para estes critérios; o arquivo segue anexo assim mesmo.") << QString();
+    if (criteriaLines.isEmpty())
+        body << QStringLiteral("Opções de Emissão: nenhum critério além dos padrões da tela.");
+    else {
+        body << QStringLiteral("Opções de Emissão:");
+        for (const QString &line : criteriaLines)
+            body << QStringLiteral("  %1").arg(line);
+    }
+    body << QString() << QStringLiteral("Arquivo anexo: %1 (gravado por rec-host --run %2).").arg(QFileInfo(Output).fileName(), Screen);
+    m.Body = body.join(QLatin1Char('\n')) + QLatin1Char('\n');
+    return m;
 }
 
 int TScheduledRun::Run(QString &error)
@@ -137,5 +169,28 @@ int TScheduledRun::Run(QString &error)
         error = QStringLiteral("o relatório não foi gravado em '%1'").arg(Output);
         return ReportFailed;
     }
+    if (MailTo.isEmpty())
+        return Ok;
+
+    const qint64 rows = form->rpddPadrao->LastResult().Rows;
+    if (rows == 0 && SkipEmpty) {
+        Notice = QStringLiteral("o relatório não tem linhas; nada foi enviado (--skip-empty). O arquivo está em '%1'").arg(Output);
+        return Ok;
+    }
+    const int index = form->cbbReportNames->ItemIndex();
+    const QString title = index >= 0 && index < form->Layouts().size() ? form->Layouts()[index].Title : form->cbbReportNames->currentText();
+    QStringList criteriaLines;
+    try {
+        criteriaLines = form->EmissionOptionLines();
+    } catch (const EHostError &) {
+        criteriaLines = form->rpddPadrao->Header.CriteriaLines; // what the report printed
+    }
+    try {
+        SendMail(Mail, Message(title, rows, criteriaLines));
+    } catch (const EHostError &e) {
+        error = QStringLiteral("%1. O relatório ficou gravado em '%2'").arg(e.Message(), Output);
+        return MailFailed;
+    }
+    Notice = QStringLiteral("relatório enviado para %1 (%2) pelo servidor de e-mail %3").arg(MailTo.join(QStringLiteral(", ")), rowsText(rows), Mail.Shown());
     return Ok;
 }

@@ -6,10 +6,12 @@
 #include "report/ReportDialog.h"
 #include "services/HugePages.h"
 #include "services/InstallPaths.h"
+#include "services/MailAddress.h"
 #include "ui/Dialogs.h"
 #include <QApplication>
 #include <QCommandLineParser>
 #include <QDate>
+#include <QFileInfo>
 #include <QSettings>
 #include <QStandardPaths>
 #include <cstdio>
@@ -71,6 +73,10 @@ int main(int argc, char **argv)
     parser.addOption({QStringLiteral("param"), QStringLiteral("Resposta a um parâmetro que o relatório pergunta (datas AAAA-MM-DD); repetível."),
                       QStringLiteral("NAME=VALUE")});
     parser.addOption({QStringLiteral("today"), QStringLiteral("Data de hoje para a execução."), QStringLiteral("YYYY-MM-DD")});
+    parser.addOption({QStringLiteral("mail-to"), QStringLiteral("Envia o relatório gravado por e-mail a estes endereços (servidor nas chaves mail/ das configurações)."),
+                      QStringLiteral("ADDR[,ADDR...]")});
+    parser.addOption({QStringLiteral("mail-subject"), QStringLiteral("Assunto do e-mail (sem ele, o título do relatório e o dia)."), QStringLiteral("TEXT")});
+    parser.addOption({QStringLiteral("skip-empty"), QStringLiteral("Não envia o e-mail quando o relatório não tem linhas.")});
     parser.process(app);
     if (parser.isSet(QStringLiteral("batch")))
         return runBatch(parser);
@@ -83,13 +89,14 @@ int main(int argc, char **argv)
     const QString systemFile = !systemEnv.isEmpty() ? QString::fromLocal8Bit(systemEnv)
                                                     : ProgramPath(QStringLiteral("../../etc/rec11001/rec-host.ini"), QStringLiteral("/etc/rec11001/rec-host.ini"));
     const QSettings own(ownFile, QSettings::IniFormat), machine(systemFile, QSettings::IniFormat);
-    auto value = [&](const QString &option, const QString &key, const QString &fallback = {}) {
-        if (parser.isSet(option))
-            return parser.value(option);
+    auto setting = [&](const QString &key, const QString &fallback = {}) {
         for (const QSettings *s : {static_cast<const QSettings *>(&file), &own, &machine})
             if (s->contains(key))
                 return s->value(key).toString();
         return fallback;
+    };
+    auto value = [&](const QString &option, const QString &key, const QString &fallback = {}) {
+        return parser.isSet(option) ? parser.value(option) : setting(key, fallback);
     };
     THostContext ctx;
     ctx.Operator = value(QStringLiteral("operator"), QStringLiteral("login/operator"));
@@ -130,14 +137,30 @@ int main(int argc, char **argv)
                 run.Layout = -1; // refused by the check with its message
         }
         QString error;
+        auto refuse = [&error] {
+            std::fprintf(stderr, "rec-host: %s\n", error.toUtf8().constData());
+            return TScheduledRun::BadArguments;
+        };
         for (const QString &assignment : parser.values(QStringLiteral("param")))
-            if (!run.AddParam(assignment, error)) {
-                std::fprintf(stderr, "rec-host: %s\n", error.toUtf8().constData());
-                return TScheduledRun::BadArguments;
-            }
+            if (!run.AddParam(assignment, error))
+                return refuse();
+        run.MailSubject = parser.value(QStringLiteral("mail-subject"));
+        run.SkipEmpty = parser.isSet(QStringLiteral("skip-empty"));
+        if (parser.isSet(QStringLiteral("mail-to"))) {
+            if (!ParseMailAddresses(parser.values(QStringLiteral("mail-to")), run.MailTo, error))
+                return refuse();
+            // The mail server's password, as the operator's, only from the settings file named.
+            const auto mailSetting = [&](const QString &key) {
+                return key == QStringLiteral("mail/password") ? file.value(key).toString() : setting(key);
+            };
+            if (!TMailSettings::Read(mailSetting, run.Mail, error))
+                return refuse();
+        }
         const int code = run.Run(error);
         if (code != TScheduledRun::Ok)
             std::fprintf(stderr, "rec-host: %s\n", error.toUtf8().constData());
+        else if (!run.Notice.isEmpty())
+            std::fprintf(stdout, "rec-host: %s\n", run.Notice.toUtf8().constData());
         return code;
     }
 
@@ -174,6 +197,9 @@ int main(int argc, char **argv)
     try {
         THostSession::TOptions person;
         person.PreferencesFile = QStandardPaths::writableLocation(QStandardPaths::GenericConfigLocation) + QStringLiteral("/rec11001/preferencias.ini");
+        // Scheduled e-mails read the passwords from the settings file the host was given, else the person's own.
+        if (parser.isSet(QStringLiteral("settings")))
+            person.Schedules.SettingsFile = QFileInfo(parser.value(QStringLiteral("settings"))).absoluteFilePath();
         window = std::make_unique<THostWindow>(ctx, modules, person);
     } catch (const EHostError &e) {
         dialogs.ShowError(e.Message());

@@ -12,6 +12,7 @@ TSessionState stateFor(const THostContext &context, const THostSession::TOptions
     state.PersonAtDialogs = options.PersonAtDialogs;
     state.PersonAtSearchLists = options.PersonAtSearchLists;
     state.PreferencesFile = options.PreferencesFile;
+    state.Schedules = options.Schedules;
     return state;
 }
 } // namespace

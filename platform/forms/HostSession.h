@@ -24,6 +24,7 @@ public:
         // Whether a person answers the report dialogs, and the search lists that have no scripted answer.
         bool PersonAtDialogs = true, PersonAtSearchLists = true;
         QString PreferencesFile; // the operators' habits; none: nothing is remembered
+        TScheduleSetup Schedules; // where "Agendar envio..." keeps its schedules
 
         // A batch or scheduled run: nobody at the dialogs; a list without a scripted answer is cancelled.
         static TOptions Unattended()

@@ -24,9 +24,10 @@
 
 namespace {
 QString &reportDirSetting() { return SessionState().ReportDir; }
+const QString kLastFolder = QStringLiteral("ultimaPasta");
+} // namespace
 
-// A title as a file-name part: lower case, no accents, words joined by the separator.
-QString slugOf(const QString &title, QChar separator = QLatin1Char('_'))
+QString TitleSlug(const QString &title, QChar separator)
 {
     QString plain;
     for (const QChar c : title.normalized(QString::NormalizationForm_D))
@@ -40,9 +41,6 @@ QString slugOf(const QString &title, QChar separator = QLatin1Char('_'))
         slug.chop(1);
     return slug.isEmpty() ? QStringLiteral("layout") : slug;
 }
-
-const QString kLastFolder = QStringLiteral("ultimaPasta");
-} // namespace
 
 bool TSaveDialog::Execute(QWidget *parent)
 {
@@ -137,6 +135,10 @@ TfrmDadosGerRel::TfrmDadosGerRel(const QString &name, const QString &screenCode,
     connect(actCarregarCriterios, &QAction::triggered, this, [this] { FireEvent([this] { CarregarCriteriosClick(); }); });
     connect(actExcluirCriterios, &QAction::triggered, this, [this] { FireEvent([this] { ExcluirCriteriosClick(); }); });
     connect(actSemPadrao, &QAction::triggered, this, [this] { FireEvent([this] { SetDefaultCriteria(QString()); }); });
+    ppmCriterios->addSeparator();
+    actAgendarEnvio = ppmCriterios->addAction(QStringLiteral("Agendar envio..."));
+    actAgendarEnvio->setObjectName(QStringLiteral("actAgendarEnvio"));
+    connect(actAgendarEnvio, &QAction::triggered, this, [this] { FireEvent([this] { AgendarEnvioClick(); }); });
     sbtCriterios->setMenu(ppmCriterios);
     sbtCriterios->setPopupMode(QToolButton::InstantPopup);
 
@@ -309,7 +311,7 @@ QString TfrmDadosGerRel::SuggestedFileName() const
 {
     const int index = cbbReportNames->ItemIndex();
     const QString title = index >= 0 && index < m_layouts.size() ? m_layouts[index].Title : QString();
-    return QStringLiteral("%1-%2.pdf").arg(slugOf(title, QLatin1Char('-')), DateTimeToDate(Date()).toString(Qt::ISODate));
+    return QStringLiteral("%1-%2.pdf").arg(TitleSlug(title, QLatin1Char('-')), DateTimeToDate(Date()).toString(Qt::ISODate));
 }
 
 QString TfrmDadosGerRel::AskReportFile()
@@ -407,7 +409,7 @@ bool TfrmDadosGerRel::SaveLayoutAsNew(const TReportLayout &layout)
     // Two digits keep the file-name order the list's order.
     if (next > 99)
         throw EHostError(QStringLiteral("A pasta '%1' já tem um layout de número 99; o layout não foi salvo.").arg(dir.path()));
-    const QString file = dir.filePath(QStringLiteral("%1_%2.json").arg(next, 2, 10, QLatin1Char('0')).arg(slugOf(title)));
+    const QString file = dir.filePath(QStringLiteral("%1_%2.json").arg(next, 2, 10, QLatin1Char('0')).arg(TitleSlug(title)));
     if (QFileInfo::exists(file))
         throw EHostError(QStringLiteral("O arquivo '%1' já existe; o layout não foi salvo.").arg(file));
 

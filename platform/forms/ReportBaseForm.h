@@ -13,6 +13,10 @@
 class QCloseEvent;
 class TReportLayoutEditor;
 class TNetConnection;
+class TMailScheduleDialog;
+
+// A title as a part of a file name: lower case, no accents, other characters as the separator.
+QString TitleSlug(const QString &title, QChar separator = QLatin1Char('_'));
 
 // The answer to one saved-criteria prompt: the name to save or load (empty: the user
 // cancelled) and, when saving, whether the dates are pinned and the set becomes the default.
@@ -105,6 +109,8 @@ public:
     // user's clicks do; what no longer fits the screen is left as it is and named in the result.
     // Raises EHostError when the screen keeps no criteria or the value is not one of its criteria.
     virtual QStringList ApplyCriteriaJson(const QJsonObject &json);
+    // The criteria in words, as the "Opções de Emissão" block prints them; here, what the last run printed.
+    virtual QStringList EmissionOptionLines() { return rpddPadrao->Header.CriteriaLines; }
     // The connection that stores the screen's saved criteria; none: the screen offers no saved criteria.
     virtual TNetConnection *CriteriaServer() { return nullptr; }
 
@@ -115,6 +121,11 @@ public:
     QAction *actCarregarCriterios;
     QAction *actExcluirCriterios;
     QAction *actSemPadrao;
+    // "Agendar envio...": a saved set's report by e-mail on a schedule (systemd user timers).
+    QAction *actAgendarEnvio;
+    // Works the schedule dialog in place of a person (a test sets it); the dialog then does not wait for one.
+    std::function<void(TMailScheduleDialog &dialog)> MailScheduleScript;
+    void AgendarEnvioClick();
     // Answers to the next saved-criteria prompts, used in order; a test or a run without a person sets them.
     // Without a person and without an answer, a prompt is cancelled.
     QList<TCriteriaAnswer> CriteriaAnswers;

@@ -4,6 +4,7 @@
 #include "data/DataPacket.h"
 #include "data/Exceptions.h"
 #include "data/RemoteResult.h"
+#include "forms/MailScheduleDialog.h"
 #include "forms/ReportBaseForm.h"
 #include "report/LayoutAsk.h"
 #include "net/NetConnection.h"
@@ -237,6 +238,30 @@ void TfrmDadosGerRel::ExcluirCriteriosClick()
     const TCriteriaAnswer answer = AskCriteria(false, sets);
     if (!answer.Name.isEmpty())
         DeleteCriteria(answer.Name);
+}
+
+void TfrmDadosGerRel::AgendarEnvioClick()
+{
+    const QList<TSavedCriteria> sets = SavedCriteria();
+    if (sets.isEmpty())
+        throw EHostError(QStringLiteral("Não há critérios salvos nesta tela para o operador %1; salve-os em \"Salvar critérios...\" e agende o envio deles.")
+                             .arg(Operador()));
+    if (!MailScheduleScript && !TReportDesignerDialog::Interactive())
+        return;
+    QStringList names;
+    QString chosen;
+    for (const TSavedCriteria &s : sets) {
+        names << s.Name;
+        if (s.Default)
+            chosen = s.Name;
+    }
+    TMailScheduleDialog dialog(m_screenCode, names, chosen, HostContext(), this);
+    if (MailScheduleScript) {
+        dialog.show();
+        MailScheduleScript(dialog);
+    } else {
+        dialog.exec();
+    }
 }
 
 void TfrmDadosGerRel::ApplyDefaultCriteria()

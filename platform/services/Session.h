@@ -27,6 +27,24 @@ struct TSearchAnswer {
     std::optional<QString> Paste;
 };
 
+// What a command the host ran answered.
+struct TCommandResult {
+    int ExitCode = -1; // -1: it did not start or did not end
+    QString Output;    // its standard output and error
+};
+using TCommandRunner = std::function<TCommandResult(const QString &program, const QStringList &arguments)>;
+
+// Where the e-mail schedules of "Agendar envio..." go: the folder of the person's systemd units
+// (empty: $XDG_CONFIG_HOME/systemd/user), the settings file their runs read the passwords from
+// (empty: the person's own, $XDG_CONFIG_HOME/rec11001/rec-host.ini), whether the person's systemd
+// runs timers (unset: looked up), and who runs systemctl (none: the real one).
+struct TScheduleSetup {
+    QString UnitDir;
+    QString SettingsFile;
+    std::optional<bool> Systemd;
+    TCommandRunner Runner;
+};
+
 // What the host process shares while a session runs: the logged-in context, the folder of
 // the report layouts, where messages go, the application the screens open in, whether a
 // person answers the report dialogs and the search lists, and the answers batch runs and
@@ -47,6 +65,7 @@ struct TSessionState {
     // Answers for the layout parameter dialogs that open next, by parameter name as a person
     // types them; none stands for "Cancelar".
     std::deque<std::optional<QMap<QString, QString>>> LayoutAskAnswers;
+    TScheduleSetup Schedules;
 };
 
 // The state in force: the innermost session's, or the defaults outside any.

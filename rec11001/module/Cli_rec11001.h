@@ -62,7 +62,7 @@ public:
 
     // The criteria that differ from the defaults and that the report applies, in words, for the
     // "Opções de Emissão" block.
-    QStringList EmissionOptionLines();
+    QStringList EmissionOptionLines() override;
 
 private:
     TNetConnection *netRelLancContReceber;
