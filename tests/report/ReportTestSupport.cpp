@@ -1,8 +1,49 @@
 #include "ReportTestSupport.h"
 #include "data/Database.h"
+#include "report/ReportPreview.h"
 #include <QFile>
+#include <QProcess>
+#include <QRegularExpression>
 #include <QSqlQuery>
 #include <QSqlRecord>
+
+QString RunTool(const QString &program, const QStringList &args)
+{
+    QProcess p;
+    p.start(program, args);
+    p.waitForFinished(30000);
+    return QString::fromUtf8(p.readAllStandardOutput());
+}
+
+int PdfPages(const QString &path)
+{
+    QFile f(path);
+    if (!f.open(QIODevice::ReadOnly))
+        return -1;
+    static const QRegularExpression page(QStringLiteral("/Type\\s*/Page[^s]"));
+    return static_cast<int>(QString::fromLatin1(f.readAll()).count(page));
+}
+
+QVector<TPdfWord> PdfWords(const QString &path, QSizeF *pageSize)
+{
+    const QString html = RunTool(QStringLiteral("pdftotext"), {QStringLiteral("-bbox"), path, QStringLiteral("-")});
+    static const QRegularExpression tag(QStringLiteral(
+        "<page width=\"([0-9.]+)\" height=\"([0-9.]+)\">|<word xMin=\"([0-9.]+)\" yMin=\"([0-9.]+)\" xMax=\"([0-9.]+)\" yMax=\"([0-9.]+)\">([^<]*)</word>"));
+    QVector<TPdfWord> words;
+    int page = 0;
+    for (const auto &m : tag.globalMatch(html)) {
+        if (!m.captured(1).isEmpty()) {
+            if (++page == 1 && pageSize)
+                *pageSize = QSizeF(m.captured(1).toDouble(), m.captured(2).toDouble());
+            continue;
+        }
+        const QRectF box(QPointF(m.captured(3).toDouble(), m.captured(4).toDouble()), QPointF(m.captured(5).toDouble(), m.captured(6).toDouble()));
+        QString text = m.captured(7);
+        text.replace(QStringLiteral("&amp;"), QStringLiteral("&")).replace(QStringLiteral("&lt;"), QStringLiteral("<")).replace(QStringLiteral("&gt;"), QStringLiteral(">"));
+        words.push_back({page, box, text});
+    }
+    return words;
+}
 
 QStringList sqlRows(const QString &target, const QString &sql)
 {
@@ -31,6 +72,29 @@ QStringList CsvLines(const QString &path)
     if (text.startsWith(QChar(0xFEFF)))
         text.remove(0, 1);
     return text.split(QStringLiteral("\r\n"), Qt::SkipEmptyParts);
+}
+
+void ReportScreenTest::AllDueDates()
+{
+    Form()->Control<TDateEditPlus>("depVenIni")->SetDate(DateToDateTime(QDate(2000, 1, 1)));
+    Form()->Control<TDateEditPlus>("depVenFin")->SetDate(DateToDateTime(QDate(2099, 12, 31)));
+}
+
+void ReportScreenTest::Preview(const std::function<void(TReportPreviewDialog &)> &step)
+{
+    bool shown = false;
+    {
+        const TReportDesignerDialog::TInteractiveScope person(true);
+        WhenShown<TReportPreviewDialog>(
+            [step](TReportPreviewDialog &preview) {
+                step(preview);
+                preview.reject();
+            },
+            shown);
+        Click("sbtPreview");
+    }
+    ASSERT_TRUE(shown);
+    EXPECT_EQ(TakeMessages(), QStringList());
 }
 
 void ReportScreenTest::RunTo(int layout, const char *button, const QString &path)

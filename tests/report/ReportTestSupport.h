@@ -1,6 +1,46 @@
 #pragma once
 #include "ScreenFixture.h"
+#include <QApplication>
+#include <QRectF>
 #include <QStringList>
+#include <QTimer>
+#include <functional>
+#include <memory>
+
+// The standard output of a program run to its end.
+QString RunTool(const QString &program, const QStringList &args);
+// Pages of a PDF file: its page objects.
+int PdfPages(const QString &path);
+// A word of a PDF page as pdftotext reads it: its page (from 1) and its box in points from the top left.
+struct TPdfWord {
+    int Page = 0;
+    QRectF Box;
+    QString Text;
+};
+// Every word of a PDF file, page by page in reading order, and the size of its first page in points.
+QVector<TPdfWord> PdfWords(const QString &path, QSizeF *pageSize = nullptr);
+
+// Runs `step` on the next modal dialog of type T (of that object name, when one is given) once
+// it shows, from inside its event loop.
+template <class T>
+void WhenShown(std::function<void(T &)> step, bool &done, const QString &name = {})
+{
+    // The pending timer holds the poll; the poll refers to itself weakly, so the chain frees it when it ends.
+    auto poll = std::make_shared<std::function<void(int)>>();
+    std::weak_ptr<std::function<void(int)>> self = poll;
+    *poll = [step, &done, self, name](int tries) {
+        auto *dialog = qobject_cast<T *>(QApplication::activeModalWidget());
+        if (dialog && dialog->isVisible() && (name.isEmpty() || dialog->objectName() == name)) {
+            QApplication::processEvents();
+            step(*dialog);
+            done = true;
+            return;
+        }
+        if (auto next = self.lock(); next && tries > 0)
+            QTimer::singleShot(50, [next, tries] { (*next)(tries - 1); });
+    };
+    QTimer::singleShot(0, [poll] { (*poll)(200); });
+}
 
 // The lines of a CSV report, heading first, without the byte-order mark.
 QStringList CsvLines(const QString &path);
@@ -15,9 +55,16 @@ QString amount(double v);
 // amounts and budget numbers; the layout is the given one.
 std::vector<TCriteria> VariedCriteria(const TCriteria &defaults, int layout);
 
+class TReportPreviewDialog;
+
 class ReportScreenTest : public ScreenTest {
 protected:
     void RunTo(int layout, const char *button, const QString &path);
+    // Every due date, so the layouts run over several pages.
+    void AllDueDates();
+    // Clicks "Visualizar" with a person at the dialogs and runs step in the preview once it
+    // shows, then closes it; no message may come.
+    void Preview(const std::function<void(TReportPreviewDialog &)> &step);
 };
 
 // A screen suite run again on the test PostgreSQL server, when the test script started one.
