@@ -1,24 +1,10 @@
 #pragma once
 #include "ScreenFixture.h"
 #include <QApplication>
-#include <QRectF>
 #include <QStringList>
 #include <QTimer>
 #include <functional>
 #include <memory>
-
-// The standard output of a program run to its end.
-QString RunTool(const QString &program, const QStringList &args);
-// Pages of a PDF file: its page objects.
-int PdfPages(const QString &path);
-// A word of a PDF page as pdftotext reads it: its page (from 1) and its box in points from the top left.
-struct TPdfWord {
-    int Page = 0;
-    QRectF Box;
-    QString Text;
-};
-// Every word of a PDF file, page by page in reading order, and the size of its first page in points.
-QVector<TPdfWord> PdfWords(const QString &path, QSizeF *pageSize = nullptr);
 
 // Runs `step` on the next modal dialog of type T (of that object name, when one is given) once
 // it shows, from inside its event loop.
@@ -44,8 +30,6 @@ void WhenShown(std::function<void(T &)> step, bool &done, const QString &name = 
 
 // The lines of a CSV report, heading first, without the byte-order mark.
 QStringList CsvLines(const QString &path);
-// The rows of a statement on a test database, each as its values joined by ';'.
-QStringList sqlRows(const QString &target, const QString &sql);
 // An amount as the CSV writes it: two decimals after a comma.
 QString amount(double v);
 

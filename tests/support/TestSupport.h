@@ -2,6 +2,8 @@
 #include "db/DemoData.h"
 #include "server/ServerObject.h"
 #include <QProcess>
+#include <QRectF>
+#include <QVector>
 #include <QString>
 #include <QStringList>
 #include <memory>
@@ -36,6 +38,19 @@ inline void PrintTo(const QString &s, std::ostream *os) { *os << '"' << s.toStdS
 // Where the built programs are.
 QString BinDir();
 
+// The standard output of a program run to its end.
+QString RunTool(const QString &program, const QStringList &args);
+// Pages of a PDF file: its page objects.
+int PdfPages(const QString &path);
+// A word of a PDF page as pdftotext reads it: its page (from 1) and its box in points from the top left.
+struct TPdfWord {
+    int Page = 0;
+    QRectF Box;
+    QString Text;
+};
+// Every word of a PDF file, page by page in reading order, and the size of its first page in points.
+QVector<TPdfWord> PdfWords(const QString &path, QSizeF *pageSize = nullptr);
+
 enum class TBackend { SQLite, PostgreSQL };
 QString BackendName(TBackend backend);
 // PostgreSQL runs when the test script started a server and exported its URL.
@@ -45,6 +60,8 @@ bool PostgresAvailable();
 TBackend SuiteBackend();
 
 
+// The rows of a statement on a test database, each as its values joined by ';'.
+QStringList sqlRows(const QString &target, const QString &sql);
 // The first column of the first row of a statement on a test database, as a number.
 int QueryInt(const QString &target, const QString &sql);
 
