@@ -1,32 +1,7 @@
 #pragma once
 #include "ScreenFixture.h"
-#include <QApplication>
 #include <QStringList>
-#include <QTimer>
 #include <functional>
-#include <memory>
-
-// Runs `step` on the next modal dialog of type T (of that object name, when one is given) once
-// it shows, from inside its event loop.
-template <class T>
-void WhenShown(std::function<void(T &)> step, bool &done, const QString &name = {})
-{
-    // The pending timer holds the poll; the poll refers to itself weakly, so the chain frees it when it ends.
-    auto poll = std::make_shared<std::function<void(int)>>();
-    std::weak_ptr<std::function<void(int)>> self = poll;
-    *poll = [step, &done, self, name](int tries) {
-        auto *dialog = qobject_cast<T *>(QApplication::activeModalWidget());
-        if (dialog && dialog->isVisible() && (name.isEmpty() || dialog->objectName() == name)) {
-            QApplication::processEvents();
-            step(*dialog);
-            done = true;
-            return;
-        }
-        if (auto next = self.lock(); next && tries > 0)
-            QTimer::singleShot(50, [next, tries] { (*next)(tries - 1); });
-    };
-    QTimer::singleShot(0, [poll] { (*poll)(200); });
-}
 
 // The lines of a CSV report, heading first, without the byte-order mark.
 QStringList CsvLines(const QString &path);
