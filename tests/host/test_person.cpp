@@ -63,7 +63,7 @@ TEST(PersonAtTheScreen, PicksClientsPreviewsAndSaves)
 
     // The login dialog first: the person types the password and presses Enter.
     bool loggedIn = false;
-    WhenShown<TLoginDialog>(
+    const TDialogWait loginWait = WhenShown<TLoginDialog>(
         [](TLoginDialog &login) {
             login.edtSenha->setFocus();
             QTest::keyClicks(login.edtSenha, DemoPassword(QStringLiteral("MARIA")));
@@ -112,7 +112,7 @@ TEST(PersonAtTheScreen, PicksClientsPreviewsAndSaves)
     ASSERT_NE(lista, nullptr);
     QTest::mouseClick(lista, Qt::LeftButton, Qt::NoModifier, QPoint(8, lista->height() / 2));
     bool picked = false;
-    WhenShown<TSearchListDialog>(
+    const TDialogWait listWait = WhenShown<TSearchListDialog>(
         [](TSearchListDialog &list) {
             // Type part of a name, Down into the grid, Space marks; twice; then Enter.
             for (const char *name : {"Gisele Esteves", "Construtora Horizonte"}) {
@@ -143,7 +143,7 @@ TEST(PersonAtTheScreen, PicksClientsPreviewsAndSaves)
     bool previewed = false, drilled = false;
     QString drilledClient;
     int matches = 0;
-    WhenShown<TReportPreviewDialog>(
+    const TDialogWait previewWait = WhenShown<TReportPreviewDialog>(
         [&](TReportPreviewDialog &preview) {
             shoot(QStringLiteral("person-3-preview.png"));
             EXPECT_EQ(preview.ShownPage(), 1);
@@ -159,7 +159,7 @@ TEST(PersonAtTheScreen, PicksClientsPreviewsAndSaves)
             const QString number = preview.Pages().RowKey(row->First).value(0).toString();
             const QPoint at = preview.ViewRect(row->Rect).center().toPoint() - QPoint(qRound(preview.ViewRect(row->Rect).width() / 4), 0);
             QTest::mouseMove(view, at);
-            WhenShown<QDialog>(
+            const TDialogWait drillWait = WhenShown<QDialog>(
                 [&](QDialog &window) {
                     ASSERT_EQ(window.windowTitle(), QStringLiteral("Conta a Receber"));
                     EXPECT_EQ(window.findChild<QLineEdit *>(QStringLiteral("NRLANCTOREC"))->text(), number);
@@ -205,7 +205,7 @@ TEST(PersonAtTheScreen, PicksClientsPreviewsAndSaves)
     QTest::mouseClick(form->findChild<QWidget *>(QStringLiteral("rbtTodosClie")), Qt::LeftButton, Qt::NoModifier, QPoint(8, 8));
     form->cbbReportNames->UserSelect(18);
     bool curve = false;
-    WhenShown<TReportPreviewDialog>(
+    const TDialogWait curveWait = WhenShown<TReportPreviewDialog>(
         [](TReportPreviewDialog &preview) {
             shoot(QStringLiteral("person-4-curve.png"));
             EXPECT_EQ(preview.ShownPage(), 1);

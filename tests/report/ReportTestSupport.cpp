@@ -29,7 +29,7 @@ void ReportScreenTest::Preview(const std::function<void(TReportPreviewDialog &)>
     bool shown = false;
     {
         const TReportDesignerDialog::TInteractiveScope person(true);
-        WhenShown<TReportPreviewDialog>(
+        const TDialogWait wait = WhenShown<TReportPreviewDialog>(
             [step](TReportPreviewDialog &preview) {
                 step(preview);
                 preview.reject();

@@ -116,9 +116,9 @@ struct TShownReceivable {
     QStringList Others;
 };
 
-void readReceivableWindow(TShownReceivable &shown, bool &done)
+TDialogWait readReceivableWindow(TShownReceivable &shown, bool &done)
 {
-    WhenShown<QDialog>(
+    return WhenShown<QDialog>(
         [&shown](QDialog &window) {
             shown.Title = window.windowTitle();
             shown.Number = window.findChild<QLineEdit *>(QStringLiteral("NRLANCTOREC"))->text();
@@ -138,9 +138,9 @@ struct TShownList {
     QStringList Numbers;
 };
 
-void readListWindow(TShownList &shown, bool &done)
+TDialogWait readListWindow(TShownList &shown, bool &done)
 {
-    WhenShown<QDialog>(
+    return WhenShown<QDialog>(
         [&shown](QDialog &window) {
             shown.Title = window.windowTitle();
             shown.Totals = window.findChild<QLabel *>(QStringLiteral("lblTotais"))->text();
@@ -230,7 +230,7 @@ TEST_F(DrillTest, ADoubleClickOrEnterOnAPrintedRowOpensItsReceivable)
         pointAt(preview, onView(preview, m_pagePoints, title.Box));
         EXPECT_NE(view->cursor().shape(), Qt::PointingHandCursor);
 
-        readReceivableWindow(byMouse, mouseOpened);
+        const TDialogWait mouseWait = readReceivableWindow(byMouse, mouseOpened);
         QTest::mouseDClick(view, Qt::LeftButton, Qt::NoModifier, row);
         ASSERT_TRUE(mouseOpened);
 
@@ -247,13 +247,13 @@ TEST_F(DrillTest, ADoubleClickOrEnterOnAPrintedRowOpensItsReceivable)
             ASSERT_EQ(preview.CurrentPage(), 2);
             rows += preview.ChosenSpot()->Kind == TReportSpot::Row ? 1 : 0;
         }
-        readReceivableWindow(byKeys, keysOpened);
+        const TDialogWait keysWait = readReceivableWindow(byKeys, keysOpened);
         QTest::keyClick(view, Qt::Key_Return);
         ASSERT_TRUE(keysOpened);
         EXPECT_TRUE(preview.isVisible()) << "the preview stays open";
 
         goToPage(preview, widerWord->Page);
-        readReceivableWindow(widerShown, widerOpened);
+        const TDialogWait widerWait = readReceivableWindow(widerShown, widerOpened);
         QTest::mouseDClick(view, Qt::LeftButton, Qt::NoModifier, onView(preview, m_pagePoints, widerWord->Box));
         ASSERT_TRUE(widerOpened);
     }));
@@ -290,14 +290,15 @@ TEST_F(DrillTest, AGroupOrTheTotalOpensExactlyTheReceivablesItSums)
     ASSERT_GT(all.size(), company.size());
 
     TShownList byFooter, byHeader, byTotal;
+    bool opened[3] = {false, false, false};
     ASSERT_NO_FATAL_FAILURE(Preview([&](TReportPreviewDialog &preview) {
+        int i = 0;
         for (auto [place, shown] : {std::pair{footer.first(), &byFooter}, {header.first(), &byHeader}, {grand.first(), &byTotal}}) {
             goToPage(preview, place.Page);
             ASSERT_EQ(preview.ShownPage(), place.Page);
-            bool opened = false;
-            readListWindow(*shown, opened);
+            const TDialogWait wait = readListWindow(*shown, opened[i]);
             QTest::mouseDClick(pageView(preview), Qt::LeftButton, Qt::NoModifier, onView(preview, m_pagePoints, place.Box));
-            ASSERT_TRUE(opened) << place.Text.toStdString() << " on page " << place.Page;
+            ASSERT_TRUE(opened[i++]) << place.Text.toStdString() << " on page " << place.Page;
         }
     }));
     EXPECT_EQ(byFooter.Numbers, company);
@@ -316,11 +317,11 @@ TEST_F(DrillTest, AGroupOrTheTotalOpensExactlyTheReceivablesItSums)
         sqlRows(s_db->Target(), QStringLiteral("SELECT NRLANCTOREC FROM CONTARECEBER WHERE NRLANBOLREC = '%1'").arg(first->Text));
     ASSERT_EQ(stored.size(), 1);
     TShownReceivable curveRow;
+    bool curveOpened = false;
     ASSERT_NO_FATAL_FAILURE(Preview([&](TReportPreviewDialog &preview) {
-        bool opened = false;
-        readReceivableWindow(curveRow, opened);
+        const TDialogWait wait = readReceivableWindow(curveRow, curveOpened);
         QTest::mouseDClick(pageView(preview), Qt::LeftButton, Qt::NoModifier, onView(preview, m_pagePoints, first->Box));
-        ASSERT_TRUE(opened);
+        ASSERT_TRUE(curveOpened);
     }));
     EXPECT_EQ(curveRow.Number, stored.first());
     EXPECT_EQ(curveRow.Document, first->Text);
@@ -399,7 +400,7 @@ TEST_F(DrillTest, APageSetupChangesThePagesAndIsKeptForTheOperatorAndLayout)
         landscape = preview.PageCount();
         EXPECT_GT(preview.PageImage().width(), preview.PageImage().height());
         // Margins that leave no room are refused with a message and the dialog stays; then A4 portrait, 35 mm at the sides.
-        WhenShown<TPageSetupDialog>(
+        const TDialogWait wait = WhenShown<TPageSetupDialog>(
             [&](TPageSetupDialog &dialog) {
                 EXPECT_TRUE(dialog.rbtPaisagem->isChecked());
                 dialog.cbbPapel->setCurrentIndex(dialog.cbbPapel->findText(QStringLiteral("A4"), Qt::MatchStartsWith));
@@ -444,7 +445,7 @@ TEST_F(DrillTest, APageSetupChangesThePagesAndIsKeptForTheOperatorAndLayout)
     bool reopened = false;
     ASSERT_NO_FATAL_FAILURE(Preview([&](TReportPreviewDialog &preview) {
         EXPECT_EQ(preview.PageCount(), portrait);
-        WhenShown<TPageSetupDialog>(
+        const TDialogWait wait = WhenShown<TPageSetupDialog>(
             [](TPageSetupDialog &dialog) {
                 EXPECT_TRUE(dialog.rbtRetrato->isChecked());
                 EXPECT_EQ(dialog.spnMargemSuperior->value(), 20.0);

@@ -63,15 +63,22 @@ bool PostgresAvailable();
 TBackend SuiteBackend();
 
 
+// A wait for a dialog, kept while its owner holds it: a wait whose dialog never showed ends with it.
+using TDialogWait = std::shared_ptr<const bool>;
+
 // Runs `step` on the next modal dialog of type T (of that object name, when one is given) once
-// it shows, from inside its event loop.
+// it shows, from inside its event loop, for as long as the returned wait is held.
 template <class T>
-void WhenShown(std::function<void(T &)> step, bool &done, const QString &name = {})
+[[nodiscard]] TDialogWait WhenShown(std::function<void(T &)> step, bool &done, const QString &name = {})
 {
+    auto held = std::make_shared<const bool>(true);
     // The pending timer holds the poll; the poll refers to itself weakly, so the chain frees it when it ends.
     auto poll = std::make_shared<std::function<void(int)>>();
     std::weak_ptr<std::function<void(int)>> self = poll;
-    *poll = [step, &done, self, name](int tries) {
+    std::weak_ptr<const bool> holder = held;
+    *poll = [step, &done, self, name, holder](int tries) {
+        if (holder.expired())
+            return;
         auto *dialog = qobject_cast<T *>(QApplication::activeModalWidget());
         if (dialog && dialog->isVisible() && (name.isEmpty() || dialog->objectName() == name)) {
             QApplication::processEvents();
@@ -83,6 +90,7 @@ void WhenShown(std::function<void(T &)> step, bool &done, const QString &name = 
             QTimer::singleShot(50, [next, tries] { (*next)(tries - 1); });
     };
     QTimer::singleShot(0, [poll] { (*poll)(200); });
+    return held;
 }
 
 // The rows of a statement on a test database, each as its values joined by ';'.
