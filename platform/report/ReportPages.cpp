@@ -6,6 +6,7 @@
 #include <QPagedPaintDevice>
 #include <QPainter>
 #include <QPdfWriter>
+#include <algorithm>
 #include <optional>
 #include <utility>
 #include <vector>
@@ -517,19 +518,49 @@ QPageLayout ReportPageLayout(const TReportLayout &layout)
 
 void SetupPage(const TReportLayout &layout, QPagedPaintDevice &device) { device.setPageLayout(ReportPageLayout(layout)); }
 
+namespace {
+// How much a page narrower than the layout's own is drawn smaller, so its columns keep their room: 1 for a page as wide or wider.
+double fitScale(const TReportLayout &layout, const QPageLayout &page)
+{
+    TReportLayout own = layout;
+    own.Page.reset();
+    const double designed = ReportPageLayout(own).paintRect(QPageLayout::Point).width();
+    const double width = page.paintRect(QPageLayout::Point).width();
+    return designed > 0 && width > 0 ? std::min(1.0, width / designed) : 1.0;
+}
+
+// The page the rows are laid out on: the printable area enlarged by 1 / scale, without margins.
+QPageLayout layoutPage(const QPageLayout &page, double scale)
+{
+    const QSizeF area = page.paintRect(QPageLayout::Point).size() / scale;
+    return QPageLayout(QPageSize(area, QPageSize::Point, QStringLiteral("area"), QPageSize::ExactMatch), QPageLayout::Portrait, QMarginsF(),
+                       QPageLayout::Point);
+}
+} // namespace
+
 struct TReportPaginator::Impl {
     Impl(const TReportLayout &l, const TReportHeader &h, TRowsFactory r, const QPageLayout &p, int res)
-        : Layout(l), Header(h), Rows(std::move(r)), Page(p), Resolution(res), Measure(&Sink)
+        : Layout(l), Header(h), Rows(std::move(r)), Resolution(res), Measure(&Sink)
     {
-        // Text is measured on a writer of the same page and resolution, which paints nothing.
+        // Text is measured on a writer of the layout's page and resolution, which paints nothing.
         Sink.open(QIODevice::WriteOnly);
         Measure.setResolution(Resolution);
-        Measure.setPageLayout(Page);
+        SetPage(p);
+    }
+    void SetPage(const QPageLayout &page)
+    {
+        Page = page;
+        Scale = fitScale(Layout, page);
+        Area = layoutPage(page, Scale);
+        Measure.setPageLayout(Area);
     }
     const TReportLayout &Layout;
     const TReportHeader &Header;
     TRowsFactory Rows;
     QPageLayout Page;
+    // The page the rows are laid out on, and how much smaller it is drawn on the real one.
+    QPageLayout Area;
+    double Scale = 1;
     int Resolution;
     QBuffer Sink;
     QPdfWriter Measure;
@@ -605,8 +636,7 @@ QVariantList TReportPaginator::RowKey(qint64 row) const
 void TReportPaginator::SetPageLayout(const QPageLayout &page)
 {
     d->Cursor.reset();
-    d->Page = page;
-    d->Measure.setPageLayout(page);
+    d->SetPage(page);
     d->Counted = false;
     d->Result = {};
     d->Marks.clear();
@@ -682,7 +712,11 @@ void TReportPaginator::SetupSheet(QPainter &painter, double dpi) const
     painter.setRenderHints(QPainter::Antialiasing | QPainter::TextAntialiasing);
     painter.scale(scale, scale);
     painter.translate(d->Page.paintRectPixels(d->Resolution).topLeft());
+    painter.scale(d->Scale, d->Scale);
 }
+
+double TReportPaginator::Scale() const { return d->Scale; }
+const QPageLayout &TReportPaginator::LayoutArea() const { return d->Area; }
 
 QImage TReportPaginator::Render(int page, double dpi)
 {
@@ -704,6 +738,8 @@ TPagesResult TReportPaginator::PaintAll(QPagedPaintDevice &device, const TReport
             } else {
                 device.newPage();
             }
+            painter.resetTransform();
+            painter.scale(d->Scale, d->Scale);
             return painter;
         },
         progress);

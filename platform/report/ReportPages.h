@@ -53,16 +53,22 @@ public:
     const QPageLayout &PageLayout() const;
     int Resolution() const;
 
-    // Paints page `page` (from 1) on a painter whose device has the paginator's
-    // resolution; the origin is the top left of the page's printable area.
+    // Paints page `page` (from 1) on a painter whose device has the paginator's resolution;
+    // the origin is the top left of the page's printable area, scaled by Scale().
     void PaintPage(int page, QPainter &painter);
     // The whole sheet of a page on white paper, `dpi` image pixels to the inch.
     QImage Render(int page, double dpi);
     // Every page in one pass, on a printer or PDF writer of this page layout and resolution.
     TPagesResult PaintAll(QPagedPaintDevice &device, const TReportProgress &progress = {});
-    // Every page in one pass; `pageStart` gives the painter for each page as it starts (from 1).
+    // Every page in one pass; `pageStart` gives the painter for each page as it starts (from 1),
+    // set up as PaintPage wants it.
     TPagesResult PaintAll(const std::function<QPainter &(int page)> &pageStart, const TReportProgress &progress = {});
 
+    // A page narrower than the layout's own is drawn smaller so the columns keep their room: the
+    // rows are laid out on an area of the printable size enlarged by 1 / Scale (1 for a page as wide
+    // or wider). Spots and everything PaintPage paints are in that area's coordinates.
+    double Scale() const;
+    const QPageLayout &LayoutArea() const;
     // A blank sheet as Render paints on, and a painter on it set to page coordinates.
     QImage BlankSheet(double dpi) const;
     void SetupSheet(QPainter &painter, double dpi) const;

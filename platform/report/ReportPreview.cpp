@@ -303,9 +303,10 @@ void TReportPreviewDialog::Refresh()
 
 QRectF TReportPreviewDialog::ViewRect(const QRectF &pageRect) const
 {
+    // The sheet is drawn as SetupSheet sets the painter: to the printable area, then scaled to the layout's area.
     const double scale = m_imageDpi / m_pages.Resolution();
     const QPointF origin = m_pages.PageLayout().paintRectPixels(m_pages.Resolution()).topLeft();
-    return QRectF((pageRect.topLeft() + origin) * scale + QPointF(kBorder, kBorder), pageRect.size() * scale);
+    return QRectF((origin + pageRect.topLeft() * m_pages.Scale()) * scale + QPointF(kBorder, kBorder), pageRect.size() * m_pages.Scale() * scale);
 }
 
 QPointF TReportPreviewDialog::PagePoint(const QPointF &viewPoint) const
@@ -314,7 +315,7 @@ QPointF TReportPreviewDialog::PagePoint(const QPointF &viewPoint) const
         return {-1, -1};
     const double scale = m_imageDpi / m_pages.Resolution();
     const QPointF origin = m_pages.PageLayout().paintRectPixels(m_pages.Resolution()).topLeft();
-    return (viewPoint - QPointF(kBorder, kBorder)) / scale - origin;
+    return ((viewPoint - QPointF(kBorder, kBorder)) / scale - origin) / m_pages.Scale();
 }
 
 const TReportSpot *TReportPreviewDialog::ChosenSpot() const

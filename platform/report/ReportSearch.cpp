@@ -57,8 +57,8 @@ private:
 // A page of the paginator's size and resolution that only keeps its texts.
 class TTextDevice : public QPaintDevice {
 public:
-    TTextDevice(const QPageLayout &page, int resolution, std::vector<TPrinted> &out)
-        : m_size(page.paintRectPixels(resolution).size()), m_resolution(resolution), m_engine(out, Page)
+    TTextDevice(const QPageLayout &area, int resolution, std::vector<TPrinted> &out)
+        : m_size(area.paintRectPixels(resolution).size()), m_resolution(resolution), m_engine(out, Page)
     {
     }
     QPaintEngine *paintEngine() const override { return &m_engine; }
@@ -98,7 +98,8 @@ struct TReportFinder::Impl {
 
 TReportFinder::TReportFinder(TReportPaginator &pages, const TReportProgress &progress) : d(std::make_unique<Impl>())
 {
-    d->Device = std::make_unique<TTextDevice>(pages.PageLayout(), pages.Resolution(), d->Texts);
+    // The texts in the coordinates the rows are laid out in, as the spots are.
+    d->Device = std::make_unique<TTextDevice>(pages.LayoutArea(), pages.Resolution(), d->Texts);
     QPainter painter;
     pages.PaintAll(
         [&](int page) -> QPainter & {

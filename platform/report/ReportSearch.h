@@ -6,8 +6,8 @@
 #include <QVector>
 #include <memory>
 
-// Where a text was found: its page (from 1) and the place it takes, in the page's printable
-// area at the paginator's resolution (as spots are).
+// Where a text was found: its page (from 1) and the place it takes, in the coordinates of the
+// paginator's layout area (as spots are).
 struct TTextMatch {
     int Page = 0;
     QRectF Rect;

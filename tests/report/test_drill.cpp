@@ -393,7 +393,8 @@ TEST_F(DrillTest, APageSetupChangesThePagesAndIsKeptForTheOperatorAndLayout)
     const QTemporaryDir prefs;
     SessionState().PreferencesFile = prefs.filePath(QStringLiteral("preferencias.ini")); // the test session's, gone with it
     AllDueDates();
-    Form()->cbbReportNames->UserSelect(0);
+    const QString wide = m_out.filePath(QStringLiteral("paisagem.pdf"));
+    RunTo(0, "sbtPrint", wide);
     int landscape = 0, portrait = 0;
     bool bad = false, set = false;
     ASSERT_NO_FATAL_FAILURE(Preview([&](TReportPreviewDialog &preview) {
@@ -435,6 +436,9 @@ TEST_F(DrillTest, APageSetupChangesThePagesAndIsKeptForTheOperatorAndLayout)
     RunTo(0, "sbtPrint", pdf);
     EXPECT_EQ(PdfPages(pdf), portrait);
     EXPECT_EQ(a4Orientation(pdf), QStringLiteral("retrato"));
+    // The narrower page is drawn smaller: every text keeps its room, none is cut short more than on the layout's own page.
+    const auto cut = [](const QString &file) { return RunTool(QStringLiteral("pdftotext"), {file, QStringLiteral("-")}).count(QChar(0x2026)); };
+    EXPECT_EQ(cut(pdf), cut(wide));
 
     // A new screen of the same operator, then another operator.
     ASSERT_TRUE(Form()->DoClose());
