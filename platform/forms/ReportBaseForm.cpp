@@ -353,12 +353,10 @@ void TfrmDadosGerRel::ConfigurarPaginaClick()
     const QPageLayout own = ReportPageLayout(layout);
     layout.Page = rpddPadrao->PageChoice(layout);
     const QPageLayout inForce = ReportPageLayout(layout);
-    std::optional<QPageLayout> chosen;
-    if (rpddPadrao->AskPage)
-        chosen = rpddPadrao->AskPage(inForce, own);
-    else if (TReportDesignerDialog::Interactive())
-        chosen = TReportDesignerDialog::AskPageDialog(inForce, own, this);
-    if (chosen)
+    // Nobody to ask in a batch or scheduled run; they keep no habits either.
+    if (!TReportDesignerDialog::Interactive())
+        return;
+    if (const std::optional<QPageLayout> chosen = TReportDesignerDialog::AskPage(inForce, own, this))
         rpddPadrao->KeepPageChoice(layout, *chosen);
 }
 

@@ -125,7 +125,7 @@ QJsonObject TReportDesignerDialog::OpenSpot(const TReportSpot &spot, QWidget *ov
     return Source->OpenRows(drill, over);
 }
 
-std::optional<QPageLayout> TReportDesignerDialog::AskPageDialog(const QPageLayout &inForce, const QPageLayout &layoutDefault, QWidget *over)
+std::optional<QPageLayout> TReportDesignerDialog::AskPage(const QPageLayout &inForce, const QPageLayout &layoutDefault, QWidget *over)
 {
     TPageSetupDialog dialog(inForce, layoutDefault, over);
     if (dialog.exec() != QDialog::Accepted)
@@ -138,8 +138,7 @@ bool TReportDesignerDialog::ChangePage(QWidget *over, const TReportProgress &pro
     TRun &run = *m_run;
     TReportLayout designed = run.Designed;
     designed.Page.reset();
-    const std::optional<QPageLayout> chosen = AskPage ? AskPage(run.Pages->PageLayout(), ReportPageLayout(designed))
-                                                      : AskPageDialog(run.Pages->PageLayout(), ReportPageLayout(designed), over);
+    const std::optional<QPageLayout> chosen = AskPage(run.Pages->PageLayout(), ReportPageLayout(designed), over);
     if (!chosen)
         return false;
     run.Layout.Page = *chosen;

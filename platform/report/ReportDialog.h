@@ -51,10 +51,8 @@ public:
     // where "Configurar página" keeps a new choice; set by the form that lists the layouts.
     std::function<std::optional<QPageLayout>(const TReportLayout &layout)> PageChoice;
     std::function<void(const TReportLayout &layout, const QPageLayout &page)> KeepPageChoice;
-    // Asks a person for a page for the layout run last, laid out on `inForce` now; none when cancelled.
-    // With nobody at the dialogs a scripted answer stands in (a test sets it), or none.
-    std::function<std::optional<QPageLayout>(const QPageLayout &inForce, const QPageLayout &layoutDefault)> AskPage;
-    static std::optional<QPageLayout> AskPageDialog(const QPageLayout &inForce, const QPageLayout &layoutDefault, QWidget *over);
+    // "Configurar página" for a layout laid out on `inForce` now; none when the person cancelled.
+    static std::optional<QPageLayout> AskPage(const QPageLayout &inForce, const QPageLayout &layoutDefault, QWidget *over);
 
     // The layout's declared parameters, each of its type and null.
     static TParams BuildParams(const TReportLayout &layout);

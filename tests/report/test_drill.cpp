@@ -469,4 +469,37 @@ TEST_F(DrillTest, APageSetupChangesThePagesAndIsKeptForTheOperatorAndLayout)
     RunTo(0, "sbtPrint", admin);
     EXPECT_EQ(TakeMessages(), QStringList());
     EXPECT_EQ(a4Orientation(admin), QStringLiteral("paisagem"));
+    const int adminPages = PdfPages(admin);
+
+    // "Configurar página..." of the layout button's menu: A3 for the next print, then the layout's own page again.
+    bool a3 = false, own = false;
+    {
+        const TReportDesignerDialog::TInteractiveScope person(true);
+        const TDialogWait wait = WhenShown<TPageSetupDialog>(
+            [](TPageSetupDialog &dialog) {
+                dialog.cbbPapel->setCurrentIndex(dialog.cbbPapel->findText(QStringLiteral("A3"), Qt::MatchStartsWith));
+                QTest::mouseClick(dialog.findChild<QPushButton *>(QStringLiteral("btnOk")), Qt::LeftButton);
+            },
+            a3);
+        Form()->actConfigurarPagina->trigger();
+    }
+    ASSERT_TRUE(a3);
+    RunTo(0, "sbtPrint", admin);
+    EXPECT_TRUE(RunTool(QStringLiteral("pdfinfo"), {admin}).contains(QStringLiteral("(A3)")));
+    {
+        const TReportDesignerDialog::TInteractiveScope person(true);
+        const TDialogWait wait = WhenShown<TPageSetupDialog>(
+            [](TPageSetupDialog &dialog) {
+                EXPECT_TRUE(dialog.cbbPapel->currentText().startsWith(QStringLiteral("A3")));
+                QTest::mouseClick(dialog.findChild<QPushButton *>(QStringLiteral("btnPadrao")), Qt::LeftButton);
+                QTest::mouseClick(dialog.findChild<QPushButton *>(QStringLiteral("btnOk")), Qt::LeftButton);
+            },
+            own);
+        Form()->actConfigurarPagina->trigger();
+    }
+    ASSERT_TRUE(own);
+    RunTo(0, "sbtPrint", admin);
+    EXPECT_EQ(a4Orientation(admin), QStringLiteral("paisagem"));
+    EXPECT_EQ(PdfPages(admin), adminPages);
+    EXPECT_EQ(TakeMessages(), QStringList());
 }
