@@ -3,6 +3,7 @@
 #include "host/HostWindow.h"
 #include "host/LoginDialog.h"
 #include "net/NetConnection.h"
+#include "report/ReportSearch.h"
 #include "services/MessagePresenter.h"
 #include "services/Modules.h"
 #include "ui/Events.h"
@@ -200,6 +201,8 @@ struct TStepRun {
     // The form class of the screen the script opened.
     const QMetaObject *&ScreenClass;
     bool ParamsFromThisStep = false;
+    // What the step found, logged under its verb; empty: nothing.
+    QJsonObject Result = {};
 
     QWidget *Control(const QString &name) const { return Form ? Form->findChild<QWidget *>(name) : nullptr; }
     TPageControl *Pages() const { return Form->findChild<TPageControl *>(QStringLiteral("pgcRelatorio")); }
@@ -320,6 +323,77 @@ void runAction(TStepRun &r)
     r.ParamsFromThisStep = form->rpddPadrao->HasLastParams();
 }
 
+bool checkDrill(TStepCheck &c)
+{
+    const QJsonObject at = c.Value.toObject();
+    int page = 0, row = 0;
+    if (!c.Value.isObject() || !wholeIndex(at.value(QStringLiteral("page")), page) || !wholeIndex(at.value(QStringLiteral("row")), row) || page < 1
+        || row < 1)
+        return c.Fail(QStringLiteral("\"drill\" deve trazer {\"page\": P, \"row\": R}, a página e a linha contadas de 1"));
+    return c.NeedOpen();
+}
+
+bool checkFind(TStepCheck &c)
+{
+    if (!c.Value.isString() || c.Value.toString().isEmpty())
+        return c.Fail(QStringLiteral("\"find\" deve trazer o texto a localizar"));
+    return c.NeedOpen();
+}
+
+// The pages of the last preview, or a message saying a preview must come first.
+TReportPaginator *previewedPages(TStepRun &r)
+{
+    TReportPaginator *pages = r.Form->rpddPadrao->LastPages();
+    if (!pages)
+        r.Messages.ShowError(QStringLiteral("\"%1\" precisa de um passo {\"action\": \"preview\"} antes; nenhum relatório está visualizado.")
+                                 .arg(r.Step.contains(QStringLiteral("drill")) ? QStringLiteral("drill") : QStringLiteral("find")));
+    return pages;
+}
+
+// Opens the R-th row printed on page P (headers, footers and totals are not rows), as a double click there does.
+void runDrill(TStepRun &r)
+{
+    TReportPaginator *pages = previewedPages(r);
+    if (!pages)
+        return;
+    const int page = r.Value[QStringLiteral("page")].toInt(), row = r.Value[QStringLiteral("row")].toInt();
+    if (page > pages->PageCount()) {
+        const QString has = pages->PageCount() == 1 ? QStringLiteral("uma página") : QStringLiteral("%1 páginas").arg(pages->PageCount());
+        r.Messages.ShowError(QStringLiteral("O relatório visualizado tem %1; não há a página %2.").arg(has).arg(page));
+        return;
+    }
+    QVector<const TReportSpot *> rows;
+    for (const TReportSpot &spot : pages->Spots(page))
+        if (spot.Kind == TReportSpot::Row)
+            rows << &spot;
+    if (row > rows.size()) {
+        const QString has = rows.size() == 1 ? QStringLiteral("uma linha") : QStringLiteral("%1 linhas").arg(rows.size());
+        r.Messages.ShowError(QStringLiteral("A página %1 tem %2; não há a linha %3.").arg(page).arg(has).arg(row));
+        return;
+    }
+    const TReportSpot spot = *rows[row - 1];
+    FireEvent([&] {
+        r.Result = r.Form->rpddPadrao->OpenSpot(spot, r.Form);
+        r.Result[QStringLiteral("page")] = page;
+        r.Result[QStringLiteral("row")] = row;
+    });
+}
+
+// Finds a text on every page of the last preview, as the preview's search does.
+void runFind(TStepRun &r)
+{
+    TReportPaginator *pages = previewedPages(r);
+    if (!pages)
+        return;
+    FireEvent([&] {
+        const QVector<TTextMatch> matches = TReportFinder(*pages).Find(r.Value.toString());
+        QJsonArray perPage;
+        for (const auto &[page, count] : TReportFinder::PerPage(matches))
+            perPage.append(QJsonObject{{QStringLiteral("page"), page}, {QStringLiteral("count"), count}});
+        r.Result = {{QStringLiteral("text"), r.Value.toString()}, {QStringLiteral("count"), static_cast<int>(matches.size())}, {QStringLiteral("pages"), perPage}};
+    });
+}
+
 const TVerb kVerbTable[] = {
     {"open", false,
      [](TStepCheck &c) {
@@ -395,6 +469,8 @@ const TVerb kVerbTable[] = {
              r.Form->rpddPadrao->Answers.insert(a.key(), a.value().toString());
      }},
     {"action", true, &checkAction, &runAction},
+    {"drill", true, &checkDrill, &runDrill},
+    {"find", true, &checkFind, &runFind},
 };
 
 // The verbs a step carries, in the table's order.
@@ -604,6 +680,7 @@ int TBatchRun::Run(const QString &logFile, QString &error)
         else
             verbEntry.Run(run);
         const bool paramsFromThisStep = run.ParamsFromThisStep;
+        const QJsonObject result = run.Result;
         QApplication::sendPostedEvents(nullptr, QEvent::DeferredDelete);
         form = screen();
 
@@ -620,6 +697,8 @@ int TBatchRun::Run(const QString &logFile, QString &error)
                                      {QStringLiteral("confirmed"), r.Confirmed},
                                      {QStringLiteral("codes"), QJsonArray::fromStringList(splitCodes(r.Codes))}});
         entry[QStringLiteral("searchLists")] = lists;
+        if (!result.isEmpty())
+            entry[verb] = result;
         if (form) {
             entry[QStringLiteral("page")] = pages()->ActivePage()->objectName();
             entry[QStringLiteral("focus")] = form->focusWidget() ? form->focusWidget()->objectName() : QString();

@@ -3,6 +3,7 @@
 #include "data/Database.h"
 #include "data/Exceptions.h"
 #include "report/LayoutEditor.h"
+#include "report/PageSetupDialog.h"
 #include "services/Consiste.h"
 #include "services/HostContext.h"
 #include "services/InstallPaths.h"
@@ -118,6 +119,12 @@ TfrmDadosGerRel::TfrmDadosGerRel(const QString &name, const QString &screenCode,
     actSalvarNovoLayout->setObjectName(QStringLiteral("actSalvarNovoLayout"));
     actSalvarNovoLayout->setEnabled(false);
     rpddPadrao->EditLayout = [this](const TReportLayout &layout, const TParams &params) { EditLayout(layout, params); };
+    // The page each operator chose for a layout, kept with their other habits.
+    rpddPadrao->PageChoice = [this](const TReportLayout &layout) { return PageLayoutFromText(Preference(PageKey(layout))); };
+    rpddPadrao->KeepPageChoice = [this](const TReportLayout &layout, const QPageLayout &page) { SetPreference(PageKey(layout), PageLayoutText(page)); };
+    actConfigurarPagina = ppmEditReport->addAction(QStringLiteral("Configurar página..."));
+    actConfigurarPagina->setObjectName(QStringLiteral("actConfigurarPagina"));
+    connect(actConfigurarPagina, &QAction::triggered, this, [this] { FireEvent([this] { ConfigurarPaginaClick(); }); });
 
     sbtCriterios = new TButtonFlat(QStringLiteral("sbtCriterios"), panMenu, QStringLiteral("Critérios salvos"), QStringLiteral("Critérios"));
     ppmCriterios = new QMenu(this);
@@ -338,6 +345,21 @@ void TfrmDadosGerRel::SetPreference(const QString &key, const QString &value) co
         return;
     QSettings settings(file, QSettings::IniFormat);
     settings.setValue(Operador() + QLatin1Char('/') + key, value);
+}
+
+QString TfrmDadosGerRel::PageKey(const TReportLayout &layout) const { return m_screenCode + QStringLiteral("/pagina/") + slugOf(layout.Title); }
+
+void TfrmDadosGerRel::ConfigurarPaginaClick()
+{
+    TReportLayout layout = CurrentLayout();
+    const QPageLayout own = ReportPageLayout(layout);
+    layout.Page = rpddPadrao->PageChoice(layout);
+    const QPageLayout inForce = ReportPageLayout(layout);
+    // Nobody to ask in a batch or scheduled run; they keep no habits either.
+    if (!TReportDesignerDialog::Interactive())
+        return;
+    if (const std::optional<QPageLayout> chosen = TReportDesignerDialog::AskPage(inForce, own, this))
+        rpddPadrao->KeepPageChoice(layout, *chosen);
 }
 
 void TfrmDadosGerRel::sbtPrintClick(QObject *) { RunReport(TReportAction::Print); }

@@ -97,6 +97,10 @@ public:
     // ppmSalvarRelatorio; the second works while the layout editor is open.
     QAction *actEditarLayout;
     QAction *actSalvarNovoLayout;
+    // "Configurar página..." of ppmEditReport: the paper, orientation and margins of the chosen
+    // layout, kept for the operator (the preview's "Configurar página" does the same).
+    QAction *actConfigurarPagina;
+    void ConfigurarPaginaClick();
 
     const QString &ScreenCode() const { return m_screenCode; }
     const QString &ReportCode() const { return m_reportCode; }
@@ -208,6 +212,8 @@ private:
     // The operator's habits in the session's preferences file; nothing without one.
     QString Preference(const QString &key) const;
     void SetPreference(const QString &key, const QString &value) const;
+    // Where the page chosen for a layout is kept among the operator's habits.
+    QString PageKey(const TReportLayout &layout) const;
     // "CC - Name" of the company of the branch in process, for page headers.
     QString CompanyOfBranch();
     void RunReport(TReportAction action);

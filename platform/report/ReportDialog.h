@@ -3,8 +3,11 @@
 #include "report/ReportExport.h"
 #include "report/ReportLayout.h"
 #include "report/ReportSource.h"
+#include <QJsonObject>
 #include <QObject>
 #include <functional>
+#include <memory>
+#include <optional>
 
 class TDataSet;
 class QWidget;
@@ -44,6 +47,13 @@ public:
     // Told of the rows read and pages laid out while a report runs; false cancels the run.
     TReportProgress Progress;
 
+    // The page a person chose for a layout, read before each run (none: the layout's own), and
+    // where "Configurar página" keeps a new choice; set by the form that lists the layouts.
+    std::function<std::optional<QPageLayout>(const TReportLayout &layout)> PageChoice;
+    std::function<void(const TReportLayout &layout, const QPageLayout &page)> KeepPageChoice;
+    // "Configurar página" for a layout laid out on `inForce` now; none when the person cancelled.
+    static std::optional<QPageLayout> AskPage(const QPageLayout &inForce, const QPageLayout &layoutDefault, QWidget *over);
+
     // The layout's declared parameters, each of its type and null.
     static TParams BuildParams(const TReportLayout &layout);
     // Runs an action over a layout. With an output path the action writes that
@@ -56,6 +66,11 @@ public:
     bool HasLastParams() const { return m_hasLast; }
     void ClearLastParams() { m_hasLast = false; m_lastParams.Clear(); }
     const TReportResult &LastResult() const { return m_last; }
+    // The pages of the last preview, kept after it closed, with where each row stands; null
+    // when the last run was no preview or did not finish.
+    TReportPaginator *LastPages() const;
+    // Opens what a spot of those pages stands for through the screen; returns what it opened.
+    QJsonObject OpenSpot(const TReportSpot &spot, QWidget *over);
 
     // Whether a person is there to answer dialogs; batch runs and tests leave it off.
     static bool Interactive();
@@ -77,7 +92,15 @@ private:
     TDataSet *FindDataSet(const QString &name) const { return Source ? Source->DataSetNamed(name) : nullptr; }
     // The group totals and class limits a Pareto section draws from.
     void PrepareChart(const TReportLayout &layout);
+    // Runs "Configurar página" for the preview's pages; true when they were laid out again.
+    bool ChangePage(QWidget *over, const TReportProgress &progress);
     TParams m_lastParams;
     bool m_hasLast = false;
     TReportResult m_last;
+    // What a run lays out from, kept with its pages for as long as they are asked about.
+    struct TRun;
+    std::unique_ptr<TRun> m_run;
+
+public:
+    ~TReportDesignerDialog() override;
 };

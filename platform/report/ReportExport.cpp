@@ -315,19 +315,8 @@ TPagesResult WriteReportFile(const TReportLayout &layout, const TReportHeader &h
 {
     switch (type) {
     case TReportFileType::Pdf: {
-        QSaveFile out(path);
-        openSaveFile(out);
-        TPagesResult result;
-        {
-            QPdfWriter pdf(&out);
-            pdf.setResolution(300);
-            pdf.setTitle(layout.Title);
-            pdf.setCreator(QStringLiteral("rec-host"));
-            SetupPage(layout, pdf);
-            result = PaintReport(layout, header, rows, &pdf, progress);
-        }
-        commit(out);
-        return result;
+        TReportPaginator pages(layout, header, rows, ReportPageLayout(layout), kReportResolution);
+        return WritePdfFile(pages, path, progress);
     }
     case TReportFileType::Csv:
     case TReportFileType::Html: {
@@ -370,4 +359,21 @@ TPagesResult WriteReportFile(const TReportLayout &layout, const TReportHeader &h
     }
     }
     return {};
+}
+
+TPagesResult WritePdfFile(TReportPaginator &pages, const QString &path, const TReportProgress &progress)
+{
+    QSaveFile out(path);
+    openSaveFile(out);
+    TPagesResult result;
+    {
+        QPdfWriter pdf(&out);
+        pdf.setResolution(pages.Resolution());
+        pdf.setTitle(pages.Layout().Title);
+        pdf.setCreator(QStringLiteral("rec-host"));
+        pdf.setPageLayout(pages.PageLayout());
+        result = pages.PaintAll(pdf, progress);
+    }
+    commit(out);
+    return result;
 }

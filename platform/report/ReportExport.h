@@ -11,3 +11,7 @@ TReportFileType ReportFileType(const QString &path);
 // end, so a failed run leaves neither a partial file nor a changed old one.
 TPagesResult WriteReportFile(const TReportLayout &layout, const TReportHeader &header, const TRowsFactory &rows, const QString &path,
                              TReportFileType type, const TReportProgress &progress = {});
+
+// Writes the pages of a paginator as a PDF file of its page and resolution, counting them
+// first when they are not counted yet; the file appears only when complete.
+TPagesResult WritePdfFile(TReportPaginator &pages, const QString &path, const TReportProgress &progress = {});

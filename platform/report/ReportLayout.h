@@ -2,6 +2,7 @@
 #include "data/Params.h"
 #include "report/LayoutAsk.h"
 #include <QJsonObject>
+#include <QPageLayout>
 #include <QString>
 #include <QStringList>
 #include <QVector>
@@ -83,6 +84,12 @@ struct TReportLayout {
     QString ShareCaption;                    // caption of the line of each total's share of ShareOf
     QString ShareOf;
     QJsonObject Definition;
+
+    // Set for one run by whoever runs the layout, never read from its file: the fields each row
+    // is known by, kept per row so a printed row can be opened (a field the rows lack reads as
+    // null), and the page the person chose for the layout (none: the layout's own).
+    QStringList KeyFields;
+    std::optional<QPageLayout> Page;
 
     // Reads a layout file; raises EHostError naming the file and the fault.
     static TReportLayout Load(const QString &path);

@@ -6,6 +6,9 @@
 #include <QPagedPaintDevice>
 #include <QPainter>
 #include <QPdfWriter>
+#include <algorithm>
+#include <optional>
+#include <utility>
 #include <vector>
 
 namespace {
@@ -46,6 +49,12 @@ struct TPageMark {
     TWalkState Walk;
 };
 
+// What the counting pass notes for opening printed rows: the spots of each page and the rows' keys.
+struct TSpotBook {
+    std::vector<QVector<TReportSpot>> Pages;
+    std::vector<QVariant> Keys; // the key fields' values, row after row
+};
+
 // Thrown to stop a walk once the page asked for is painted.
 struct TPageDone {};
 
@@ -57,8 +66,9 @@ using TPageTurn = std::function<QPainter *(int page)>;
 class TPageLayouter : public TReportSink {
 public:
     TPageLayouter(const TReportLayout &layout, const TReportHeader &header, QPaintDevice &device, int totalPages, std::vector<TChart> &charts,
-                  std::vector<TPageMark> *marks, TPageTurn turn)
+                  std::vector<TPageMark> *marks, TPageTurn turn, TSpotBook *book = nullptr)
         : m_layout(layout), m_header(header), m_device(device), m_totalPages(totalPages), m_charts(charts), m_marks(marks), m_turn(std::move(turn)),
+          m_book(book), m_openHeader(layout.Groups.size(), -1), m_openKeyed(layout.Groups.size(), 0),
           m_body(reportFont(7.5)), m_bold(reportFont(7.5, true)), m_group(reportFont(8.5, true)), m_title(reportFont(12, true)),
           m_small(reportFont(8))
     {
@@ -87,6 +97,10 @@ public:
     {
         const double h = m_row * 1.5;
         NeedSpace(h + m_row);
+        if (m_book) {
+            m_openHeader[level] = Note({TReportSpot::GroupHeader, QRectF(0, m_y, m_width, h), level, m_rows, -1, text, false});
+            m_openKeyed[level] = m_keyed;
+        }
         if (m_painter) {
             m_painter->setFont(m_group);
             m_painter->drawText(QRectF(level * m_pad * 4, m_y + m_row * 0.3, m_width, h - m_row * 0.3), Qt::AlignLeft | Qt::AlignVCenter, text);
@@ -112,6 +126,11 @@ public:
             m_points.push_back({v, ReportNumber(values[m_cumulativeCol]), cls});
         }
         NeedSpace(m_row);
+        if (m_book) {
+            Note({TReportSpot::Row, QRectF(0, m_y, m_width, m_row), 0, m_rows, m_rows, {}, m_rowKeyed});
+            m_keyed += m_rowKeyed ? 1 : 0;
+            m_rowKeyed = false;
+        }
         if (m_painter) {
             m_painter->setFont(m_body);
             for (int c = 0; c < values.size(); ++c)
@@ -121,9 +140,33 @@ public:
         ++m_rows;
     }
 
+    void RowKey(const QVector<QVariant> &key) override
+    {
+        if (!m_book)
+            return;
+        m_rowKeyed = false;
+        for (const QVariant &v : key) {
+            m_book->Keys.push_back(v);
+            m_rowKeyed = m_rowKeyed || !(v.isNull() || (v.typeId() == QMetaType::QString && v.toString().trimmed().isEmpty()));
+        }
+    }
+
     void GroupFooter(int level, const QString &caption, const QVector<double> &sums, qint64 count) override
     {
-        SumLine(caption + QStringLiteral(" (") + countText(count) + QStringLiteral(")"), sums, level * m_pad * 4, false);
+        const QString line = caption + QStringLiteral(" (") + countText(count) + QStringLiteral(")");
+        if (m_book) {
+            // The header, perhaps pages back, learns where its group ends.
+            const qint64 first = m_rows - count;
+            const bool opens = m_keyed > m_openKeyed[level];
+            if (const qint64 at = m_openHeader[level]; at >= 0) {
+                TReportSpot &header = m_book->Pages[static_cast<size_t>(at >> 32)][static_cast<int>(at & 0xffffffff)];
+                header.Last = m_rows - 1;
+                header.Opens = opens;
+            }
+            m_openHeader[level] = -1;
+            m_pending = TReportSpot{TReportSpot::GroupFooter, {}, level, first, m_rows - 1, line, opens};
+        }
+        SumLine(line, sums, level * m_pad * 4, false);
         if (m_pareto && level == 0) {
             if (m_marks) {
                 m_charts.push_back(MakeChart());
@@ -147,11 +190,21 @@ public:
             m_y += m_row * 2;
             return;
         }
-        if (!m_layout.TotalCaption.isEmpty())
+        const TReportSpot total{TReportSpot::Total, {}, 0, 0, m_rows - 1, m_layout.TotalCaption, m_keyed > 0};
+        if (!m_layout.TotalCaption.isEmpty()) {
+            if (m_book)
+                m_pending = total;
             SumLine(m_layout.TotalCaption + QStringLiteral(" (") + countText(count) + QStringLiteral(")"), sums, 0, true);
+        }
         if (!m_layout.ShareOf.isEmpty()) {
             const QVector<double> shares = TotalShares(m_layout, sums);
             NeedSpace(m_row);
+            if (m_book) {
+                TReportSpot share = total;
+                share.Rect = QRectF(0, m_y, m_width, m_row);
+                share.Text = m_layout.ShareCaption;
+                Note(share);
+            }
             if (m_painter) {
                 m_painter->setFont(m_bold);
                 m_painter->drawText(QRectF(m_pad, m_y, m_width, m_row), Qt::AlignLeft | Qt::AlignVCenter, m_layout.ShareCaption);
@@ -293,10 +346,24 @@ private:
         m_painter->drawText(r, align | Qt::AlignVCenter, shown);
     }
 
+    // Notes a spot on the page being laid out; returns where it is kept (page, then index).
+    qint64 Note(TReportSpot spot)
+    {
+        auto &pages = m_book->Pages;
+        pages.resize(static_cast<size_t>(m_page));
+        QVector<TReportSpot> &page = pages.back();
+        page.push_back(std::move(spot));
+        return (static_cast<qint64>(m_page - 1) << 32) | (page.size() - 1);
+    }
+
     void SumLine(const QString &caption, const QVector<double> &sums, double indent, bool grand)
     {
         const double h = m_row * (grand ? 1.6 : 1.3);
         NeedSpace(h);
+        if (m_pending) {
+            m_pending->Rect = QRectF(0, m_y, m_width, h);
+            Note(*std::exchange(m_pending, std::nullopt));
+        }
         if (m_painter) {
             const double top = m_y + m_row * 0.15;
             m_painter->setPen(QPen(Qt::black, grand ? 2.0 : 1.0));
@@ -389,6 +456,13 @@ private:
     std::vector<TChart> &m_charts;
     std::vector<TPageMark> *m_marks;
     TPageTurn m_turn;
+    TSpotBook *m_book;
+    // Per group level, the spot of its open header and the keyed rows before it.
+    std::vector<qint64> m_openHeader;
+    std::vector<qint64> m_openKeyed;
+    qint64 m_keyed = 0;
+    bool m_rowKeyed = false;
+    std::optional<TReportSpot> m_pending; // a sum line's spot, placed once its page is known
     const TWalkState *m_rowWalk = nullptr;
     TLayoutPoint m_rowStart;
     int m_chart = 0;
@@ -436,25 +510,57 @@ private:
 
 QPageLayout ReportPageLayout(const TReportLayout &layout)
 {
+    if (layout.Page)
+        return *layout.Page;
     return QPageLayout(QPageSize(QPageSize::A4), layout.Landscape ? QPageLayout::Landscape : QPageLayout::Portrait, QMarginsF(10, 10, 10, 10),
                        QPageLayout::Millimeter);
 }
 
 void SetupPage(const TReportLayout &layout, QPagedPaintDevice &device) { device.setPageLayout(ReportPageLayout(layout)); }
 
+namespace {
+// How much a page narrower than the layout's own is drawn smaller, so its columns keep their room: 1 for a page as wide or wider.
+double fitScale(const TReportLayout &layout, const QPageLayout &page)
+{
+    TReportLayout own = layout;
+    own.Page.reset();
+    const double designed = ReportPageLayout(own).paintRect(QPageLayout::Point).width();
+    const double width = page.paintRect(QPageLayout::Point).width();
+    return designed > 0 && width > 0 ? std::min(1.0, width / designed) : 1.0;
+}
+
+// The page the rows are laid out on: the printable area enlarged by 1 / scale, without margins.
+QPageLayout layoutPage(const QPageLayout &page, double scale)
+{
+    const QSizeF area = page.paintRect(QPageLayout::Point).size() / scale;
+    return QPageLayout(QPageSize(area, QPageSize::Point, QStringLiteral("area"), QPageSize::ExactMatch), QPageLayout::Portrait, QMarginsF(),
+                       QPageLayout::Point);
+}
+} // namespace
+
 struct TReportPaginator::Impl {
     Impl(const TReportLayout &l, const TReportHeader &h, TRowsFactory r, const QPageLayout &p, int res)
-        : Layout(l), Header(h), Rows(std::move(r)), Page(p), Resolution(res), Measure(&Sink)
+        : Layout(l), Header(h), Rows(std::move(r)), Resolution(res), Measure(&Sink)
     {
-        // Text is measured on a writer of the same page and resolution, which paints nothing.
+        // Text is measured on a writer of the layout's page and resolution, which paints nothing.
         Sink.open(QIODevice::WriteOnly);
         Measure.setResolution(Resolution);
-        Measure.setPageLayout(Page);
+        SetPage(p);
+    }
+    void SetPage(const QPageLayout &page)
+    {
+        Page = page;
+        Scale = fitScale(Layout, page);
+        Area = layoutPage(page, Scale);
+        Measure.setPageLayout(Area);
     }
     const TReportLayout &Layout;
     const TReportHeader &Header;
     TRowsFactory Rows;
     QPageLayout Page;
+    // The page the rows are laid out on, and how much smaller it is drawn on the real one.
+    QPageLayout Area;
+    double Scale = 1;
     int Resolution;
     QBuffer Sink;
     QPdfWriter Measure;
@@ -463,6 +569,8 @@ struct TReportPaginator::Impl {
     std::vector<TPageMark> Marks;
     std::vector<TChart> Charts;
     QVector<int> Painted;
+    bool NoteSpots = false;
+    TSpotBook Book;
     // The cursor kept between pages: the row it stands on and whether it has run out.
     std::unique_ptr<TReportRows> Cursor;
     qint64 Current = -1;
@@ -482,7 +590,8 @@ TPagesResult TReportPaginator::Count(const TReportProgress &progress)
     d->Marks.clear();
     d->Charts.clear();
     d->Cursor.reset();
-    TPageLayouter counter(d->Layout, d->Header, d->Measure, 0, d->Charts, &d->Marks, {});
+    d->Book = {};
+    TPageLayouter counter(d->Layout, d->Header, d->Measure, 0, d->Charts, &d->Marks, {}, d->NoteSpots ? &d->Book : nullptr);
     {
         auto r = d->Rows();
         WalkReport(d->Layout, *r, counter, progress);
@@ -497,6 +606,42 @@ qint64 TReportPaginator::Rows() const { return d->Result.Rows; }
 const QPageLayout &TReportPaginator::PageLayout() const { return d->Page; }
 int TReportPaginator::Resolution() const { return d->Resolution; }
 const QVector<int> &TReportPaginator::Painted() const { return d->Painted; }
+const TReportLayout &TReportPaginator::Layout() const { return d->Layout; }
+
+void TReportPaginator::NoteSpots(bool on) { d->NoteSpots = on; }
+
+const QVector<TReportSpot> &TReportPaginator::Spots(int page) const
+{
+    static const QVector<TReportSpot> none;
+    return page >= 1 && page <= static_cast<int>(d->Book.Pages.size()) ? d->Book.Pages[static_cast<size_t>(page - 1)] : none;
+}
+
+const TReportSpot *TReportPaginator::SpotAt(int page, const QPointF &at) const
+{
+    for (const TReportSpot &spot : Spots(page))
+        if (spot.Rect.contains(at))
+            return &spot;
+    return nullptr;
+}
+
+QVariantList TReportPaginator::RowKey(qint64 row) const
+{
+    const qsizetype width = d->Layout.KeyFields.size();
+    const auto from = static_cast<size_t>(row * width);
+    if (row < 0 || width == 0 || from + static_cast<size_t>(width) > d->Book.Keys.size())
+        return {};
+    return QVariantList(d->Book.Keys.begin() + static_cast<qsizetype>(from), d->Book.Keys.begin() + static_cast<qsizetype>(from) + width);
+}
+
+void TReportPaginator::SetPageLayout(const QPageLayout &page)
+{
+    d->Cursor.reset();
+    d->SetPage(page);
+    d->Counted = false;
+    d->Result = {};
+    d->Marks.clear();
+    d->Book = {};
+}
 
 void TReportPaginator::PaintPage(int page, QPainter &painter)
 {
@@ -567,7 +712,11 @@ void TReportPaginator::SetupSheet(QPainter &painter, double dpi) const
     painter.setRenderHints(QPainter::Antialiasing | QPainter::TextAntialiasing);
     painter.scale(scale, scale);
     painter.translate(d->Page.paintRectPixels(d->Resolution).topLeft());
+    painter.scale(d->Scale, d->Scale);
 }
+
+double TReportPaginator::Scale() const { return d->Scale; }
+const QPageLayout &TReportPaginator::LayoutArea() const { return d->Area; }
 
 QImage TReportPaginator::Render(int page, double dpi)
 {
@@ -589,6 +738,8 @@ TPagesResult TReportPaginator::PaintAll(QPagedPaintDevice &device, const TReport
             } else {
                 device.newPage();
             }
+            painter.resetTransform();
+            painter.scale(d->Scale, d->Scale);
             return painter;
         },
         progress);
@@ -608,7 +759,7 @@ TPagesResult TReportPaginator::PaintAll(const std::function<QPainter &(int page)
 TPagesResult PaintReport(const TReportLayout &layout, const TReportHeader &header, const TRowsFactory &rows, QPagedPaintDevice *device,
                          const TReportProgress &progress)
 {
-    TReportPaginator pages(layout, header, rows, device ? device->pageLayout() : ReportPageLayout(layout), device ? device->logicalDpiX() : 300);
+    TReportPaginator pages(layout, header, rows, device ? device->pageLayout() : ReportPageLayout(layout), device ? device->logicalDpiX() : kReportResolution);
     const TPagesResult counted = pages.Count(progress);
     if (!device)
         return counted;

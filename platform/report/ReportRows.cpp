@@ -20,19 +20,21 @@ void addField(QStringList &fields, const QString &name)
     fields << name;
 }
 
+// Fields from `required` on are the layout's key fields: one the rows lack reads as null.
 class TStatementRows : public TReportRows {
 public:
-    TStatementRows(QSqlQuery query, const QStringList &fields, const QString &title) : m_query(std::move(query)), m_title(title)
+    TStatementRows(QSqlQuery query, const QStringList &fields, qsizetype required, const QString &title) : m_query(std::move(query)), m_title(title)
     {
         const QSqlRecord rec = m_query.record();
-        for (const QString &f : fields) {
+        for (qsizetype n = 0; n < fields.size(); ++n) {
+            const QString &f = fields[n];
             const int i = rec.indexOf(f);
             int found = i;
             if (found < 0)
                 for (int k = 0; k < rec.count(); ++k)
                     if (rec.fieldName(k).compare(f, Qt::CaseInsensitive) == 0)
                         found = k;
-            if (found < 0)
+            if (found < 0 && n < required)
                 throw EHostError(QStringLiteral("O relatório '%1' lê o campo '%2', que a instrução SQL não devolve.").arg(title, f));
             m_map.push_back(found);
         }
@@ -45,7 +47,11 @@ public:
             throw EHostError(QStringLiteral("O relatório '%1' não pôde ser gerado: %2").arg(m_title, m_query.lastError().text()));
         return false;
     }
-    QVariant Value(int field) const override { return m_query.value(m_map[static_cast<size_t>(field)]); }
+    QVariant Value(int field) const override
+    {
+        const int at = m_map[static_cast<size_t>(field)];
+        return at < 0 ? QVariant() : m_query.value(at);
+    }
 
 private:
     QSqlQuery m_query;
@@ -79,12 +85,18 @@ public:
                 share.Totals.insert(r[static_cast<size_t>(keyAt)].toString(), r[static_cast<size_t>(totalAt)].toDouble());
             m_shares.insert(static_cast<int>(fields.indexOf(c.Source())), share);
         }
-        for (const QString &f : fields) {
+        const qsizetype required = LayoutFields(layout).size();
+        for (qsizetype n = 0; n < fields.size(); ++n) {
+            const QString &f = fields[n];
             if (f.startsWith(QLatin1Char('='))) {
-                m_map.push_back(-1);
+                m_map.push_back(kShare);
                 continue;
             }
             TField *field = data.FindField(f);
+            if (!field && n >= required) {
+                m_map.push_back(kMissing);
+                continue;
+            }
             if (!field)
                 throw EHostError(QStringLiteral("O relatório '%1' lê o campo '%2', que o conjunto de dados '%3' não tem.")
                                      .arg(title, f, data.objectName()));
@@ -101,7 +113,9 @@ public:
     QVariant Value(int field) const override
     {
         const int at = m_map[static_cast<size_t>(field)];
-        if (at < 0) {
+        if (at == kMissing)
+            return {};
+        if (at == kShare) {
             const Share &s = m_shares[field];
             const double total = s.Totals.value(Value(s.Key).toString());
             return total == 0 ? QVariant() : QVariant(ReportNumber(Value(s.Value)) / total * 100.0);
@@ -110,6 +124,7 @@ public:
     }
 
 private:
+    static constexpr int kShare = -1, kMissing = -2;
     struct Share {
         int Value, Key;
         QHash<QString, double> Totals;
@@ -122,6 +137,14 @@ private:
 } // namespace
 
 QStringList ReportFields(const TReportLayout &layout)
+{
+    QStringList fields = LayoutFields(layout);
+    for (const QString &k : layout.KeyFields)
+        addField(fields, k);
+    return fields;
+}
+
+QStringList LayoutFields(const TReportLayout &layout)
 {
     QStringList fields;
     for (const auto &g : layout.Groups) {
@@ -146,7 +169,7 @@ std::unique_ptr<TReportRows> OpenStatementRows(const QSqlDatabase &db, const TRe
 {
     try {
         QSqlQuery q = RunStatement(db, layout.StatementFor(db.driverName()), layout.StatementParams(params), layout.Title);
-        return std::make_unique<TStatementRows>(std::move(q), ReportFields(layout), layout.Title);
+        return std::make_unique<TStatementRows>(std::move(q), ReportFields(layout), LayoutFields(layout).size(), layout.Title);
     } catch (const EDatabaseError &e) {
         throw EHostError(QStringLiteral("O relatório '%1' não pôde ser gerado: %2").arg(layout.Title, e.Message()));
     }

@@ -17,8 +17,10 @@ public:
     virtual QVariant Value(int field) const = 0;
 };
 
-// The fields a layout reads: group keys, columns and the header markers.
+// The fields a layout reads: group keys, columns and the header markers, then its key fields.
 QStringList ReportFields(const TReportLayout &layout);
+// The same without the key fields: those the rows must give.
+QStringList LayoutFields(const TReportLayout &layout);
 
 // Runs the layout's statement with the parameters and streams its rows.
 // A failure names the layout and the database's reason.

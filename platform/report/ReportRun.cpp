@@ -1,5 +1,6 @@
 #include "report/ReportRun.h"
 #include <QRegularExpression>
+#include <algorithm>
 
 QString ExpandSubtitle(const QString &pattern, const TParams &params)
 {
@@ -43,6 +44,11 @@ qint64 WalkReport(const TReportLayout &layout, TReportRows &rows, TReportSink &s
         for (int f = 0; f < fields.size(); ++f)
             if (fields[f].compare(layout.Columns[c].Source(), Qt::CaseInsensitive) == 0)
                 columnField[c] = f;
+    QVector<int> keyField;
+    for (const QString &k : layout.KeyFields)
+        keyField << static_cast<int>(std::find_if(fields.begin(), fields.end(), [&](const QString &f) { return f.compare(k, Qt::CaseInsensitive) == 0; })
+                                     - fields.begin());
+    QVector<QVariant> key(keyField.size());
     QVector<int> groupField(groups);
     for (int g = 0; g < groups; ++g)
         for (int f = 0; f < fields.size(); ++f)
@@ -100,6 +106,11 @@ qint64 WalkReport(const TReportLayout &layout, TReportRows &rows, TReportSink &s
         }
         for (int c = 0; c < columns; ++c)
             values[c] = rows.Value(columnField[c]);
+        if (!keyField.isEmpty()) {
+            for (qsizetype k = 0; k < keyField.size(); ++k)
+                key[k] = rows.Value(keyField[k]);
+            sink.RowKey(key);
+        }
         // The row goes out before it is summed, so the state told above still holds while it is laid out.
         sink.Row(keys, values);
         for (int c = 0; c < columns; ++c)

@@ -22,6 +22,8 @@ class TReportSink {
 public:
     virtual ~TReportSink() = default;
     virtual void GroupHeader(int /*level*/, const QString & /*text*/) {}
+    // The values of the layout's key fields for the row that comes next; told only when the layout has key fields.
+    virtual void RowKey(const QVector<QVariant> & /*key*/) {}
     // keys: the values of the group fields; values: the columns' values.
     virtual void Row(const QVector<QVariant> &keys, const QVector<QVariant> &values) = 0;
     virtual void GroupFooter(int /*level*/, const QString & /*caption*/, const QVector<double> & /*sums*/, qint64 /*count*/) {}

@@ -67,15 +67,7 @@ void SetStatements(TADOIBQuery &query, const QString &sql, const QVector<TListAl
 }
 
 namespace {
-struct FieldDef {
-    const char *Name;
-    TFieldType Type;
-    int Size;
-    const char *Label;
-    bool Visible;
-    bool Required;
-    int DisplayWidth;
-};
+using FieldDef = TLookupField;
 constexpr auto S = TFieldType::String;
 constexpr auto FX = TFieldType::FixedChar;
 constexpr auto FL = TFieldType::Float;
@@ -91,9 +83,10 @@ void addFields(TDataSet &ds, std::initializer_list<FieldDef> defs)
         f.DisplayWidth = d.DisplayWidth;
     }
 }
+} // namespace
 
-TADOIBQuery *query(QObject *owner, const char *name, const QString &sql, QVector<TListAlias> aliases,
-                   std::initializer_list<std::pair<const char *, TParamType>> params, std::initializer_list<FieldDef> fields)
+TADOIBQuery *CreateQuery(QObject *owner, const char *name, const QString &sql, const QVector<TListAlias> &aliases,
+                         std::initializer_list<std::pair<const char *, TParamType>> params, std::initializer_list<TLookupField> fields)
 {
     auto *q = new TADOIBQuery(QString::fromLatin1(name), owner);
     SetStatements(*q, sql, aliases);
@@ -103,6 +96,7 @@ TADOIBQuery *query(QObject *owner, const char *name, const QString &sql, QVector
     return q;
 }
 
+namespace {
 TClientDataSet *cds(QObject *owner, const char *name, std::initializer_list<FieldDef> fields)
 {
     auto *d = new TClientDataSet(QString::fromLatin1(name), owner);
@@ -118,35 +112,35 @@ const char *const kClientSql =
 
 void TLookupData::CreateLookups(QObject *owner)
 {
-    qryEmpresa = query(owner, "qryEmpresa",
+    qryEmpresa = CreateQuery(owner, "qryEmpresa",
                        QStringLiteral("SELECT CDEMPRESA, NMEMPRESA, CDEMPRESA || ' ' || NMEMPRESA as NOME FROM EMPRESA "
                                       "WHERE (INSTR(:CODEMPRESA, CDEMPRESA)<>0 OR :TCODEMPRESA = 'T') ORDER BY CDEMPRESA"),
                        {{QStringLiteral("CODEMPRESA"), QStringLiteral("CODEMPRESA")}}, {{"CODEMPRESA", STR}, {"TCODEMPRESA", STR}},
                        {{"CDEMPRESA", S, 2, "Código", true, true, 0}, {"NMEMPRESA", S, 40, "Nome", true, false, 0}, {"NOME", S, 43, "", false, false, 0}});
-    qryTipoConta1 = query(owner, "qryTipoConta1",
+    qryTipoConta1 = CreateQuery(owner, "qryTipoConta1",
                           QStringLiteral("SELECT CDTPCTRECEB, DSTPCTRECEB, CDTPCTRECEB || ' ' || DSTPCTRECEB AS NOME FROM TIPOCTRECEBER "
                                          "WHERE (INSTR(:TIPOCONTA, CDTPCTRECEB)<>0 OR (:TTIPOCONTA = 'T')) ORDER BY CDTPCTRECEB"),
                           {{QStringLiteral("TIPOCONTA"), QStringLiteral("TIPOCONTA")}}, {{"TIPOCONTA", STR}, {"TTIPOCONTA", STR}},
                           {{"CDTPCTRECEB", S, 6, "Código", true, true, 8}, {"DSTPCTRECEB", S, 40, "Descrição", true, false, 0},
                            {"NOME", S, 47, "", false, false, 0}});
-    qryClassFinanc1 = query(owner, "qryClassFinanc1",
+    qryClassFinanc1 = CreateQuery(owner, "qryClassFinanc1",
                             QStringLiteral("SELECT CDCLASSFINA, DSCLASSFINA, CDCLASSFINA || ' ' || DSCLASSFINA as NOME FROM CLASSFINANC CL "
                                            "WHERE (INSTR(:P_CDCLASSFINA , CDCLASSFINA )<>0 OR :P_TCDCLASSFINA = 'T') ORDER BY CDCLASSFINA"),
                             {{QStringLiteral("P_CDCLASSFINA"), QStringLiteral("CDCLASSFINA")}}, {{"P_CDCLASSFINA", STR}, {"P_TCDCLASSFINA", STR}},
                             {{"CDCLASSFINA", S, 6, "Código", true, true, 8}, {"DSCLASSFINA", S, 30, "Descrição", true, false, 40},
                              {"NOME", S, 37, "", false, false, 0}});
-    qryFilial = query(owner, "qryFilial",
+    qryFilial = CreateQuery(owner, "qryFilial",
                       QStringLiteral("SELECT CDFILIAL, NMFILIAL, CDFILIAL || ' ' || NMFILIAL AS NOME FROM FILIAL "
                                      "WHERE ((INSTR(:P_CDFILIAL, CDFILIAL) <> 0) OR (:P_TODOS = 'T')) ORDER BY CDFILIAL"),
                       {{QStringLiteral("P_CDFILIAL"), QStringLiteral("P_CDFILIAL")}}, {{"P_CDFILIAL", STR}, {"P_TODOS", STR}},
                       {{"CDFILIAL", S, 4, "Código", true, true, 0}, {"NMFILIAL", S, 30, "Nome", true, false, 0}, {"NOME", S, 35, "", false, false, 0}});
-    qryFormaRec = query(owner, "qryFormaRec",
+    qryFormaRec = CreateQuery(owner, "qryFormaRec",
                         QStringLiteral("SELECT CDTPBAIXAREC, NMTPBAIXAREC, CDTPBAIXAREC || ' ' || NMTPBAIXAREC AS FORMA FROM TIPOBAIXAREC "
                                        "WHERE (INSTR(:P_CODIGO, CDTPBAIXAREC) <> 0 OR :P_TCODIGO = 'T')"),
                         {{QStringLiteral("P_CODIGO"), QStringLiteral("P_CODIGO")}}, {{"P_CODIGO", STR}, {"P_TCODIGO", STR}},
                         {{"CDTPBAIXAREC", S, 2, "Código", true, true, 0}, {"NMTPBAIXAREC", S, 50, "Nome", true, false, 0},
                          {"FORMA", S, 53, "", false, false, 0}});
-    qryContCorr = query(owner, "qryContCorr",
+    qryContCorr = CreateQuery(owner, "qryContCorr",
                         QStringLiteral("SELECT CC.CDREDUCONT, CC.CDBANCO, CC.CDAGENCIA, CC.CDCONTCORR, BC.CDPICTCONT, CC.DSCONTCORR, BC.CDPICTAGEN "
                                        "FROM CONTCORR CC, BANCO BC WHERE (CC.CDBANCO = BC.CDBANCO) AND "
                                        "((INSTR(:P_CDREDUCONT, CDREDUCONT) <> 0) OR (:P_TCDREDUCONT = 'T')) ORDER BY CC.CDREDUCONT"),
@@ -159,16 +153,16 @@ void TLookupData::CreateLookups(QObject *owner)
                          {"DSCONTCORR", S, 20, "Descrição", true, false, 0},
                          {"CDPICTAGEN", S, 10, "", false, false, 0}});
     qryContCorr->FieldByName(QStringLiteral("CDAGENCIA")).EditMask = QStringLiteral("9999-9;0; ");
-    qrySegMerc = query(owner, "qrySegMerc", QStringLiteral("SELECT CDSEGMER, DSSEGMER FROM SEGMERCADO ORDER BY CDSEGMER"), {}, {},
+    qrySegMerc = CreateQuery(owner, "qrySegMerc", QStringLiteral("SELECT CDSEGMER, DSSEGMER FROM SEGMERCADO ORDER BY CDSEGMER"), {}, {},
                        {{"CDSEGMER", S, 5, "Código", true, true, 0}, {"DSSEGMER", S, 40, "Nome", true, false, 45}});
-    qryGrupClie = query(owner, "qryGrupClie", QStringLiteral("SELECT CDGRUPCLIE, NMGRUPCLIE FROM GRUPCLIE ORDER BY CDGRUPCLIE"), {}, {},
+    qryGrupClie = CreateQuery(owner, "qryGrupClie", QStringLiteral("SELECT CDGRUPCLIE, NMGRUPCLIE FROM GRUPCLIE ORDER BY CDGRUPCLIE"), {}, {},
                         {{"CDGRUPCLIE", S, 10, "Código", true, false, 12}, {"NMGRUPCLIE", S, 50, "Nome", true, false, 0}});
-    qryRegiao = query(owner, "qryRegiao",
+    qryRegiao = CreateQuery(owner, "qryRegiao",
                       QStringLiteral("SELECT CDREGIAOPED, NMREGIAOPED FROM REGIAOPED "
                                      "WHERE ((INSTR(:P_CDREGIAOPED, CDREGIAOPED) <> 0) OR (:P_TODOS = 'T')) ORDER BY CDREGIAOPED"),
                       {{QStringLiteral("P_CDREGIAOPED"), QStringLiteral("P_CDREGIAOPED")}}, {{"P_CDREGIAOPED", STR}, {"P_TODOS", STR}},
                       {{"CDREGIAOPED", S, 3, "Código", true, false, 0}, {"NMREGIAOPED", S, 50, "Nome", true, false, 0}});
-    qryVendedor = query(owner, "qryVendedor",
+    qryVendedor = CreateQuery(owner, "qryVendedor",
                         QStringLiteral("SELECT CDVENDEDOR, NRINSJURVEN, NMRAZSOCVEN, NMFANVEN FROM VENDEDOR "
                                        "WHERE (:P_TCDVENDEDOR = 'T' OR INSTR(:P_CDVENDEDOR,CDVENDEDOR)<>0) ORDER BY CDVENDEDOR"),
                         {{QStringLiteral("P_CDVENDEDOR"), QStringLiteral("P_CDVENDEDOR")}},
@@ -182,11 +176,11 @@ void TLookupData::CreateLookups(QObject *owner)
                                                           {"NMFANTCLIE", S, 50, "Nome", true, false, 0},
                                                           {"CDCLIENTE", S, 21, "", false, false, 0},
                                                           {"IDTPIJURCLIE", S, 1, "", false, false, 0}};
-    qryCliente1 = query(owner, "qryCliente1", QString::fromLatin1(kClientSql), {{QStringLiteral("P_CLIENTE"), QStringLiteral("P_CLIENTE")}},
+    qryCliente1 = CreateQuery(owner, "qryCliente1", QString::fromLatin1(kClientSql), {{QStringLiteral("P_CLIENTE"), QStringLiteral("P_CLIENTE")}},
                         {{"P_CLIENTE", STR}, {"TCLIENTE", STR}}, clientFields);
-    qryClienteAux = query(owner, "qryClienteAux", QString::fromLatin1(kClientSql), {{QStringLiteral("P_CLIENTE"), QStringLiteral("P_CLIENTE")}},
+    qryClienteAux = CreateQuery(owner, "qryClienteAux", QString::fromLatin1(kClientSql), {{QStringLiteral("P_CLIENTE"), QStringLiteral("P_CLIENTE")}},
                           {{"P_CLIENTE", STR}, {"TCLIENTE", STR}}, clientFields);
-    qryClienteRegiao = query(owner, "qryClienteRegiao",
+    qryClienteRegiao = CreateQuery(owner, "qryClienteRegiao",
                              QStringLiteral("SELECT CLI.CDCLIENTE, CLI.NMFANTCLIE, CLI.NMRAZSOCCLIE, CLI.NRINSJURCLIE, CLI.IDTPIJURCLIE, CLI.CDREGIAOPED "
                                             "FROM CLIENTE CLI, REGIAOPED REG WHERE ((INSTR(:CLIENTE, CLI.CDCLIENTE)<> 0) OR (:TCLIENTE = 'T')) "
                                             "AND (CLI.CDREGIAOPED = REG.CDREGIAOPED) AND ((INSTR(:P_CDREGIAOPED, CLI.CDREGIAOPED)<> 0) OR (:TREGIAO = 'T')) "

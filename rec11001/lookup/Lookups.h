@@ -77,3 +77,17 @@ QStringList StatementLines(const QString &sql);
 void Reopen(TADOIBQuery &query, std::initializer_list<std::pair<const char *, std::optional<QString>>> values);
 // Gives a query its four texts from the default statement.
 void SetStatements(TADOIBQuery &query, const QString &sql, const QVector<TListAlias> &aliases);
+
+// A field of a query's or client data set's rows, as the form's components define it.
+struct TLookupField {
+    const char *Name;
+    TFieldType Type;
+    int Size;
+    const char *Label;
+    bool Visible;
+    bool Required;
+    int DisplayWidth;
+};
+// A query owned by owner with its four texts, its parameters and its fields.
+TADOIBQuery *CreateQuery(QObject *owner, const char *name, const QString &sql, const QVector<TListAlias> &aliases,
+                         std::initializer_list<std::pair<const char *, TParamType>> params, std::initializer_list<TLookupField> fields);

@@ -26,6 +26,7 @@ TfrmRelLancContReceber::TfrmRelLancContReceber(QWidget *parent)
     netRelLancContReceber = new TNetConnection(QStringLiteral("netRelLancContReceber"), this);
     netRelLancContReceber->ServerName = QLatin1String(kServerObject);
     netRelLancContReceber->ThrowException = false;
+    m_receivables = new TReceivableReader(this);
     m_groups = BuildGroups();
     m_chosenNames.resize(m_groups.size());
     BindEvents();

@@ -5,6 +5,7 @@
 #include "forms/HostApplication.h"
 #include "forms/ReportBaseForm.h"
 #include "lookup/Lookups.h"
+#include "lookup/Receivables.h"
 #include "net/NetConnection.h"
 #include "params/EmissionOptions.h"
 #include "params/ParamNames.h"
@@ -33,6 +34,11 @@ public:
     void GetQueryParams(TParams &params, bool &flag) override { rpddPadraoBeforeGetQueryParams(params, flag); }
     QStringList QueryParamNames() const override { return BindingParamNames(); }
     TDataSet *DataSetNamed(const QString &name) const override;
+    // A printed row opens its receivable: a layout's row by its number (NRLANCTOREC), a curve row by
+    // its company, client, document and due date, which the curve's rows carry.
+    QStringList RowKeyFields(const TReportLayout &layout) const override;
+    // "Conta a Receber" for a row, the list of receivables for a group or the total.
+    QJsonObject OpenRows(const TReportDrill &drill, QWidget *over) override;
 
     // The thirteen all-or-list criteria, in the order ValidaCampos checks them.
     const QVector<TCriteriaGroup> &AllOrListGroups() const { return m_groups; }
@@ -173,6 +179,11 @@ private:
     void ShowOrcaGroup();
     // The checks in front of a base report action; the client-type check only when asked.
     void RunChecked(bool clientType, const std::function<void()> &baseAction);
+    // The receivables behind printed rows, and their windows.
+    TReceivableReader *m_receivables;
+    QVector<qint64> ReceivableNumbers(const TReportDrill &drill);
+    QJsonObject OpenReceivable(qint64 number, QWidget *over);
+    QJsonObject OpenReceivableList(const QString &caption, const QVector<qint64> &numbers, QWidget *over);
     QString m_pictAtivClie;
     QVector<TCriteriaGroup> m_groups;
     // Per group, the names the search list showed for the codes picked in it (tooltips only).

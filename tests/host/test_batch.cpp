@@ -194,6 +194,86 @@ TEST_F(BatchRun, LayoutParamsAnswerTheLayoutsQuestions)
     EXPECT_TRUE(err.contains(QStringLiteral("\"P_FAIXAS\""))) << err.toStdString();
 }
 
+// After a preview, a step opens the third row of page 2 as a double click does and logs the receivable, and
+// another finds a text on every page; both as the PDF and the database hold them.
+TEST_F(BatchRun, DrillAndFindWorkOnThePagesOfThePreview)
+{
+    int code = -1;
+    QString err;
+    const QJsonArray log = Run(QJsonArray{step(R"({"open": "REC11001"})"), step(R"({"drill": {"page": 1, "row": 1}})"),
+                                          step(R"({"type": "depVenIni", "text": "01/01/2000"})"), step(R"({"exit": "depVenIni"})"),
+                                          step(R"({"type": "depVenFin", "text": "31/12/2099"})"), step(R"({"exit": "depVenFin"})"),
+                                          step(R"({"action": "preview", "output": "previa.pdf"})"), step(R"({"drill": {"page": 2, "row": 3}})"),
+                                          step(R"({"find": "Ltda"})"), step(R"({"drill": {"page": 99, "row": 1}})")},
+                               code, err);
+    ASSERT_EQ(code, 0) << err.toStdString();
+    ASSERT_EQ(log.size(), 10);
+    EXPECT_EQ(texts(log[1].toObject()),
+              QStringList{QStringLiteral("\"drill\" precisa de um passo {\"action\": \"preview\"} antes; nenhum relatório está visualizado.")});
+    EXPECT_EQ(texts(log[6].toObject()), QStringList());
+    const QString pdf = m_dir.filePath(QStringLiteral("previa.pdf"));
+    const int pages = PdfPages(pdf);
+    ASSERT_GE(pages, 2);
+
+    // The third document number printed on page 2 (one per row), and that receivable in the tables.
+    QStringList documents;
+    for (const TPdfWord &w : PdfWords(pdf))
+        if (w.Page == 2 && QRegularExpression(QStringLiteral("^\\d{10}$")).match(w.Text).hasMatch())
+            documents << w.Text;
+    ASSERT_GE(documents.size(), 3);
+    const QStringList stored = sqlRows(s_db->Target(), QStringLiteral("SELECT NRLANCTOREC, ROUND(VRATUAREC - COALESCE((SELECT SUM(B.VRBAIXAREC) FROM BAIXAREC B "
+                                                                      "WHERE B.NRLANCTOREC = R.NRLANCTOREC), 0), 2) FROM CONTARECEBER R WHERE NRLANBOLREC = '%1'")
+                                                           .arg(documents[2]));
+    ASSERT_EQ(stored.size(), 1);
+    const QStringList settlements = sqlRows(s_db->Target(), QStringLiteral("SELECT B.NRBAIXAREC, B.DTBAIXAREC, B.VRBAIXAREC FROM BAIXAREC B JOIN CONTARECEBER R "
+                                                                           "ON R.NRLANCTOREC = B.NRLANCTOREC WHERE R.NRLANBOLREC = '%1' "
+                                                                           "ORDER BY B.DTBAIXAREC, B.NRBAIXAREC")
+                                                                .arg(documents[2]));
+    const QJsonObject drill = log[7].toObject().value(QStringLiteral("drill")).toObject();
+    EXPECT_EQ(texts(log[7].toObject()), QStringList());
+    EXPECT_EQ(drill.value(QStringLiteral("page")).toInt(), 2);
+    EXPECT_EQ(drill.value(QStringLiteral("row")).toInt(), 3);
+    EXPECT_EQ(QString::number(drill.value(QStringLiteral("receivable")).toInteger()), stored.first().section(QLatin1Char(';'), 0, 0));
+    EXPECT_EQ(drill.value(QStringLiteral("document")).toString(), documents[2]);
+    EXPECT_NEAR(drill.value(QStringLiteral("balance")).toDouble(), stored.first().section(QLatin1Char(';'), 1, 1).toDouble(), 0.005);
+    QStringList logged;
+    for (const QJsonValue &b : drill.value(QStringLiteral("settlements")).toArray()) {
+        const QJsonObject o = b.toObject();
+        logged << QStringLiteral("%1;%2;%3").arg(o.value(QStringLiteral("number")).toString(), o.value(QStringLiteral("date")).toString())
+                      .arg(o.value(QStringLiteral("value")).toDouble());
+        EXPECT_FALSE(o.value(QStringLiteral("form")).toString().isEmpty());
+    }
+    QStringList expected;
+    for (const QString &r : settlements) {
+        const QStringList c = r.split(QLatin1Char(';'));
+        expected << QStringLiteral("%1;%2;%3").arg(c[0], c[1].left(10)).arg(c[2].toDouble());
+    }
+    EXPECT_EQ(logged, expected);
+
+    // The text as often as pdftotext reads it, page by page.
+    const QJsonObject find = log[8].toObject().value(QStringLiteral("find")).toObject();
+    int total = 0;
+    QJsonArray perPage;
+    for (int p = 1; p <= pages; ++p) {
+        const QString text = RunTool(QStringLiteral("pdftotext"), {QStringLiteral("-f"), QString::number(p), QStringLiteral("-l"), QString::number(p), pdf,
+                                                                   QStringLiteral("-")});
+        const int n = static_cast<int>(text.count(QStringLiteral("Ltda"), Qt::CaseInsensitive));
+        if (n > 0)
+            perPage.append(QJsonObject{{QStringLiteral("page"), p}, {QStringLiteral("count"), n}});
+        total += n;
+    }
+    EXPECT_GT(total, 0);
+    EXPECT_EQ(find.value(QStringLiteral("count")).toInt(), total);
+    EXPECT_EQ(find.value(QStringLiteral("pages")).toArray(), perPage);
+    EXPECT_EQ(texts(log[9].toObject()), QStringList{QStringLiteral("O relatório visualizado tem %1 páginas; não há a página 99.").arg(pages)});
+    EXPECT_EQ(log[9].toObject().value(QStringLiteral("drill")), QJsonValue(QJsonValue::Undefined));
+
+    // A drill without its page is refused with the script.
+    Run(QJsonArray{step(R"({"open": "REC11001"})"), step(R"({"drill": {"row": 1}})")}, code, err);
+    EXPECT_EQ(code, 2);
+    EXPECT_TRUE(err.contains(QStringLiteral("\"drill\""))) << err.toStdString();
+}
+
 TEST_F(BatchRun, BadScriptsRunNothingAndNameTheStep)
 {
     int code = -1;

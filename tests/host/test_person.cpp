@@ -1,11 +1,13 @@
 // The host in a real window on an X display (Xvfb in the test run): a person
 // opens the screen from the menu, picks two clients in the search list with
-// the keyboard, previews the report, saves a PDF and previews the ABC curve.
+// the keyboard, previews the report, opens a printed receivable with the mouse, finds a
+// word with the keyboard, saves a PDF and previews the ABC curve.
 // Screenshots of each step go to build/screenshots/.
 #include "forms/ReportBaseForm.h"
 #include "host/HostWindow.h"
 #include "host/LoginDialog.h"
 #include "report/ReportDialog.h"
+#include "report/ReportPages.h"
 #include "report/ReportPreview.h"
 #include "services/HostContext.h"
 #include "services/MessagePresenter.h"
@@ -21,10 +23,12 @@
 #include <QScreen>
 #include <QTabBar>
 #include <QTableView>
+#include <QTableWidget>
 #include <QTemporaryDir>
 #include <QTimer>
 #include <QtTest/QTest>
 #include <gtest/gtest.h>
+#include <algorithm>
 #include <functional>
 
 namespace {
@@ -39,25 +43,6 @@ void shoot(const QString &name)
     EXPECT_TRUE(shot.save(shotDir() + QLatin1Char('/') + name)) << name.toStdString();
 }
 
-// Runs `step` on the next modal dialog of type T once it shows.
-template <class T>
-void whenShown(std::function<void(T &)> step, bool *done)
-{
-    // The pending timer holds the poll; the poll refers to itself weakly, so the chain frees it when it ends.
-    auto poll = std::make_shared<std::function<void(int)>>();
-    std::weak_ptr<std::function<void(int)>> self = poll;
-    *poll = [step, done, self](int tries) {
-        T *dialog = qobject_cast<T *>(QApplication::activeModalWidget());
-        if (dialog && dialog->isVisible()) {
-            step(*dialog);
-            *done = true;
-            return;
-        }
-        if (auto next = self.lock(); next && tries > 0)
-            QTimer::singleShot(100, [next, tries] { (*next)(tries - 1); });
-    };
-    QTimer::singleShot(100, [poll] { (*poll)(100); });
-}
 } // namespace
 
 TEST(PersonAtTheScreen, PicksClientsPreviewsAndSaves)
@@ -78,13 +63,13 @@ TEST(PersonAtTheScreen, PicksClientsPreviewsAndSaves)
 
     // The login dialog first: the person types the password and presses Enter.
     bool loggedIn = false;
-    whenShown<TLoginDialog>(
+    const TDialogWait loginWait = WhenShown<TLoginDialog>(
         [](TLoginDialog &login) {
             login.edtSenha->setFocus();
             QTest::keyClicks(login.edtSenha, DemoPassword(QStringLiteral("MARIA")));
             QTest::keyClick(login.edtSenha, Qt::Key_Return);
         },
-        &loggedIn);
+        loggedIn);
     TLoginDialog login(ctx.Operator, [&ctx](const QString &op, const QString &password) {
         return TLoginDialog::ServerLogin(ctx, op, password);
     });
@@ -127,7 +112,7 @@ TEST(PersonAtTheScreen, PicksClientsPreviewsAndSaves)
     ASSERT_NE(lista, nullptr);
     QTest::mouseClick(lista, Qt::LeftButton, Qt::NoModifier, QPoint(8, lista->height() / 2));
     bool picked = false;
-    whenShown<TSearchListDialog>(
+    const TDialogWait listWait = WhenShown<TSearchListDialog>(
         [](TSearchListDialog &list) {
             // Type part of a name, Down into the grid, Space marks; twice; then Enter.
             for (const char *name : {"Gisele Esteves", "Construtora Horizonte"}) {
@@ -143,7 +128,7 @@ TEST(PersonAtTheScreen, PicksClientsPreviewsAndSaves)
             shoot(QStringLiteral("person-2-search-list.png"));
             QTest::keyClick(&list, Qt::Key_Return);
         },
-        &picked);
+        picked);
     QTest::keyClick(lista, Qt::Key_F9);
     ASSERT_TRUE(picked);
     QString clients;
@@ -153,17 +138,57 @@ TEST(PersonAtTheScreen, PicksClientsPreviewsAndSaves)
     EXPECT_EQ(clients, QStringLiteral("_000021__000006_")) << clients.toStdString();
     EXPECT_EQ(messages.Messages, QStringList());
 
-    // "Visualizar": the preview of the real pages.
-    bool previewed = false;
-    whenShown<TReportPreviewDialog>(
-        [](TReportPreviewDialog &preview) {
+    // "Visualizar": the preview of the real pages. A double click on a row opens its receivable; then
+    // Ctrl+F, a word of the clients' names and Enter mark it on the pages, F3 goes to the next one.
+    bool previewed = false, drilled = false;
+    QString drilledClient;
+    int matches = 0;
+    const TDialogWait previewWait = WhenShown<TReportPreviewDialog>(
+        [&](TReportPreviewDialog &preview) {
             shoot(QStringLiteral("person-3-preview.png"));
             EXPECT_EQ(preview.ShownPage(), 1);
+            QWidget *view = preview.findChild<QWidget *>(QStringLiteral("pagPreview"));
+            // The row of a receivable with settlements.
+            const QVector<TReportSpot> &spots = preview.Pages().Spots(1);
+            const auto row = std::find_if(spots.begin(), spots.end(), [&](const TReportSpot &s) {
+                return s.Kind == TReportSpot::Row
+                       && QueryInt(data.Target(), QStringLiteral("SELECT COUNT(*) FROM BAIXAREC WHERE NRLANCTOREC = %1")
+                                                      .arg(preview.Pages().RowKey(s.First).value(0).toLongLong())) > 0;
+            });
+            ASSERT_NE(row, spots.end());
+            const QString number = preview.Pages().RowKey(row->First).value(0).toString();
+            const QPoint at = preview.ViewRect(row->Rect).center().toPoint() - QPoint(qRound(preview.ViewRect(row->Rect).width() / 4), 0);
+            QTest::mouseMove(view, at);
+            const TDialogWait drillWait = WhenShown<QDialog>(
+                [&](QDialog &window) {
+                    ASSERT_EQ(window.windowTitle(), QStringLiteral("Conta a Receber"));
+                    EXPECT_EQ(window.findChild<QLineEdit *>(QStringLiteral("NRLANCTOREC"))->text(), number);
+                    drilledClient = window.findChild<QLineEdit *>(QStringLiteral("CDCLIENTE"))->text();
+                    EXPECT_GT(window.findChild<QTableWidget *>(QStringLiteral("tblBaixas"))->rowCount(), 0);
+                    shoot(QStringLiteral("person-5-drill-down.png"));
+                    window.reject();
+                },
+                drilled, QStringLiteral("dlgContaReceber"));
+            QTest::mouseDClick(view, Qt::LeftButton, Qt::NoModifier, at);
+            preview.activateWindow();
+            QApplication::setActiveWindow(&preview);
+            QTest::qWait(300);
+            QTest::keyClick(&preview, Qt::Key_F, Qt::ControlModifier);
+            auto *find = preview.findChild<QLineEdit *>(QStringLiteral("edtLocalizar"));
+            EXPECT_TRUE(find->hasFocus());
+            QTest::keyClicks(find, QStringLiteral("Ltda"));
+            QTest::keyClick(find, Qt::Key_Return);
+            QTest::keyClick(find, Qt::Key_F3);
+            matches = static_cast<int>(preview.Matches().size());
+            shoot(QStringLiteral("person-6-search.png"));
             preview.reject();
         },
-        &previewed);
+        previewed);
     QTest::mouseClick(form->sbtPreview, Qt::LeftButton);
     EXPECT_TRUE(previewed);
+    EXPECT_TRUE(drilled);
+    EXPECT_TRUE(drilledClient.startsWith(QStringLiteral("000021")) || drilledClient.startsWith(QStringLiteral("000006"))) << drilledClient.toStdString();
+    EXPECT_GT(matches, 1);
     EXPECT_GT(form->rpddPadrao->LastResult().Pages, 0);
 
     // "Salvar como" a PDF.
@@ -180,13 +205,13 @@ TEST(PersonAtTheScreen, PicksClientsPreviewsAndSaves)
     QTest::mouseClick(form->findChild<QWidget *>(QStringLiteral("rbtTodosClie")), Qt::LeftButton, Qt::NoModifier, QPoint(8, 8));
     form->cbbReportNames->UserSelect(18);
     bool curve = false;
-    whenShown<TReportPreviewDialog>(
+    const TDialogWait curveWait = WhenShown<TReportPreviewDialog>(
         [](TReportPreviewDialog &preview) {
             shoot(QStringLiteral("person-4-curve.png"));
             EXPECT_EQ(preview.ShownPage(), 1);
             preview.reject();
         },
-        &curve);
+        curve);
     QTest::mouseClick(form->sbtPreview, Qt::LeftButton);
     EXPECT_TRUE(curve);
     EXPECT_EQ(messages.Messages, QStringList());

@@ -1,24 +1,9 @@
 #include "ReportTestSupport.h"
 #include "data/Database.h"
+#include "report/ReportPreview.h"
 #include <QFile>
 #include <QSqlQuery>
 #include <QSqlRecord>
-
-QStringList sqlRows(const QString &target, const QString &sql)
-{
-    TdtmDBGeral db;
-    db.Open(target);
-    QSqlQuery q(db.Database());
-    EXPECT_TRUE(q.exec(sql)) << sql.toStdString();
-    QStringList rows;
-    while (q.next()) {
-        QStringList f;
-        for (int i = 0; i < q.record().count(); ++i)
-            f << q.value(i).toString();
-        rows << f.join(QLatin1Char(';'));
-    }
-    return rows;
-}
 
 QString amount(double v) { return QString::number(v, 'f', 2).replace(QLatin1Char('.'), QLatin1Char(',')); }
 
@@ -31,6 +16,29 @@ QStringList CsvLines(const QString &path)
     if (text.startsWith(QChar(0xFEFF)))
         text.remove(0, 1);
     return text.split(QStringLiteral("\r\n"), Qt::SkipEmptyParts);
+}
+
+void ReportScreenTest::AllDueDates()
+{
+    Form()->Control<TDateEditPlus>("depVenIni")->SetDate(DateToDateTime(QDate(2000, 1, 1)));
+    Form()->Control<TDateEditPlus>("depVenFin")->SetDate(DateToDateTime(QDate(2099, 12, 31)));
+}
+
+void ReportScreenTest::Preview(const std::function<void(TReportPreviewDialog &)> &step)
+{
+    bool shown = false;
+    {
+        const TReportDesignerDialog::TInteractiveScope person(true);
+        const TDialogWait wait = WhenShown<TReportPreviewDialog>(
+            [step](TReportPreviewDialog &preview) {
+                step(preview);
+                preview.reject();
+            },
+            shown);
+        Click("sbtPreview");
+    }
+    ASSERT_TRUE(shown);
+    EXPECT_EQ(TakeMessages(), QStringList());
 }
 
 void ReportScreenTest::RunTo(int layout, const char *button, const QString &path)

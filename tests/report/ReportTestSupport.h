@@ -1,11 +1,10 @@
 #pragma once
 #include "ScreenFixture.h"
 #include <QStringList>
+#include <functional>
 
 // The lines of a CSV report, heading first, without the byte-order mark.
 QStringList CsvLines(const QString &path);
-// The rows of a statement on a test database, each as its values joined by ';'.
-QStringList sqlRows(const QString &target, const QString &sql);
 // An amount as the CSV writes it: two decimals after a comma.
 QString amount(double v);
 
@@ -15,9 +14,16 @@ QString amount(double v);
 // amounts and budget numbers; the layout is the given one.
 std::vector<TCriteria> VariedCriteria(const TCriteria &defaults, int layout);
 
+class TReportPreviewDialog;
+
 class ReportScreenTest : public ScreenTest {
 protected:
     void RunTo(int layout, const char *button, const QString &path);
+    // Every due date, so the layouts run over several pages.
+    void AllDueDates();
+    // Clicks "Visualizar" with a person at the dialogs and runs step in the preview once it
+    // shows, then closes it; no message may come.
+    void Preview(const std::function<void(TReportPreviewDialog &)> &step);
 };
 
 // A screen suite run again on the test PostgreSQL server, when the test script started one.

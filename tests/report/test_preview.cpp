@@ -21,58 +21,8 @@
 #include <QtTest/QTest>
 #include <functional>
 
-namespace {
-// Pages of a PDF file: its page objects.
-int pdfPages(const QString &path)
-{
-    QFile f(path);
-    if (!f.open(QIODevice::ReadOnly))
-        return -1;
-    static const QRegularExpression page(QStringLiteral("/Type\\s*/Page[^s]"));
-    return static_cast<int>(QString::fromLatin1(f.readAll()).count(page));
-}
-
-// Runs `step` on the preview once it shows, from inside its event loop.
-void whenPreviewShows(const std::function<void(TReportPreviewDialog &)> &step, bool &done)
-{
-    auto poll = std::make_shared<std::function<void(int)>>();
-    std::weak_ptr<std::function<void(int)>> self = poll;
-    *poll = [step, &done, self](int tries) {
-        auto *dialog = qobject_cast<TReportPreviewDialog *>(QApplication::activeModalWidget());
-        if (dialog && dialog->isVisible()) {
-            QApplication::processEvents();
-            step(*dialog);
-            done = true;
-            dialog->reject();
-            return;
-        }
-        if (auto next = self.lock(); next && tries > 0)
-            QTimer::singleShot(50, [next, tries] { (*next)(tries - 1); });
-    };
-    QTimer::singleShot(0, [poll] { (*poll)(200); });
-}
-} // namespace
-
 class PreviewTest : public ReportScreenTest {
 protected:
-    // Every due date, so the layouts run over several pages.
-    // Clicks "Visualizar" and runs step in the preview once it shows; no message may come.
-    void Preview(const std::function<void(TReportPreviewDialog &)> &step)
-    {
-        bool shown = false;
-        {
-            const TReportDesignerDialog::TInteractiveScope person(true);
-            whenPreviewShows(step, shown);
-            Click("sbtPreview");
-        }
-        ASSERT_TRUE(shown);
-        EXPECT_EQ(TakeMessages(), QStringList());
-    }
-    void AllDueDates()
-    {
-        Form()->Control<TDateEditPlus>("depVenIni")->SetDate(DateToDateTime(QDate(2000, 1, 1)));
-        Form()->Control<TDateEditPlus>("depVenFin")->SetDate(DateToDateTime(QDate(2099, 12, 31)));
-    }
     // The layout as the engine last ran it: its rows, header and page count at `resolution`;
     // then each page painted alone, in an order that jumps back and forth, against the whole run.
     void PagesAloneMatchTheWholeRun(int index);
@@ -87,7 +37,7 @@ void PreviewTest::PagesAloneMatchTheWholeRun(int index)
     const QString pdf = m_out.filePath(QStringLiteral("paginas.pdf"));
     RunTo(index, "sbtPrint", pdf);
     ASSERT_EQ(TakeMessages(), QStringList());
-    const int pdfPageCount = pdfPages(pdf);
+    const int pdfPageCount = PdfPages(pdf);
     ASSERT_GE(pdfPageCount, 3) << "the test needs a report of several pages";
     EXPECT_EQ(engine.LastResult().Pages, pdfPageCount);
 
@@ -227,7 +177,7 @@ TEST_F(PreviewTest, ThePreviewShowsTheFirstPageThenPaintsPagesAsTheyAreAsked)
             EXPECT_EQ(preview.Failure(), QString());
         }));
     if (!printers) {
-        EXPECT_EQ(pdfPages(printed), count);
+        EXPECT_EQ(PdfPages(printed), count);
         EXPECT_EQ(f.rpddPadrao->LastResult().Pages, count);
     }
 }

@@ -22,13 +22,6 @@
 namespace {
 QString sourceDir() { return QStringLiteral(REC_SOURCE_DIR); }
 
-QString run(const QString &program, const QStringList &args)
-{
-    QProcess p;
-    p.start(program, args);
-    p.waitForFinished(30000);
-    return QString::fromUtf8(p.readAllStandardOutput());
-}
 } // namespace
 
 class ReportsTest : public ReportScreenTest {
@@ -287,9 +280,9 @@ TEST_F(ReportsTest, PdfAndSpreadsheetHoldWhatThePersonExpects)
     const TReportResult printed = Form()->rpddPadrao->LastResult();
     ASSERT_TRUE(QFile::exists(pdf));
     EXPECT_EQ(printed.Output, pdf);
-    const QString info = run(QStringLiteral("pdfinfo"), {pdf});
+    const QString info = RunTool(QStringLiteral("pdfinfo"), {pdf});
     EXPECT_TRUE(info.contains(QStringLiteral("Pages:           %1").arg(printed.Pages))) << info.toStdString();
-    const QString text = run(QStringLiteral("pdftotext"), {QStringLiteral("-layout"), pdf, QStringLiteral("-")});
+    const QString text = RunTool(QStringLiteral("pdftotext"), {QStringLiteral("-layout"), pdf, QStringLiteral("-")});
     EXPECT_TRUE(text.contains(QStringLiteral("Contas a Receber por Vencimento")));
     EXPECT_TRUE(text.contains(QStringLiteral("Página 1 de %1").arg(printed.Pages)));
     EXPECT_TRUE(text.contains(QStringLiteral("01 - ")));  // the company of branch 0101
@@ -311,7 +304,7 @@ TEST_F(ReportsTest, PdfAndSpreadsheetHoldWhatThePersonExpects)
     const QString xlsx = m_out.filePath(QStringLiteral("vencimento.xlsx"));
     RunTo(0, "sbtSalvarComo", xlsx);
     EXPECT_TRUE(TakeMessages().isEmpty());
-    const QString sheet = run(QStringLiteral("unzip"), {QStringLiteral("-p"), xlsx, QStringLiteral("xl/worksheets/sheet1.xml")});
+    const QString sheet = RunTool(QStringLiteral("unzip"), {QStringLiteral("-p"), xlsx, QStringLiteral("xl/worksheets/sheet1.xml")});
     EXPECT_TRUE(sheet.contains(QStringLiteral("ySplit=\"1\""))) << "header row frozen";
     // Amounts and dates are numbers (no t="s"), the heading is text.
     const QRegularExpression numeric(QStringLiteral("<c r=\"J2\" s=\"\\d+\"><v>[0-9.]+</v></c>"));

@@ -5,15 +5,57 @@
 #include <QCoreApplication>
 #include <QDir>
 #include <QFile>
+#include <QProcess>
+#include <QRegularExpression>
 #include <QSqlError>
 #include <QSqlQuery>
+#include <QSqlRecord>
 #include <QTemporaryDir>
 #include <QUrl>
 #include <QUuid>
+#include <gtest/gtest.h>
 #include <csignal>
 #include <stdexcept>
 
 QString BinDir() { return QStringLiteral(REC_BIN_DIR); }
+
+QString RunTool(const QString &program, const QStringList &args)
+{
+    QProcess p;
+    p.start(program, args);
+    p.waitForFinished(30000);
+    return QString::fromUtf8(p.readAllStandardOutput());
+}
+
+int PdfPages(const QString &path)
+{
+    QFile f(path);
+    if (!f.open(QIODevice::ReadOnly))
+        return -1;
+    static const QRegularExpression page(QStringLiteral("/Type\\s*/Page[^s]"));
+    return static_cast<int>(QString::fromLatin1(f.readAll()).count(page));
+}
+
+QVector<TPdfWord> PdfWords(const QString &path, QSizeF *pageSize)
+{
+    const QString html = RunTool(QStringLiteral("pdftotext"), {QStringLiteral("-bbox"), path, QStringLiteral("-")});
+    static const QRegularExpression tag(QStringLiteral(
+        "<page width=\"([0-9.]+)\" height=\"([0-9.]+)\">|<word xMin=\"([0-9.]+)\" yMin=\"([0-9.]+)\" xMax=\"([0-9.]+)\" yMax=\"([0-9.]+)\">([^<]*)</word>"));
+    QVector<TPdfWord> words;
+    int page = 0;
+    for (const auto &m : tag.globalMatch(html)) {
+        if (!m.captured(1).isEmpty()) {
+            if (++page == 1 && pageSize)
+                *pageSize = QSizeF(m.captured(1).toDouble(), m.captured(2).toDouble());
+            continue;
+        }
+        const QRectF box(QPointF(m.captured(3).toDouble(), m.captured(4).toDouble()), QPointF(m.captured(5).toDouble(), m.captured(6).toDouble()));
+        QString text = m.captured(7);
+        text.replace(QStringLiteral("&amp;"), QStringLiteral("&")).replace(QStringLiteral("&lt;"), QStringLiteral("<")).replace(QStringLiteral("&gt;"), QStringLiteral(">"));
+        words.push_back({page, box, text});
+    }
+    return words;
+}
 
 QString BackendName(TBackend backend) { return backend == TBackend::SQLite ? QStringLiteral("SQLite") : QStringLiteral("PostgreSQL"); }
 
@@ -23,6 +65,22 @@ TBackend SuiteBackend()
 {
     return qEnvironmentVariable("REC_TEST_BACKEND").compare(QStringLiteral("postgresql"), Qt::CaseInsensitive) == 0 ? TBackend::PostgreSQL
                                                                                                                     : TBackend::SQLite;
+}
+
+QStringList sqlRows(const QString &target, const QString &sql)
+{
+    TdtmDBGeral db;
+    db.Open(target);
+    QSqlQuery q(db.Database());
+    EXPECT_TRUE(q.exec(sql)) << sql.toStdString();
+    QStringList rows;
+    while (q.next()) {
+        QStringList f;
+        for (int i = 0; i < q.record().count(); ++i)
+            f << q.value(i).toString();
+        rows << f.join(QLatin1Char(';'));
+    }
+    return rows;
 }
 
 int QueryInt(const QString &target, const QString &sql)

@@ -1,9 +1,14 @@
 #pragma once
 #include "db/DemoData.h"
 #include "server/ServerObject.h"
+#include <QApplication>
 #include <QProcess>
+#include <QRectF>
+#include <QVector>
 #include <QString>
 #include <QStringList>
+#include <QTimer>
+#include <functional>
 #include <memory>
 #include <ostream>
 
@@ -36,6 +41,19 @@ inline void PrintTo(const QString &s, std::ostream *os) { *os << '"' << s.toStdS
 // Where the built programs are.
 QString BinDir();
 
+// The standard output of a program run to its end.
+QString RunTool(const QString &program, const QStringList &args);
+// Pages of a PDF file: its page objects.
+int PdfPages(const QString &path);
+// A word of a PDF page as pdftotext reads it: its page (from 1) and its box in points from the top left.
+struct TPdfWord {
+    int Page = 0;
+    QRectF Box;
+    QString Text;
+};
+// Every word of a PDF file, page by page in reading order, and the size of its first page in points.
+QVector<TPdfWord> PdfWords(const QString &path, QSizeF *pageSize = nullptr);
+
 enum class TBackend { SQLite, PostgreSQL };
 QString BackendName(TBackend backend);
 // PostgreSQL runs when the test script started a server and exported its URL.
@@ -45,6 +63,38 @@ bool PostgresAvailable();
 TBackend SuiteBackend();
 
 
+// A wait for a dialog, kept while its owner holds it: a wait whose dialog never showed ends with it.
+using TDialogWait = std::shared_ptr<const bool>;
+
+// Runs `step` on the next modal dialog of type T (of that object name, when one is given) once
+// it shows, from inside its event loop, for as long as the returned wait is held.
+template <class T>
+[[nodiscard]] TDialogWait WhenShown(std::function<void(T &)> step, bool &done, const QString &name = {})
+{
+    auto held = std::make_shared<const bool>(true);
+    // The pending timer holds the poll; the poll refers to itself weakly, so the chain frees it when it ends.
+    auto poll = std::make_shared<std::function<void(int)>>();
+    std::weak_ptr<std::function<void(int)>> self = poll;
+    std::weak_ptr<const bool> holder = held;
+    *poll = [step, &done, self, name, holder](int tries) {
+        if (holder.expired())
+            return;
+        auto *dialog = qobject_cast<T *>(QApplication::activeModalWidget());
+        if (dialog && dialog->isVisible() && (name.isEmpty() || dialog->objectName() == name)) {
+            QApplication::processEvents();
+            step(*dialog);
+            done = true;
+            return;
+        }
+        if (auto next = self.lock(); next && tries > 0)
+            QTimer::singleShot(50, [next, tries] { (*next)(tries - 1); });
+    };
+    QTimer::singleShot(0, [poll] { (*poll)(200); });
+    return held;
+}
+
+// The rows of a statement on a test database, each as its values joined by ';'.
+QStringList sqlRows(const QString &target, const QString &sql);
 // The first column of the first row of a statement on a test database, as a number.
 int QueryInt(const QString &target, const QString &sql);
 
