@@ -347,7 +347,7 @@ void TfrmDadosGerRel::SetPreference(const QString &key, const QString &value) co
     settings.setValue(Operador() + QLatin1Char('/') + key, value);
 }
 
-QString TfrmDadosGerRel::PageKey(const TReportLayout &layout) const { return m_screenCode + QStringLiteral("/pagina/") + slugOf(layout.Title); }
+QString TfrmDadosGerRel::PageKey(const TReportLayout &layout) const { return m_screenCode + QStringLiteral("/pagina/") + TitleSlug(layout.Title); }
 
 void TfrmDadosGerRel::ConfigurarPaginaClick()
 {
