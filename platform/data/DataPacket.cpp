@@ -28,14 +28,6 @@ template <typename T> void putBe(QByteArray &out, T value)
         b[i] = static_cast<char>((v >> (8 * (sizeof(T) - 1 - i))) & 0xff);
     out.append(b, sizeof(T));
 }
-void putVarint(QByteArray &out, quint32 v)
-{
-    while (v >= 0x80) {
-        out.append(static_cast<char>((v & 0x7f) | 0x80));
-        v >>= 7;
-    }
-    out.append(static_cast<char>(v));
-}
 void putName(QByteArray &out, const QString &s)
 {
     const QByteArray b = s.toUtf8();
@@ -47,6 +39,8 @@ void putName(QByteArray &out, const QString &s)
 enum Marker : quint8 { kNull = 0, kValue = 1, kSameAsAbove = 2, kSeenText = 3 };
 // Texts each column remembers for references.
 constexpr quint32 kMaxSeenTexts = 65536;
+// Lookups over which a column must find an eighth of its texts again to keep looking.
+constexpr quint32 kSeenWindow = 4096;
 
 bool isText(TFieldType t) { return t == TFieldType::String || t == TFieldType::FixedChar; }
 
@@ -145,6 +139,7 @@ void TDataPacket::AddRow(TRecord row, TRowKind kind)
 
 namespace {
 // The texts one column has met, keyed by their UTF-8 bytes, each with its reference.
+// A slot is 16 bytes, so a column's table stays in the processor's caches.
 class SeenTexts {
 public:
     // The reference of the text when met before, else -1.
@@ -152,73 +147,180 @@ public:
     {
         if (m_slots.empty())
             return -1;
-        for (size_t i = hash & (m_slots.size() - 1);; i = (i + 1) & (m_slots.size() - 1)) {
+        const quint32 h = static_cast<quint32>(hash);
+        for (size_t i = h & (m_slots.size() - 1);; i = (i + 1) & (m_slots.size() - 1)) {
             const Slot &s = m_slots[i];
-            if (!s.Used)
+            if (s.Ref == kFree)
                 return -1;
-            if (s.Hash == hash && s.Size == static_cast<size_t>(n) && std::memcmp(m_bytes.data() + s.Offset, p, s.Size) == 0)
+            if (s.Hash == h && s.Size == static_cast<quint32>(n) && std::memcmp(m_bytes.data() + s.Offset, p, s.Size) == 0)
                 return s.Ref;
         }
     }
-    void Add(const char *p, qsizetype n, size_t hash, quint32 ref)
+    // A text past the byte store's reach is not kept, and false is returned.
+    bool Add(const char *p, qsizetype n, size_t hash, quint32 ref)
     {
+        if (m_bytes.size() + static_cast<size_t>(n) >= kFree)
+            return false;
         if ((m_count + 1) * 2 > m_slots.size())
             grow();
-        size_t i = hash & (m_slots.size() - 1);
-        while (m_slots[i].Used)
+        const quint32 h = static_cast<quint32>(hash);
+        size_t i = h & (m_slots.size() - 1);
+        while (m_slots[i].Ref != kFree)
             i = (i + 1) & (m_slots.size() - 1);
-        m_slots[i] = {hash, m_bytes.size(), static_cast<size_t>(n), ref, true};
+        m_slots[i] = {h, ref, static_cast<quint32>(m_bytes.size()), static_cast<quint32>(n)};
+        if (m_texts.size() <= ref)
+            m_texts.resize(ref + 1);
+        m_texts[ref] = {static_cast<quint32>(m_bytes.size()), static_cast<quint32>(n)};
         m_bytes.append(p, static_cast<size_t>(n));
         ++m_count;
+        return true;
+    }
+    // The bytes of a text added under ref.
+    QByteArrayView Bytes(quint32 ref) const
+    {
+        const auto [offset, size] = m_texts[ref];
+        return QByteArrayView(m_bytes.data() + offset, static_cast<qsizetype>(size));
     }
     void Clear()
     {
         m_slots = {};
+        m_texts = {};
         m_bytes = {};
         m_count = 0;
     }
 
 private:
+    static constexpr quint32 kFree = 0xffffffffu;
     struct Slot {
-        size_t Hash = 0;
-        size_t Offset = 0;
-        size_t Size = 0;
-        quint32 Ref = 0;
-        bool Used = false;
+        quint32 Hash = 0;
+        quint32 Ref = kFree;
+        quint32 Offset = 0;
+        quint32 Size = 0;
     };
     void grow()
     {
         std::vector<Slot> old = std::move(m_slots);
         m_slots.assign(old.empty() ? 64 : old.size() * 2, Slot{});
         for (const Slot &s : old) {
-            if (!s.Used)
+            if (s.Ref == kFree)
                 continue;
             size_t i = s.Hash & (m_slots.size() - 1);
-            while (m_slots[i].Used)
+            while (m_slots[i].Ref != kFree)
                 i = (i + 1) & (m_slots.size() - 1);
             m_slots[i] = s;
         }
     }
     std::vector<Slot> m_slots;
+    std::vector<std::pair<quint32, quint32>> m_texts; // offset and size by reference
     std::string m_bytes;
     size_t m_count = 0;
+};
+
+// The boxes of text cells a column has written, each with the reference of its text.
+// Holding the cells keeps a box from being freed and its address reused for another text.
+class SeenBoxes {
+public:
+    qint64 Find(const void *box) const
+    {
+        if (m_slots.empty())
+            return -1;
+        for (size_t i = slotOf(box);; i = (i + 1) & (m_slots.size() - 1)) {
+            if (m_slots[i].Box == box)
+                return m_slots[i].Ref;
+            if (!m_slots[i].Box)
+                return -1;
+        }
+    }
+    void Add(const TCell &cell, quint32 ref)
+    {
+        if ((m_held.size() + 1) * 2 > m_slots.size())
+            grow();
+        size_t i = slotOf(cell.Box());
+        while (m_slots[i].Box)
+            i = (i + 1) & (m_slots.size() - 1);
+        m_slots[i] = {cell.Box(), ref};
+        m_held.push_back(cell);
+    }
+    void Clear()
+    {
+        m_slots = {};
+        m_held = {};
+    }
+
+private:
+    struct Slot {
+        const void *Box = nullptr;
+        quint32 Ref = 0;
+    };
+    size_t slotOf(const void *box) const { return (reinterpret_cast<quintptr>(box) >> 4) * 0x9E3779B97F4A7C15ull >> 20 & (m_slots.size() - 1); }
+    void grow()
+    {
+        std::vector<Slot> old = std::move(m_slots);
+        m_slots.assign(old.empty() ? 64 : old.size() * 2, Slot{});
+        for (const Slot &s : old) {
+            if (!s.Box)
+                continue;
+            size_t i = slotOf(s.Box);
+            while (m_slots[i].Box)
+                i = (i + 1) & (m_slots.size() - 1);
+            m_slots[i] = s;
+        }
+    }
+    std::vector<Slot> m_slots;
+    std::vector<TCell> m_held;
 };
 } // namespace
 
 struct TPacketWriter::Column {
     TFieldType Type = TFieldType::String;
     bool Text = false;
+    bool Number = false; // a float or a date, held as a double
     bool HasAbove = false; // the row before holds a value here
+    // The text above: its reference when the column keeps it, else its bytes.
+    qint64 AboveRef = -1;
     std::string AboveText;
     quint64 AboveBits = 0;
-    // The shared text the value above was written from when AboveFromCell; held
-    // so that its box cannot be freed and reused while it is compared with.
+    // The shared text the value above was written from when AboveFromCell; its box
+    // is kept alive by AboveCell or by Boxes while it is compared with.
+    const void *AboveBox = nullptr;
     TCell AboveCell;
     bool AboveFromCell = false;
     SeenTexts Seen;
+    SeenBoxes Boxes;
     quint32 SeenCount = 0;
     bool UseSeen = true;
     quint32 Lookups = 0, Hits = 0;
+
+    QByteArrayView Above() const
+    {
+        if (AboveRef >= 0)
+            return Seen.Bytes(static_cast<quint32>(AboveRef));
+        return QByteArrayView(AboveText.data(), static_cast<qsizetype>(AboveText.size()));
+    }
+    // Counts one lookup; a column that finds too few of its texts again stops looking.
+    bool KeepLooking()
+    {
+        if (!UseSeen)
+            return false;
+        if (Lookups == kSeenWindow) {
+            if (Hits < kSeenWindow / 8) {
+                UseSeen = false;
+                if (AboveRef >= 0) {
+                    const QByteArrayView above = Above();
+                    AboveText.assign(above.data(), static_cast<size_t>(above.size()));
+                    AboveRef = -1;
+                }
+                if (AboveFromCell && AboveCell.IsNull())
+                    AboveFromCell = false;
+                Seen.Clear();
+                Boxes.Clear();
+                return false;
+            }
+            Lookups = Hits = 0;
+        }
+        ++Lookups;
+        return true;
+    }
 };
 
 TPacketWriter::TPacketWriter(std::vector<TPacketField> fields) : m_fields(std::move(fields)), m_columns(m_fields.size())
@@ -226,6 +328,7 @@ TPacketWriter::TPacketWriter(std::vector<TPacketField> fields) : m_fields(std::m
     for (size_t c = 0; c < m_fields.size(); ++c) {
         m_columns[c].Type = m_fields[c].Type;
         m_columns[c].Text = isText(m_fields[c].Type);
+        m_columns[c].Number = m_fields[c].Type == TFieldType::Float || m_fields[c].Type == TFieldType::DateTime;
     }
     m_out.append(kMagic, 4);
     putBe<quint16>(m_out, TDataPacket::kVersion);
@@ -238,20 +341,52 @@ TPacketWriter::TPacketWriter(std::vector<TPacketField> fields) : m_fields(std::m
     }
     m_countAt = m_out.size();
     putBe<quint32>(m_out, 0);
+    m_used = m_out.size();
 }
 
 TPacketWriter::~TPacketWriter() = default;
+
+char *TPacketWriter::Grow(qsizetype n)
+{
+    m_out.resize(std::max(m_used + n, m_out.size() * 2 + 4096));
+    m_at = m_out.data();
+    return m_at + m_used;
+}
+
+inline char *TPacketWriter::Room(qsizetype n)
+{
+    if (m_out.size() - m_used < n) [[unlikely]]
+        return Grow(n);
+    return m_at + m_used;
+}
+
+inline void TPacketWriter::Put(quint8 byte)
+{
+    *Room(1) = static_cast<char>(byte);
+    ++m_used;
+}
+
+inline void TPacketWriter::PutCount(quint32 v)
+{
+    char *p = Room(5), *start = p;
+    while (v >= 0x80) {
+        *p++ = static_cast<char>((v & 0x7f) | 0x80);
+        v >>= 7;
+    }
+    *p++ = static_cast<char>(v);
+    m_used += p - start;
+}
 
 void TPacketWriter::BeginRow(TRowKind kind)
 {
     if (m_next != 0 && m_next != m_fields.size())
         throw EPacketError(QStringLiteral("Pacote de dados: registro anterior com %1 de %2 valores.").arg(m_next).arg(m_fields.size()));
-    putU8(m_out, static_cast<quint8>(kind));
+    Put(static_cast<quint8>(kind));
     m_next = 0;
     ++m_rows;
 }
 
-TPacketWriter::Column &TPacketWriter::NextColumn()
+inline TPacketWriter::Column &TPacketWriter::NextColumn()
 {
     if (m_next >= m_fields.size())
         throw EPacketError(QStringLiteral("Pacote de dados: valor além dos %1 campos do registro.").arg(m_fields.size()));
@@ -270,7 +405,8 @@ void TPacketWriter::Value(const QVariant &v)
     case TFieldType::String:
     case TFieldType::FixedChar: {
         const QString copy = v.typeId() == QMetaType::QString ? QString() : v.toString();
-        return TextOf(v.typeId() == QMetaType::QString ? *static_cast<const QString *>(v.constData()) : copy);
+        TextOf(v.typeId() == QMetaType::QString ? *static_cast<const QString *>(v.constData()) : copy);
+        return;
     }
     case TFieldType::Float:
     case TFieldType::DateTime: return Number(v.toDouble());
@@ -279,7 +415,7 @@ void TPacketWriter::Value(const QVariant &v)
     }
 }
 
-void TPacketWriter::TextOf(const QString &s)
+qint64 TPacketWriter::TextOf(const QString &s)
 {
     // Plain ASCII needs no encoder.
     const QChar *u = s.constData();
@@ -289,68 +425,81 @@ void TPacketWriter::TextOf(const QString &s)
     for (; i < n && u[i].unicode() < 0x80; ++i)
         m_utf8[static_cast<size_t>(i)] = static_cast<char>(u[i].unicode());
     if (i == n)
-        return Text(m_utf8.data(), n);
+        return PutText(NextColumn(), m_utf8.data(), n);
     const QByteArray b = s.toUtf8();
-    Text(b.constData(), b.size());
+    return PutText(NextColumn(), b.constData(), b.size());
 }
 
 void TPacketWriter::Null()
 {
     Column &col = NextColumn();
-    putU8(m_out, kNull);
+    Put(kNull);
     col.HasAbove = false;
+    col.AboveRef = -1;
 }
 
-void TPacketWriter::Text(const char *p, qsizetype n)
+void TPacketWriter::Text(const char *p, qsizetype n) { PutText(NextColumn(), p, n); }
+
+qint64 TPacketWriter::PutText(Column &col, const char *p, qsizetype n)
 {
-    Column &col = NextColumn();
     if (!col.Text)
         throw EPacketError(QStringLiteral("Pacote de dados: texto para o campo %1, do tipo %2.").arg(m_fields[m_next - 1].Name, FieldTypeName(col.Type)));
-    const size_t size = static_cast<size_t>(n);
-    if (col.HasAbove && col.AboveText.size() == size && std::memcmp(col.AboveText.data(), p, size) == 0) {
-        putU8(m_out, kSameAsAbove);
-        return;
+    const QByteArrayView text(p, n);
+    if (col.HasAbove && col.Above() == text) {
+        Put(kSameAsAbove);
+        return col.AboveRef;
     }
-    col.AboveText.assign(p, size);
     col.HasAbove = true;
-    if (col.UseSeen) {
-        ++col.Lookups;
-        const size_t hash = qHash(QByteArrayView(p, n));
+    if (col.KeepLooking()) {
+        const size_t hash = qHash(text);
         const qint64 ref = col.Seen.Find(p, n, hash);
         if (ref >= 0) {
             ++col.Hits;
-            putU8(m_out, kSeenText);
-            putVarint(m_out, static_cast<quint32>(ref));
-            return;
+            col.AboveRef = ref;
+            Put(kSeenText);
+            PutCount(static_cast<quint32>(ref));
+            return ref;
         }
+        col.AboveRef = -1;
         if (col.SeenCount < kMaxSeenTexts) {
-            col.Seen.Add(p, n, hash, col.SeenCount++);
-        } else if (col.Lookups > 8192 && col.Hits < col.Lookups / 8) {
-            // A column of mostly distinct texts: stop looking them up.
-            col.UseSeen = false;
-            col.Seen.Clear();
+            const quint32 added = col.SeenCount++;
+            if (col.Seen.Add(p, n, hash, added))
+                col.AboveRef = added;
         }
-    } else if (col.SeenCount < kMaxSeenTexts) {
-        ++col.SeenCount;
+    } else {
+        col.AboveRef = -1;
+        if (col.SeenCount < kMaxSeenTexts)
+            ++col.SeenCount;
     }
-    putU8(m_out, kValue);
-    putVarint(m_out, static_cast<quint32>(n));
-    m_out.append(p, n);
+    if (col.AboveRef < 0)
+        col.AboveText.assign(p, static_cast<size_t>(n));
+    Put(kValue);
+    PutCount(static_cast<quint32>(n));
+    std::memcpy(Room(n), p, static_cast<size_t>(n));
+    m_used += n;
+    return col.AboveRef;
 }
 
 void TPacketWriter::Bits(Column &col, quint64 bits)
 {
     if (col.HasAbove && col.AboveBits == bits) {
-        putU8(m_out, kSameAsAbove);
+        Put(kSameAsAbove);
         return;
     }
     col.HasAbove = true;
     col.AboveBits = bits;
-    putU8(m_out, kValue);
-    if (col.Type == TFieldType::Boolean)
-        putU8(m_out, static_cast<quint8>(bits));
-    else
-        putBe<quint64>(m_out, bits);
+    if (col.Type == TFieldType::Boolean) {
+        char *o = Room(2);
+        o[0] = static_cast<char>(kValue);
+        o[1] = static_cast<char>(bits);
+        m_used += 2;
+        return;
+    }
+    char *o = Room(9);
+    o[0] = static_cast<char>(kValue);
+    for (int i = 0; i < 8; ++i)
+        o[1 + i] = static_cast<char>((bits >> (56 - 8 * i)) & 0xff);
+    m_used += 9;
 }
 
 namespace {
@@ -389,7 +538,7 @@ void TPacketWriter::Boolean(bool value)
 void TPacketWriter::Repeat()
 {
     Column &col = NextColumn();
-    putU8(m_out, col.HasAbove ? kSameAsAbove : kNull);
+    Put(col.HasAbove ? kSameAsAbove : kNull);
 }
 
 bool TPacketWriter::LastIsNull(size_t field) const { return field >= m_columns.size() || !m_columns[field].HasAbove; }
@@ -398,7 +547,7 @@ QByteArrayView TPacketWriter::LastText(size_t field) const
 {
     if (LastIsNull(field) || !m_columns[field].Text)
         return {};
-    return QByteArrayView(m_columns[field].AboveText.data(), static_cast<qsizetype>(m_columns[field].AboveText.size()));
+    return m_columns[field].Above();
 }
 
 double TPacketWriter::LastNumber(size_t field) const
@@ -417,57 +566,90 @@ double TPacketWriter::LastNumber(size_t field) const
     }
 }
 
+void TPacketWriter::CellText(const TCell &cell)
+{
+    Column &col = m_columns[m_next];
+    // The same box as the value above holds the same text.
+    if (col.AboveFromCell && col.HasAbove && col.AboveBox == cell.Box()) {
+        ++m_next;
+        Put(kSameAsAbove);
+        return;
+    }
+    // A box written before: its text's reference, without reading the text.
+    if (col.UseSeen) {
+        const qint64 ref = col.Boxes.Find(cell.Box());
+        if (ref >= 0 && col.KeepLooking()) {
+            ++m_next;
+            ++col.Hits;
+            if (col.HasAbove && col.AboveRef == ref) {
+                Put(kSameAsAbove);
+            } else {
+                Put(kSeenText);
+                PutCount(static_cast<quint32>(ref));
+            }
+            col.HasAbove = true;
+            col.AboveRef = ref;
+            col.AboveBox = cell.Box();
+            col.AboveCell = TCell();
+            col.AboveFromCell = true;
+            return;
+        }
+    }
+    const qint64 ref = TextOf(cell.TextRef());
+    if (ref >= 0 && col.UseSeen) {
+        col.Boxes.Add(cell, static_cast<quint32>(ref));
+        col.AboveCell = TCell();
+    } else {
+        col.AboveCell = cell;
+    }
+    col.AboveBox = cell.Box();
+    col.AboveFromCell = true;
+}
+
 void TPacketWriter::AddRow(const TRecord &row, TRowKind kind)
 {
     BeginRow(kind);
-    const TCell none;
-    for (size_t c = 0; c < m_fields.size(); ++c) {
-        const TCell &cell = c < row.size() ? row.Cell(c) : none;
+    const size_t given = std::min(row.size(), m_fields.size());
+    const TCell *cells = row.Cells();
+    // Cells already in the column's form go straight in; others as their variants.
+    for (size_t c = 0; c < given; ++c) {
+        const TCell &cell = cells[c];
         Column &col = m_columns[c];
-        // Cells already in the column's form go straight in; others as their variants.
-        switch (cell.GetKind()) {
-        case TCell::Kind::Null: Null(); continue;
-        case TCell::Kind::Text:
-            if (!col.Text)
-                break;
-            // The same box as the value above holds the same text.
-            if (col.AboveFromCell && col.HasAbove && col.AboveCell.Box() == cell.Box()) {
-                Repeat();
-            } else {
-                TextOf(cell.TextRef());
-                col.AboveCell = cell;
-            }
-            col.AboveFromCell = true;
-            continue;
-        case TCell::Kind::Double:
-            if (col.Type != TFieldType::Float && col.Type != TFieldType::DateTime)
-                break;
-            Number(cell.Double());
-            continue;
-        case TCell::Kind::Int64:
-            if (col.Type != TFieldType::Integer)
-                break;
+        const TCell::Kind k = cell.GetKind();
+        if (k == TCell::Kind::Text && col.Text) {
+            CellText(cell);
+        } else if (k == TCell::Kind::Null) {
+            Null();
+        } else if (k == TCell::Kind::Double && col.Number) {
+            ++m_next;
+            col.AboveFromCell = false;
+            quint64 bits = 0;
+            const double d = cell.Double();
+            std::memcpy(&bits, &d, 8);
+            Bits(col, bits);
+        } else if (k == TCell::Kind::Int64 && col.Type == TFieldType::Integer) {
             Integer(cell.Int());
-            continue;
-        case TCell::Kind::Bool:
-            if (col.Type != TFieldType::Boolean)
-                break;
+        } else if (k == TCell::Kind::Bool && col.Type == TFieldType::Boolean) {
             Boolean(cell.Int() != 0);
-            continue;
-        default: break;
+        } else {
+            Value(cell.ToVariant());
         }
-        Value(cell.ToVariant());
     }
+    for (size_t c = given; c < m_fields.size(); ++c)
+        Null();
 }
 
 QByteArray TPacketWriter::Finish()
 {
     if (m_next != 0 && m_next != m_fields.size())
         throw EPacketError(QStringLiteral("Pacote de dados: último registro com %1 de %2 valores.").arg(m_next).arg(m_fields.size()));
+    m_out.resize(m_used);
     for (int i = 0; i < 4; ++i)
         m_out[m_countAt + i] = static_cast<char>((m_rows >> (24 - 8 * i)) & 0xff);
     QByteArray out = std::move(m_out);
     m_out = QByteArray();
+    m_at = nullptr;
+    m_used = 0;
     m_columns.clear();
     return out;
 }
@@ -475,8 +657,21 @@ QByteArray TPacketWriter::Finish()
 QByteArray TDataPacket::Encode() const
 {
     TPacketWriter w(Fields);
-    for (size_t r = 0; r < Rows.size(); ++r)
+    const auto prefetch = [this](size_t r, void (TCell::*what)() const) {
+        if (r >= Rows.size())
+            return;
+        for (const TCell *c = Rows[r].Cells(), *end = c + Rows[r].size(); c != end; ++c)
+            (c->*what)();
+    };
+    // The boxes two rows ahead and the texts of the next are on their way while a row is written.
+    prefetch(0, &TCell::PrefetchBox);
+    prefetch(1, &TCell::PrefetchBox);
+    prefetch(0, &TCell::PrefetchText);
+    for (size_t r = 0; r < Rows.size(); ++r) {
+        prefetch(r + 2, &TCell::PrefetchBox);
+        prefetch(r + 1, &TCell::PrefetchText);
         w.AddRow(Rows[r], r < Kinds.size() ? Kinds[r] : TRowKind::Unmodified);
+    }
     return w.Finish();
 }
 

@@ -76,11 +76,20 @@ public:
 private:
     struct Column;
     Column &NextColumn();
-    void TextOf(const QString &text);
+    // Each gives the reference a later reader knows the text by, or -1.
+    qint64 TextOf(const QString &text);
+    qint64 PutText(Column &col, const char *utf8, qsizetype size);
+    void CellText(const TCell &cell);
     void Bits(Column &col, quint64 bits);
+    char *Room(qsizetype n);
+    char *Grow(qsizetype n);
+    void Put(quint8 byte);
+    void PutCount(quint32 v);
     std::vector<TPacketField> m_fields;
     std::vector<Column> m_columns;
-    QByteArray m_out;
+    QByteArray m_out; // bytes up to m_used are written; m_at is its data
+    char *m_at = nullptr;
+    qsizetype m_used = 0;
     std::string m_utf8; // a text being written, as UTF-8
     qsizetype m_countAt = 0;
     quint32 m_rows = 0;

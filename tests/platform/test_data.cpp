@@ -426,6 +426,53 @@ TEST(DataPacket, RowsWriteTheSameBytesAsTheirValuesOneByOne)
     EXPECT_FALSE(back.Rows[9][0].isValid());
 }
 
+TEST(DataPacket, TextsKnownByTheirBoxOrByTheirBytesWriteTheSameReferences)
+{
+    // A column of a few hundred names, some rows holding a fresh copy of a name and
+    // others the box met before; a column that is distinct for longer than the writer
+    // looks texts up and then repeats; a column distinct throughout; nulls between.
+    const std::vector<TPacketField> fields = {{QStringLiteral("NOME"), TFieldType::String, 20, false},
+                                              {QStringLiteral("FASES"), TFieldType::String, 20, false},
+                                              {QStringLiteral("DOC"), TFieldType::String, 20, false},
+                                              {QStringLiteral("VALOR"), TFieldType::Float, 0, false}};
+    std::vector<TCell> names;
+    for (int i = 0; i < 300; ++i)
+        names.push_back(TCell::Text(QStringLiteral("Cliente %1").arg(i)));
+    std::vector<TRecord> rows;
+    for (int i = 0; i < 20000; ++i) {
+        TRecord r(fields.size());
+        const TCell &name = names[static_cast<size_t>((i / 4 * 7 + i / 5) % 300)];
+        if (i % 11 == 0)
+            r.Cell(0) = TCell::Text(QString(name.TextRef().constData(), name.TextRef().size())); // same text, another box
+        else if (i % 13 != 0)
+            r.Cell(0) = name;
+        r.Cell(1) = TCell::Text(i < 6000 ? QStringLiteral("F%1").arg(i) : QStringLiteral("R%1").arg(i % 40));
+        r.Cell(2) = TCell::Text(QStringLiteral("D%1").arg(i));
+        r.Cell(3) = TCell::Number(i % 4);
+        rows.push_back(std::move(r));
+    }
+    // Boxes shared down a column, as a decoded packet holds them.
+    for (size_t i = 100; i < rows.size(); i += 17)
+        rows[i].Cell(0) = rows[i - 100].Cell(0);
+    TPacketWriter byRow(fields), byValue(fields);
+    for (const TRecord &r : rows) {
+        byRow.AddRow(r);
+        byValue.BeginRow();
+        for (size_t c = 0; c < fields.size(); ++c)
+            byValue.Value(r[c]);
+    }
+    const QByteArray bytes = byRow.Finish();
+    EXPECT_EQ(bytes, byValue.Finish());
+    const TDataPacket back = TDataPacket::Decode(bytes);
+    ASSERT_EQ(back.Rows.size(), rows.size());
+    for (size_t r = 0; r < rows.size(); ++r)
+        ASSERT_TRUE(back.Rows[r] == rows[r]) << "row " << r;
+    // Written again from the decoded rows, where each text has one box.
+    EXPECT_EQ(back.Encode(), bytes);
+    // The names cost a reference, not their text.
+    EXPECT_LT(bytes.size(), 20000 * 40);
+}
+
 TEST(DataPacket, CorruptOrTruncatedPacketRaisesClearError)
 {
     TDataPacket p = emissionPacket({{"REC11001", "MARIA", "S"}, {"REC11001", "ADMIN", "N"}});
