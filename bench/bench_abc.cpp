@@ -147,7 +147,7 @@ int main(int argc, char **argv)
                     QStringLiteral("x"), 1.5, true,
                     QStringLiteral("%1 B/row against %2 B/row").arg(static_cast<double>(packetBytes) / static_cast<double>(rows), 0, 'f', 0)
                         .arg(fileBytes / static_cast<double>(rows), 0, 'f', 0));
-        figures.Add(QStringLiteral("rec-host side peak RSS (in-process client), %1 rows, %2").arg(rows).arg(db), clientRss, QStringLiteral("MiB"), 1536.0,
+        figures.Add(QStringLiteral("rec-host side peak RSS (in-process client), %1 rows, %2").arg(rows).arg(db), clientRss, QStringLiteral("MiB"), 1024.0,
                     true);
         figures.Add(QStringLiteral("rec-appserver peak RSS serving the curve, %1 rows, %2").arg(rows).arg(db), serverRss, QStringLiteral("MiB"), 1024.0,
                     true);

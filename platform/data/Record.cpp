@@ -2,65 +2,62 @@
 
 TCell::TCell(const QVariant &value)
 {
-    m_v.i = 0;
     if (!value.isValid())
         return;
     if (!value.isNull()) {
         switch (value.typeId()) {
-        case QMetaType::Double:
-            m_v.d = *static_cast<const double *>(value.constData());
-            m_kind = Kind::Double;
-            return;
-        case QMetaType::LongLong:
-            m_v.i = *static_cast<const qlonglong *>(value.constData());
-            m_kind = Kind::Int64;
-            return;
-        case QMetaType::Int:
-            m_v.i = *static_cast<const int *>(value.constData());
-            m_kind = Kind::Int32;
-            return;
-        case QMetaType::Bool:
-            m_v.i = *static_cast<const bool *>(value.constData()) ? 1 : 0;
-            m_kind = Kind::Bool;
-            return;
-        case QMetaType::QString:
-            m_v.box = new TBox{{1}, value};
-            m_kind = Kind::Text;
-            return;
+        case QMetaType::Double: *this = Number(*static_cast<const double *>(value.constData())); return;
+        case QMetaType::LongLong: *this = Integer(*static_cast<const qlonglong *>(value.constData())); return;
+        case QMetaType::Int: *this = Tagged(kTagInt32, static_cast<quint64>(*static_cast<const int *>(value.constData()))); return;
+        case QMetaType::Bool: *this = Flag(*static_cast<const bool *>(value.constData())); return;
+        case QMetaType::QString: *this = Boxing(kTagText, value); return;
         default: break;
         }
     }
     // A typed null or any other type is kept exactly as given.
-    m_v.box = new TBox{{1}, value};
-    m_kind = Kind::Other;
+    *this = Boxing(kTagOther, value);
 }
 
-TCell TCell::Text(QString text)
+TCell TCell::Integer(qint64 i)
 {
+    // 48 bits hold every integer the tables keep; a wider one is boxed.
+    if ((static_cast<qint64>(static_cast<quint64>(i) << 16) >> 16) == i)
+        return Tagged(kTagInt, static_cast<quint64>(i));
+    return Boxing(kTagWideInt, QVariant(static_cast<qlonglong>(i)));
+}
+
+TCell TCell::Boxing(quint64 tag, QVariant value)
+{
+    auto *box = new TBox{{1}, std::move(value)};
+    const auto address = reinterpret_cast<quintptr>(box);
+    if (address & ~kPayload)
+        qFatal("TCell: address %p is beyond 48 bits", static_cast<void *>(box));
     TCell c;
-    c.m_v.box = new TBox{{1}, QVariant(std::move(text))};
-    c.m_kind = Kind::Text;
+    c.m_bits = tag << kTagShift | address;
     return c;
 }
 
+TCell TCell::Text(QString text) { return Boxing(kTagText, QVariant(std::move(text))); }
+
 QVariant TCell::ToVariant() const
 {
-    switch (m_kind) {
+    switch (GetKind()) {
     case Kind::Null: return {};
-    case Kind::Double: return QVariant(m_v.d);
-    case Kind::Int64: return QVariant(static_cast<qlonglong>(m_v.i));
-    case Kind::Int32: return QVariant(static_cast<int>(m_v.i));
-    case Kind::Bool: return QVariant(m_v.i != 0);
+    case Kind::Double: return QVariant(Double());
+    case Kind::Int64: return QVariant(static_cast<qlonglong>(Int()));
+    case Kind::Int32: return QVariant(static_cast<int>(Int()));
+    case Kind::Bool: return QVariant(Int() != 0);
     case Kind::Text:
-    case Kind::Other: return m_v.box->value;
+    case Kind::Other: return box()->value;
     }
     return {};
 }
 
 void TCell::Release() noexcept
 {
-    if (m_v.box->ref.fetch_sub(1, std::memory_order_acq_rel) == 1)
-        delete m_v.box;
+    TBox *b = box();
+    if (b->ref.fetch_sub(1, std::memory_order_acq_rel) == 1)
+        delete b;
 }
 
 bool SameValue(const TCell &a, const TCell &b)

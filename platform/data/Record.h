@@ -2,6 +2,7 @@
 #include <QString>
 #include <QVariant>
 #include <atomic>
+#include <cstring>
 #include <initializer_list>
 #include <iterator>
 #include <vector>
@@ -26,44 +27,37 @@ inline bool SameValue(const QVariant &a, const QVariant &b)
     return a == b;
 }
 
-// One stored value in 16 bytes: null, a number or a flag in place, a text or
-// any other value in a shared box. Copying a boxed cell costs one reference
-// count, so a text repeated down a column is kept once.
+// One stored value in 8 bytes. A number is its own bits; any other value is a
+// not-a-number pattern that carries a tag in its top bits and, below them, a
+// small integer, a flag or the address of a shared box holding a text or any
+// other value. Copying a boxed cell costs one reference count, so a text
+// repeated down a column is kept once. A not-a-number is kept as the one quiet
+// not-a-number; every other double, -0 included, is kept exactly.
 class TCell {
 public:
     enum class Kind : quint8 { Null, Double, Int64, Int32, Bool, Text, Other };
 
-    TCell() noexcept { m_v.i = 0; }
+    TCell() noexcept = default;
     TCell(const QVariant &value);
     static TCell Number(double d) noexcept
     {
         TCell c;
-        c.m_v.d = d;
-        c.m_kind = Kind::Double;
+        if (d != d)
+            c.m_bits = kQuietNaN;
+        else
+            std::memcpy(&c.m_bits, &d, 8);
         return c;
     }
-    static TCell Integer(qint64 i) noexcept
-    {
-        TCell c;
-        c.m_v.i = i;
-        c.m_kind = Kind::Int64;
-        return c;
-    }
-    static TCell Flag(bool b) noexcept
-    {
-        TCell c;
-        c.m_v.i = b ? 1 : 0;
-        c.m_kind = Kind::Bool;
-        return c;
-    }
+    static TCell Integer(qint64 i);
+    static TCell Flag(bool b) noexcept { return Tagged(kTagBool, b ? 1 : 0); }
     static TCell Text(QString text);
 
-    TCell(const TCell &other) noexcept : m_v(other.m_v), m_kind(other.m_kind)
+    TCell(const TCell &other) noexcept : m_bits(other.m_bits)
     {
         if (Boxed())
-            m_v.box->ref.fetch_add(1, std::memory_order_relaxed);
+            box()->ref.fetch_add(1, std::memory_order_relaxed);
     }
-    TCell(TCell &&other) noexcept : m_v(other.m_v), m_kind(other.m_kind) { other.m_kind = Kind::Null; }
+    TCell(TCell &&other) noexcept : m_bits(other.m_bits) { other.m_bits = kNull; }
     TCell &operator=(const TCell &other) noexcept
     {
         TCell copy(other);
@@ -81,29 +75,42 @@ public:
         if (Boxed())
             Release();
     }
-    void Swap(TCell &other) noexcept
-    {
-        std::swap(m_v, other.m_v);
-        std::swap(m_kind, other.m_kind);
-    }
+    void Swap(TCell &other) noexcept { std::swap(m_bits, other.m_bits); }
 
-    Kind GetKind() const { return m_kind; }
-    bool IsNull() const { return m_kind == Kind::Null; }
-    double Double() const { return m_v.d; }         // Kind::Double
-    qint64 Int() const { return m_v.i; }            // Kind::Int64, Int32 and Bool
-    const QString &TextRef() const { return *static_cast<const QString *>(m_v.box->value.constData()); } // Kind::Text
+    Kind GetKind() const
+    {
+        const quint64 tag = m_bits >> kTagShift;
+        if (tag < kTagNull)
+            return Kind::Double;
+        static constexpr Kind kinds[] = {Kind::Null, Kind::Int64, Kind::Int32, Kind::Bool, Kind::Text, Kind::Other, Kind::Int64};
+        return kinds[tag - kTagNull];
+    }
+    bool IsNull() const { return m_bits == kNull; }
+    double Double() const // Kind::Double
+    {
+        double d;
+        std::memcpy(&d, &m_bits, 8);
+        return d;
+    }
+    qint64 Int() const // Kind::Int64, Int32 and Bool
+    {
+        if ((m_bits >> kTagShift) == kTagWideInt)
+            return *static_cast<const qlonglong *>(box()->value.constData());
+        return static_cast<qint64>(m_bits << 16) >> 16;
+    }
+    const QString &TextRef() const { return *static_cast<const QString *>(box()->value.constData()); } // Kind::Text
     // Two text cells sharing one box hold the same text.
-    const void *Box() const { return Boxed() ? m_v.box : nullptr; }
+    const void *Box() const { return Boxed() ? box() : nullptr; }
     // Asks the processor for the cell's box, and then for a text's characters,
     // ahead of reading them; a pass over many rows waits for memory once, not per cell.
     void PrefetchBox() const
     {
         if (Boxed())
-            __builtin_prefetch(m_v.box);
+            __builtin_prefetch(box());
     }
     void PrefetchText() const
     {
-        if (m_kind == Kind::Text)
+        if ((m_bits >> kTagShift) == kTagText)
             __builtin_prefetch(TextRef().constData());
     }
     QVariant ToVariant() const;
@@ -113,15 +120,26 @@ private:
         std::atomic<int> ref{1};
         QVariant value;
     };
-    bool Boxed() const { return m_kind == Kind::Text || m_kind == Kind::Other; }
+    // Tags, in the top 16 bits; below kTagNull the bits are a double's.
+    static constexpr int kTagShift = 48;
+    static constexpr quint64 kTagNull = 0xfff9, kTagInt = 0xfffa, kTagInt32 = 0xfffb, kTagBool = 0xfffc, kTagText = 0xfffd, kTagOther = 0xfffe,
+                             kTagWideInt = 0xffff; // an integer past 48 bits, boxed
+    static constexpr quint64 kPayload = (quint64(1) << kTagShift) - 1;
+    static constexpr quint64 kNull = kTagNull << kTagShift;
+    static constexpr quint64 kQuietNaN = 0x7ff8000000000000ull;
+    static TCell Tagged(quint64 tag, quint64 payload) noexcept
+    {
+        TCell c;
+        c.m_bits = tag << kTagShift | (payload & kPayload);
+        return c;
+    }
+    static TCell Boxing(quint64 tag, QVariant value);
+    bool Boxed() const { return (m_bits >> kTagShift) >= kTagText; }
+    TBox *box() const { return reinterpret_cast<TBox *>(static_cast<quintptr>(m_bits & kPayload)); }
     void Release() noexcept;
-    union {
-        double d;
-        qint64 i;
-        TBox *box;
-    } m_v;
-    Kind m_kind = Kind::Null;
+    quint64 m_bits = kNull;
 };
+static_assert(sizeof(TCell) == 8);
 
 // Whether two values are equal, as QVariant's == says of their variants.
 bool SameValue(const TCell &a, const TCell &b);

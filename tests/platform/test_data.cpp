@@ -7,6 +7,8 @@
 #include "TestSupport.h"
 #include <QDir>
 #include <cmath>
+#include <cstring>
+#include <limits>
 #include <QFile>
 #include <QRandomGenerator>
 #include <gtest/gtest.h>
@@ -249,7 +251,16 @@ TEST(Record, CellsGiveEveryValueBackAndCompareAsTheirVariants)
                                  QVariant(1.0),
                                  QVariant(qlonglong(1)),
                                  QVariant(qlonglong(1) << 53),
+                                 QVariant((qlonglong(1) << 47) - 1),
+                                 QVariant(-(qlonglong(1) << 47)),
+                                 QVariant(qlonglong(1) << 47),
+                                 QVariant(std::numeric_limits<qlonglong>::min()),
+                                 QVariant(std::numeric_limits<qlonglong>::max()),
+                                 QVariant(-std::numeric_limits<double>::infinity()),
+                                 QVariant(std::numeric_limits<double>::denorm_min()),
+                                 QVariant(-1.0e308),
                                  QVariant(1),
+                                 QVariant(-2147483647 - 1),
                                  QVariant(true),
                                  QVariant(false),
                                  QVariant(QString()),
@@ -272,6 +283,25 @@ TEST(Record, CellsGiveEveryValueBackAndCompareAsTheirVariants)
         for (const QVariant &b : values)
             EXPECT_EQ(SameValue(TCell(a), TCell(b)), SameValue(a, b)) << a.typeName() << " " << a.toString().toStdString() << " / " << b.typeName() << " "
                                                                       << b.toString().toStdString();
+
+    // Numbers keep their every bit but a not-a-number's, which reads back as one.
+    for (const double d : {-0.0, 5e-324, -std::numeric_limits<double>::infinity(), -std::numeric_limits<double>::quiet_NaN(), std::nan("7")}) {
+        const TCell c = TCell::Number(d);
+        ASSERT_EQ(c.GetKind(), TCell::Kind::Double);
+        const double back = c.Double();
+        if (std::isnan(d))
+            EXPECT_TRUE(std::isnan(back));
+        else
+            EXPECT_EQ(std::memcmp(&d, &back, 8), 0) << d;
+        EXPECT_EQ(std::signbit(c.Double()), std::isnan(d) ? false : std::signbit(d)) << d;
+    }
+    // An integer wider than a cell holds is kept whole, copies included.
+    const TCell wide = TCell::Integer(std::numeric_limits<qlonglong>::min() + 3);
+    const TCell wideCopy = wide;
+    EXPECT_EQ(wideCopy.GetKind(), TCell::Kind::Int64);
+    EXPECT_EQ(wideCopy.Int(), std::numeric_limits<qlonglong>::min() + 3);
+    EXPECT_EQ(TCell::Integer(-(qlonglong(1) << 47)).Int(), -(qlonglong(1) << 47));
+    EXPECT_EQ(TCell::Flag(true).GetKind(), TCell::Kind::Bool);
 
     // A copied text shares its storage; writing through one row leaves the other.
     TRecord one = {QStringLiteral("Região Sul"), 7};
