@@ -140,7 +140,7 @@ TNetConnection::TExchange TNetConnection::Exchange(const Wire::Request &request)
         reader.Append(m_socket->readAll());
     }
     QString error;
-    if (!Wire::DecodeReply(body, x.Reply, error))
+    if (!Wire::DecodeReply(std::move(body), x.Reply, error))
         return fault(TExchange::Malformed, error);
     return x;
 }

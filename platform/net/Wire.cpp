@@ -254,34 +254,60 @@ bool DecodeRequest(const QByteArray &body, Request &out, QString &error)
     return checkEnd(s, error);
 }
 
-bool DecodeReply(const QByteArray &body, Reply &out, QString &error)
+bool DecodeReply(QByteArray body, Reply &out, QString &error)
 {
-    QDataStream s(body);
-    prepare(s);
-    quint32 magic = 0;
-    quint16 version = 0;
-    s >> magic >> version;
-    if (s.status() != QDataStream::Ok || magic != kReplyMagic || version != kVersion) {
-        error = QStringLiteral("resposta do servidor de aplicação em formato desconhecido");
-        return false;
-    }
-    s >> out.Ok >> out.Error;
-    int budget = kMaxValues;
-    if (!readValue(s, out.Result, 0, budget, error))
-        return false;
-    quint32 n = 0;
-    s >> n;
-    if (s.status() != QDataStream::Ok || n > static_cast<quint32>(body.size())) {
-        error = QStringLiteral("resposta truncada");
-        return false;
-    }
-    for (quint32 i = 0; i < n; ++i) {
-        QVariant v;
-        if (!readValue(s, v, 0, budget, error))
+    // A result of bytes (a data packet) becomes the body itself, trimmed to them, not a copy.
+    qint64 bytesAt = -1;
+    quint32 bytesSize = 0;
+    {
+        QDataStream s(body);
+        prepare(s);
+        quint32 magic = 0;
+        quint16 version = 0;
+        s >> magic >> version;
+        if (s.status() != QDataStream::Ok || magic != kReplyMagic || version != kVersion) {
+            error = QStringLiteral("resposta do servidor de aplicação em formato desconhecido");
             return false;
-        out.RefValues << v;
+        }
+        s >> out.Ok >> out.Error;
+        int budget = kMaxValues;
+        const qint64 resultAt = s.device()->pos();
+        quint8 tag = 0;
+        s >> tag >> bytesSize;
+        if (s.status() == QDataStream::Ok && tag == TBytes && bytesSize != 0xffffffffu) {
+            bytesAt = s.device()->pos();
+            if (s.skipRawData(static_cast<int>(bytesSize)) != static_cast<int>(bytesSize)) {
+                error = QStringLiteral("mensagem truncada");
+                return false;
+            }
+            --budget;
+        } else {
+            s.resetStatus();
+            s.device()->seek(resultAt);
+            if (!readValue(s, out.Result, 0, budget, error))
+                return false;
+        }
+        quint32 n = 0;
+        s >> n;
+        if (s.status() != QDataStream::Ok || n > static_cast<quint32>(body.size())) {
+            error = QStringLiteral("resposta truncada");
+            return false;
+        }
+        for (quint32 i = 0; i < n; ++i) {
+            QVariant v;
+            if (!readValue(s, v, 0, budget, error))
+                return false;
+            out.RefValues << v;
+        }
+        if (!checkEnd(s, error))
+            return false;
     }
-    return checkEnd(s, error);
+    if (bytesAt >= 0) {
+        body.remove(0, bytesAt);
+        body.truncate(bytesSize);
+        out.Result = QVariant(std::move(body));
+    }
+    return true;
 }
 
 QByteArray Frame(const QByteArray &body)
@@ -314,8 +340,12 @@ FrameReader::Status FrameReader::Next(QByteArray &body)
     m_announced = (quint32(p[0]) << 24) | (quint32(p[1]) << 16) | (quint32(p[2]) << 8) | quint32(p[3]);
     if (m_announced > m_max)
         return Status::TooLarge;
-    if (static_cast<quint64>(m_buffer.size()) < 4ull + m_announced)
+    if (static_cast<quint64>(m_buffer.size()) < 4ull + m_announced) {
+        // The frame's bytes go into one block as they come, not one grown and copied again.
+        if (m_buffer.capacity() < 4 + qsizetype(m_announced))
+            m_buffer.reserve(4 + qsizetype(m_announced));
         return Status::NeedMore;
+    }
     if (static_cast<quint64>(m_buffer.size()) == 4ull + m_announced) {
         // The usual case: the buffer holds this frame alone, and becomes its body.
         body = std::move(m_buffer);

@@ -34,7 +34,7 @@ QByteArray EncodeRequest(const Request &request);
 QByteArray EncodeReply(const Reply &reply);
 // Return false with a reason when the body is not a well-formed message.
 bool DecodeRequest(const QByteArray &body, Request &out, QString &error);
-bool DecodeReply(const QByteArray &body, Reply &out, QString &error);
+bool DecodeReply(QByteArray body, Reply &out, QString &error);
 // Whether a value may travel on the wire.
 bool IsWireValue(const QVariant &value, int depth = 0);
 

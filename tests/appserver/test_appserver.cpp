@@ -207,6 +207,36 @@ TEST(Wire, FramesComeOutWholeHoweverTheBytesArrive)
     }
 }
 
+TEST(Wire, APacketResultIsTheReceivedBodyItselfAndWhatFollowsItStillDecodes)
+{
+    Wire::Reply packet;
+    packet.Result = QVariant(QByteArray(100000, 'p') + "fim");
+    packet.RefValues = {qlonglong(7), QStringLiteral("depois")};
+    QByteArray body = Wire::EncodeReply(packet);
+    const char *start = body.constData();
+    Wire::Reply r;
+    QString error;
+    ASSERT_TRUE(Wire::DecodeReply(std::move(body), r, error)) << error.toStdString();
+    const QByteArray got = r.Result.toByteArray();
+    EXPECT_EQ(got, packet.Result.toByteArray());
+    EXPECT_EQ(r.RefValues, packet.RefValues);
+    EXPECT_TRUE(got.constData() > start && got.constData() < start + 64) << "the packet's bytes were copied out of the body";
+
+    // Null and empty bytes stay what they were; bytes cut short are refused.
+    for (const QByteArray &bytes : {QByteArray(), QByteArray("")}) {
+        Wire::Reply one;
+        one.Result = QVariant(bytes);
+        Wire::Reply back;
+        ASSERT_TRUE(Wire::DecodeReply(Wire::EncodeReply(one), back, error)) << error.toStdString();
+        EXPECT_EQ(back.Result.typeId(), QMetaType::QByteArray);
+        EXPECT_EQ(back.Result.toByteArray().isNull(), bytes.isNull());
+        EXPECT_TRUE(back.Result.toByteArray().isEmpty());
+    }
+    Wire::Reply cut;
+    EXPECT_FALSE(Wire::DecodeReply(Wire::EncodeReply(packet).left(5000), cut, error));
+    EXPECT_EQ(error, QStringLiteral("mensagem truncada"));
+}
+
 TEST_P(AppServer, EveryMethodAnswersWithItsPayloadShape)
 {
     TClientDataSet venc(QStringLiteral("cdsDtVenc")), orca(QStringLiteral("cdsParamGeralOrca"));
