@@ -6,6 +6,8 @@ TClientDataSet::TClientDataSet(const QString &name, QObject *parent) : TDataSet(
 
 void TClientDataSet::SetData(const QVariant &packet) { SetData(PacketFromVariant(packet)); }
 
+void TClientDataSet::SetData(QVariant &&packet) { SetData(PacketFromVariant(std::move(packet))); }
+
 void TClientDataSet::SetData(const TDataPacket &packet) { SetData(TDataPacket(packet)); }
 
 void TClientDataSet::SetData(TDataPacket &&packet)

@@ -11,6 +11,8 @@ public:
 
     // Replaces the contents; the loaded rows become the base state.
     void SetData(const QVariant &packet);
+    // A variant given over hands its decoded rows on.
+    void SetData(QVariant &&packet);
     void SetData(const TDataPacket &packet);
     // Takes the packet's rows over instead of copying them when it can.
     void SetData(TDataPacket &&packet);

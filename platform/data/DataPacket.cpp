@@ -5,6 +5,7 @@
 #include <QHash>
 #include <cstring>
 #include <string>
+#include <utility>
 
 namespace {
 const char kMagic[4] = {'R', 'D', 'P', 'K'};
@@ -39,19 +40,30 @@ void putName(QByteArray &out, const QString &s)
 enum Marker : quint8 { kNull = 0, kValue = 1, kSameAsAbove = 2, kSeenText = 3 };
 // Texts each column remembers for references.
 constexpr quint32 kMaxSeenTexts = 65536;
-// Lookups over which a column must find an eighth of its texts again to keep looking.
+// Lookups over which a column judges whether its texts come again.
 constexpr quint32 kSeenWindow = 4096;
 
 bool isText(TFieldType t) { return t == TFieldType::String || t == TFieldType::FixedChar; }
 
+} // namespace
+
+namespace PacketDetail {
+// Thrown by a reader told that more bytes may follow, when they are needed.
+struct NeedMore {};
+
 class Reader {
 public:
-    explicit Reader(const QByteArray &in) : m_data(in) {}
+    explicit Reader(QByteArrayView in, qint64 base = 0, bool more = false) : m_data(in), m_base(base), m_more(more) {}
     qsizetype remaining() const { return m_data.size() - m_pos; }
+    qsizetype pos() const { return m_pos; }
+    void rewind(qsizetype pos) { m_pos = pos; }
     void need(qsizetype n) const
     {
-        if (n < 0 || remaining() < n)
-            throw EPacketError(QStringLiteral("Pacote de dados truncado: faltam bytes na posição %1.").arg(m_pos));
+        if (n < 0 || remaining() < n) {
+            if (m_more && n >= 0)
+                throw NeedMore{};
+            throw EPacketError(QStringLiteral("Pacote de dados truncado: faltam bytes na posição %1.").arg(m_base + m_pos));
+        }
     }
     const char *take(qsizetype n)
     {
@@ -85,7 +97,7 @@ public:
             if (!(b & 0x80))
                 return v;
         }
-        throw EPacketError(QStringLiteral("Pacote de dados corrompido: número longo demais na posição %1.").arg(m_pos));
+        throw EPacketError(QStringLiteral("Pacote de dados corrompido: número longo demais na posição %1.").arg(m_base + m_pos));
     }
     QString text(quint32 n)
     {
@@ -114,9 +126,16 @@ public:
     }
 
 private:
-    const QByteArray &m_data;
+    QByteArrayView m_data;
+    qint64 m_base = 0; // position of the view's first byte in the packet
+    bool m_more = false;
     qsizetype m_pos = 0;
 };
+} // namespace PacketDetail
+
+namespace {
+using PacketDetail::NeedMore;
+using PacketDetail::Reader;
 
 bool validType(quint8 t) { return t <= static_cast<quint8>(TFieldType::DateTime); }
 bool validKind(quint8 k) { return k <= static_cast<quint8>(TRowKind::Original); }
@@ -303,7 +322,9 @@ struct TPacketWriter::Column {
         if (!UseSeen)
             return false;
         if (Lookups == kSeenWindow) {
-            if (Hits < kSeenWindow / 8) {
+            // A column must find a sixty-fourth of a window's texts again (fewer than some
+            // 130,000 texts drawn at random do), and an eighth once its table is full.
+            if (Hits < kSeenWindow / 64 || (SeenCount >= kMaxSeenTexts && Hits < kSeenWindow / 8)) {
                 UseSeen = false;
                 if (AboveRef >= 0) {
                     const QByteArrayView above = Above();
@@ -705,11 +726,75 @@ TDataPacket TDataPacket::Decode(const QByteArray &bytes, quint32 maxRows)
 {
     if (!LooksLikePacket(bytes))
         throw EPacketError(QStringLiteral("Os dados recebidos não são um pacote de dados."));
-    Reader r(bytes);
-    r.take(4);
+    TPacketDecoder decoder(bytes.size(), maxRows);
+    decoder.Feed(bytes);
+    return decoder.Finish();
+}
+
+TPacketDecoder::TPacketDecoder(qint64 totalBytes, quint32 maxRows) : m_total(totalBytes), m_maxRows(maxRows) {}
+
+TPacketDecoder::~TPacketDecoder() = default;
+
+void TPacketDecoder::Feed(QByteArrayView bytes)
+{
+    if (m_fed + bytes.size() > m_total)
+        throw EPacketError(QStringLiteral("Pacote de dados corrompido: %1 bytes a mais no fim.").arg(m_fed + bytes.size() - m_total));
+    m_fed += bytes.size();
+    if (m_pending.isEmpty()) {
+        // The usual case: whole rows read straight from the bytes given, only a last part row kept.
+        const qsizetype used = Parse(bytes, false);
+        m_pending = QByteArray(bytes.data() + used, bytes.size() - used);
+        return;
+    }
+    m_pending.append(bytes.data(), bytes.size());
+    const qsizetype used = Parse(m_pending, false);
+    m_pending.remove(0, used);
+}
+
+TDataPacket TPacketDecoder::Finish()
+{
+    // What is left must be whole; reading it as the end gives the reason it is not.
+    const qsizetype used = Parse(m_pending, true);
+    if (used != m_pending.size() || m_fed != m_total)
+        throw EPacketError(QStringLiteral("Pacote de dados truncado: faltam bytes na posição %1.").arg(m_consumed));
+    m_pending.clear();
+    if (!m_header || m_packet.Rows.size() != m_rows)
+        throw EPacketError(QStringLiteral("Pacote de dados truncado: faltam bytes na posição %1.").arg(m_consumed));
+    m_seen.clear();
+    return std::move(m_packet);
+}
+
+qsizetype TPacketDecoder::Parse(QByteArrayView bytes, bool last)
+{
+    Reader r(bytes, m_consumed, !last);
+    qsizetype done = 0;
+    try {
+        if (!m_header) {
+            ReadHeader(r);
+            done = r.pos();
+            m_consumed += done;
+        }
+        while (m_packet.Rows.size() < m_rows) {
+            ReadRow(r);
+            m_consumed += r.pos() - done;
+            done = r.pos();
+        }
+    } catch (const NeedMore &) {
+        r.rewind(done);
+    }
+    if (m_header && m_packet.Rows.size() == m_rows && done < bytes.size())
+        throw EPacketError(QStringLiteral("Pacote de dados corrompido: %1 bytes a mais no fim.").arg(bytes.size() - done + (m_total - m_fed)));
+    return done;
+}
+
+void TPacketDecoder::ReadHeader(PacketDetail::Reader &r)
+{
+    const char *magic = r.take(4);
+    if (std::memcmp(magic, kMagic, 4) != 0)
+        throw EPacketError(QStringLiteral("Os dados recebidos não são um pacote de dados."));
     const quint16 version = r.u16();
-    if (version != 1 && version != kVersion)
-        throw EPacketError(QStringLiteral("Versão de pacote de dados %1 não suportada (esperada %2).").arg(version).arg(kVersion));
+    if (version != 1 && version != TDataPacket::kVersion)
+        throw EPacketError(QStringLiteral("Versão de pacote de dados %1 não suportada (esperada %2).").arg(version).arg(TDataPacket::kVersion));
     TDataPacket p;
     const quint32 nFields = r.u32();
     if (nFields > kMaxFields)
@@ -728,72 +813,83 @@ TDataPacket TDataPacket::Decode(const QByteArray &bytes, quint32 maxRows)
         p.Fields.push_back(std::move(f));
     }
     const quint32 nRows = r.u32();
+    const qint64 remaining = m_total - (m_consumed + r.pos());
     // Every row takes at least one byte for its kind and one per field.
-    if (static_cast<quint64>(nRows) * (1 + nFields) > static_cast<quint64>(r.remaining()))
+    if (static_cast<quint64>(nRows) * (1 + nFields) > static_cast<quint64>(remaining))
         throw EPacketError(QStringLiteral("Pacote de dados truncado: %1 registros anunciados.").arg(nRows));
-    if (nRows > maxRows)
-        throw EPacketError(QStringLiteral("O pacote de dados tem %1 registros; o máximo aqui é %2.").arg(nRows).arg(maxRows));
+    if (nRows > m_maxRows)
+        throw EPacketError(QStringLiteral("O pacote de dados tem %1 registros; o máximo aqui é %2.").arg(nRows).arg(m_maxRows));
     // A row of empty values costs far more in memory than on the wire; the rows
     // may hold only a small multiple of the bytes received.
     const quint64 rowCost = sizeof(TRecord) + quint64(nFields) * sizeof(TCell) + kAllocOverhead;
-    if (quint64(nRows) * rowCost > kRowMemoryFactor * quint64(bytes.size()) + kRowMemoryAllowance)
+    if (quint64(nRows) * rowCost > kRowMemoryFactor * quint64(m_total) + kRowMemoryAllowance)
         throw EPacketError(QStringLiteral("Pacote de dados recusado: %1 registros de %2 campos ocupariam memória demais para %3 bytes.")
                                .arg(nRows)
                                .arg(nFields)
-                               .arg(bytes.size()));
+                               .arg(m_total));
     p.Rows.reserve(nRows);
     p.Kinds.reserve(nRows);
-    std::vector<std::vector<TCell>> seen(version >= 2 ? nFields : 0);
-    for (quint32 i = 0; i < nRows; ++i) {
-        const quint8 k = r.u8();
-        if (!validKind(k))
-            throw EPacketError(QStringLiteral("Pacote de dados corrompido: tipo de alteração %1.").arg(k));
-        TRecord row(nFields);
-        TCell *cells = row.Cells();
-        const TCell *above = i == 0 ? nullptr : p.Rows.back().Cells();
-        for (quint32 c = 0; c < nFields; ++c) {
-            const quint8 marker = r.u8();
-            if (marker == kNull)
-                continue;
-            const TFieldType type = p.Fields[c].Type;
-            if (marker == kSameAsAbove && version >= 2) {
-                if (!above || above[c].IsNull())
-                    throw EPacketError(QStringLiteral("Pacote de dados corrompido: repetição sem valor acima no registro %1.").arg(i + 1));
-                cells[c] = above[c];
-                continue;
-            }
-            if (marker == kSeenText && version >= 2 && isText(type)) {
-                const quint32 at = r.varint();
-                if (at >= seen[c].size())
-                    throw EPacketError(QStringLiteral("Pacote de dados corrompido: referência %1 inexistente no registro %2.").arg(at).arg(i + 1));
-                cells[c] = seen[c][at];
-                continue;
-            }
-            if (marker != kValue)
-                throw EPacketError(QStringLiteral("Pacote de dados corrompido no registro %1.").arg(i + 1));
-            switch (type) {
-            case TFieldType::String:
-            case TFieldType::FixedChar:
-                if (version >= 2) {
-                    cells[c] = TCell::Text(r.text(r.varint()));
-                    if (seen[c].size() < kMaxSeenTexts)
-                        seen[c].push_back(cells[c]);
-                } else {
-                    cells[c] = TCell::Text(r.str());
-                }
-                break;
-            case TFieldType::Float:
-            case TFieldType::DateTime: cells[c] = TCell::Number(r.f64()); break;
-            case TFieldType::Integer: cells[c] = TCell::Integer(r.i64()); break;
-            case TFieldType::Boolean: cells[c] = TCell::Flag(r.u8() != 0); break;
-            }
+    m_packet = std::move(p);
+    m_version = version;
+    m_rows = nRows;
+    m_seen.assign(version >= 2 ? nFields : 0, {});
+    m_header = true;
+}
+
+void TPacketDecoder::ReadRow(PacketDetail::Reader &r)
+{
+    TDataPacket &p = m_packet;
+    const quint32 nFields = static_cast<quint32>(p.Fields.size());
+    const size_t i = p.Rows.size();
+    const quint8 k = r.u8();
+    if (!validKind(k))
+        throw EPacketError(QStringLiteral("Pacote de dados corrompido: tipo de alteração %1.").arg(k));
+    TRecord row(nFields);
+    TCell *cells = row.Cells();
+    const TCell *above = i == 0 ? nullptr : p.Rows.back().Cells();
+    // Texts this row adds to their columns' references, kept once the row is whole.
+    m_newTexts.clear();
+    for (quint32 c = 0; c < nFields; ++c) {
+        const quint8 marker = r.u8();
+        if (marker == kNull)
+            continue;
+        const TFieldType type = p.Fields[c].Type;
+        if (marker == kSameAsAbove && m_version >= 2) {
+            if (!above || above[c].IsNull())
+                throw EPacketError(QStringLiteral("Pacote de dados corrompido: repetição sem valor acima no registro %1.").arg(i + 1));
+            cells[c] = above[c];
+            continue;
         }
-        p.Rows.push_back(std::move(row));
-        p.Kinds.push_back(static_cast<TRowKind>(k));
+        if (marker == kSeenText && m_version >= 2 && isText(type)) {
+            const quint32 at = r.varint();
+            if (at >= m_seen[c].size())
+                throw EPacketError(QStringLiteral("Pacote de dados corrompido: referência %1 inexistente no registro %2.").arg(at).arg(i + 1));
+            cells[c] = m_seen[c][at];
+            continue;
+        }
+        if (marker != kValue)
+            throw EPacketError(QStringLiteral("Pacote de dados corrompido no registro %1.").arg(i + 1));
+        switch (type) {
+        case TFieldType::String:
+        case TFieldType::FixedChar:
+            if (m_version >= 2) {
+                cells[c] = TCell::Text(r.text(r.varint()));
+                if (m_seen[c].size() < kMaxSeenTexts)
+                    m_newTexts.push_back(c);
+            } else {
+                cells[c] = TCell::Text(r.str());
+            }
+            break;
+        case TFieldType::Float:
+        case TFieldType::DateTime: cells[c] = TCell::Number(r.f64()); break;
+        case TFieldType::Integer: cells[c] = TCell::Integer(r.i64()); break;
+        case TFieldType::Boolean: cells[c] = TCell::Flag(r.u8() != 0); break;
+        }
     }
-    if (r.remaining() != 0)
-        throw EPacketError(QStringLiteral("Pacote de dados corrompido: %1 bytes a mais no fim.").arg(r.remaining()));
-    return p;
+    for (const quint32 c : m_newTexts)
+        m_seen[c].push_back(cells[c]);
+    p.Rows.push_back(std::move(row));
+    p.Kinds.push_back(static_cast<TRowKind>(k));
 }
 
 TDataPacket TDataPacket::FromDataSet(const TDataSet &ds)
@@ -812,7 +908,27 @@ QVariant PacketToVariant(const TDataPacket &packet) { return QVariant(packet.Enc
 
 TDataPacket PacketFromVariant(const QVariant &value)
 {
+    if (value.metaType() == QMetaType::fromType<TReceivedPacket>()) {
+        const TReceivedPacket received = value.value<TReceivedPacket>();
+        if (!received.Packet)
+            throw EPacketError(QStringLiteral("O resultado não contém um pacote de dados."));
+        return *received.Packet;
+    }
     if (value.typeId() != QMetaType::QByteArray)
         throw EPacketError(QStringLiteral("O resultado não contém um pacote de dados."));
     return TDataPacket::Decode(value.toByteArray());
+}
+
+TDataPacket PacketFromVariant(QVariant &&value)
+{
+    if (value.metaType() == QMetaType::fromType<TReceivedPacket>()) {
+        TReceivedPacket received = value.value<TReceivedPacket>();
+        value = QVariant();
+        if (!received.Packet)
+            throw EPacketError(QStringLiteral("O resultado não contém um pacote de dados."));
+        if (received.Packet.use_count() == 1)
+            return std::move(*received.Packet);
+        return *received.Packet;
+    }
+    return PacketFromVariant(std::as_const(value));
 }

@@ -2,6 +2,7 @@
 #include "data/DataSet.h"
 #include <QByteArray>
 #include <QVariant>
+#include <memory>
 #include <string>
 #include <vector>
 
@@ -40,6 +41,41 @@ struct TDataPacket {
 
     // Builds a packet from the fields and current rows of a data set.
     static TDataPacket FromDataSet(const TDataSet &ds);
+};
+
+namespace PacketDetail {
+class Reader;
+}
+
+// Reads a packet as its bytes arrive, in pieces of any size: whole rows are
+// decoded at once and only a part row is kept, so a large packet never has to
+// be held whole beside its rows. Decode() is one Feed() and Finish().
+class TPacketDecoder {
+public:
+    // totalBytes is the packet's whole length, known before its bytes come.
+    explicit TPacketDecoder(qint64 totalBytes, quint32 maxRows = 0xffffffffu);
+    ~TPacketDecoder();
+    TPacketDecoder(const TPacketDecoder &) = delete;
+    TPacketDecoder &operator=(const TPacketDecoder &) = delete;
+    // Raise EPacketError as Decode() does, as soon as the bytes show the fault.
+    void Feed(QByteArrayView bytes);
+    TDataPacket Finish();
+
+private:
+    qsizetype Parse(QByteArrayView bytes, bool last);
+    void ReadHeader(PacketDetail::Reader &r);
+    void ReadRow(PacketDetail::Reader &r);
+    qint64 m_total;
+    quint32 m_maxRows;
+    qint64 m_fed = 0;      // bytes given so far
+    qint64 m_consumed = 0; // bytes decoded so far
+    QByteArray m_pending;  // a part row waiting for the rest
+    bool m_header = false;
+    quint16 m_version = 0;
+    quint32 m_rows = 0;
+    TDataPacket m_packet;
+    std::vector<std::vector<TCell>> m_seen; // each text column's texts, by reference
+    std::vector<quint32> m_newTexts;
 };
 
 // Writes a packet row by row, so that a large result never has to exist as
@@ -96,6 +132,15 @@ private:
     size_t m_next = 0;
 };
 
-// A packet travels inside a variant as its encoded bytes.
+// A packet decoded as its bytes arrived, travelling in a variant in place of them.
+struct TReceivedPacket {
+    std::shared_ptr<TDataPacket> Packet;
+    qint64 Bytes = 0; // the size it had on the wire
+};
+Q_DECLARE_METATYPE(TReceivedPacket)
+
+// A packet travels inside a variant as its encoded bytes, or decoded on arrival;
+// from a variant given over, a decoded packet's rows are taken, not copied.
 QVariant PacketToVariant(const TDataPacket &packet);
 TDataPacket PacketFromVariant(const QVariant &value);
+TDataPacket PacketFromVariant(QVariant &&value);

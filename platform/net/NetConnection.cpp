@@ -1,8 +1,10 @@
 #include "net/NetConnection.h"
+#include "data/DataPacket.h"
 #include "data/Exceptions.h"
 #include "data/RemoteResult.h"
 #include <QDeadlineTimer>
 #include <cerrno>
+#include <memory>
 #include <sys/socket.h>
 
 TNetConnection::TNetConnection(const QString &name, QObject *parent) : QObject(parent) { setObjectName(name); }
@@ -104,7 +106,7 @@ Wire::Reply TNetConnection::LoginCall(const QString &method, const QVariantList 
     throw EHostError(QStringLiteral("A conexão com o servidor de aplicação em %1 foi perdida no login do operador %2: %3").arg(where, Operator, x.Reason));
 }
 
-TNetConnection::TExchange TNetConnection::Exchange(const Wire::Request &request)
+TNetConnection::TExchange TNetConnection::Exchange(const Wire::Request &request, bool rows)
 {
     TExchange x;
     auto fault = [&](TExchange::Kind kind, const QString &reason) {
@@ -124,24 +126,78 @@ TNetConnection::TExchange TNetConnection::Exchange(const Wire::Request &request)
     while (m_socket->bytesToWrite() > 0)
         if (!m_socket->waitForBytesWritten(static_cast<int>(deadline.remainingTime())))
             return stalled();
+    // A plain reply is read whole; with rows wanted, a packet result is fed to its decoder
+    // as it comes, and only the reply's head and what follows the packet are kept.
     Wire::FrameReader reader(Wire::kMaxReply);
+    bool plain = !rows;
+    QByteArray head, tail;
+    Wire::PacketReplyHead h;
+    std::unique_ptr<TPacketDecoder> decoder;
+    qint64 packetLeft = 0, tailSize = 0;
+    const auto feed = [&](QByteArrayView bytes) {
+        const qsizetype n = static_cast<qsizetype>(std::min<qint64>(packetLeft, bytes.size()));
+        decoder->Feed(bytes.first(n));
+        packetLeft -= n;
+        tail.append(bytes.data() + n, static_cast<qsizetype>(std::min<qint64>(bytes.size() - n, tailSize - tail.size())));
+    };
     QByteArray body;
-    for (;;) {
-        const auto status = reader.Next(body);
-        if (status == Wire::FrameReader::Status::Ready)
-            break;
-        if (status == Wire::FrameReader::Status::TooLarge)
-            return fault(TExchange::Lost, QStringLiteral("resposta de %1 bytes excede o limite").arg(reader.AnnouncedSize()));
-        if (m_socket->bytesAvailable() == 0 && !m_socket->waitForReadyRead(static_cast<int>(deadline.remainingTime()))) {
-            if (m_socket->state() == QAbstractSocket::ConnectedState)
-                return fault(TExchange::TimedOut, noAnswer);
-            return fault(TExchange::Lost, m_socket->errorString());
+    try {
+        for (;;) {
+            if (plain) {
+                const auto status = reader.Next(body);
+                if (status == Wire::FrameReader::Status::Ready)
+                    break;
+                if (status == Wire::FrameReader::Status::TooLarge)
+                    return fault(TExchange::Lost, QStringLiteral("resposta de %1 bytes excede o limite").arg(reader.AnnouncedSize()));
+            } else if (!decoder) {
+                const int read = Wire::ReadPacketReplyHead(head, h);
+                if (read < 0 || (read > 0 && h.BodySize > Wire::kMaxReply)) {
+                    plain = true;
+                    reader.Append(head);
+                    head = QByteArray();
+                    continue;
+                }
+                if (read > 0) {
+                    decoder = std::make_unique<TPacketDecoder>(h.PacketSize);
+                    packetLeft = h.PacketSize;
+                    tailSize = qint64(h.BodySize) + 4 - h.Length - h.PacketSize;
+                    const QByteArray rest = head.mid(h.Length);
+                    head.truncate(h.Length);
+                    feed(rest);
+                    continue;
+                }
+            } else if (packetLeft == 0 && tail.size() == tailSize) {
+                break;
+            }
+            if (m_socket->bytesAvailable() == 0 && !m_socket->waitForReadyRead(static_cast<int>(deadline.remainingTime()))) {
+                if (m_socket->state() == QAbstractSocket::ConnectedState)
+                    return fault(TExchange::TimedOut, noAnswer);
+                return fault(TExchange::Lost, m_socket->errorString());
+            }
+            const QByteArray chunk = m_socket->readAll();
+            if (plain)
+                reader.Append(chunk);
+            else if (!decoder)
+                head.append(chunk);
+            else
+                feed(chunk);
         }
-        reader.Append(m_socket->readAll());
+        QString error;
+        if (decoder) {
+            // The reply as sent, its packet left out, then the packet decoded.
+            body = head.mid(4);
+            body.replace(body.size() - 4, 4, QByteArray(4, '\0'));
+            body.append(tail);
+            if (!Wire::DecodeReply(std::move(body), x.Reply, error))
+                return fault(TExchange::Malformed, error);
+            x.Reply.Result = QVariant::fromValue(TReceivedPacket{std::make_shared<TDataPacket>(decoder->Finish()), h.PacketSize});
+            return x;
+        }
+        if (!Wire::DecodeReply(std::move(body), x.Reply, error))
+            return fault(TExchange::Malformed, error);
+    } catch (const EPacketError &e) {
+        return fault(TExchange::Malformed, e.Message());
     }
-    QString error;
-    if (!Wire::DecodeReply(std::move(body), x.Reply, error))
-        return fault(TExchange::Malformed, error);
     return x;
 }
 
@@ -160,7 +216,11 @@ QVariant TNetConnection::Fail(const QString &method, const QString &message)
     return RemoteFailure(method, message);
 }
 
-QVariant TNetConnection::Call(const QString &method, std::vector<TCallArg> args)
+QVariant TNetConnection::Call(const QString &method, std::vector<TCallArg> args) { return Invoke(method, std::move(args), false); }
+
+QVariant TNetConnection::CallForRows(const QString &method, std::vector<TCallArg> args) { return Invoke(method, std::move(args), true); }
+
+QVariant TNetConnection::Invoke(const QString &method, std::vector<TCallArg> args, bool rows)
 {
     CallLog << method;
     QVariantList sent;
@@ -194,7 +254,7 @@ QVariant TNetConnection::Call(const QString &method, std::vector<TCallArg> args)
     }
     if (BeforeCall)
         BeforeCall(method);
-    const TExchange x = Exchange(request);
+    const TExchange x = Exchange(request, rows);
     if (x.Fault == TExchange::TimedOut) {
         // The reply may still come; the connection is no longer in step with the calls.
         Close();
@@ -226,3 +286,8 @@ QVariant TNetConnection::Call(const QString &method, std::vector<TCallArg> args)
 }
 
 QVariant TAppServerProxy::Call(const QString &method, std::vector<TCallArg> args) { return m_connection.Call(method, std::move(args)); }
+
+QVariant TAppServerProxy::CallForRows(const QString &method, std::vector<TCallArg> args)
+{
+    return m_connection.CallForRows(method, std::move(args));
+}

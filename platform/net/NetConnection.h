@@ -38,6 +38,7 @@ class TAppServerProxy {
 public:
     explicit TAppServerProxy(TNetConnection &connection) : m_connection(connection) {}
     QVariant Call(const QString &method, std::vector<TCallArg> args = {});
+    QVariant CallForRows(const QString &method, std::vector<TCallArg> args = {});
 
 private:
     TNetConnection &m_connection;
@@ -86,8 +87,12 @@ public:
     void Close();
     TAppServerProxy AppServer() { return TAppServerProxy(*this); }
     QVariant Call(const QString &method, std::vector<TCallArg> args = {});
+    // The same call for a data set's rows: a data packet in the reply is decoded as its
+    // bytes arrive and comes back as a TReceivedPacket, never held whole beside its rows.
+    QVariant CallForRows(const QString &method, std::vector<TCallArg> args = {});
 
 private:
+    QVariant Invoke(const QString &method, std::vector<TCallArg> args, bool rows);
     QVariant Fail(const QString &method, const QString &message);
     void LogIn();
     // One login request (Login with the password, Resume with the ticket) and the server's
@@ -103,7 +108,7 @@ private:
         QString Reason;
         Wire::Reply Reply;
     };
-    TExchange Exchange(const Wire::Request &request);
+    TExchange Exchange(const Wire::Request &request, bool rows = false);
     bool PeerClosed() const;
     void OpenFor(const QString &method);
     std::unique_ptr<QTcpSocket> m_socket;

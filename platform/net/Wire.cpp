@@ -2,6 +2,7 @@
 #include <QDataStream>
 #include <QIODevice>
 #include <algorithm>
+#include <cstring>
 
 namespace Wire {
 namespace {
@@ -308,6 +309,40 @@ bool DecodeReply(QByteArray body, Reply &out, QString &error)
         out.Result = QVariant(std::move(body));
     }
     return true;
+}
+
+int ReadPacketReplyHead(QByteArrayView frame, PacketReplyHead &head)
+{
+    if (frame.size() < 4)
+        return 0;
+    const auto *p = reinterpret_cast<const unsigned char *>(frame.data());
+    const quint32 bodySize = (quint32(p[0]) << 24) | (quint32(p[1]) << 16) | (quint32(p[2]) << 8) | quint32(p[3]);
+    const qsizetype have = std::min<qsizetype>(frame.size() - 4, bodySize);
+    const bool whole = have == qsizetype(bodySize);
+    const QByteArray body = QByteArray::fromRawData(frame.data() + 4, have);
+    QDataStream s(body);
+    prepare(s);
+    quint32 magic = 0, size = 0;
+    quint16 version = 0;
+    bool ok = false;
+    QString error;
+    quint8 tag = 0;
+    s >> magic >> version >> ok >> error >> tag >> size;
+    if (s.status() != QDataStream::Ok)
+        return whole ? -1 : 0;
+    if (magic != kReplyMagic || version != kVersion || !ok || tag != TBytes || size == 0xffffffffu)
+        return -1;
+    const qint64 at = s.device()->pos();
+    if (qint64(size) > qint64(bodySize) - at || size < 4)
+        return -1;
+    if (have - at < 4)
+        return whole ? -1 : 0;
+    if (std::memcmp(body.constData() + at, "RDPK", 4) != 0)
+        return -1;
+    head.Length = 4 + at;
+    head.BodySize = bodySize;
+    head.PacketSize = size;
+    return 1;
 }
 
 QByteArray Frame(const QByteArray &body)

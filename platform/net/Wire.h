@@ -35,6 +35,17 @@ QByteArray EncodeReply(const Reply &reply);
 // Return false with a reason when the body is not a well-formed message.
 bool DecodeRequest(const QByteArray &body, Request &out, QString &error);
 bool DecodeReply(QByteArray body, Reply &out, QString &error);
+// The start of a reply frame whose result is a data packet: the frame's length
+// field and the reply up to the packet's first byte, the body's size and the packet's.
+struct PacketReplyHead {
+    qsizetype Length = 0;
+    quint32 BodySize = 0;
+    quint32 PacketSize = 0;
+};
+// 1 when the frame's first bytes are such a head (read into head), 0 when more
+// bytes are needed to tell, -1 for any other reply: a failure, another result,
+// or bytes that are no packet.
+int ReadPacketReplyHead(QByteArrayView frame, PacketReplyHead &head);
 // Whether a value may travel on the wire.
 bool IsWireValue(const QVariant &value, int depth = 0);
 

@@ -11,7 +11,9 @@ QVariant CallServer(TNetConnection &net, const QString &method, std::vector<TCal
 
 void LoadFromServer(TNetConnection &net, const QString &method, std::vector<TCallArg> args, TClientDataSet &target)
 {
-    target.SetData(CallServer(net, method, std::move(args)));
+    QVariant result = net.AppServer().CallForRows(method, std::move(args));
+    CheckResultServ(result);
+    target.SetData(std::move(result));
 }
 
 void GetDtVenc(TNetConnection &net, TClientDataSet &cdsDtVenc, TClientDataSet &cdsParamGeralOrca)

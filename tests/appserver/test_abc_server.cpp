@@ -1,3 +1,4 @@
+#include "data/ClientDataSet.h"
 #include "data/Database.h"
 #include "data/DataPacket.h"
 #include "data/Query.h"
@@ -461,6 +462,44 @@ TEST_P(AbcServer, EveryCodeListSelectsByItsCodesAndEachRowShowsItsLatestSettleme
         EXPECT_EQ(r[form].toString(), std::get<2>(it->second));
     }
     EXPECT_EQ(settled, latest.size());
+}
+
+TEST_P(AbcServer, RowsDecodedAsTheyArriveAreThePacketsRowsAndOtherRepliesComeAsBefore)
+{
+    const auto args = [](const QVariantList &values) {
+        std::vector<TCallArg> wire;
+        for (const QVariant &v : values)
+            wire.emplace_back(v);
+        return wire;
+    };
+    TAbcCriteria all;
+    const QVariant bytes = m_net->Call(QStringLiteral("GetCurvaABC"), args(all.Curve()));
+    QVariant rows = m_net->CallForRows(QStringLiteral("GetCurvaABC"), args(all.Curve()));
+    ASSERT_EQ(rows.metaType(), QMetaType::fromType<TReceivedPacket>()) << rows.typeName();
+    EXPECT_EQ(rows.value<TReceivedPacket>().Bytes, bytes.toByteArray().size());
+    TClientDataSet viaBytes(QStringLiteral("qryBytes")), viaRows(QStringLiteral("qryCurvaABC"));
+    viaBytes.SetData(bytes);
+    viaRows.SetData(std::move(rows));
+    EXPECT_FALSE(rows.isValid()) << "the rows were handed over, not copied";
+    ASSERT_EQ(viaRows.RecordCount(), QueryInt(m_db->Target(), QStringLiteral("SELECT count(*) FROM CONTARECEBER")));
+    ASSERT_EQ(viaRows.RecordCount(), viaBytes.RecordCount());
+    for (int r = 0; r < viaRows.RecordCount(); ++r)
+        ASSERT_TRUE(viaRows.Rows()[static_cast<size_t>(r)] == viaBytes.Rows()[static_cast<size_t>(r)]) << "row " << r;
+
+    // A failure, and a result that is not one packet, come back as Call gives them.
+    const QVariant failed = m_net->CallForRows(QStringLiteral("GetCurvaABC"), {});
+    ASSERT_TRUE(IsRemoteFailure(failed));
+    EXPECT_EQ(ToRemoteFailure(failed).Message, ToRemoteFailure(m_net->Call(QStringLiteral("GetCurvaABC"), {})).Message);
+    const QVariant two = m_net->CallForRows(QStringLiteral("GetDtVenc"));
+    ASSERT_EQ(two.toList().size(), 2);
+    EXPECT_EQ(two.toList()[0].typeId(), QMetaType::QByteArray);
+    // The connection is still in step with its calls.
+    TClientDataSet percent(QStringLiteral("cdsPercentual"));
+    percent.SetData(m_net->CallForRows(QStringLiteral("GetPercentual")));
+    ASSERT_EQ(percent.RecordCount(), 1);
+    QSqlQuery q(m_direct.Database());
+    ASSERT_TRUE(q.exec(QStringLiteral("SELECT VRPECURVAA FROM PARAMGERALREC ORDER BY CDGERALREC LIMIT 1")) && q.next());
+    EXPECT_DOUBLE_EQ(percent.Rows()[0][0].toDouble(), q.value(0).toDouble());
 }
 
 TEST_P(AbcServer, CurveRowsCarryTheirOwnDataAndTheCriteria)

@@ -503,6 +503,46 @@ TEST(DataPacket, TextsKnownByTheirBoxOrByTheirBytesWriteTheSameReferences)
     EXPECT_LT(bytes.size(), 20000 * 40);
 }
 
+TEST(DataPacket, APacketFedInPiecesOfAnySizeDecodesAsOneGivenWhole)
+{
+    TDataPacket p;
+    p.Fields = {{QStringLiteral("NOME"), TFieldType::String, 30, false},
+                {QStringLiteral("VALOR"), TFieldType::Float, 0, false},
+                {QStringLiteral("QTD"), TFieldType::Integer, 0, false},
+                {QStringLiteral("OBS"), TFieldType::String, 30, false}};
+    for (int i = 0; i < 700; ++i)
+        p.AddRow({QStringLiteral("Cliente %1").arg(i % 23), i % 9 == 0 ? QVariant() : QVariant(i * 1.25), qlonglong(i / 3),
+                  i % 4 == 0 ? QVariant(QStringLiteral("Açaí %1").arg(i)) : QVariant()},
+                 i % 50 == 1 ? TRowKind::Inserted : TRowKind::Unmodified);
+    const QByteArray bytes = p.Encode();
+    const TDataPacket whole = TDataPacket::Decode(bytes);
+    for (const qsizetype piece : {1, 2, 3, 7, 64, 1000, 4096}) {
+        TPacketDecoder decoder(bytes.size());
+        for (qsizetype at = 0; at < bytes.size(); at += piece)
+            decoder.Feed(QByteArrayView(bytes).sliced(at, std::min(piece, bytes.size() - at)));
+        const TDataPacket got = decoder.Finish();
+        ASSERT_EQ(got.Rows.size(), whole.Rows.size()) << "pieces of " << piece;
+        EXPECT_EQ(got.Kinds, whole.Kinds);
+        for (size_t r = 0; r < whole.Rows.size(); ++r)
+            ASSERT_TRUE(got.Rows[r] == whole.Rows[r]) << "row " << r << ", pieces of " << piece;
+        // Texts met again share their storage as in a packet decoded whole.
+        EXPECT_EQ(got.Rows[23].Cell(0).Box(), got.Rows[0].Cell(0).Box());
+    }
+    // Short of its length it is refused at the end, past it at once.
+    TPacketDecoder shortOne(bytes.size());
+    shortOne.Feed(QByteArrayView(bytes).first(bytes.size() - 1));
+    EXPECT_THROW(shortOne.Finish(), EPacketError);
+    TPacketDecoder longOne(bytes.size());
+    EXPECT_THROW(longOne.Feed(bytes + "x"), EPacketError);
+    // A corrupt row is refused as soon as its bytes come.
+    TDataPacket none;
+    none.Fields = p.Fields;
+    QByteArray bad = bytes;
+    bad[none.Encode().size()] = '\x09'; // the first row's kind
+    TPacketDecoder early(bad.size());
+    EXPECT_THROW(early.Feed(QByteArrayView(bad).first(none.Encode().size() + 1)), EPacketError);
+}
+
 TEST(DataPacket, CorruptOrTruncatedPacketRaisesClearError)
 {
     TDataPacket p = emissionPacket({{"REC11001", "MARIA", "S"}, {"REC11001", "ADMIN", "N"}});
