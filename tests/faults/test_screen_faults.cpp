@@ -121,6 +121,22 @@ protected:
     QTemporaryDir m_out;
 };
 
+// Whether the process shows as stopped within two seconds.
+bool SeenStopped(pid_t pid)
+{
+    for (int i = 0; i < 200; ++i) {
+        QFile stat(QStringLiteral("/proc/%1/stat").arg(pid));
+        if (stat.open(QIODevice::ReadOnly)) {
+            const QByteArray line = stat.readAll();
+            const qsizetype after = line.lastIndexOf(')');
+            if (after > 0 && line.mid(after + 2, 1) == "T")
+                return true;
+        }
+        std::this_thread::sleep_for(std::chrono::milliseconds(10));
+    }
+    return false;
+}
+
 TEST_F(ScreenFaults, ServerKilledDuringTheCurveThenTheNextActionReconnects)
 {
     OpenOnOwnServer();
@@ -134,6 +150,9 @@ TEST_F(ScreenFaults, ServerKilledDuringTheCurveThenTheNextActionReconnects)
             return;
         const auto pid = static_cast<pid_t>(m_own->Pid());
         ::kill(pid, SIGSTOP);
+        // On a busy machine the stop can come after the request was served; the call goes
+        // out once the server is seen stopped.
+        ASSERT_TRUE(SeenStopped(pid)) << "the server did not stop";
         killer = std::thread([pid] {
             std::this_thread::sleep_for(std::chrono::milliseconds(300));
             ::kill(pid, SIGKILL);
