@@ -145,15 +145,6 @@ std::unique_ptr<QTcpSocket> rawConnect(int port, bool login = true)
 }
 
 // The state letter of a process ("S", "R", "T" when stopped...).
-QByteArray processState(qint64 pid)
-{
-    QFile f(QStringLiteral("/proc/%1/stat").arg(pid));
-    if (!f.open(QIODevice::ReadOnly))
-        return {};
-    const QByteArray stat = f.readAll();
-    return stat.mid(stat.lastIndexOf(')') + 2, 1);
-}
-
 // The peak resident memory of a process, in bytes.
 qint64 peakMemory(qint64 pid)
 {
@@ -676,8 +667,7 @@ TEST_P(AppServer, DatabaseFaultsHalfCloseAndStalledCalls)
     m_net->CallTimeoutMs = 500;
     ::kill(static_cast<pid_t>(m_server->Pid()), SIGSTOP);
     // The stop takes effect a moment after the signal.
-    for (int i = 0; i < 200 && !processState(m_server->Pid()).startsWith('T'); ++i)
-        QThread::msleep(10);
+    ASSERT_TRUE(SeenStopped(m_server->Pid()));
     const QVariant stalled = m_net->Call(QStringLiteral("GetOpEmissao"), {TCallArg(QStringLiteral("REC11001")), TCallArg(QStringLiteral("MARIA"))});
     ::kill(static_cast<pid_t>(m_server->Pid()), SIGCONT);
     ASSERT_TRUE(IsRemoteFailure(stalled));

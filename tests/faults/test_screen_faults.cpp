@@ -121,22 +121,6 @@ protected:
     QTemporaryDir m_out;
 };
 
-// Whether the process shows as stopped within two seconds.
-bool SeenStopped(pid_t pid)
-{
-    for (int i = 0; i < 200; ++i) {
-        QFile stat(QStringLiteral("/proc/%1/stat").arg(pid));
-        if (stat.open(QIODevice::ReadOnly)) {
-            const QByteArray line = stat.readAll();
-            const qsizetype after = line.lastIndexOf(')');
-            if (after > 0 && line.mid(after + 2, 1) == "T")
-                return true;
-        }
-        std::this_thread::sleep_for(std::chrono::milliseconds(10));
-    }
-    return false;
-}
-
 TEST_F(ScreenFaults, ServerKilledDuringTheCurveThenTheNextActionReconnects)
 {
     OpenOnOwnServer();

@@ -5,6 +5,7 @@
 #include <QCoreApplication>
 #include <QDir>
 #include <QFile>
+#include <QThread>
 #include <QProcess>
 #include <QRegularExpression>
 #include <QSqlError>
@@ -228,6 +229,20 @@ void TServerProcess::Stop()
         m_lastExit = m_process->exitCode();
     }
     m_process.reset();
+}
+
+bool SeenStopped(qint64 pid)
+{
+    for (int i = 0; i < 200; ++i) {
+        QFile stat(QStringLiteral("/proc/%1/stat").arg(pid));
+        if (stat.open(QIODevice::ReadOnly)) {
+            const QByteArray line = stat.readAll();
+            if (line.mid(line.lastIndexOf(')') + 2, 1) == "T")
+                return true;
+        }
+        QThread::msleep(10);
+    }
+    return false;
 }
 
 qint64 TServerProcess::Pid() const { return m_process ? m_process->processId() : 0; }

@@ -135,6 +135,9 @@ private:
 // that the host reads it as the logged-in operator's own role.
 QString HostDatabase(const TTestDatabase &db);
 
+// Whether the process shows as stopped (after SIGSTOP) within two seconds.
+bool SeenStopped(qint64 pid);
+
 // A real rec-appserver process on a loopback port.
 class TServerProcess {
 public:
