@@ -755,11 +755,9 @@ TDataPacket TPacketDecoder::Finish()
 {
     // What is left must be whole; reading it as the end gives the reason it is not.
     const qsizetype used = Parse(m_pending, true);
-    if (used != m_pending.size() || m_fed != m_total)
+    if (used != m_pending.size() || m_fed != m_total || !m_header || m_packet.Rows.size() != m_rows)
         throw EPacketError(QStringLiteral("Pacote de dados truncado: faltam bytes na posição %1.").arg(m_consumed));
     m_pending.clear();
-    if (!m_header || m_packet.Rows.size() != m_rows)
-        throw EPacketError(QStringLiteral("Pacote de dados truncado: faltam bytes na posição %1.").arg(m_consumed));
     m_seen.clear();
     return std::move(m_packet);
 }
