@@ -6,7 +6,15 @@
 #include <cstdio>
 #include <signal.h>
 #include <stdexcept>
+#include <cerrno>
+#include <spawn.h>
+#include <string>
 #include <sys/resource.h>
+#include <sys/wait.h>
+#include <unistd.h>
+#include <vector>
+
+extern char **environ;
 
 namespace Bench {
 
@@ -104,6 +112,44 @@ double SelfPeakRssMiB()
 }
 
 double Seconds(const QElapsedTimer &t) { return static_cast<double>(t.nsecsElapsed()) / 1e9; }
+
+Run RunMeasured(const QString &program, const QStringList &args)
+{
+    std::vector<std::string> texts{program.toStdString()};
+    for (const QString &a : args)
+        texts.push_back(a.toStdString());
+    std::vector<char *> argv;
+    for (std::string &t : texts)
+        argv.push_back(t.data());
+    argv.push_back(nullptr);
+    Run run;
+    QElapsedTimer t;
+    t.start();
+    pid_t pid = 0;
+    if (posix_spawn(&pid, argv[0], nullptr, nullptr, argv.data(), environ) != 0)
+        throw std::runtime_error("cannot start " + texts[0]);
+    // The child's high-water mark as the kernel keeps it for its own memory: the rusage of a
+    // child counts its parent's resident size at the start, so it is read while it runs.
+    const QString status = QStringLiteral("/proc/%1/status").arg(pid);
+    int exit = 0; // the child's wait status
+    for (;;) {
+        const pid_t done = waitpid(pid, &exit, WNOHANG);
+        if (done == pid)
+            break;
+        if (done < 0 && errno != EINTR)
+            throw std::runtime_error("lost " + texts[0]);
+        QFile f(status);
+        if (f.open(QIODevice::ReadOnly))
+            for (const QByteArray &line : f.readAll().split('\n'))
+                if (line.startsWith("VmHWM:"))
+                    run.PeakRssMiB = std::max(run.PeakRssMiB, line.mid(6).trimmed().split(' ').value(0).toDouble() / 1024.0);
+        usleep(5000);
+    }
+    run.Seconds = Seconds(t);
+    if (WIFEXITED(exit))
+        run.ExitCode = WEXITSTATUS(exit);
+    return run;
+}
 
 void Figures::Add(const QString &name, double measured, const QString &unit, double target, bool lowerIsBetter, const QString &detail)
 {

@@ -52,6 +52,14 @@ private:
 // Peak resident memory of this process, in MiB.
 double SelfPeakRssMiB();
 
+// A program run to its end, with its own time and peak resident memory.
+struct Run {
+    int ExitCode = -1; // -1 when it did not end by itself
+    double Seconds = 0;
+    double PeakRssMiB = 0;
+};
+Run RunMeasured(const QString &program, const QStringList &args);
+
 double Seconds(const QElapsedTimer &t);
 
 // The figures of one run: each printed as one line with its target.

@@ -256,14 +256,11 @@ int main(int argc, char **argv)
                 f.write(QJsonDocument(QJsonObject{{QStringLiteral("context"), context}, {QStringLiteral("steps"), steps}}).toJson()) < 0)
                 throw std::runtime_error("cannot write " + script.toStdString());
             f.close();
-            QProcess p;
-            p.setProcessChannelMode(QProcess::ForwardedErrorChannel);
-            QElapsedTimer t;
-            t.start();
-            p.start(hostProgram, {QStringLiteral("--batch"), script, QStringLiteral("--log"), out.filePath(QString::fromLatin1(name) + QStringLiteral(".log"))});
-            if (!p.waitForFinished(30 * 60 * 1000) || p.exitStatus() != QProcess::NormalExit || p.exitCode() != 0)
-                throw std::runtime_error(std::string("rec-host --batch ") + name + " failed with exit code " + std::to_string(p.exitCode()));
-            return Bench::Seconds(t);
+            const Bench::Run run =
+                Bench::RunMeasured(hostProgram, {QStringLiteral("--batch"), script, QStringLiteral("--log"), out.filePath(QString::fromLatin1(name) + QStringLiteral(".log"))});
+            if (run.ExitCode != 0)
+                throw std::runtime_error(std::string("rec-host --batch ") + name + " failed with exit code " + std::to_string(run.ExitCode));
+            return run;
         };
         const auto step = [](const char *json) { return QJsonDocument::fromJson(QByteArray(json)).object(); };
         const auto typed = [](const char *control, const QDate &d) {
@@ -276,8 +273,9 @@ int main(int argc, char **argv)
                                     QJsonObject{{QStringLiteral("layout"), kCurveLayout}},
                                     QJsonObject{{QStringLiteral("action"), QStringLiteral("save")}, {QStringLiteral("output"), batchCsv}}};
         batch("warm", curveSteps);
-        const double opening = batch("open", QJsonArray{step(R"({"open": "REC11001"})")});
-        const double batchSeconds = batch("curve", curveSteps);
+        const double opening = batch("open", QJsonArray{step(R"({"open": "REC11001"})")}).Seconds;
+        const Bench::Run curveRun = batch("curve", curveSteps);
+        const double batchSeconds = curveRun.Seconds;
         if (!QFile::exists(batchCsv))
             throw std::runtime_error("the batch wrote no " + batchCsv.toStdString());
         // The batch's report holds the rows the form's did.
@@ -286,7 +284,10 @@ int main(int argc, char **argv)
         const qint64 batchRows = log.isEmpty() ? -1 : static_cast<qint64>(log.last().toObject().value(QStringLiteral("rows")).toDouble(-1));
         if (batchRows != written)
             throw std::runtime_error("the batch's curve has " + std::to_string(batchRows) + " rows, the form's " + std::to_string(written));
-        std::printf("  rec-host --batch: the curve's CSV %.3f s, a batch that only opens the screen %.3f s\n", batchSeconds, opening);
+        const double hostPeak = curveRun.PeakRssMiB;
+        std::printf("  rec-host --batch: the curve's CSV %.3f s, a batch that only opens the screen %.3f s, peak RSS %.0f MiB\n", batchSeconds, opening,
+                    hostPeak);
+        figures.Add(QStringLiteral("rec-host --batch peak RSS, the curve's CSV, %1 receivables").arg(curveRows), hostPeak, QStringLiteral("MiB"), 1024.0, true);
         figures.Add(QStringLiteral("abc curve through rec-host --batch, CSV, less opening the screen, %1 receivables (x bare query)").arg(curveRows),
                     (batchSeconds - opening) / curveBaseline, QStringLiteral("x"), 2.0, true,
                     QStringLiteral("%1 s less %2 s against %3 s").arg(batchSeconds, 0, 'f', 2).arg(opening, 0, 'f', 2).arg(curveBaseline, 0, 'f', 2));
