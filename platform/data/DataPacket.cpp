@@ -439,14 +439,17 @@ void TPacketWriter::Value(const QVariant &v)
 qint64 TPacketWriter::TextOf(const QString &s)
 {
     // Plain ASCII needs no encoder.
-    const QChar *u = s.constData();
+    const char16_t *u = reinterpret_cast<const char16_t *>(s.constData());
     const qsizetype n = s.size();
     m_utf8.resize(static_cast<size_t>(n));
-    qsizetype i = 0;
-    for (; i < n && u[i].unicode() < 0x80; ++i)
-        m_utf8[static_cast<size_t>(i)] = static_cast<char>(u[i].unicode());
-    if (i == n)
-        return PutText(NextColumn(), m_utf8.data(), n);
+    char *out = m_utf8.data();
+    char16_t seen = 0; // every character or-ed: below 0x80 when all are ASCII
+    for (qsizetype i = 0; i < n; ++i) {
+        seen |= u[i];
+        out[i] = static_cast<char>(u[i]);
+    }
+    if (seen < 0x80)
+        return PutText(NextColumn(), out, n);
     const QByteArray b = s.toUtf8();
     return PutText(NextColumn(), b.constData(), b.size());
 }
@@ -678,19 +681,17 @@ QByteArray TPacketWriter::Finish()
 QByteArray TDataPacket::Encode() const
 {
     TPacketWriter w(Fields);
-    const auto prefetch = [this](size_t r, void (TCell::*what)() const) {
+    const auto prefetch = [this](size_t r) {
         if (r >= Rows.size())
             return;
         for (const TCell *c = Rows[r].Cells(), *end = c + Rows[r].size(); c != end; ++c)
-            (c->*what)();
+            c->PrefetchBox();
     };
-    // The boxes two rows ahead and the texts of the next are on their way while a row is written.
-    prefetch(0, &TCell::PrefetchBox);
-    prefetch(1, &TCell::PrefetchBox);
-    prefetch(0, &TCell::PrefetchText);
+    // The boxes two rows ahead are on their way while a row is written.
+    prefetch(0);
+    prefetch(1);
     for (size_t r = 0; r < Rows.size(); ++r) {
-        prefetch(r + 2, &TCell::PrefetchBox);
-        prefetch(r + 1, &TCell::PrefetchText);
+        prefetch(r + 2);
         w.AddRow(Rows[r], r < Kinds.size() ? Kinds[r] : TRowKind::Unmodified);
     }
     return w.Finish();

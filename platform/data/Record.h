@@ -101,17 +101,12 @@ public:
     const QString &TextRef() const { return *static_cast<const QString *>(box()->value.constData()); } // Kind::Text
     // Two text cells sharing one box hold the same text.
     const void *Box() const { return Boxed() ? box() : nullptr; }
-    // Asks the processor for the cell's box, and then for a text's characters,
-    // ahead of reading them; a pass over many rows waits for memory once, not per cell.
+    // Asks the processor for the cell's box ahead of reading it; a pass over many
+    // rows waits for memory once, not per cell.
     void PrefetchBox() const
     {
         if (Boxed())
             __builtin_prefetch(box());
-    }
-    void PrefetchText() const
-    {
-        if ((m_bits >> kTagShift) == kTagText)
-            __builtin_prefetch(TextRef().constData());
     }
     QVariant ToVariant() const;
 
