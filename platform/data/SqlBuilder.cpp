@@ -51,22 +51,27 @@ bool TSqlBuilder::operator==(const TSqlBuilder &other) const
 
 TSqlBuilder &TSqlBuilder::AndIn(TSqlText column, TSqlText param, const QStringList &codes)
 {
-    // The texts are fixed: the column and the parameter's name come from the code, the codes
-    // are the parameter's value.
-    const QString col = QLatin1String(column.Text()), name = QLatin1String(param.Text());
     if (codes.isEmpty()) {
         m_sql += QStringLiteral("\nAND 0 = 1");
         return *this;
     }
-    if (codes.size() == 1) {
-        m_sql += QStringLiteral("\nAND %1 = :%2").arg(col, name);
-        return Bind(param, TParamType::String, codes.front());
-    }
-    if (m_kind == TDBKind::PostgreSQL)
-        m_sql += QStringLiteral("\nAND %1 = ANY (ARRAY(SELECT json_array_elements_text(CAST(:%2 AS json))))").arg(col, name);
-    else
-        m_sql += QStringLiteral("\nAND %1 IN (SELECT value FROM json_each(:%2))").arg(col, name);
-    return Bind(param, TParamType::String, QString::fromUtf8(QJsonDocument(QJsonArray::fromStringList(codes)).toJson(QJsonDocument::Compact)));
+    // The column and the parameter's name are fixed texts; the codes are the parameter's value.
+    m_sql += QStringLiteral("\nAND ") + CodesCondition(m_kind, QLatin1String(column.Text()), QLatin1String(param.Text()), codes.size());
+    return Bind(param, TParamType::String, codes.size() == 1 ? codes.front() : CodesValue(codes));
+}
+
+QString CodesCondition(TDBKind kind, const QString &column, const QString &param, qsizetype count)
+{
+    if (count == 1)
+        return QStringLiteral("%1 = :%2").arg(column, param);
+    if (kind == TDBKind::PostgreSQL)
+        return QStringLiteral("%1 = ANY (ARRAY(SELECT json_array_elements_text(CAST(:%2 AS json))))").arg(column, param);
+    return QStringLiteral("%1 IN (SELECT value FROM json_each(:%2))").arg(column, param);
+}
+
+QString CodesValue(const QStringList &codes)
+{
+    return QString::fromUtf8(QJsonDocument(QJsonArray::fromStringList(codes)).toJson(QJsonDocument::Compact));
 }
 
 QStringList CodesOfList(const QString &list, QChar separator)

@@ -49,6 +49,11 @@ private:
     TParams m_params;
 };
 
+// "<column> IN (codes)" over a parameter that holds the codes as CodesValue gives them:
+// one code is compared directly, several are unpacked by the database.
+QString CodesCondition(TDBKind kind, const QString &column, const QString &param, qsizetype count);
+QString CodesValue(const QStringList &codes);
+
 // The codes of a list as the lookups write it ("_01_03_"): each code that stands between
 // two separators, the way a test for "_" + code + "_" in the list finds it.
 QStringList CodesOfList(const QString &list, QChar separator = QLatin1Char('_'));

@@ -2,6 +2,7 @@
 #include "data/Database.h"
 #include "data/DataSet.h"
 #include "data/Exceptions.h"
+#include "data/SqlFold.h"
 #include <QHash>
 #include <QLocale>
 #include <QRegularExpression>
@@ -168,7 +169,9 @@ QStringList LayoutFields(const TReportLayout &layout)
 std::unique_ptr<TReportRows> OpenStatementRows(const QSqlDatabase &db, const TReportLayout &layout, const TParams &params)
 {
     try {
-        QSqlQuery q = RunStatement(db, layout.StatementFor(db.driverName()), layout.StatementParams(params), layout.Title);
+        const TDBKind kind = db.driverName() == QStringLiteral("QPSQL") ? TDBKind::PostgreSQL : TDBKind::SQLite;
+        const TFoldedStatement st = FoldDecidedConditions(layout.StatementFor(db.driverName()), layout.StatementParams(params), kind);
+        QSqlQuery q = RunStatement(db, st.Sql, st.Params, layout.Title);
         return std::make_unique<TStatementRows>(std::move(q), ReportFields(layout), LayoutFields(layout).size(), layout.Title);
     } catch (const EDatabaseError &e) {
         throw EHostError(QStringLiteral("O relatório '%1' não pôde ser gerado: %2").arg(layout.Title, e.Message()));
