@@ -239,7 +239,8 @@ private:
                 return {v.toString() == m.captured(2) ? TTruth::True : TTruth::False, {}};
         } else if (const auto d = blankDate.match(text); d.hasMatch()) {
             const QVariant v = Bound(d.captured(1));
-            if (v.isNull())
+            // No date at all, or a blank text, which no database reads as a date.
+            if (v.isNull() || (v.typeId() == QMetaType::QString && v.toString().trimmed().isEmpty()))
                 return {TTruth::True, {}};
             if (v.typeId() == QMetaType::QDate && v.toDate().isValid() && v.toDate().year() >= 1 && v.toDate().year() <= 9999)
                 return {TTruth::False, {}};

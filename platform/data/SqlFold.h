@@ -14,7 +14,7 @@ struct TFoldedStatement {
 
 // Within every parenthesised AND/OR condition:
 // - ":NAME = 'text'" is decided when NAME is bound to a non-null text, and
-//   "DATE(:NAME) IS NULL" when NAME is null or a date; what they decide is folded
+//   "DATE(:NAME) IS NULL" when NAME is null, blank or a date; what they decide is folded
 //   (true OR x is true, false OR x is x, and so on);
 // - "INSTR(:LIST, '_' || column || '_') <> 0" over a list with codes gains an equal
 //   "column IN (codes)", the codes bound as a new parameter, that an index can serve.

@@ -64,6 +64,7 @@ TEST(SqlFold, DecidedConditionsAreWrittenOutAndTheRestStandsAsItWas)
     // Dates: a blank one switches its test off, a given one leaves the range alone.
     const char *dates = "SELECT 1 FROM R WHERE (DATE(:D) IS NULL OR R.D >= DATE(:D)) AND (date(:E) is null OR R.D <= DATE(:E))";
     EXPECT_EQ(Folded(dates, Bound({{"D", QVariant()}, {"E", QDate(2026, 12, 9)}})), QStringLiteral("SELECT 1 FROM R WHERE (1 = 1) AND (R.D <= DATE(:E))"));
+    EXPECT_EQ(Folded(dates, Bound({{"D", " "}, {"E", QDate(2026, 12, 9)}})), QStringLiteral("SELECT 1 FROM R WHERE (1 = 1) AND (R.D <= DATE(:E))"));
     EXPECT_EQ(Folded(dates, Bound({{"D", "09/12/2026"}, {"E", QVariant()}})),
               QStringLiteral("SELECT 1 FROM R WHERE (DATE(:D) IS NULL OR R.D >= DATE(:D)) AND (1 = 1)"))
         << "a date still in its text is the database's to read";
@@ -152,9 +153,15 @@ TEST(SqlFold, EveryRowKeepsTheValueItsStatementGaveIt)
                 lp.SetAsString(l);
         }
         for (int i = 0; i < 2; ++i) {
-            TParam &d = params.CreateParam(TParamType::Date, QStringLiteral("D%1").arg(i));
-            if (random.bounded(2))
+            // A date, none, or a blank or impossible text as the screen may bind it.
+            const int how = static_cast<int>(random.bounded(4));
+            TParam &d = params.CreateParam(how < 2 ? TParamType::Date : TParamType::String, QStringLiteral("D%1").arg(i));
+            if (how == 0)
                 d.SetAsDate(DateToDateTime(QDate(2026, 6, 1)));
+            else if (how == 2)
+                d.SetAsString(QStringLiteral(" "));
+            else if (how == 3)
+                d.SetAsString(QStringLiteral("2026-02-30"));
         }
         const QString c = QStringLiteral("(%1 AND %2)").arg(condition(0), condition(0));
         const QString sql = QStringLiteral("SELECT rowid, CASE WHEN %1 THEN 1 WHEN NOT %1 THEN 0 END FROM R ORDER BY rowid").arg(c);
