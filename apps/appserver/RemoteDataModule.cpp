@@ -4,6 +4,7 @@
 #include "data/Quote.h"
 #include "services/Picture.h"
 #include <QDateTime>
+#include <QElapsedTimer>
 #include <QSqlError>
 #include <QSqlQuery>
 
@@ -328,3 +329,28 @@ QVariant TrdmRelLancContReceber::SetContext(const QString &dateFormat, const QSt
     m_hostToday = day;
     return true;
 }
+
+QString TrdmRelLancContReceber::RefreshStatistics(const QSqlDatabase &db)
+{
+    if (db.driverName() != QStringLiteral("QSQLITE"))
+        return {}; // PostgreSQL's autovacuum keeps its own
+    QSqlQuery q(db);
+    qint64 analysed = -1, rows = 0;
+    // The first figure of a table's statistics is its row count when they were taken.
+    if (q.exec(QStringLiteral("SELECT stat FROM sqlite_stat1 WHERE tbl = 'CONTARECEBER' LIMIT 1")) && q.next())
+        analysed = q.value(0).toString().section(QLatin1Char(' '), 0, 0).toLongLong();
+    if (!q.exec(QStringLiteral("SELECT COUNT(*) FROM CONTARECEBER")) || !q.next())
+        return QStringLiteral("estatísticas do planejador não verificadas: %1").arg(q.lastError().text());
+    rows = q.value(0).toLongLong();
+    if (analysed >= 0 && rows <= 2 * analysed + 1000 && analysed <= 2 * rows + 1000)
+        return {};
+    QElapsedTimer t;
+    t.start();
+    if (!q.exec(QStringLiteral("ANALYZE")))
+        return QStringLiteral("as estatísticas do planejador não puderam ser atualizadas: %1").arg(q.lastError().text());
+    return QStringLiteral("estatísticas do planejador atualizadas (%1 contas a receber, antes %2) em %3 ms")
+        .arg(rows)
+        .arg(analysed < 0 ? QStringLiteral("nenhuma") : QString::number(analysed))
+        .arg(t.elapsed());
+}
+

@@ -40,6 +40,10 @@ public:
 
     // What is wrong with a database that cannot keep the operators' passwords; empty when nothing.
     static QString AccessSchemaProblem(const QSqlDatabase &db);
+    // SQLite plans from the statistics ANALYZE keeps in the file; one without them, or whose
+    // receivables grew or shrank more than twofold since, gets them anew. Returns a line for the
+    // log, empty when nothing was needed; a failure is told there, the statements run without them.
+    static QString RefreshStatistics(const QSqlDatabase &db);
     // The kind of database fault that failed the last call, if one did.
     std::optional<TDbFault> LastFault() const { return m_lastFault; }
     // The connection the next calls use; null fails them with reason.

@@ -65,6 +65,8 @@ int main(int argc, char **argv)
         const QString problem = TrdmRelLancContReceber::AccessSchemaProblem(probe.Database());
         if (!problem.isEmpty())
             return fail(1, problem);
+        if (const QString statistics = TrdmRelLancContReceber::RefreshStatistics(probe.Database()); !statistics.isEmpty())
+            LogLine(statistics);
     } catch (const EHostError &e) {
         return fail(1, e.Message());
     }

@@ -772,6 +772,48 @@ TEST(AppServerProgram, RefusesABrokenDatabaseWithAClearMessage)
     EXPECT_EQ(p.exitCode(), 2);
 }
 
+// Statistics the planner reads: a file without them, or whose receivables changed
+// more than twofold since, gets them when the server starts; current ones are left alone.
+TEST(AppServerProgram, AFileWithoutCurrentPlannerStatisticsGetsThemAtStart)
+{
+    TTestDatabase data(TBackend::SQLite, 300);
+    auto stat = [&data](const char *change = nullptr) {
+        QSqlDatabase db = QSqlDatabase::addDatabase(QStringLiteral("QSQLITE"), QStringLiteral("stat"));
+        db.setDatabaseName(data.Target());
+        EXPECT_TRUE(db.open());
+        QString out;
+        {
+            QSqlQuery q(db);
+            if (change) {
+                EXPECT_TRUE(q.exec(QLatin1String(change))) << q.lastError().text().toStdString();
+            }
+            if (q.exec(QStringLiteral("SELECT stat FROM sqlite_stat1 WHERE tbl = 'CONTARECEBER' AND idx = 'IX_CONTARECEBER_CLIENTE'")) && q.next())
+                out = q.value(0).toString();
+        }
+        db.close();
+        db = QSqlDatabase();
+        QSqlDatabase::removeDatabase(QStringLiteral("stat"));
+        return out;
+    };
+    const QString made = stat();
+    EXPECT_TRUE(made.startsWith(QStringLiteral("300 "))) << "the generator leaves them: " << made.toStdString();
+    const char *refreshed = "estatísticas do planejador atualizadas";
+    struct TCase {
+        const char *Change;
+        bool Refresh;
+    };
+    for (const TCase &c : {TCase{nullptr, false}, TCase{"DROP TABLE sqlite_stat1", true},
+                           TCase{"UPDATE sqlite_stat1 SET stat = '5000 250' WHERE tbl = 'CONTARECEBER'", true},
+                           TCase{"UPDATE sqlite_stat1 SET stat = '900 45' WHERE tbl = 'CONTARECEBER'", false}}) {
+        const QString before = stat(c.Change);
+        TServerProcess server(data.Target());
+        const QString log = server.Log();
+        server.Stop();
+        EXPECT_EQ(log.contains(QString::fromUtf8(refreshed)), c.Refresh) << (c.Change ? c.Change : "as made") << "\n" << log.toStdString();
+        EXPECT_EQ(stat(), c.Refresh ? made : before) << (c.Change ? c.Change : "as made");
+    }
+}
+
 namespace {
 class AppServerLimits : public ::testing::Test {
 protected:
