@@ -1,4 +1,5 @@
 #include "BenchSupport.h"
+#include <algorithm>
 #include "data/Database.h"
 #include <QCoreApplication>
 #include <QFile>
@@ -112,6 +113,12 @@ double SelfPeakRssMiB()
 }
 
 double Seconds(const QElapsedTimer &t) { return static_cast<double>(t.nsecsElapsed()) / 1e9; }
+
+double Median(std::vector<double> values)
+{
+    std::sort(values.begin(), values.end());
+    return values.empty() ? 0 : values[values.size() / 2];
+}
 
 Run RunMeasured(const QString &program, const QStringList &args)
 {

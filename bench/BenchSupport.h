@@ -1,6 +1,7 @@
 // Shared pieces of the benchmark programs: the database's own shell as the
 // baseline, a rec-appserver child process, timing and the one-line figures.
 #pragma once
+#include <vector>
 #include "server/AbcRequest.h"
 #include "server/ServerObject.h"
 #include "data/Params.h"
@@ -61,6 +62,8 @@ struct Run {
 Run RunMeasured(const QString &program, const QStringList &args);
 
 double Seconds(const QElapsedTimer &t);
+// The middle value (of an even count, the upper of the two middle ones).
+double Median(std::vector<double> values);
 
 // The figures of one run: each printed as one line with its target.
 class Figures {

@@ -21,12 +21,6 @@ struct TTimes {
     qint64 Rows = 0;
 };
 
-double median(std::vector<double> v)
-{
-    std::sort(v.begin(), v.end());
-    return v[v.size() / 2];
-}
-
 // Both statements drained three times each, alternating, after one run of each.
 TTimes timeBoth(const TdtmDBGeral &db, const TReportLayout &layout, const TParams &params)
 {
@@ -58,8 +52,8 @@ TTimes timeBoth(const TdtmDBGeral &db, const TReportLayout &layout, const TParam
         run();
         r.push_back(Bench::Seconds(e));
     }
-    t.Whole = median(w);
-    t.Run = median(r);
+    t.Whole = Bench::Median(w);
+    t.Run = Bench::Median(r);
     return t;
 }
 

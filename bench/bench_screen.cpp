@@ -66,11 +66,6 @@ qint64 topUpClients(const QString &file, qint64 wanted)
     return total;
 }
 
-double median(std::vector<double> v)
-{
-    std::sort(v.begin(), v.end());
-    return v.empty() ? 0 : v[v.size() / 2];
-}
 } // namespace
 
 int main(int argc, char **argv)
@@ -110,9 +105,9 @@ int main(int argc, char **argv)
                 host.Close();
         }
         std::printf("  form open: first %.1f ms, then %.1f ms median of 5\n", opens[0] * 1e3,
-                    median({opens.begin() + 1, opens.end()}) * 1e3);
+                    Bench::Median({opens.begin() + 1, opens.end()}) * 1e3);
         figures.Add(QStringLiteral("form open, factory to shown (first)"), opens[0] * 1e3, QStringLiteral("ms"), 100.0, true);
-        figures.Add(QStringLiteral("form open, factory to shown (median of 5)"), median({opens.begin() + 1, opens.end()}) * 1e3, QStringLiteral("ms"),
+        figures.Add(QStringLiteral("form open, factory to shown (median of 5)"), Bench::Median({opens.begin() + 1, opens.end()}) * 1e3, QStringLiteral("ms"),
                     100.0, true);
 
         // The client search list, as the person opens it: "Lista", then the search button.

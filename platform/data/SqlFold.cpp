@@ -187,19 +187,27 @@ private:
         return p;
     }
 
-    TPart Disjunction(const QList<QStringView> &parts)
+    // Parts joined by OR (by AND): a true (false) part decides the whole, a false (true) one drops out.
+    template <class TEach>
+    TPart Chain(const QList<QStringView> &parts, bool disjunction, TEach each)
     {
+        const TTruth decides = disjunction ? TTruth::True : TTruth::False;
         QStringList open;
         for (QStringView part : parts) {
-            const TPart p = Conjunction(part);
-            if (p.Truth == TTruth::True)
-                return {TTruth::True, {}};
+            const TPart p = each(part);
+            if (p.Truth == decides)
+                return {decides, {}};
             if (p.Truth == TTruth::Unknown)
                 open << p.Text;
         }
         if (open.isEmpty())
-            return {TTruth::False, {}};
-        return {TTruth::Unknown, open.join(QStringLiteral(" OR "))};
+            return {disjunction ? TTruth::False : TTruth::True, {}};
+        return {TTruth::Unknown, open.join(disjunction ? QStringLiteral(" OR ") : QStringLiteral(" AND "))};
+    }
+
+    TPart Disjunction(const QList<QStringView> &parts)
+    {
+        return Chain(parts, true, [this](QStringView part) { return Conjunction(part); });
     }
 
     TPart Conjunction(QStringView s)
@@ -207,17 +215,7 @@ private:
         const auto parts = split(s, QLatin1StringView("AND"));
         if (!parts)
             return {TTruth::Unknown, Text(s)};
-        QStringList open;
-        for (QStringView part : *parts) {
-            const TPart p = Operand(part.trimmed());
-            if (p.Truth == TTruth::False)
-                return {TTruth::False, {}};
-            if (p.Truth == TTruth::Unknown)
-                open << p.Text;
-        }
-        if (open.isEmpty())
-            return {TTruth::True, {}};
-        return {TTruth::Unknown, open.join(QStringLiteral(" AND "))};
+        return Chain(*parts, false, [this](QStringView part) { return Operand(part.trimmed()); });
     }
 
     TPart Operand(QStringView t)
