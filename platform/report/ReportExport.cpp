@@ -56,35 +56,55 @@ class TCsvSink : public TReportSink {
 public:
     TCsvSink(const TReportLayout &l, QSaveFile &out) : m_layout(l), m_flat(l), m_out(out)
     {
-        m_out.write("\xEF\xBB\xBF");
-        Line(m_flat.Captions);
+        m_bytes.reserve(kChunk + 4096);
+        m_bytes += "\xEF\xBB\xBF";
+        for (const QString &caption : m_flat.Captions)
+            Cell(caption);
+        EndLine();
     }
     void Row(const QVector<QVariant> &keys, const QVector<QVariant> &values) override
     {
-        QStringList cells;
         for (int g : m_flat.Keys)
-            cells << ValueText(keys[g]);
+            Cell(ValueText(keys[g]));
         for (int c = 0; c < values.size(); ++c)
-            cells << csvValue(m_layout.Columns[c].Format, values[c]);
-        Line(cells);
+            Cell(csvValue(m_layout.Columns[c].Format, values[c]));
+        EndLine();
     }
+    void Totals(const QVector<double> &, qint64) override { Flush(); }
 
 private:
-    void Line(const QStringList &cells)
+    static constexpr qsizetype kChunk = 64 * 1024;
+    void Cell(const QString &cell)
     {
-        QString line;
-        for (int i = 0; i < cells.size(); ++i) {
-            if (i)
-                line += QLatin1Char(';');
-            line += csvField(cells[i]);
-        }
-        line += QStringLiteral("\r\n");
-        if (m_out.write(line.toUtf8()) < 0)
+        if (!m_line.isEmpty())
+            m_line += QLatin1Char(';');
+        bool plain = true;
+        for (QChar c : cell)
+            if (c == QLatin1Char(';') || c == QLatin1Char('"') || c == QLatin1Char('\n') || c == QLatin1Char('\r')) {
+                plain = false;
+                break;
+            }
+        m_line += plain ? cell : csvField(cell);
+    }
+    void EndLine()
+    {
+        m_line += QStringLiteral("\r\n");
+        m_bytes += m_line.toUtf8();
+        m_line.clear();
+        if (m_bytes.size() >= kChunk)
+            Flush();
+    }
+    void Flush()
+    {
+        if (!m_bytes.isEmpty() && m_out.write(m_bytes) < 0)
             writeFailed(m_out.fileName(), m_out.errorString());
+        m_bytes.clear();
     }
     const TReportLayout &m_layout;
     FlatColumns m_flat;
     QSaveFile &m_out;
+    QString m_line;
+    QByteArray m_bytes;
 };
 
 class THtmlSink : public TReportSink {

@@ -9,6 +9,9 @@
 #include <QSqlError>
 #include <QSqlQuery>
 #include <QSqlRecord>
+#include <charconv>
+#include <cmath>
+#include <optional>
 
 namespace {
 const QRegularExpression kMarker(QStringLiteral("\\{([A-Za-z_][A-Za-z0-9_]*)\\}"));
@@ -200,8 +203,66 @@ QDate ReportDate(const QVariant &v)
 
 double ReportNumber(const QVariant &v) { return v.isNull() ? 0.0 : v.toDouble(); }
 
+namespace {
+// Two decimals with a comma, digits grouped by dots when `grouped`, as pt-BR writes them; no
+// text for a value it does not write the way the locale does (not finite, or too large).
+bool fastAmount(double value, bool grouped, QString &out)
+{
+    if (!std::isfinite(value) || std::fabs(value) >= 1e15)
+        return false;
+    // Cents rounded half away from zero, as the locale rounds: |value| * 100 is exact in a long
+    // double (53 + 7 significant bits), and so is adding the half.
+    const auto cents = static_cast<unsigned long long>(std::floor(std::fabs(static_cast<long double>(value)) * 100.0L + 0.5L));
+    char digits[24];
+    const auto r = std::to_chars(digits, digits + sizeof digits, cents / 100);
+    const qsizetype whole = r.ptr - digits;
+    out.reserve(out.size() + whole + whole / 3 + 4);
+    if (value < 0) // "-0,00" for a negative amount under half a cent, as the locale writes it
+        out += QLatin1Char('-');
+    for (qsizetype i = 0; i < whole; ++i) {
+        if (grouped && i > 0 && (whole - i) % 3 == 0)
+            out += QLatin1Char('.');
+        out += QLatin1Char(digits[i]);
+    }
+    out += QLatin1Char(',');
+    out += QLatin1Char(static_cast<char>('0' + cents % 100 / 10));
+    out += QLatin1Char(static_cast<char>('0' + cents % 10));
+    return true;
+}
+
+// dd/MM/yyyy.
+QString dateText(const QDate &d)
+{
+    int y = 0, m = 0, day = 0;
+    d.getDate(&y, &m, &day);
+    if (y < 1000 || y > 9999)
+        return d.toString(QStringLiteral("dd/MM/yyyy"));
+    const char text[10] = {char('0' + day / 10), char('0' + day % 10), '/', char('0' + m / 10), char('0' + m % 10), '/',
+                           char('0' + y / 1000), char('0' + y / 100 % 10), char('0' + y / 10 % 10), char('0' + y % 10)};
+    return QString::fromLatin1(text, 10);
+}
+
+// An ISO date text, "yyyy-MM-dd" of ASCII digits; nullopt when the text has other characters,
+// for which the pattern's digit class decides.
+std::optional<bool> asciiIsoDate(const QString &s)
+{
+    for (QChar c : s)
+        if (c.unicode() > 0x7f)
+            return std::nullopt;
+    if (s.size() != 10 || s[4] != QLatin1Char('-') || s[7] != QLatin1Char('-'))
+        return false;
+    for (qsizetype i : {0, 1, 2, 3, 5, 6, 8, 9})
+        if (!s[i].isDigit())
+            return false;
+    return true;
+}
+} // namespace
+
 QString AmountText(double value, bool grouped)
 {
+    QString out;
+    if (fastAmount(value, grouped, out))
+        return out;
     static const QLocale brazil(QLocale::Portuguese, QLocale::Brazil);
     if (grouped)
         return brazil.toString(value, 'f', 2);
@@ -215,7 +276,7 @@ QString DisplayText(TColumnFormat format, const QVariant &v)
     switch (format) {
     case TColumnFormat::Date: {
         const QDate d = ReportDate(v);
-        return d.isValid() ? d.toString(QStringLiteral("dd/MM/yyyy")) : v.toString();
+        return d.isValid() ? dateText(d) : v.toString();
     }
     case TColumnFormat::Amount: return AmountText(v.toDouble());
     case TColumnFormat::Integer: return QString::number(qRound64(v.toDouble()));
@@ -223,7 +284,7 @@ QString DisplayText(TColumnFormat format, const QVariant &v)
     case TColumnFormat::Text: break;
     }
     if (v.typeId() == QMetaType::QDate || v.typeId() == QMetaType::QDateTime)
-        return ReportDate(v).toString(QStringLiteral("dd/MM/yyyy"));
+        return dateText(ReportDate(v));
     return v.toString();
 }
 
@@ -231,7 +292,12 @@ QString ValueText(const QVariant &v)
 {
     // Databases give a date column as a date (PostgreSQL) or as its ISO text (SQLite).
     static const QRegularExpression iso(QStringLiteral("^\\d{4}-\\d{2}-\\d{2}$"));
-    const bool date = v.typeId() == QMetaType::QDate || v.typeId() == QMetaType::QDateTime || iso.match(v.toString()).hasMatch();
+    bool date = v.typeId() == QMetaType::QDate || v.typeId() == QMetaType::QDateTime;
+    if (!date) {
+        const QString text = v.toString();
+        const std::optional<bool> ascii = asciiIsoDate(text);
+        date = ascii ? *ascii : iso.match(text).hasMatch();
+    }
     return DisplayText(date ? TColumnFormat::Date : TColumnFormat::Text, v);
 }
 

@@ -12,12 +12,15 @@
 #include <QLocale>
 #include <QMap>
 #include <QProcess>
+#include <QRandomGenerator>
 #include <QRegularExpression>
 #include <QSet>
 #include <QSqlQuery>
 #include <QSqlError>
 #include <QSqlRecord>
 #include <QTemporaryDir>
+#include <cmath>
+#include <limits>
 #include <sys/stat.h>
 
 namespace {
@@ -387,6 +390,41 @@ TEST_F(ReportsTest, FailuresSayWhatIsWrongAndLeaveNoFile)
 }
 
 // A date text the database cannot make a date of is no date, on PostgreSQL as on SQLite.
+// Amounts and dates are written without the locale's general routines; each text is the one
+// those routines give.
+TEST(ReportText, AmountsAndDatesAreWrittenAsTheLocaleWritesThem)
+{
+    const QLocale brazil(QLocale::Portuguese, QLocale::Brazil);
+    QRandomGenerator random(1209);
+    std::vector<double> values{0.0, -0.0, 0.004, -0.004, 0.005, -0.005, 0.015, 1.005, 2.675, 999.995, 1000, -1000, 999999.999, 123456789.125,
+                               999999999999999.0, 1e15, -1e15, 1e20, 5e-324, std::numeric_limits<double>::infinity(),
+                               -std::numeric_limits<double>::infinity(), std::numeric_limits<double>::quiet_NaN()};
+    for (int i = 0; i < 20000; ++i) {
+        const double magnitude = std::pow(10.0, random.bounded(19.0) - 3.0);
+        const double v = (random.bounded(2) ? -1 : 1) * random.bounded(1.0) * magnitude;
+        values.push_back(v);
+        values.push_back(std::round(v * 1000) / 1000); // halves of a cent and their neighbours
+    }
+    for (double v : values) {
+        EXPECT_EQ(AmountText(v, false), QString::number(v, 'f', 2).replace(QLatin1Char('.'), QLatin1Char(','))) << v;
+        EXPECT_EQ(AmountText(v, true), brazil.toString(v, 'f', 2)) << v;
+    }
+    for (const QDate &d : {QDate(1000, 1, 1), QDate(999, 12, 31), QDate(9999, 12, 31), QDate(2026, 2, 28), QDate(1, 1, 1), QDate(-44, 3, 15), QDate(10000, 1, 1), QDate()}) {
+        EXPECT_EQ(DisplayText(TColumnFormat::Date, d), d.isValid() ? d.toString(QStringLiteral("dd/MM/yyyy")) : QString()) << d.toString().toStdString();
+    }
+    for (int i = 0; i < 2000; ++i) {
+        const QDate d = QDate(1900, 1, 1).addDays(random.bounded(80000));
+        EXPECT_EQ(DisplayText(TColumnFormat::Date, d), d.toString(QStringLiteral("dd/MM/yyyy")));
+        EXPECT_EQ(ValueText(d.toString(Qt::ISODate)), d.toString(QStringLiteral("dd/MM/yyyy")));
+    }
+    // Texts that only look like dates stay as they are; other digits are read as the pattern reads them.
+    for (const char *text : {"2026-1-05", "2026-01-5x", "2026/01/05", "20260105", "2026-13-40", "abcd-ef-gh", "2026-01-05 ", ""}) {
+        EXPECT_EQ(ValueText(QString::fromUtf8(text)), QString::fromUtf8(text)) << text;
+    }
+    const QString otherDigits = QString::fromUtf8("\u0662\u0660\u0662\u0666-\u0660\u0661-\u0660\u0665");
+    EXPECT_EQ(ValueText(otherDigits), DisplayText(TColumnFormat::Date, otherDigits));
+}
+
 TEST(ReportStatements, ImpossibleDateTextsFailNoStatement)
 {
     std::vector<TBackend> backends{TBackend::SQLite};
