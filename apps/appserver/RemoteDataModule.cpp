@@ -339,7 +339,8 @@ QString TrdmRelLancContReceber::RefreshStatistics(const QSqlDatabase &db)
     // The first figure of a table's statistics is its row count when they were taken.
     if (q.exec(QStringLiteral("SELECT stat FROM sqlite_stat1 WHERE tbl = 'CONTARECEBER' LIMIT 1")) && q.next())
         analysed = q.value(0).toString().section(QLatin1Char(' '), 0, 0).toLongLong();
-    if (!q.exec(QStringLiteral("SELECT COUNT(*) FROM CONTARECEBER")) || !q.next())
+    const bool counted = q.exec(QStringLiteral("SELECT COUNT(*) FROM CONTARECEBER")) && q.next();
+    if (!counted)
         return QStringLiteral("estatísticas do planejador não verificadas: %1").arg(q.lastError().text());
     rows = q.value(0).toLongLong();
     if (analysed >= 0 && rows <= 2 * analysed + 1000 && analysed <= 2 * rows + 1000)
