@@ -76,7 +76,9 @@ public:
             TDataSet *totals = find(c.ShareOf.DataSet);
             if (!totals || !totals->FindField(c.ShareOf.Key) || !totals->FindField(c.ShareOf.Field))
                 throw EHostError(QStringLiteral("O relatório '%1' lê os totais '%2.%3', que a tela não tem.").arg(title, c.ShareOf.DataSet, c.ShareOf.Field));
-            Share share{static_cast<int>(fields.indexOf(c.Field)), static_cast<int>(fields.indexOf(c.ShareOf.Key)), {}};
+            Share share;
+            share.Value = static_cast<int>(fields.indexOf(c.Field));
+            share.Key = static_cast<int>(fields.indexOf(c.ShareOf.Key));
             const TField &key = totals->FieldByName(c.ShareOf.Key), &total = totals->FieldByName(c.ShareOf.Field);
             int keyAt = 0, totalAt = 0;
             for (int i = 0; i < totals->FieldCount(); ++i) {
@@ -120,8 +122,15 @@ public:
         if (at == kMissing)
             return {};
         if (at == kShare) {
-            const Share &s = m_shares[field];
-            const double total = s.Totals.value(Value(s.Key).toString());
+            Share &s = m_shares[field];
+            // Rows come by key, so the total is looked up again only when the key changes.
+            const QString key = Value(s.Key).toString();
+            if (!s.Looked || key != s.LastKey) {
+                s.LastKey = key;
+                s.LastTotal = s.Totals.value(key);
+                s.Looked = true;
+            }
+            const double total = s.LastTotal;
             return total == 0 ? QVariant() : QVariant(ReportNumber(Value(s.Value)) / total * 100.0);
         }
         return m_data.Rows()[static_cast<size_t>(m_row)][static_cast<size_t>(at)];
@@ -130,12 +139,15 @@ public:
 private:
     static constexpr int kShare = -1, kMissing = -2;
     struct Share {
-        int Value, Key;
+        int Value = 0, Key = 0;
         QHash<QString, double> Totals;
+        QString LastKey;
+        double LastTotal = 0;
+        bool Looked = false;
     };
     TDataSet &m_data;
     std::vector<int> m_map;
-    QHash<int, Share> m_shares;
+    mutable QHash<int, Share> m_shares;
     int m_row = -1;
 };
 } // namespace
