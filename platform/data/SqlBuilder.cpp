@@ -1,5 +1,7 @@
 #include "data/SqlBuilder.h"
 #include <QJsonArray>
+#include "data/Exceptions.h"
+#include <algorithm>
 #include <QJsonDocument>
 
 TSqlBuilder &TSqlBuilder::Add(TSqlText text)
@@ -55,22 +57,36 @@ TSqlBuilder &TSqlBuilder::AndIn(TSqlText column, TSqlText param, const QStringLi
         m_sql += QStringLiteral("\nAND 0 = 1");
         return *this;
     }
+    if (!CodesTravel(codes))
+        throw EHostError(QStringLiteral("Um código da lista de %1 contém um caractere de controle (U+001F), que nenhum código pode ter.")
+                             .arg(QLatin1String(param.Text())));
     // The column and the parameter's name are fixed texts; the codes are the parameter's value.
     m_sql += QStringLiteral("\nAND ") + CodesCondition(m_kind, QLatin1String(column.Text()), QLatin1String(param.Text()), codes.size());
-    return Bind(param, TParamType::String, codes.size() == 1 ? codes.front() : CodesValue(codes));
+    return Bind(param, TParamType::String, CodesValue(m_kind, codes));
 }
 
 QString CodesCondition(TDBKind kind, const QString &column, const QString &param, qsizetype count)
 {
     if (count == 1)
         return QStringLiteral("%1 = :%2").arg(column, param);
+    // PostgreSQL folds string_to_array of a bound text into an array constant before it plans,
+    // so its planner reads the codes, and each row compares them without parsing them again.
     if (kind == TDBKind::PostgreSQL)
-        return QStringLiteral("%1 = ANY (ARRAY(SELECT json_array_elements_text(CAST(:%2 AS json))))").arg(column, param);
+        return QStringLiteral("%1 = ANY (string_to_array(:%2, chr(31)))").arg(column, param);
     return QStringLiteral("%1 IN (SELECT value FROM json_each(:%2))").arg(column, param);
 }
 
-QString CodesValue(const QStringList &codes)
+bool CodesTravel(const QStringList &codes)
 {
+    return std::none_of(codes.cbegin(), codes.cend(), [](const QString &c) { return c.contains(kCodesSeparator); });
+}
+
+QString CodesValue(TDBKind kind, const QStringList &codes)
+{
+    if (codes.size() == 1)
+        return codes.front();
+    if (kind == TDBKind::PostgreSQL)
+        return codes.join(kCodesSeparator);
     return QString::fromUtf8(QJsonDocument(QJsonArray::fromStringList(codes)).toJson(QJsonDocument::Compact));
 }
 

@@ -29,7 +29,7 @@ public:
     TSqlBuilder &Add(TSqlText sqlite, TSqlText postgres) { return Add(m_kind == TDBKind::PostgreSQL ? postgres : sqlite); }
     // "AND <column> IN (codes)", the codes bound as one parameter: one code is compared
     // directly, several as a list the database unpacks (json_each on SQLite, an array on
-    // PostgreSQL); no code selects nothing.
+    // PostgreSQL); no code selects nothing. Raises EHostError for a code CodesTravel refuses.
     TSqlBuilder &AndIn(TSqlText column, TSqlText param, const QStringList &codes);
 
     // Binds a value the fixed texts name.
@@ -50,9 +50,13 @@ private:
 };
 
 // "<column> IN (codes)" over a parameter that holds the codes as CodesValue gives them:
-// one code is compared directly, several are unpacked by the database.
+// one code is compared directly, several are unpacked by the database (a JSON list on
+// SQLite, a text split at U+001F on PostgreSQL). CodesTravel tells whether the codes can
+// travel so: none of them holds that separator.
+inline constexpr QChar kCodesSeparator{0x1f};
 QString CodesCondition(TDBKind kind, const QString &column, const QString &param, qsizetype count);
-QString CodesValue(const QStringList &codes);
+bool CodesTravel(const QStringList &codes);
+QString CodesValue(TDBKind kind, const QStringList &codes);
 
 // The codes of a list as the lookups write it ("_01_03_"): each code that stands between
 // two separators, the way a test for "_" + code + "_" in the list finds it.

@@ -245,7 +245,7 @@ private:
         } else if (const auto l = list.match(text); l.hasMatch()) {
             const QVariant v = Bound(l.captured(1));
             const QStringList codes = v.typeId() == QMetaType::QString && !v.isNull() ? CodesOfList(v.toString()) : QStringList();
-            if (!codes.isEmpty())
+            if (!codes.isEmpty() && CodesTravel(codes))
                 return {TTruth::Unknown, ListTest(l.captured(2), codes, text)};
         }
         return {TTruth::Unknown, Text(t)};
@@ -258,7 +258,7 @@ private:
         QString name = column.section(QLatin1Char('.'), -1) + QStringLiteral("_CODIGOS");
         for (int n = 2; m_params.FindParam(name); ++n)
             name = column.section(QLatin1Char('.'), -1) + QStringLiteral("_CODIGOS") + QString::number(n);
-        m_params.CreateParam(TParamType::String, name).SetAsString(codes.size() == 1 ? codes.front() : CodesValue(codes));
+        m_params.CreateParam(TParamType::String, name).SetAsString(CodesValue(m_kind, codes));
         // On PostgreSQL the codes are texts, as the list test compares them.
         const QString tested = m_kind == TDBKind::PostgreSQL ? QStringLiteral("CAST(%1 AS text)").arg(column) : column;
         return QLatin1Char('(') + CodesCondition(m_kind, tested, name, codes.size()) + QStringLiteral(" AND ") + test + QLatin1Char(')');

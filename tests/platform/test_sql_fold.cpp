@@ -1,6 +1,8 @@
 // Conditions decided by the bound values are written out; every row keeps its value.
 #include "data/Database.h"
+#include "data/SqlBuilder.h"
 #include "data/SqlFold.h"
+#include "TestSupport.h"
 #include <QFile>
 #include <QRandomGenerator>
 #include <QSqlError>
@@ -49,13 +51,16 @@ TEST(SqlFold, DecidedConditionsAreWrittenOutAndTheRestStandsAsItWas)
     ASSERT_NE(two.Params.FindParam(QStringLiteral("CDC_CODIGOS")), nullptr);
     EXPECT_EQ(two.Params.FindParam(QStringLiteral("CDC_CODIGOS"))->AsString(), QStringLiteral("[\"01\",\"03\"]"));
     EXPECT_EQ(Folded(list, Bound({{"T", "F"}, {"L", "_01__03_"}}), TDBKind::PostgreSQL),
-              QStringLiteral("SELECT * FROM R WHERE ((CAST(R.CDC AS text) = ANY (ARRAY(SELECT json_array_elements_text(CAST(:CDC_CODIGOS AS json)))) "
+              QStringLiteral("SELECT * FROM R WHERE ((CAST(R.CDC AS text) = ANY (string_to_array(:CDC_CODIGOS, chr(31))) "
                              "AND INSTR(:L, '_' || R.CDC || '_') <> 0)) AND R.X = 1"));
     EXPECT_EQ(Folded(list, Bound({{"T", "F"}, {"L", "_07_"}})),
               QStringLiteral("SELECT * FROM R WHERE ((R.CDC = :CDC_CODIGOS AND INSTR(:L, '_' || R.CDC || '_') <> 0)) AND R.X = 1"));
     // A parameter of that name is already bound: the codes take another.
     EXPECT_NE(Folded(list, Bound({{"T", "F"}, {"L", "_07_"}, {"CDC_CODIGOS", "x"}})).indexOf(QLatin1String(":CDC_CODIGOS2 AND")), -1);
-    // No code, a null list or an undecided flag: the list test stays alone.
+    // No code, a null list, a code with the separator the codes travel by, or an undecided flag:
+    // the list test stays alone.
+    EXPECT_EQ(Folded(list, Bound({{"T", "F"}, {"L", "_0\x1f""1__03_"}}), TDBKind::PostgreSQL),
+              QStringLiteral("SELECT * FROM R WHERE (INSTR(:L, '_' || R.CDC || '_') <> 0) AND R.X = 1"));
     EXPECT_EQ(Folded(list, Bound({{"T", "F"}, {"L", "_"}})), QStringLiteral("SELECT * FROM R WHERE (INSTR(:L, '_' || R.CDC || '_') <> 0) AND R.X = 1"));
     EXPECT_EQ(Folded(list, Bound({{"T", "F"}, {"L", QVariant()}})), QStringLiteral("SELECT * FROM R WHERE (INSTR(:L, '_' || R.CDC || '_') <> 0) AND R.X = 1"));
     EXPECT_EQ(Folded(list, Bound({{"T", QVariant()}, {"L", "_"}})),
@@ -170,4 +175,48 @@ TEST(SqlFold, EveryRowKeepsTheValueItsStatementGaveIt)
         ASSERT_EQ(values(folded.Sql, folded.Params), values(sql, params)) << sql.toStdString() << "\nfolded:\n" << folded.Sql.toStdString();
     }
     EXPECT_GT(changed, 300) << "the conditions are folded in most rounds";
+}
+
+// A list of codes reaches each database whole: quotes, backslashes, commas, braces, spaces,
+// the word NULL and the empty code select exactly their rows.
+TEST(SqlFold, ListsOfCodesSelectExactlyTheirRowsOnEachDatabase)
+{
+    QTemporaryDir dir;
+    ASSERT_TRUE(dir.isValid());
+    const QString file = dir.filePath(QStringLiteral("codes.db"));
+    ASSERT_TRUE(QFile(file).open(QIODevice::WriteOnly));
+    std::vector<std::pair<TDBKind, QString>> targets{{TDBKind::SQLite, file}};
+    if (PostgresAvailable())
+        targets.emplace_back(TDBKind::PostgreSQL, qEnvironmentVariable("REC_TEST_PG_URL"));
+    const QStringList stored{QStringLiteral("a\"b"), QStringLiteral("c\\d"), QStringLiteral("e,f"), QStringLiteral("{g}"), QStringLiteral(" h "),
+                             QStringLiteral("NULL"), QString(QLatin1String("")), QStringLiteral("ção"), QStringLiteral("01"), QStringLiteral("1")};
+    // The one character codes cannot hold is refused, not split.
+    TSqlBuilder refused(TDBKind::PostgreSQL);
+    EXPECT_THROW(refused.AndIn("C", "P", {QStringLiteral("a"), QStringLiteral("b") + kCodesSeparator + QStringLiteral("c")}), EHostError);
+    for (const auto &[kind, target] : targets) {
+        TdtmDBGeral db;
+        db.Open(target);
+        QSqlQuery q(db.Database());
+        // A temporary table: the connection's own, gone when it closes.
+        ASSERT_TRUE(q.exec(QStringLiteral("CREATE TEMPORARY TABLE CODIGOS (C VARCHAR(10))"))) << q.lastError().text().toStdString();
+        for (const QString &code : stored) {
+            TParams p;
+            p.CreateParam(TParamType::String, QStringLiteral("C")).SetAsString(code);
+            RunStatement(db.Database(), QStringLiteral("INSERT INTO CODIGOS (C) VALUES (:C)"), p, QStringLiteral("codes"));
+        }
+        for (const QStringList &wanted : {stored, QStringList{QStringLiteral("a\"b"), QStringLiteral("NULL")}, QStringList{QStringLiteral("c\\d")},
+                                          QStringList{QString(QLatin1String("")), QStringLiteral("1")}}) {
+            TParams p;
+            p.CreateParam(TParamType::String, QStringLiteral("P")).SetAsString(CodesValue(kind, wanted));
+            QSqlQuery r = RunStatement(db.Database(), QStringLiteral("SELECT C FROM CODIGOS WHERE ") + CodesCondition(kind, QStringLiteral("C"), QStringLiteral("P"), wanted.size()),
+                                       p, QStringLiteral("codes"));
+            QStringList got;
+            while (r.next())
+                got << r.value(0).toString();
+            got.sort();
+            QStringList expected = wanted;
+            expected.sort();
+            EXPECT_EQ(got, expected) << (kind == TDBKind::PostgreSQL ? "PostgreSQL: " : "SQLite: ") << CodesValue(kind, wanted).toStdString();
+        }
+    }
 }
