@@ -51,6 +51,52 @@ size_t fieldIndex(const std::vector<TPacketField> &shape, const char *name)
 
 // A code list for the header: "Todos"/"Todas" for all, else the list as chosen.
 QString listWords(const QString &list, const QString &flag, const QString &allWord) { return isAll(flag) ? allWord : list; }
+
+// The last running total of each company, taken from the rows as they are written:
+// the answer of GetTotal.
+class TCompanyTotals {
+public:
+    TCompanyTotals(const std::vector<TPacketField> &shape, const TRunningSum &running)
+        : m_running(running), m_company(fieldIndex(shape, "CDEMPRESA")), m_total(fieldIndex(shape, running.Field.toLatin1().constData()))
+    {
+    }
+    void AfterRow(const TPacketWriter &w)
+    {
+        if (m_running.Restarted || m_last.empty()) {
+            const QByteArrayView company = w.LastText(m_company);
+            m_last.push_back({std::string(company.data(), static_cast<size_t>(company.size())), w.LastIsNull(m_company)});
+        }
+        m_last.back().Null = w.LastIsNull(m_total);
+        m_last.back().Total = w.LastNumber(m_total);
+    }
+    QByteArray Packet() const
+    {
+        TPacketWriter t(totalShape());
+        for (const TLast &l : m_last) {
+            t.BeginRow();
+            if (l.CompanyNull)
+                t.Null();
+            else
+                t.Text(l.Company.data(), static_cast<qsizetype>(l.Company.size()));
+            if (l.Null)
+                t.Null();
+            else
+                t.Number(l.Total);
+        }
+        return t.Finish();
+    }
+
+private:
+    struct TLast {
+        std::string Company;
+        bool CompanyNull = false;
+        bool Null = true;
+        double Total = 0;
+    };
+    const TRunningSum &m_running;
+    size_t m_company, m_total;
+    std::vector<TLast> m_last;
+};
 } // namespace
 
 void TrdmRelLancContReceber::RegisterCurveMethods()
@@ -166,42 +212,16 @@ QVariant TrdmRelLancContReceber::GetCurvaABC(const QVariantList &args)
     shape.insert(shape.end(), criteriaShape.begin(), criteriaShape.end());
     // The last running total of each company as the curve writes it: GetTotal's
     // answer for the same filter while the data stays as it was.
-    struct TLast {
-        std::string Company;
-        bool CompanyNull = false;
-        bool Null = true;
-        double Total = 0;
-    };
-    std::vector<TLast> last;
-    const size_t companyField = fieldIndex(shape, "CDEMPRESA"), totalField = fieldIndex(shape, "VRATUAREC");
+    TRunningSum running = st.Running;
+    TCompanyTotals totals(shape, running);
     ForgetOldChanges();
     const QString version = DataVersion();
-    QVariant curve = SelectPacket(st.Statement.Sql(), st.Statement.Params(), shape, QStringLiteral("GetCurvaABC"), criteria, [&](const TPacketWriter &w) {
-        const bool companyNull = w.LastIsNull(companyField);
-        const QByteArrayView company = w.LastText(companyField);
-        const std::string_view key(company.data(), static_cast<size_t>(company.size()));
-        if (last.empty() || last.back().CompanyNull != companyNull || last.back().Company != key)
-            last.push_back({std::string(key), companyNull});
-        last.back().Null = w.LastIsNull(totalField);
-        last.back().Total = w.LastNumber(totalField);
-    });
+    QVariant curve = SelectPacket(st.Statement.Sql(), st.Statement.Params(), shape, QStringLiteral("GetCurvaABC"), criteria,
+                                  [&](const TPacketWriter &w) { totals.AfterRow(w); }, &running);
     // Kept only when nothing was committed while the curve was read, so that the
     // totals are those of the data as it stood at `version`.
-    if (!version.isEmpty() && DataUnchangedSince(version) && CompanyCodesDistinct()) {
-        TPacketWriter t(totalShape());
-        for (const TLast &l : last) {
-            t.BeginRow();
-            if (l.CompanyNull)
-                t.Null();
-            else
-                t.Text(l.Company.data(), static_cast<qsizetype>(l.Company.size()));
-            if (l.Null)
-                t.Null();
-            else
-                t.Number(l.Total);
-        }
-        m_curveTotals = TCurveTotals{m_db, m_db->Opens(), st.Filter, version, t.Finish()};
-    }
+    if (!version.isEmpty() && DataUnchangedSince(version) && CompanyCodesDistinct())
+        m_curveTotals = TCurveTotals{m_db, m_db->Opens(), st.Filter, version, totals.Packet()};
     return curve;
 }
 
@@ -288,5 +308,9 @@ QVariant TrdmRelLancContReceber::GetTotal(const QVariantList &args)
         m_lastNote = QStringLiteral("totais da última curva; dados inalterados");
         return QVariant(m_curveTotals->Packet);
     }
-    return SelectPacket(st.Statement.Sql(), st.Statement.Params(), totalShape(), QStringLiteral("GetTotal"));
+    TRunningSum running = st.Running;
+    TCompanyTotals totals(totalShape(), running);
+    SelectPacket(st.Statement.Sql(), st.Statement.Params(), totalShape(), QStringLiteral("GetTotal"), {},
+                 [&](const TPacketWriter &w) { totals.AfterRow(w); }, &running);
+    return QVariant(totals.Packet());
 }

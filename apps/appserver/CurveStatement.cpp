@@ -184,16 +184,20 @@ const TSqlText kFrom = "FROM CONTARECEBER R\n"
                        "JOIN EMPRESA E ON E.CDEMPRESA = R.CDEMPRESA\n"
                        "JOIN TIPOCTRECEBER T ON T.CDTPCTRECEB = R.CDTPCTRECEB";
 
-// The order of a company's rows: updated value from the largest down, then client and
-// receivable, so that equal values always come out the same way.
-const TSqlText kRunningTotal =
-    "SUM(R.VRATUAREC) OVER (PARTITION BY R.CDEMPRESA ORDER BY R.VRATUAREC DESC, R.CDCLIENTE, R.NRLANCTOREC ROWS UNBOUNDED PRECEDING)";
+// Company by company, and a company's rows by updated value from the largest down,
+// then client and receivable, so that equal values always come out the same way: the
+// order the running total adds them in.
+const TSqlText kOrder = "ORDER BY R.CDEMPRESA, R.VRATUAREC DESC, R.CDCLIENTE, R.NRLANCTOREC";
+
+// A database's window over the ordered rows would keep every wide row of a company
+// once more; the server adds the values as it reads them, in the same order.
+TRunningSum runningTotal(const char *field) { return {QString::fromLatin1(field), QStringLiteral("CDEMPRESA")}; }
 } // namespace
 
 TCurveStatement CurveStatement(const TAbcRequest &request, TDBKind kind, const QString &dateFormat, const QString &op, const QDate &today)
 {
     const TCurveCall c{request, TCall::Curve, dateFormat};
-    TCurveStatement out{TSqlBuilder(kind), TSqlBuilder(kind), {}};
+    TCurveStatement out{TSqlBuilder(kind), TSqlBuilder(kind), {}, {}};
     out.Filter = filter(c, kind, op, out.StatusLetters);
     // The second copies of each date range must be dates too.
     for (TArg copy : {TArg::EmissaoCopiaFrom, TArg::EmissaoCopiaTo, TArg::SaidaCopiaFrom, TArg::SaidaCopiaTo, TArg::VencimentoCopiaFrom,
@@ -202,9 +206,8 @@ TCurveStatement CurveStatement(const TAbcRequest &request, TDBKind kind, const Q
     TSqlBuilder &b = out.Statement;
     b.Add("SELECT R.CDFILIAL, R.CDFILIEMIT, F.NMFILIAL, R.CDCLIENTE, C.NMFANTCLIE, C.NMRAZSOCCLIE, C.IDTPIJURCLIE, "
           "R.CDEMPRESA, E.NMEMPRESA, R.IDSTATREC AS IDSTATBREC, R.IDSTATREC AS IDSTATUS, B.CDTPBAIXAREC, B.DTBAIXAREC, "
-          "B.NRBAIXAREC, B.VRBAIXAREC, T.DSTPCTRECEB, R.CDTPCTRECEB, R.DTORIGVENREC, R.DTATUAVENREC, R.VRATUAREC AS VRORIGREC,")
-        .Add(kRunningTotal)
-        .Add("AS VRATUAREC, R.DSCONTAREC, R.NRLANBOLREC, R.IDSTATREC, R.IDTPIJURNF, R.NRINSJURNF, "
+          "B.NRBAIXAREC, B.VRBAIXAREC, T.DSTPCTRECEB, R.CDTPCTRECEB, R.DTORIGVENREC, R.DTATUAVENREC, R.VRATUAREC AS VRORIGREC, "
+          "R.VRATUAREC AS VRATUAREC, R.DSCONTAREC, R.NRLANBOLREC, R.IDSTATREC, R.IDTPIJURNF, R.NRINSJURNF, "
              "R.NRLANCTONF || COALESCE('/' || R.CDSERIE, '') AS NOTASERIE, R.NRLANCTONF, R.DTEMISSAO, R.DTENTRSAID, R.CDSERIE, "
              "BC.CDBANCO, BC.NMBANCO, BC.CDPICTCONT, CC.CDAGENCIA, CC.CDCONTCORR, CC.NMAGENCIA, CC.DSCONTCORR, CC.CDREDUCONT, "
              "CC.CDREDUCONT || ' ' || COALESCE(CC.CDCONTCORR, '') AS REDUZIDO,")
@@ -220,22 +223,19 @@ TCurveStatement CurveStatement(const TAbcRequest &request, TDBKind kind, const Q
              "LEFT JOIN CONTCORR CC ON CC.CDREDUCONT = B.CDREDUCONT\n"
              "LEFT JOIN BANCO BC ON BC.CDBANCO = CC.CDBANCO")
         .Append(out.Filter)
-        .Add("ORDER BY R.CDEMPRESA, R.VRATUAREC DESC, R.CDCLIENTE, R.NRLANCTOREC");
+        .Add(kOrder);
+    out.Running = runningTotal("VRATUAREC");
     return out;
 }
 
 TCurveStatement TotalStatement(const TAbcRequest &request, TDBKind kind, const QString &dateFormat, const QString &op)
 {
     const TCurveCall c{request, TCall::Total, dateFormat};
-    TCurveStatement out{TSqlBuilder(kind), TSqlBuilder(kind), {}};
+    TCurveStatement out{TSqlBuilder(kind), TSqlBuilder(kind), {}, {}};
     out.Filter = filter(c, kind, op, out.StatusLetters);
     // The company total is the last running total of the curve's own order, so the two
-    // agree to the last digit; that row comes first in the reversed order.
-    out.Statement.Add("SELECT CDEMPRESA, SUMCRVRATUAREC FROM (SELECT R.CDEMPRESA AS CDEMPRESA,")
-        .Add(kRunningTotal)
-        .Add("AS SUMCRVRATUAREC, ROW_NUMBER() OVER (PARTITION BY R.CDEMPRESA ORDER BY R.VRATUAREC, R.CDCLIENTE DESC, R.NRLANCTOREC DESC) AS NRFIM")
-        .Add(kFrom)
-        .Append(out.Filter)
-        .Add(") TOTAIS WHERE NRFIM = 1 ORDER BY CDEMPRESA");
+    // agree to the last digit.
+    out.Statement.Add("SELECT R.CDEMPRESA AS CDEMPRESA, R.VRATUAREC AS SUMCRVRATUAREC").Add(kFrom).Append(out.Filter).Add(kOrder);
+    out.Running = runningTotal("SUMCRVRATUAREC");
     return out;
 }

@@ -2,6 +2,7 @@
 // criteria of one call: a criterion left at "all" adds nothing to the text, every
 // value is a bound parameter.
 #pragma once
+#include "data/Query.h"
 #include "data/SqlBuilder.h"
 #include "server/AbcRequest.h"
 #include <QDate>
@@ -10,6 +11,9 @@ struct TCurveStatement {
     TSqlBuilder Filter;    // the conditions alone, the same for the curve and its totals
     TSqlBuilder Statement; // the whole statement, the filter included
     QString StatusLetters; // the statuses chosen, in the order of the status word
+    // The running total per company, summed as the rows are read: the statement gives
+    // each row's own value in that field, in the order of the sum.
+    TRunningSum Running;
 };
 
 // Raise EMethodError, naming the argument, for a date that does not read in

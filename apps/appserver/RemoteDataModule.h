@@ -2,6 +2,7 @@
 #include "appserver/Sessions.h"
 #include "data/Database.h"
 #include "data/DataPacket.h"
+#include "data/Query.h"
 #include "data/SqlBuilder.h"
 #include "net/Wire.h"
 #include "server/ServerObject.h"
@@ -67,7 +68,8 @@ private:
     TDataPacket Select(const QString &sql, const TParams &params, const std::vector<TPacketField> &shape, const QString &what);
     // The rows written straight into an encoded packet; `trailing` ends every row.
     QVariant SelectPacket(const QString &sql, const TParams &params, const std::vector<TPacketField> &shape, const QString &what,
-                          const TRecord &trailing = {}, const std::function<void(const TPacketWriter &)> &afterRow = {});
+                          const TRecord &trailing = {}, const std::function<void(const TPacketWriter &)> &afterRow = {},
+                          TRunningSum *running = nullptr);
     QSqlDatabase Db() const;
 
     // Login (AccessMethods.cpp): the connection's operator and what that operator may see.

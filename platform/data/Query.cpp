@@ -250,6 +250,15 @@ template <typename T> T handleOf(const QVariant &h, const char *typeName, const 
     return *static_cast<T const *>(h.constData());
 }
 
+// A partition key as a row holds it: a text by its bytes (valid while the row is
+// current), a number by its value.
+struct TRunKey {
+    enum class Kind { Null, Number, Text };
+    Kind K = Kind::Null;
+    double Num = 0;
+    QByteArrayView Bytes;
+};
+
 // SQLite: the driver has stepped to the first row when it ran the statement
 // and gave that row; the statement stays on it, so the rows after it are read
 // here by stepping on. Any value not plainly in its field's form is made into
@@ -298,6 +307,26 @@ public:
         default: break;
         }
         writeVariant(w, f, Variant(c));
+    }
+    TRunKey Key(int c) const
+    {
+        switch (sqlite3_column_type(m_st, c)) {
+        case SQLITE_NULL: return {};
+        case SQLITE_INTEGER:
+        case SQLITE_FLOAT: return {TRunKey::Kind::Number, sqlite3_column_double(m_st, c), {}};
+        default: {
+            const char *p = reinterpret_cast<const char *>(sqlite3_column_text(m_st, c));
+            return {TRunKey::Kind::Text, 0, QByteArrayView(p, sqlite3_column_bytes(m_st, c))};
+        }
+        }
+    }
+    std::optional<double> Amount(int c) const
+    {
+        switch (sqlite3_column_type(m_st, c)) {
+        case SQLITE_NULL: return std::nullopt;
+        case SQLITE_INTEGER: return static_cast<double>(sqlite3_column_int64(m_st, c));
+        default: return sqlite3_column_double(m_st, c);
+        }
     }
 
 private:
@@ -452,8 +481,45 @@ public:
         }
         writeVariant(w, f, Variant(p, n, k));
     }
+    TRunKey Key(int c) const
+    {
+        const auto [p, n] = Raw(c);
+        if (!p)
+            return {};
+        switch (m_kinds[c]) {
+        case Kind::Bool: return {TRunKey::Kind::Number, p[0] == 't' ? 1.0 : 0.0, {}};
+        case Kind::Int8:
+        case Kind::Int4:
+        case Kind::Float: return {TRunKey::Kind::Number, Number(p, n, m_kinds[c]), {}};
+        default: return {TRunKey::Kind::Text, 0, QByteArrayView(p, n)};
+        }
+    }
+    std::optional<double> Amount(int c) const
+    {
+        const auto [p, n] = Raw(c);
+        if (!p)
+            return std::nullopt;
+        return Number(p, n, m_kinds[c]);
+    }
 
 private:
+    // The current row's text of a column; null for a null.
+    std::pair<const char *, int> Raw(int c) const
+    {
+        PGresult *r = m_single ? m_current.get() : m_first;
+        const int row = m_single ? 0 : m_row;
+        if (PQgetisnull(r, row, c))
+            return {nullptr, 0};
+        return {PQgetvalue(r, row, c), PQgetlength(r, row, c)};
+    }
+    static double Number(const char *p, int n, Kind k)
+    {
+        double d = 0;
+        const auto [end, ec] = std::from_chars(p, p + n, d);
+        if (ec == std::errc() && end == p + n)
+            return d;
+        return Variant(p, n, k == Kind::Text ? Kind::Float : k).toDouble();
+    }
     struct Clear {
         void operator()(PGresult *r) const { PQclear(r); }
     };
@@ -497,35 +563,131 @@ private:
     int m_row = 0;
 };
 
-// Reads the rows after the current one straight from the database's result.
-template <typename Rows>
-void readRows(Rows &rows, TPacketWriter &writer, const std::vector<int> &map, const std::function<void()> &endRow, const QString &what)
+// The first row, or every row on the variants' path: the driver's own values.
+class TVariantRow {
+public:
+    explicit TVariantRow(QSqlQuery &query) : m_query(query) {}
+    void Cell(TPacketWriter &w, const TPacketField &f, int c) const { writeVariant(w, f, m_query.value(c)); }
+    TRunKey Key(int c) const
+    {
+        const QVariant v = m_query.value(c);
+        if (v.isNull())
+            return {};
+        switch (v.typeId()) {
+        case QMetaType::Bool:
+        case QMetaType::Int:
+        case QMetaType::UInt:
+        case QMetaType::LongLong:
+        case QMetaType::ULongLong:
+        case QMetaType::Double: return {TRunKey::Kind::Number, v.toDouble(), {}};
+        case QMetaType::QDate: m_text = v.toDate().toString(Qt::ISODate).toUtf8(); break;
+        default: m_text = v.toString().toUtf8(); break;
+        }
+        return {TRunKey::Kind::Text, 0, QByteArrayView(m_text)};
+    }
+    std::optional<double> Amount(int c) const
+    {
+        const QVariant v = m_query.value(c);
+        if (v.isNull())
+            return std::nullopt;
+        return v.toDouble();
+    }
+
+private:
+    QSqlQuery &m_query;
+    mutable QByteArray m_text;
+};
+
+// The running sum over the rows as they are written.
+class TRunning {
+public:
+    static constexpr size_t kNone = static_cast<size_t>(-1);
+
+    TRunning(TRunningSum *sum, const std::vector<TPacketField> &shape, const std::vector<int> &map, const QString &what) : m_sum(sum)
+    {
+        if (!sum)
+            return;
+        const auto find = [&](const QString &name) {
+            for (size_t i = 0; i < map.size(); ++i)
+                if (shape[i].Name.compare(name, Qt::CaseInsensitive) == 0)
+                    return i;
+            throw EDatabaseError(QStringLiteral("%1: o campo '%2' da soma acumulada não vem da consulta.").arg(what, name));
+        };
+        m_field = find(sum->Field);
+        m_column = map[m_field];
+        m_keyColumn = map[find(sum->Partition)];
+    }
+    size_t Field() const { return m_field; }
+    template <typename Row> void Start(const Row &row)
+    {
+        if (!m_sum)
+            return;
+        const TRunKey k = row.Key(m_keyColumn);
+        const bool same = !m_first && k.K == m_key &&
+                          (k.K == TRunKey::Kind::Null || (k.K == TRunKey::Kind::Number ? k.Num == m_number : k.Bytes == QByteArrayView(m_text)));
+        m_sum->Restarted = !same;
+        if (same)
+            return;
+        m_first = false;
+        m_key = k.K;
+        m_number = k.Num;
+        m_text.assign(k.Bytes.data(), static_cast<size_t>(k.Bytes.size()));
+        m_any = false;
+        m_total = 0;
+    }
+    template <typename Row> void Write(TPacketWriter &w, const Row &row)
+    {
+        if (const std::optional<double> v = row.Amount(m_column)) {
+            // The first value stands as it is; each one after is added to the sum.
+            m_total = m_any ? m_total + *v : *v;
+            m_any = true;
+        }
+        if (m_any)
+            w.Number(m_total);
+        else
+            w.Null();
+    }
+
+private:
+    TRunningSum *m_sum;
+    size_t m_field = kNone;
+    int m_column = -1, m_keyColumn = -1;
+    bool m_first = true, m_any = false;
+    TRunKey::Kind m_key = TRunKey::Kind::Null;
+    double m_number = 0, m_total = 0;
+    std::string m_text;
+};
+
+template <typename Row>
+void writeRow(const Row &row, TPacketWriter &writer, const std::vector<int> &map, TRunning &running)
 {
     const std::vector<TPacketField> &shape = writer.Fields();
-    while (rows.Next(what)) {
-        writer.BeginRow();
-        for (size_t i = 0; i < map.size(); ++i)
-            rows.Cell(writer, shape[i], map[i]);
-        endRow();
-    }
+    writer.BeginRow();
+    running.Start(row);
+    for (size_t i = 0; i < map.size(); ++i)
+        if (i == running.Field())
+            running.Write(writer, row);
+        else
+            row.Cell(writer, shape[i], map[i]);
 }
 } // namespace
 
 TFetchCount FetchIntoPacket(QSqlQuery &query, TPacketWriter &writer, const QString &what, const TRecord &trailing, const std::function<void()> &afterRow,
-                        TFetchPath path)
+                            TFetchPath path, TRunningSum *runningSum)
 {
     const std::vector<TPacketField> &shape = writer.Fields();
     if (trailing.size() > shape.size())
         throw EDatabaseError(QStringLiteral("%1: %2 valores fixos para %3 campos.").arg(what).arg(trailing.size()).arg(shape.size()));
     const size_t fromQuery = shape.size() - trailing.size();
     const std::vector<int> map = columnMap(query, shape, fromQuery, what);
+    TRunning running(runningSum, shape, map, what);
     TRecord fixed(trailing.size());
     for (size_t i = 0; i < trailing.size(); ++i) {
         const TPacketField &f = shape[fromQuery + i];
         fixed[i] = CoerceFieldValue(f.Type, f.Size, f.Name, trailing[i]);
     }
     const quint32 before = writer.RowCount();
-    const std::function<void()> endRow = [&] {
+    const auto endRow = [&] {
         // The fixed values end every row: after the first they repeat the row above.
         for (const QVariant &v : fixed)
             if (writer.RowCount() - before == 1)
@@ -535,22 +697,25 @@ TFetchCount FetchIntoPacket(QSqlQuery &query, TPacketWriter &writer, const QStri
         if (afterRow)
             afterRow();
     };
+    // Reads the rows after the current one straight from the database's result.
+    const auto readRows = [&](auto &rows) {
+        while (rows.Next(what)) {
+            writeRow(rows, writer, map, running);
+            endRow();
+        }
+        return TFetchCount{writer.RowCount() - before, writer.RowCount() - before - 1};
+    };
     bool first = true;
+    const TVariantRow current(query);
     while (query.next()) {
-        writer.BeginRow();
-        for (size_t i = 0; i < fromQuery; ++i)
-            writeVariant(writer, shape[i], query.value(map[i]));
+        writeRow(current, writer, map, running);
         endRow();
         // The driver gave the first row; the rest come straight from the database when it can.
         if (first && path == TFetchPath::Direct) {
-            if (std::optional<TSqliteRows> rows = TSqliteRows::For(query)) {
-                readRows(*rows, writer, map, endRow, what);
-                return {writer.RowCount() - before, writer.RowCount() - before - 1};
-            }
-            if (std::optional<TPgRows> rows = TPgRows::For(query, map)) {
-                readRows(*rows, writer, map, endRow, what);
-                return {writer.RowCount() - before, writer.RowCount() - before - 1};
-            }
+            if (std::optional<TSqliteRows> rows = TSqliteRows::For(query))
+                return readRows(*rows);
+            if (std::optional<TPgRows> rows = TPgRows::For(query, map))
+                return readRows(*rows);
         }
         first = false;
     }

@@ -75,8 +75,18 @@ struct TFetchCount {
     quint32 Rows = 0;   // rows written
     quint32 Direct = 0; // of them read straight from the database's result
 };
+// A field written as the running sum of its own column, as
+// SUM(col) OVER (PARTITION BY key ORDER BY ... ROWS UNBOUNDED PRECEDING) gives it,
+// for a statement whose rows come ordered by the key first and then in the
+// sum's order. Nulls add nothing; the sum is null until a value comes. The
+// values are added one by one in the rows' order, as the databases add them.
+struct TRunningSum {
+    QString Field;          // the shape's field written with the sum
+    QString Partition;      // the shape's field the sum starts again at, where its value changes
+    bool Restarted = false; // after each row: that row began a partition
+};
 TFetchCount FetchIntoPacket(QSqlQuery &query, TPacketWriter &writer, const QString &what, const TRecord &trailing = {},
-                        const std::function<void()> &afterRow = {}, TFetchPath path = TFetchPath::Direct);
+                        const std::function<void()> &afterRow = {}, TFetchPath path = TFetchPath::Direct, TRunningSum *running = nullptr);
 
 // Data source: binds a grid or a search list to a data set.
 class TDataSource : public QObject {

@@ -6,6 +6,7 @@
 #include "data/Query.h"
 #include "TestSupport.h"
 #include <QDir>
+#include <bit>
 #include <cmath>
 #include <cstring>
 #include <limits>
@@ -798,6 +799,72 @@ TEST_P(QueryOnDatabase, DirectFetchWritesTheSameBytesAsTheDriversValues)
     EXPECT_FALSE(cell(1, "BO").toBool());
     EXPECT_EQ(cell(20, "DX").toString(), QStringLiteral("d%1").arg(cell(20, "NR").toLongLong()));
     EXPECT_EQ(cell(70000, "FIXO").toString(), QStringLiteral("fixo"));
+}
+
+TEST_P(QueryOnDatabase, RunningSumIsTheDatabasesOwnWindowSumToTheLastBit)
+{
+    const QSqlDatabase db = m_module->Database();
+    QSqlQuery q(db);
+    ASSERT_TRUE(q.exec(QStringLiteral("CREATE TABLE SOMATESTE (K VARCHAR(10), V DOUBLE PRECISION, N INTEGER NOT NULL)"))) << q.lastError().text().toStdString();
+    // Keys that look alike, a null key, values of every size with their cents, nulls
+    // (which PostgreSQL puts first in a descending order) and ties broken by N.
+    const QStringList keys = {QString(), QStringLiteral(""), QStringLiteral("01"), QStringLiteral("1"), QStringLiteral("011"), QStringLiteral("ação")};
+    QRandomGenerator random(27);
+    ASSERT_TRUE(QSqlDatabase(db).transaction());
+    QSqlQuery insert(db);
+    ASSERT_TRUE(insert.prepare(QStringLiteral("INSERT INTO SOMATESTE VALUES (?, ?, ?)")));
+    for (int n = 0; n < 3000; ++n) {
+        const QString &key = keys[static_cast<int>(random.bounded(static_cast<quint32>(keys.size())))];
+        insert.bindValue(0, key.isNull() ? QVariant(QMetaType::fromType<QString>()) : QVariant(key));
+        const double scale = std::pow(10.0, static_cast<double>(random.bounded(-2, 12)));
+        const double value = std::round(random.generateDouble() * scale * 100.0) / 100.0 * (random.bounded(5) == 0 ? -1 : 1);
+        insert.bindValue(1, random.bounded(13) == 0 ? QVariant(QMetaType::fromType<double>()) : QVariant(n % 97 == 0 ? 125.25 : value));
+        insert.bindValue(2, n);
+        ASSERT_TRUE(insert.exec()) << insert.lastError().text().toStdString();
+    }
+    ASSERT_TRUE(QSqlDatabase(db).commit());
+    const QString sql = QStringLiteral("SELECT K, V AS S, N, SUM(V) OVER (PARTITION BY K ORDER BY V DESC, N ROWS UNBOUNDED PRECEDING) AS W "
+                                       "FROM SOMATESTE ORDER BY K, V DESC, N");
+    const std::vector<TPacketField> shape = {{QStringLiteral("K"), TFieldType::String, 10, false},
+                                             {QStringLiteral("S"), TFieldType::Float, 0, false},
+                                             {QStringLiteral("N"), TFieldType::Integer, 0, false},
+                                             {QStringLiteral("W"), TFieldType::Float, 0, false}};
+    for (TFetchPath path : {TFetchPath::Direct, TFetchPath::Variants}) {
+        SCOPED_TRACE(path == TFetchPath::Direct ? "direct" : "variants");
+        QSqlQuery rows = RunStatement(db, sql, {}, QStringLiteral("teste"));
+        TPacketWriter w(shape);
+        TRunningSum running{QStringLiteral("s"), QStringLiteral("K")};
+        std::vector<int> restarts;
+        FetchIntoPacket(rows, w, QStringLiteral("teste"), {}, [&] {
+            if (running.Restarted)
+                restarts.push_back(static_cast<int>(w.RowCount()) - 1);
+        }, path, &running);
+        const TDataPacket p = TDataPacket::Decode(w.Finish());
+        ASSERT_EQ(p.Rows.size(), 3000u);
+        std::vector<int> changes;
+        int different = 0;
+        for (int r = 0; r < 3000; ++r) {
+            const QVariant sum = p.Rows[r][1], window = p.Rows[r][3];
+            ASSERT_EQ(sum.isValid(), window.isValid()) << "row " << r;
+            if (sum.isValid() && std::bit_cast<quint64>(sum.toDouble()) != std::bit_cast<quint64>(window.toDouble()))
+                ++different;
+            if (r == 0 || p.Rows[r][0].isValid() != p.Rows[r - 1][0].isValid() || p.Rows[r][0].toString() != p.Rows[r - 1][0].toString())
+                changes.push_back(r);
+        }
+        EXPECT_EQ(different, 0) << "rows whose running sum is not the database's to the bit";
+        EXPECT_EQ(restarts, changes);
+        EXPECT_EQ(restarts.size(), static_cast<size_t>(keys.size()));
+    }
+    // A sum over a field the statement does not give is refused, naming it.
+    QSqlQuery rows = RunStatement(db, sql, {}, QStringLiteral("teste"));
+    TPacketWriter w(shape);
+    TRunningSum wrong{QStringLiteral("TOTAL"), QStringLiteral("K")};
+    try {
+        FetchIntoPacket(rows, w, QStringLiteral("teste"), {}, {}, TFetchPath::Direct, &wrong);
+        FAIL() << "a missing field was taken";
+    } catch (const EDatabaseError &e) {
+        EXPECT_TRUE(e.Message().contains(QStringLiteral("TOTAL"))) << e.what();
+    }
 }
 
 INSTANTIATE_TEST_SUITE_P(Backends, QueryOnDatabase, ::testing::Values(TBackend::SQLite, TBackend::PostgreSQL),
