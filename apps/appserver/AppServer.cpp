@@ -1,4 +1,5 @@
 #include "appserver/AppServer.h"
+#include "appserver/CurveStatement.h"
 #include "appserver/RemoteDataModule.h"
 #include "appserver/Sessions.h"
 #include "data/Database.h"
@@ -225,12 +226,12 @@ void TClientWorker::OpenDatabase()
     }
     m_dbError.clear();
     if (isPostgres(m_database)) {
-        // The planner's default cost of a row passed up from a parallel worker keeps the curve's
-        // joins and sort in one process; at half of it a worker takes a share, about a third
-        // less time. Small statements stay serial: their tables are under the parallel scan size.
-        QSqlQuery q(m_db->Database());
-        if (!q.exec(QStringLiteral("SET parallel_tuple_cost = 0.05")))
-            LogLine(QStringLiteral("cliente %1: o custo de linhas paralelas não pôde ser ajustado: %2").arg(m_peer, q.lastError().text()));
+        // Small statements stay serial: their tables are under the parallel scan size.
+        for (const QString &setting : ConnectionSettings(TDBKind::PostgreSQL)) {
+            QSqlQuery q(m_db->Database());
+            if (!q.exec(setting))
+                LogLine(QStringLiteral("cliente %1: '%2' não pôde ser ajustado: %3").arg(m_peer, setting, q.lastError().text()));
+        }
     } else {
         m_fileId = TSqliteFileWatch::Identify(m_database);
         if (m_fileId.Exists())

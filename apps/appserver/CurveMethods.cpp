@@ -3,6 +3,7 @@
 #include "appserver/RemoteDataModule.h"
 #include "appserver/CurveStatement.h"
 #include "data/DateTime.h"
+#include "data/Pragmas.h"
 #include "data/Query.h"
 #include "server/AbcRequest.h"
 #include <QDate>
@@ -216,8 +217,12 @@ QVariant TrdmRelLancContReceber::GetCurvaABC(const QVariantList &args)
     TCompanyTotals totals(shape, running);
     ForgetOldChanges();
     const QString version = DataVersion();
-    QVariant curve = SelectPacket(st.Statement.Sql(), st.Statement.Params(), shape, QStringLiteral("GetCurvaABC"), criteria,
-                                  [&](const TPacketWriter &w) { totals.AfterRow(w); }, &running);
+    QVariant curve;
+    {
+        const TPragmasWhile sortRoom(Db(), CurveSortPragmas(dialect(Db())));
+        curve = SelectPacket(st.Statement.Sql(), st.Statement.Params(), shape, QStringLiteral("GetCurvaABC"), criteria,
+                             [&](const TPacketWriter &w) { totals.AfterRow(w); }, &running);
+    }
     // Kept only when nothing was committed while the curve was read, so that the
     // totals are those of the data as it stood at `version`.
     if (!version.isEmpty() && DataUnchangedSince(version) && CompanyCodesDistinct())

@@ -239,3 +239,19 @@ TCurveStatement TotalStatement(const TAbcRequest &request, TDBKind kind, const Q
     out.Running = runningTotal("SUMCRVRATUAREC");
     return out;
 }
+
+QStringList ConnectionSettings(TDBKind kind)
+{
+    if (kind == TDBKind::PostgreSQL)
+        return {QStringLiteral("SET parallel_tuple_cost = 0.05")};
+    return {};
+}
+
+std::vector<TPragma> CurveSortPragmas(TDBKind kind)
+{
+    // 64 MiB: a sort of 100,000 curve rows stays in memory, and one of 1,000,000 is
+    // written out in a few large runs rather than hundreds of 2 MiB ones.
+    if (kind == TDBKind::SQLite)
+        return {{"cache_size", -65536}, {"threads", 1}};
+    return {};
+}

@@ -2,6 +2,7 @@
 // criteria of one call: a criterion left at "all" adds nothing to the text, every
 // value is a bound parameter.
 #pragma once
+#include "data/Pragmas.h"
 #include "data/Query.h"
 #include "data/SqlBuilder.h"
 #include "server/AbcRequest.h"
@@ -21,3 +22,11 @@ struct TCurveStatement {
 // Days overdue in the curve count from `today`.
 TCurveStatement CurveStatement(const TAbcRequest &request, TDBKind kind, const QString &dateFormat, const QString &op, const QDate &today);
 TCurveStatement TotalStatement(const TAbcRequest &request, TDBKind kind, const QString &dateFormat, const QString &op);
+
+// The settings the server reads the curve under, as statements. PostgreSQL's hold for
+// the whole connection, set when it opens: at half the planner's default cost of a row
+// passed up from a parallel worker, a worker takes a share of the curve's joins and sort.
+// SQLite's hold only while the curve is read: room in memory for its sort of one wide row
+// per receivable, and a helper thread for that sort.
+QStringList ConnectionSettings(TDBKind kind);
+std::vector<TPragma> CurveSortPragmas(TDBKind kind);

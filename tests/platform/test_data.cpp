@@ -3,6 +3,7 @@
 #include "data/DataPacket.h"
 #include "data/Exceptions.h"
 #include "data/Params.h"
+#include "data/Pragmas.h"
 #include "data/Query.h"
 #include "TestSupport.h"
 #include <QDir>
@@ -865,6 +866,36 @@ TEST_P(QueryOnDatabase, RunningSumIsTheDatabasesOwnWindowSumToTheLastBit)
     } catch (const EDatabaseError &e) {
         EXPECT_TRUE(e.Message().contains(QStringLiteral("TOTAL"))) << e.what();
     }
+}
+
+TEST_P(QueryOnDatabase, PragmasHoldForTheirScopeAndTheConnectionGetsItsOwnBack)
+{
+    if (GetParam() != TBackend::SQLite)
+        GTEST_SKIP() << "pragmas are SQLite's";
+    const QSqlDatabase db = m_module->Database();
+    const auto value = [&](const char *name) {
+        QSqlQuery q(db);
+        EXPECT_TRUE(q.exec(QStringLiteral("PRAGMA %1").arg(QLatin1String(name))) && q.next()) << name;
+        return q.value(0).toInt();
+    };
+    QSqlQuery own(db);
+    ASSERT_TRUE(own.exec(PragmaStatement({"cache_size", -1234})));
+    const int threads = value("threads");
+    {
+        const TPragmasWhile room(db, {{"cache_size", -65536}, {"no_such_pragma", 5}, {"threads", 1}});
+        EXPECT_EQ(value("cache_size"), -65536);
+        EXPECT_EQ(value("threads"), 1);
+    }
+    EXPECT_EQ(value("cache_size"), -1234);
+    EXPECT_EQ(value("threads"), threads);
+    // Left by an exception, the scope puts them back all the same.
+    try {
+        const TPragmasWhile room(db, {{"cache_size", -4096}});
+        EXPECT_EQ(value("cache_size"), -4096);
+        throw EDatabaseError(QStringLiteral("falha no meio"));
+    } catch (const EDatabaseError &) {
+    }
+    EXPECT_EQ(value("cache_size"), -1234);
 }
 
 INSTANTIATE_TEST_SUITE_P(Backends, QueryOnDatabase, ::testing::Values(TBackend::SQLite, TBackend::PostgreSQL),
