@@ -215,12 +215,15 @@ TCurveStatement CurveStatement(const TAbcRequest &request, TDBKind kind, const Q
         .Add("JULIANDAY(:HOJE) - JULIANDAY(R.DTATUAVENREC) AS DIAS", "CAST(CAST(:HOJE AS date) - R.DTATUAVENREC AS double precision) AS DIAS")
         .Bind("HOJE", TParamType::String, today.toString(Qt::ISODate))
         .Add(kFrom)
-        // One settlement per receivable for its columns: the latest, the one no other
-        // settlement of the receivable comes after.
-        .Add("LEFT JOIN FILIAL F ON F.CDFILIAL = R.CDFILIAL\n"
-             "LEFT JOIN BAIXAREC B ON B.NRLANCTOREC = R.NRLANCTOREC AND NOT EXISTS (SELECT 1 FROM BAIXAREC B2 "
-             "WHERE B2.NRLANCTOREC = B.NRLANCTOREC AND (B2.DTBAIXAREC > B.DTBAIXAREC OR (B2.DTBAIXAREC = B.DTBAIXAREC AND B2.NRBAIXAREC > B.NRBAIXAREC)))\n"
-             "LEFT JOIN CONTCORR CC ON CC.CDREDUCONT = B.CDREDUCONT\n"
+        .Add("LEFT JOIN FILIAL F ON F.CDFILIAL = R.CDFILIAL")
+        // One settlement per receivable for its columns: the latest by date, then by
+        // number. SQLite finds it in the index for each row; PostgreSQL takes every
+        // receivable's latest in one pass down the same index.
+        .Add("LEFT JOIN BAIXAREC B ON B.NRLANCTOREC = R.NRLANCTOREC AND NOT EXISTS (SELECT 1 FROM BAIXAREC B2 "
+             "WHERE B2.NRLANCTOREC = B.NRLANCTOREC AND (B2.DTBAIXAREC > B.DTBAIXAREC OR (B2.DTBAIXAREC = B.DTBAIXAREC AND B2.NRBAIXAREC > B.NRBAIXAREC)))",
+             "LEFT JOIN (SELECT DISTINCT ON (NRLANCTOREC) * FROM BAIXAREC ORDER BY NRLANCTOREC DESC, DTBAIXAREC DESC, NRBAIXAREC DESC) B "
+             "ON B.NRLANCTOREC = R.NRLANCTOREC")
+        .Add("LEFT JOIN CONTCORR CC ON CC.CDREDUCONT = B.CDREDUCONT\n"
              "LEFT JOIN BANCO BC ON BC.CDBANCO = CC.CDBANCO")
         .Append(out.Filter)
         .Add(kOrder);
