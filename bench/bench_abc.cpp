@@ -86,8 +86,8 @@ int main(int argc, char **argv)
         // Under the settings the server reads the curve with, and under the shell's own.
         const TDBKind kind = postgres ? TDBKind::PostgreSQL : TDBKind::SQLite;
         QStringList settings = ConnectionSettings(kind);
-        for (const TPragma &p : CurveSortPragmas(kind))
-            settings << PragmaStatement(p);
+        for (const TSetting &setting : CurveSortSettings(kind))
+            settings << SettingStatement(kind, setting);
         const QString asServed = settings.isEmpty() ? curveSql : settings.join(QStringLiteral(";\n")) + QStringLiteral(";\n") + curveSql;
         Bench::TimeShell(target, asServed);
         // Best of three each, taking turns, so that a slow spell of a shared machine does

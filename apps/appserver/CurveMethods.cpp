@@ -3,7 +3,7 @@
 #include "appserver/RemoteDataModule.h"
 #include "appserver/CurveStatement.h"
 #include "data/DateTime.h"
-#include "data/Pragmas.h"
+#include "data/SessionSettings.h"
 #include "data/Query.h"
 #include "server/AbcRequest.h"
 #include <QDate>
@@ -219,7 +219,7 @@ QVariant TrdmRelLancContReceber::GetCurvaABC(const QVariantList &args)
     const QString version = DataVersion();
     QVariant curve;
     {
-        const TPragmasWhile sortRoom(Db(), CurveSortPragmas(dialect(Db())));
+        const TSettingsWhile sortRoom(Db(), dialect(Db()), CurveSortSettings(dialect(Db())));
         curve = SelectPacket(st.Statement.Sql(), st.Statement.Params(), shape, QStringLiteral("GetCurvaABC"), criteria,
                              [&](const TPacketWriter &w) { totals.AfterRow(w); }, &running);
     }

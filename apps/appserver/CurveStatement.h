@@ -2,7 +2,7 @@
 // criteria of one call: a criterion left at "all" adds nothing to the text, every
 // value is a bound parameter.
 #pragma once
-#include "data/Pragmas.h"
+#include "data/SessionSettings.h"
 #include "data/Query.h"
 #include "data/SqlBuilder.h"
 #include "server/AbcRequest.h"
@@ -23,10 +23,10 @@ struct TCurveStatement {
 TCurveStatement CurveStatement(const TAbcRequest &request, TDBKind kind, const QString &dateFormat, const QString &op, const QDate &today);
 TCurveStatement TotalStatement(const TAbcRequest &request, TDBKind kind, const QString &dateFormat, const QString &op);
 
-// The settings the server reads the curve under, as statements. PostgreSQL's hold for
-// the whole connection, set when it opens: at half the planner's default cost of a row
-// passed up from a parallel worker, a worker takes a share of the curve's joins and sort.
-// SQLite's hold only while the curve is read: room in memory for its sort of one wide row
-// per receivable, and a helper thread for that sort.
+// The settings the server reads the curve under. PostgreSQL's connection settings hold
+// for the whole connection, set when it opens: at half the planner's default cost of a
+// row passed up from a parallel worker, workers take a share of the curve's joins and
+// sort. The sort settings hold only while the curve is read: room in memory for its
+// sort of one wide row per receivable (and on SQLite a helper thread for that sort).
 QStringList ConnectionSettings(TDBKind kind);
-std::vector<TPragma> CurveSortPragmas(TDBKind kind);
+std::vector<TSetting> CurveSortSettings(TDBKind kind);

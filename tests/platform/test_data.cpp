@@ -3,7 +3,7 @@
 #include "data/DataPacket.h"
 #include "data/Exceptions.h"
 #include "data/Params.h"
-#include "data/Pragmas.h"
+#include "data/SessionSettings.h"
 #include "data/Query.h"
 #include "TestSupport.h"
 #include <QDir>
@@ -868,34 +868,41 @@ TEST_P(QueryOnDatabase, RunningSumIsTheDatabasesOwnWindowSumToTheLastBit)
     }
 }
 
-TEST_P(QueryOnDatabase, PragmasHoldForTheirScopeAndTheConnectionGetsItsOwnBack)
+TEST_P(QueryOnDatabase, SettingsHoldForTheirScopeAndTheConnectionGetsItsOwnBack)
 {
-    if (GetParam() != TBackend::SQLite)
-        GTEST_SKIP() << "pragmas are SQLite's";
+    const bool pg = GetParam() == TBackend::PostgreSQL;
+    const TDBKind kind = pg ? TDBKind::PostgreSQL : TDBKind::SQLite;
     const QSqlDatabase db = m_module->Database();
     const auto value = [&](const char *name) {
         QSqlQuery q(db);
-        EXPECT_TRUE(q.exec(QStringLiteral("PRAGMA %1").arg(QLatin1String(name))) && q.next()) << name;
-        return q.value(0).toInt();
+        EXPECT_TRUE(q.exec(pg ? QStringLiteral("SHOW %1").arg(QLatin1String(name)) : QStringLiteral("PRAGMA %1").arg(QLatin1String(name))) && q.next()) << name;
+        return q.value(0).toString();
     };
+    // The connection's own values, not the defaults, come back.
+    const TSetting memory = pg ? TSetting{"work_mem", QStringLiteral("5MB")} : TSetting{"cache_size", QStringLiteral("-1234")};
+    const TSetting other = pg ? TSetting{"parallel_tuple_cost", QStringLiteral("0.05")} : TSetting{"threads", QStringLiteral("1")};
     QSqlQuery own(db);
-    ASSERT_TRUE(own.exec(PragmaStatement({"cache_size", -1234})));
-    const int threads = value("threads");
+    ASSERT_TRUE(own.exec(SettingStatement(kind, memory))) << own.lastError().text().toStdString();
+    const QString ownMemory = value(memory.Name), ownOther = value(other.Name);
+    const TSetting big = pg ? TSetting{"work_mem", QStringLiteral("128MB")} : TSetting{"cache_size", QStringLiteral("-65536")};
     {
-        const TPragmasWhile room(db, {{"cache_size", -65536}, {"no_such_pragma", 5}, {"threads", 1}});
-        EXPECT_EQ(value("cache_size"), -65536);
-        EXPECT_EQ(value("threads"), 1);
+        const TSettingsWhile room(db, kind, {big, {"no_such_setting", QStringLiteral("5")}, other});
+        EXPECT_EQ(value(big.Name), pg ? QStringLiteral("128MB") : QStringLiteral("-65536"));
+        EXPECT_EQ(value(other.Name), other.Value);
     }
-    EXPECT_EQ(value("cache_size"), -1234);
-    EXPECT_EQ(value("threads"), threads);
+    EXPECT_EQ(value(memory.Name), ownMemory);
+    EXPECT_EQ(value(other.Name), ownOther);
     // Left by an exception, the scope puts them back all the same.
     try {
-        const TPragmasWhile room(db, {{"cache_size", -4096}});
-        EXPECT_EQ(value("cache_size"), -4096);
+        const TSettingsWhile room(db, kind, {big});
+        EXPECT_NE(value(big.Name), ownMemory);
         throw EDatabaseError(QStringLiteral("falha no meio"));
     } catch (const EDatabaseError &) {
     }
-    EXPECT_EQ(value("cache_size"), -1234);
+    EXPECT_EQ(value(memory.Name), ownMemory);
+    // A value that would not stay a value is not written into a pragma.
+    EXPECT_TRUE(SettingStatement(TDBKind::SQLite, {"cache_size", QStringLiteral("1; DROP TABLE EMPRESA")}).isEmpty());
+    EXPECT_EQ(SettingStatement(TDBKind::PostgreSQL, {"application_name", QStringLiteral("a'b")}), QStringLiteral("SET application_name = 'a''b'"));
 }
 
 INSTANTIATE_TEST_SUITE_P(Backends, QueryOnDatabase, ::testing::Values(TBackend::SQLite, TBackend::PostgreSQL),
