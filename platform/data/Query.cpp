@@ -689,10 +689,11 @@ TFetchCount FetchIntoPacket(QSqlQuery &query, TPacketWriter &writer, const QStri
     const quint32 before = writer.RowCount();
     const auto endRow = [&] {
         // The fixed values end every row: after the first they repeat the row above.
-        for (const QVariant &v : fixed)
-            if (writer.RowCount() - before == 1)
-                writer.Value(v);
-            else
+        if (writer.RowCount() - before == 1)
+            for (size_t i = 0; i < fixed.size(); ++i)
+                writer.Value(fixed[i]);
+        else
+            for (size_t i = 0; i < fixed.size(); ++i)
                 writer.Repeat();
         if (afterRow)
             afterRow();
