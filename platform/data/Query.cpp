@@ -424,14 +424,11 @@ public:
     }
     void Cell(TPacketWriter &w, const TPacketField &f, int c) const
     {
-        PGresult *r = m_single ? m_current.get() : m_first;
-        const int row = m_single ? 0 : m_row;
-        if (PQgetisnull(r, row, c)) {
+        const auto [p, n] = Raw(c);
+        if (!p) {
             w.Null();
             return;
         }
-        const char *p = PQgetvalue(r, row, c);
-        const int n = PQgetlength(r, row, c);
         const Kind k = m_kinds[c];
         switch (k) {
         case Kind::Text:
