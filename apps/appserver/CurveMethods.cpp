@@ -221,7 +221,7 @@ QVariant TrdmRelLancContReceber::GetCurvaABC(const QVariantList &args)
     {
         const TSettingsWhile sortRoom(Db(), dialect(Db()), CurveSortSettings(dialect(Db())));
         curve = SelectPacket(st.Statement.Sql(), st.Statement.Params(), shape, QStringLiteral("GetCurvaABC"), criteria,
-                             [&](const TPacketWriter &w) { totals.AfterRow(w); }, &running);
+                             [&](const TPacketWriter &w) { totals.AfterRow(w); }, TComputedFields{&running, st.Derived});
     }
     // Kept only when nothing was committed while the curve was read, so that the
     // totals are those of the data as it stood at `version`.
@@ -316,6 +316,6 @@ QVariant TrdmRelLancContReceber::GetTotal(const QVariantList &args)
     TRunningSum running = st.Running;
     TCompanyTotals totals(totalShape(), running);
     SelectPacket(st.Statement.Sql(), st.Statement.Params(), totalShape(), QStringLiteral("GetTotal"), {},
-                 [&](const TPacketWriter &w) { totals.AfterRow(w); }, &running);
+                 [&](const TPacketWriter &w) { totals.AfterRow(w); }, TComputedFields{&running, st.Derived});
     return QVariant(totals.Packet());
 }

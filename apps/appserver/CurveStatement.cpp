@@ -197,24 +197,35 @@ TRunningSum runningTotal(const char *field) { return {QString::fromLatin1(field)
 TCurveStatement CurveStatement(const TAbcRequest &request, TDBKind kind, const QString &dateFormat, const QString &op, const QDate &today)
 {
     const TCurveCall c{request, TCall::Curve, dateFormat};
-    TCurveStatement out{TSqlBuilder(kind), TSqlBuilder(kind), {}, {}};
+    TCurveStatement out{TSqlBuilder(kind), TSqlBuilder(kind), {}, {}, {}};
     out.Filter = filter(c, kind, op, out.StatusLetters);
     // The second copies of each date range must be dates too.
     for (TArg copy : {TArg::EmissaoCopiaFrom, TArg::EmissaoCopiaTo, TArg::SaidaCopiaFrom, TArg::SaidaCopiaTo, TArg::VencimentoCopiaFrom,
                       TArg::VencimentoCopiaTo, TArg::BaixaCopiaFrom, TArg::BaixaCopiaTo})
         c.IsoDate(copy);
     TSqlBuilder &b = out.Statement;
-    b.Add("SELECT R.CDFILIAL, R.CDFILIEMIT, F.NMFILIAL, R.CDCLIENTE, C.NMFANTCLIE, C.NMRAZSOCCLIE, C.IDTPIJURCLIE, "
-          "R.CDEMPRESA, E.NMEMPRESA, R.IDSTATREC AS IDSTATBREC, R.IDSTATREC AS IDSTATUS, B.CDTPBAIXAREC, B.DTBAIXAREC, "
-          "B.NRBAIXAREC, B.VRBAIXAREC, T.DSTPCTRECEB, R.CDTPCTRECEB, R.DTORIGVENREC, R.DTATUAVENREC, R.VRATUAREC AS VRORIGREC, "
-          "R.VRATUAREC AS VRATUAREC, R.DSCONTAREC, R.NRLANBOLREC, R.IDSTATREC, R.IDTPIJURNF, R.NRINSJURNF, "
-             "R.NRLANCTONF || COALESCE('/' || R.CDSERIE, '') AS NOTASERIE, R.NRLANCTONF, R.DTEMISSAO, R.DTENTRSAID, R.CDSERIE, "
-             "BC.CDBANCO, BC.NMBANCO, BC.CDPICTCONT, CC.CDAGENCIA, CC.CDCONTCORR, CC.NMAGENCIA, CC.DSCONTCORR, CC.CDREDUCONT, "
-             "CC.CDREDUCONT || ' ' || COALESCE(CC.CDCONTCORR, '') AS REDUZIDO,")
-        // Days overdue count from the host's date, the one its report header prints.
-        .Add("JULIANDAY(:HOJE) - JULIANDAY(R.DTATUAVENREC) AS DIAS", "CAST(CAST(:HOJE AS date) - R.DTATUAVENREC AS double precision) AS DIAS")
-        .Bind("HOJE", TParamType::String, today.toString(Qt::ISODate))
-        .Add(kFrom)
+    // The sort keys come first: PostgreSQL's sort finds them at the start of each wide
+    // row instead of walking forty columns to them on every comparison.
+    b.Add("SELECT R.VRATUAREC AS VRATUAREC, R.CDEMPRESA, R.CDCLIENTE, R.CDFILIAL, R.CDFILIEMIT, F.NMFILIAL, C.NMFANTCLIE, C.NMRAZSOCCLIE, "
+          "C.IDTPIJURCLIE, E.NMEMPRESA, B.CDTPBAIXAREC, B.DTBAIXAREC, B.NRBAIXAREC, B.VRBAIXAREC, T.DSTPCTRECEB, R.CDTPCTRECEB, R.DTORIGVENREC, "
+          "R.DTATUAVENREC, R.DSCONTAREC, R.NRLANBOLREC, R.IDSTATREC, R.IDTPIJURNF, R.NRINSJURNF, R.NRLANCTONF, R.DTEMISSAO, R.DTENTRSAID, "
+          "R.CDSERIE, BC.CDBANCO, BC.NMBANCO, BC.CDPICTCONT, CC.CDAGENCIA, CC.CDCONTCORR, CC.NMAGENCIA, CC.DSCONTCORR, CC.CDREDUCONT");
+    // The fields that repeat or join the columns above are made by the server as it
+    // reads each row. Days overdue count from the host's date, the one its report
+    // header prints: on PostgreSQL a due date is a whole day; SQLite keeps its own
+    // reading of whatever the column holds.
+    using D = TDerivedField;
+    out.Derived = {D::Same(QStringLiteral("IDSTATBREC"), QStringLiteral("IDSTATREC")), D::Same(QStringLiteral("IDSTATUS"), QStringLiteral("IDSTATREC")),
+                   D::Same(QStringLiteral("VRORIGREC"), QStringLiteral("VRATUAREC")),
+                   // NRLANCTONF || COALESCE('/' || CDSERIE, '')
+                   D::Joined(QStringLiteral("NOTASERIE"), QStringLiteral("NRLANCTONF"), QStringLiteral("/"), QStringLiteral("CDSERIE"), false),
+                   // CDREDUCONT || ' ' || COALESCE(CDCONTCORR, '')
+                   D::Joined(QStringLiteral("REDUZIDO"), QStringLiteral("CDREDUCONT"), QStringLiteral(" "), QStringLiteral("CDCONTCORR"), true)};
+    if (kind == TDBKind::PostgreSQL)
+        out.Derived.push_back(D::DaysTo(QStringLiteral("DIAS"), QStringLiteral("DTATUAVENREC"), today));
+    else
+        b.Add(", JULIANDAY(:HOJE) - JULIANDAY(R.DTATUAVENREC) AS DIAS").Bind("HOJE", TParamType::String, today.toString(Qt::ISODate));
+    b.Add(kFrom)
         .Add("LEFT JOIN FILIAL F ON F.CDFILIAL = R.CDFILIAL")
         // One settlement per receivable for its columns: the latest by date, then by
         // number, the one no other settlement of the receivable comes after. SQLite
@@ -234,7 +245,7 @@ TCurveStatement CurveStatement(const TAbcRequest &request, TDBKind kind, const Q
 TCurveStatement TotalStatement(const TAbcRequest &request, TDBKind kind, const QString &dateFormat, const QString &op)
 {
     const TCurveCall c{request, TCall::Total, dateFormat};
-    TCurveStatement out{TSqlBuilder(kind), TSqlBuilder(kind), {}, {}};
+    TCurveStatement out{TSqlBuilder(kind), TSqlBuilder(kind), {}, {}, {}};
     out.Filter = filter(c, kind, op, out.StatusLetters);
     // The company total is the last running total of the curve's own order, so the two
     // agree to the last digit.

@@ -15,6 +15,8 @@ struct TCurveStatement {
     // The running total per company, summed as the rows are read: the statement gives
     // each row's own value in that field, in the order of the sum.
     TRunningSum Running;
+    // Fields of the packet made from other columns of the row rather than read.
+    std::vector<TDerivedField> Derived;
 };
 
 // Raise EMethodError, naming the argument, for a date that does not read in

@@ -173,12 +173,12 @@ TDataPacket TrdmRelLancContReceber::Select(const QString &sql, const TParams &pa
 
 QVariant TrdmRelLancContReceber::SelectPacket(const QString &sql, const TParams &params, const std::vector<TPacketField> &shape, const QString &what,
                                               const TRecord &trailing, const std::function<void(const TPacketWriter &)> &afterRow,
-                                              TRunningSum *running)
+                                              const TComputedFields &computed)
 {
     QSqlQuery q = RunStatement(Db(), sql, params, what);
     TPacketWriter w(shape);
     FetchIntoPacket(q, w, what, trailing, afterRow ? std::function<void()>([&] { afterRow(w); }) : std::function<void()>(), TFetchPath::Direct,
-                    running);
+                    computed);
     return QVariant(w.Finish());
 }
 

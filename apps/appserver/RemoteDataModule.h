@@ -69,7 +69,7 @@ private:
     // The rows written straight into an encoded packet; `trailing` ends every row.
     QVariant SelectPacket(const QString &sql, const TParams &params, const std::vector<TPacketField> &shape, const QString &what,
                           const TRecord &trailing = {}, const std::function<void(const TPacketWriter &)> &afterRow = {},
-                          TRunningSum *running = nullptr);
+                          const TComputedFields &computed = {});
     QSqlDatabase Db() const;
 
     // Login (AccessMethods.cpp): the connection's operator and what that operator may see.

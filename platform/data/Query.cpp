@@ -5,7 +5,9 @@
 #include <QSqlDriver>
 #include <QSqlRecord>
 #include <QSqlResult>
+#include <QLocale>
 #include <charconv>
+#include <cmath>
 #include <cstdlib>
 #include <limits>
 #include <libpq-fe.h>
@@ -88,23 +90,49 @@ std::vector<TRecord> TADOIBQuery::Fetch()
 
 namespace {
 // The result column of each field of the shape.
-std::vector<int> columnMap(const QSqlQuery &query, const std::vector<TPacketField> &shape, size_t count, const QString &what)
+int columnOf(const QSqlRecord &rec, const QString &name)
+{
+    for (int i = 0; i < rec.count(); ++i)
+        if (rec.fieldName(i).compare(name, Qt::CaseInsensitive) == 0)
+            return i;
+    return -1;
+}
+
+const TDerivedField *derivedFor(const std::vector<TDerivedField> &derived, const QString &field)
+{
+    for (const TDerivedField &d : derived)
+        if (d.Field.compare(field, Qt::CaseInsensitive) == 0)
+            return &d;
+    return nullptr;
+}
+
+// The result's column of each of the first `count` fields; -1 for a field made
+// from other columns, whose sources must be there.
+std::vector<int> columnMap(const QSqlQuery &query, const std::vector<TPacketField> &shape, size_t count, const QString &what,
+                           const std::vector<TDerivedField> &derived = {})
 {
     const QSqlRecord rec = query.record();
+    const auto source = [&](const QString &field, const QString &name) {
+        const int c = columnOf(rec, name);
+        if (c < 0)
+            throw EDatabaseError(QStringLiteral("%1: o resultado da consulta não tem o campo '%2', de que se faz '%3'.").arg(what, name, field));
+        return c;
+    };
     std::vector<int> map;
     map.reserve(shape.size());
     for (const auto &f : shape) {
         if (map.size() == count)
             break;
         int found = -1;
-        for (int i = 0; i < rec.count(); ++i) {
-            if (rec.fieldName(i).compare(f.Name, Qt::CaseInsensitive) == 0) {
-                found = i;
-                break;
-            }
-        }
-        if (found < 0)
+        if (const TDerivedField *d = derivedFor(derived, f.Name)) {
+            found = source(f.Name, d->First);
+            if (d->How == TDerivedField::Kind::Joined)
+                source(f.Name, d->Second);
+            if (d->How != TDerivedField::Kind::Same)
+                found = -1;
+        } else if ((found = columnOf(rec, f.Name)) < 0) {
             throw EDatabaseError(QStringLiteral("%1: o resultado da consulta não tem o campo '%2'.").arg(what, f.Name));
+        }
         map.push_back(found);
     }
     return map;
@@ -613,6 +641,8 @@ public:
         m_field = find(sum->Field);
         m_column = map[m_field];
         m_keyColumn = map[find(sum->Partition)];
+        if (m_column < 0 || m_keyColumn < 0)
+            throw EDatabaseError(QStringLiteral("%1: a soma acumulada de '%2' lê colunas da consulta, não campos feitos de outras.").arg(what, sum->Field));
     }
     size_t Field() const { return m_field; }
     template <typename Row> void Start(const Row &row)
@@ -655,8 +685,99 @@ private:
     std::string m_text;
 };
 
+// The fields made from other columns of the row.
+class TDerived {
+public:
+    TDerived(const std::vector<TDerivedField> &derived, const QSqlQuery &query, const std::vector<TPacketField> &shape, const std::vector<int> &map)
+    {
+        const QSqlRecord rec = query.record();
+        for (size_t i = 0; i < map.size(); ++i) {
+            const TDerivedField *d = map[i] < 0 ? derivedFor(derived, shape[i].Name) : nullptr;
+            if (!d)
+                continue;
+            TMade m{i, d->How, columnOf(rec, d->First), d->How == TDerivedField::Kind::Joined ? columnOf(rec, d->Second) : -1,
+                    d->Separator.toUtf8(), d->KeepSeparator, 0};
+            if (d->How == TDerivedField::Kind::DaysTo)
+                m.Day = DateToDateTime(d->Day);
+            m_made.push_back(std::move(m));
+        }
+    }
+    bool Any() const { return !m_made.empty(); }
+    // The columns the made fields read.
+    std::vector<int> Sources() const
+    {
+        std::vector<int> out;
+        for (const TMade &m : m_made)
+            for (int c : {m.First, m.Second})
+                if (c >= 0)
+                    out.push_back(c);
+        return out;
+    }
+    // The made field at position i, if it is one.
+    template <typename Row> bool Write(TPacketWriter &w, const TPacketField &f, size_t i, const Row &row)
+    {
+        for (const TMade &m : m_made)
+            if (m.Field == i) {
+                write(w, f, m, row);
+                return true;
+            }
+        return false;
+    }
+
+private:
+    struct TMade {
+        size_t Field;
+        TDerivedField::Kind How;
+        int First, Second;
+        QByteArray Separator;
+        bool KeepSeparator;
+        double Day;
+    };
+    // A column's value appended as text, as the databases' || makes it; false for a null.
+    template <typename Row> bool append(const Row &row, int c)
+    {
+        const TRunKey k = row.Key(c);
+        switch (k.K) {
+        case TRunKey::Kind::Null: return false;
+        case TRunKey::Kind::Text: m_text.append(k.Bytes); return true;
+        case TRunKey::Kind::Number:
+            m_text.append(k.Num == std::trunc(k.Num) && std::abs(k.Num) < 9.0e15 ? QByteArray::number(static_cast<qint64>(k.Num))
+                                                                                  : QByteArray::number(k.Num, 'g', QLocale::FloatingPointShortest));
+            return true;
+        }
+        return false;
+    }
+    template <typename Row> void write(TPacketWriter &w, const TPacketField &f, const TMade &m, const Row &row)
+    {
+        if (m.How == TDerivedField::Kind::DaysTo) {
+            const TRunKey k = row.Key(m.First);
+            double day = 0;
+            if (k.K != TRunKey::Kind::Text || !isoDay(k.Bytes.data(), k.Bytes.size(), day))
+                w.Null();
+            else if (f.Type == TFieldType::Float)
+                w.Number(m.Day - day);
+            else
+                writeVariant(w, f, QVariant(m.Day - day));
+            return;
+        }
+        m_text.clear();
+        if (!append(row, m.First)) {
+            w.Null();
+            return;
+        }
+        const qsizetype before = m_text.size();
+        m_text.append(m.Separator);
+        if (!append(row, m.Second) && !m.KeepSeparator)
+            m_text.truncate(before);
+        if (!directText(w, f, m_text.constData(), m_text.size()))
+            writeVariant(w, f, QString::fromUtf8(m_text));
+    }
+    std::vector<TMade> m_made;
+    QByteArray m_text;
+};
+
 template <typename Row>
-void writeRow(const Row &row, TPacketWriter &writer, const std::vector<int> &map, TRunning &running)
+void writeRow(const Row &row, TPacketWriter &writer, const std::vector<int> &map, TRunning &running, TDerived &derived)
 {
     const std::vector<TPacketField> &shape = writer.Fields();
     writer.BeginRow();
@@ -664,20 +785,23 @@ void writeRow(const Row &row, TPacketWriter &writer, const std::vector<int> &map
     for (size_t i = 0; i < map.size(); ++i)
         if (i == running.Field())
             running.Write(writer, row);
-        else
+        else if (map[i] >= 0)
             row.Cell(writer, shape[i], map[i]);
+        else
+            derived.Write(writer, shape[i], i, row);
 }
 } // namespace
 
 TFetchCount FetchIntoPacket(QSqlQuery &query, TPacketWriter &writer, const QString &what, const TRecord &trailing, const std::function<void()> &afterRow,
-                            TFetchPath path, TRunningSum *runningSum)
+                            TFetchPath path, const TComputedFields &computed)
 {
     const std::vector<TPacketField> &shape = writer.Fields();
     if (trailing.size() > shape.size())
         throw EDatabaseError(QStringLiteral("%1: %2 valores fixos para %3 campos.").arg(what).arg(trailing.size()).arg(shape.size()));
     const size_t fromQuery = shape.size() - trailing.size();
-    const std::vector<int> map = columnMap(query, shape, fromQuery, what);
-    TRunning running(runningSum, shape, map, what);
+    const std::vector<int> map = columnMap(query, shape, fromQuery, what, computed.Derived);
+    TRunning running(computed.Running, shape, map, what);
+    TDerived derived(computed.Derived, query, shape, map);
     TRecord fixed(trailing.size());
     for (size_t i = 0; i < trailing.size(); ++i) {
         const TPacketField &f = shape[fromQuery + i];
@@ -698,7 +822,7 @@ TFetchCount FetchIntoPacket(QSqlQuery &query, TPacketWriter &writer, const QStri
     // Reads the rows after the current one straight from the database's result.
     const auto readRows = [&](auto &rows) {
         while (rows.Next(what)) {
-            writeRow(rows, writer, map, running);
+            writeRow(rows, writer, map, running, derived);
             endRow();
         }
         return TFetchCount{writer.RowCount() - before, writer.RowCount() - before - 1};
@@ -706,13 +830,17 @@ TFetchCount FetchIntoPacket(QSqlQuery &query, TPacketWriter &writer, const QStri
     bool first = true;
     const TVariantRow current(query);
     while (query.next()) {
-        writeRow(current, writer, map, running);
+        writeRow(current, writer, map, running, derived);
         endRow();
         // The driver gave the first row; the rest come straight from the database when it can.
         if (first && path == TFetchPath::Direct) {
             if (std::optional<TSqliteRows> rows = TSqliteRows::For(query))
                 return readRows(*rows);
-            if (std::optional<TPgRows> rows = TPgRows::For(query, map))
+            std::vector<int> columns = derived.Sources();
+            for (int c : map)
+                if (c >= 0)
+                    columns.push_back(c);
+            if (std::optional<TPgRows> rows = TPgRows::For(query, columns))
                 return readRows(*rows);
         }
         first = false;

@@ -3,6 +3,7 @@
 #include "data/DataPacket.h"
 #include "data/DataSet.h"
 #include "data/Params.h"
+#include <QDate>
 #include <QSqlQuery>
 #include <functional>
 
@@ -85,8 +86,36 @@ struct TRunningSum {
     QString Partition;      // the shape's field the sum starts again at, where its value changes
     bool Restarted = false; // after each row: that row began a partition
 };
+// A field made from other columns of its row, so that the database sends each value
+// once and leaves the joining of texts for display to the reader. Sources are named
+// by their column in the statement's result.
+struct TDerivedField {
+    enum class Kind {
+        Same,   // First's value, as if the statement gave it again under Field's name
+        Joined, // First || Separator || Second; null when First is null; when Second is
+                // null, First alone, or First and the separator with KeepSeparator
+        DaysTo, // the whole days from the day in First to Day; null unless First is a day
+    };
+    QString Field;
+    Kind How = Kind::Same;
+    QString First, Second, Separator;
+    bool KeepSeparator = false;
+    QDate Day;
+
+    static TDerivedField Same(const QString &field, const QString &source) { return {field, Kind::Same, source, {}, {}, false, {}}; }
+    static TDerivedField Joined(const QString &field, const QString &first, const QString &separator, const QString &second, bool keepSeparator)
+    {
+        return {field, Kind::Joined, first, second, separator, keepSeparator, {}};
+    }
+    static TDerivedField DaysTo(const QString &field, const QString &source, const QDate &day) { return {field, Kind::DaysTo, source, {}, {}, false, day}; }
+};
+// What the reading adds to the columns the database sends.
+struct TComputedFields {
+    TRunningSum *Running = nullptr;
+    std::vector<TDerivedField> Derived;
+};
 TFetchCount FetchIntoPacket(QSqlQuery &query, TPacketWriter &writer, const QString &what, const TRecord &trailing = {},
-                        const std::function<void()> &afterRow = {}, TFetchPath path = TFetchPath::Direct, TRunningSum *running = nullptr);
+                        const std::function<void()> &afterRow = {}, TFetchPath path = TFetchPath::Direct, const TComputedFields &computed = {});
 
 // Data source: binds a grid or a search list to a data set.
 class TDataSource : public QObject {

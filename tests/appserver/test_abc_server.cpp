@@ -523,8 +523,11 @@ TEST_P(AbcServer, CurveRowsCarryTheirOwnDataAndTheCriteria)
     auto at = [&](size_t row, const char *name) { return curve.Rows[row][static_cast<size_t>(curve.FieldIndex(QString::fromLatin1(name)))]; };
     // Each row against its receivable.
     QSqlQuery q(m_direct.Database());
-    ASSERT_TRUE(q.prepare(QStringLiteral("SELECT R.VRATUAREC, R.DTATUAVENREC, R.IDSTATREC, E.NMEMPRESA FROM CONTARECEBER R "
-                                         "JOIN EMPRESA E ON E.CDEMPRESA = R.CDEMPRESA WHERE R.NRLANBOLREC = ?")));
+    ASSERT_TRUE(q.prepare(QStringLiteral("SELECT R.VRATUAREC, R.DTATUAVENREC, R.IDSTATREC, E.NMEMPRESA, R.NRLANCTONF || COALESCE('/' || R.CDSERIE, '') "
+                                         "FROM CONTARECEBER R JOIN EMPRESA E ON E.CDEMPRESA = R.CDEMPRESA WHERE R.NRLANBOLREC = ?")));
+    QSqlQuery account(m_direct.Database());
+    ASSERT_TRUE(account.prepare(QStringLiteral("SELECT CDREDUCONT || ' ' || COALESCE(CDCONTCORR, '') FROM CONTCORR WHERE CDREDUCONT = ?")));
+    int withSeries = 0;
     for (size_t i = 0; i < curve.Rows.size(); ++i) {
         q.addBindValue(at(i, "NRLANBOLREC").toString());
         ASSERT_TRUE(q.exec() && q.next());
@@ -533,6 +536,11 @@ TEST_P(AbcServer, CurveRowsCarryTheirOwnDataAndTheCriteria)
         EXPECT_DOUBLE_EQ(at(i, "DIAS").toDouble(), static_cast<double>(due.daysTo(QDate::currentDate())));
         EXPECT_TRUE(q.value(2).toString() == QStringLiteral("A") || q.value(2).toString() == QStringLiteral("D"));
         EXPECT_EQ(at(i, "NMEMPRESA").toString(), q.value(3).toString());
+        EXPECT_EQ(at(i, "IDSTATBREC").toString(), q.value(2).toString());
+        EXPECT_EQ(at(i, "IDSTATUS").toString(), q.value(2).toString());
+        EXPECT_EQ(at(i, "NOTASERIE").isValid(), !q.value(4).isNull());
+        EXPECT_EQ(at(i, "NOTASERIE").toString(), q.value(4).toString());
+        withSeries += at(i, "NOTASERIE").toString().contains(QLatin1Char('/'));
         EXPECT_EQ(at(i, "IDCURVA").toString().trimmed(), QString());
         EXPECT_EQ(at(i, "SELEMPRESA").toString(), QStringLiteral("_01_"));
         EXPECT_EQ(at(i, "DATVENIN").toString(), QStringLiteral("01/01/2000"));
@@ -541,16 +549,28 @@ TEST_P(AbcServer, CurveRowsCarryTheirOwnDataAndTheCriteria)
         EXPECT_EQ(at(i, "SELCLIENTE").toString(), QStringLiteral("Todos"));
         q.finish();
     }
+    EXPECT_GT(withSeries, 0);
     // Settled rows show their settlement and, where it has one, its bank account.
     TAbcCriteria b;
     b.StatusWord = QStringLiteral("B");
     b.StatusAll.clear();
     const TDataPacket settled = packet(QStringLiteral("GetCurvaABC"), b.Curve());
     const int nr = settled.FieldIndex(QStringLiteral("NRBAIXAREC")), bank = settled.FieldIndex(QStringLiteral("NMBANCO"));
+    const size_t reduced = static_cast<size_t>(settled.FieldIndex(QStringLiteral("CDREDUCONT"))),
+                 shown = static_cast<size_t>(settled.FieldIndex(QStringLiteral("REDUZIDO")));
     int withBank = 0;
     for (const TRecord &r : settled.Rows) {
         EXPECT_FALSE(r[static_cast<size_t>(nr)].toString().isEmpty());
         withBank += r[static_cast<size_t>(bank)].toString().isEmpty() ? 0 : 1;
+        // The account as the report shows it: its short code, a space and its number.
+        if (!r[reduced].isValid()) {
+            EXPECT_FALSE(r[shown].isValid());
+            continue;
+        }
+        account.addBindValue(r[reduced].toString());
+        ASSERT_TRUE(account.exec() && account.next());
+        EXPECT_EQ(r[shown].toString(), account.value(0).toString());
+        account.finish();
     }
     EXPECT_GT(withBank, 0);
 }

@@ -839,7 +839,7 @@ TEST_P(QueryOnDatabase, RunningSumIsTheDatabasesOwnWindowSumToTheLastBit)
         FetchIntoPacket(rows, w, QStringLiteral("teste"), {}, [&] {
             if (running.Restarted)
                 restarts.push_back(static_cast<int>(w.RowCount()) - 1);
-        }, path, &running);
+        }, path, {&running, {}});
         const TDataPacket p = TDataPacket::Decode(w.Finish());
         ASSERT_EQ(p.Rows.size(), 3000u);
         std::vector<int> changes;
@@ -861,10 +861,73 @@ TEST_P(QueryOnDatabase, RunningSumIsTheDatabasesOwnWindowSumToTheLastBit)
     TPacketWriter w(shape);
     TRunningSum wrong{QStringLiteral("TOTAL"), QStringLiteral("K")};
     try {
-        FetchIntoPacket(rows, w, QStringLiteral("teste"), {}, {}, TFetchPath::Direct, &wrong);
+        FetchIntoPacket(rows, w, QStringLiteral("teste"), {}, {}, TFetchPath::Direct, {&wrong, {}});
         FAIL() << "a missing field was taken";
     } catch (const EDatabaseError &e) {
         EXPECT_TRUE(e.Message().contains(QStringLiteral("TOTAL"))) << e.what();
+    }
+}
+
+TEST_P(QueryOnDatabase, DerivedFieldsWriteTheBytesOfTheDatabasesOwnExpressions)
+{
+    const bool pg = GetParam() == TBackend::PostgreSQL;
+    const QSqlDatabase db = m_module->Database();
+    QSqlQuery q(db);
+    ASSERT_TRUE(q.exec(QStringLiteral("CREATE TABLE FEITOS (N INTEGER NOT NULL, A VARCHAR(10), B VARCHAR(10), D DATE)"))) << q.lastError().text().toStdString();
+    // Nulls and empty texts on either side, accents, a join longer than its field
+    // (shortened the same way either way), and days on both sides of today.
+    const QStringList texts = {QString(), QStringLiteral(""), QStringLiteral("1"), QStringLiteral("ação"), QStringLiteral("0123456789"), QStringLiteral("é/ü")};
+    QRandomGenerator random(11);
+    const QDate today(2026, 12, 9);
+    ASSERT_TRUE(QSqlDatabase(db).transaction());
+    QSqlQuery insert(db);
+    ASSERT_TRUE(insert.prepare(QStringLiteral("INSERT INTO FEITOS VALUES (?, ?, ?, ?)")));
+    const auto text = [](const QString &t) { return t.isNull() ? QVariant(QMetaType::fromType<QString>()) : QVariant(t); };
+    for (int n = 0; n < 400; ++n) {
+        insert.bindValue(0, n);
+        insert.bindValue(1, text(texts[static_cast<int>(random.bounded(static_cast<quint32>(texts.size())))]));
+        insert.bindValue(2, text(texts[static_cast<int>(random.bounded(static_cast<quint32>(texts.size())))]));
+        insert.bindValue(3, n % 17 == 0 ? QVariant(QMetaType::fromType<QString>()) : QVariant(today.addDays(random.bounded(-4000, 400)).toString(Qt::ISODate)));
+        ASSERT_TRUE(insert.exec()) << insert.lastError().text().toStdString();
+    }
+    ASSERT_TRUE(QSqlDatabase(db).commit());
+    const std::vector<TPacketField> shape = {{QStringLiteral("N"), TFieldType::Integer, 0, false},   {QStringLiteral("A"), TFieldType::String, 10, false},
+                                             {QStringLiteral("COPIA"), TFieldType::String, 10, false}, {QStringLiteral("BARRA"), TFieldType::String, 12, false},
+                                             {QStringLiteral("ESPACO"), TFieldType::String, 30, false}, {QStringLiteral("DIAS"), TFieldType::Float, 0, false}};
+    const QString days = pg ? QStringLiteral("CAST(CAST('2026-12-09' AS date) - D AS double precision)") : QStringLiteral("JULIANDAY('2026-12-09') - JULIANDAY(D)");
+    const QString byDatabase = QStringLiteral("SELECT N, A, A AS COPIA, A || COALESCE('/' || B, '') AS BARRA, A || ' ' || COALESCE(B, '') AS ESPACO, %1 AS DIAS "
+                                              "FROM FEITOS ORDER BY N").arg(days);
+    const TComputedFields made{nullptr,
+                               {TDerivedField::Same(QStringLiteral("copia"), QStringLiteral("a")),
+                                TDerivedField::Joined(QStringLiteral("BARRA"), QStringLiteral("A"), QStringLiteral("/"), QStringLiteral("B"), false),
+                                TDerivedField::Joined(QStringLiteral("ESPACO"), QStringLiteral("A"), QStringLiteral(" "), QStringLiteral("B"), true),
+                                TDerivedField::DaysTo(QStringLiteral("DIAS"), QStringLiteral("D"), today)}};
+    const auto packet = [&](const QString &sql, TFetchPath path, const TComputedFields &computed) {
+        QSqlQuery rows = RunStatement(db, sql, {}, QStringLiteral("teste"));
+        TPacketWriter w(shape);
+        FetchIntoPacket(rows, w, QStringLiteral("teste"), {}, {}, path, computed);
+        return w.Finish();
+    };
+    const QByteArray expected = packet(byDatabase, TFetchPath::Variants, {});
+    const TDataPacket decoded = TDataPacket::Decode(expected);
+    ASSERT_EQ(decoded.Rows.size(), 400u);
+    int nulls = 0, cut = 0;
+    for (const TRecord &row : decoded.Rows) {
+        nulls += !row[3].isValid();
+        cut += row[3].toString().size() == 12;
+    }
+    EXPECT_GT(nulls, 0);
+    EXPECT_GT(cut, 0);
+    for (TFetchPath path : {TFetchPath::Direct, TFetchPath::Variants}) {
+        SCOPED_TRACE(path == TFetchPath::Direct ? "direct" : "variants");
+        EXPECT_EQ(packet(QStringLiteral("SELECT D, B, N, A FROM FEITOS ORDER BY N"), path, made), expected);
+    }
+    // A source the statement does not give is refused, naming it and the field.
+    try {
+        packet(QStringLiteral("SELECT N, A, D FROM FEITOS"), TFetchPath::Direct, made);
+        FAIL() << "a missing source was taken";
+    } catch (const EDatabaseError &e) {
+        EXPECT_TRUE(e.Message().contains(QStringLiteral("'B'")) && e.Message().contains(QStringLiteral("BARRA"))) << e.what();
     }
 }
 
