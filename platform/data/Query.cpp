@@ -9,6 +9,7 @@
 #include <charconv>
 #include <cmath>
 #include <cstdlib>
+#include <cstring>
 #include <limits>
 #include <libpq-fe.h>
 #include <optional>
@@ -172,8 +173,15 @@ void writeVariant(TPacketWriter &w, const TPacketField &f, const QVariant &v)
 // valid UTF-8 (overlong forms, surrogates and values past U+10FFFF included).
 qsizetype utf16Length(const unsigned char *p, qsizetype n)
 {
-    qsizetype units = 0;
-    for (qsizetype i = 0; i < n;) {
+    // Eight plain ASCII bytes at a time, the common case, then byte by byte.
+    qsizetype i = 0;
+    for (quint64 word = 0; i + 8 <= n; i += 8) {
+        std::memcpy(&word, p + i, sizeof word);
+        if (word & 0x8080808080808080ull)
+            break;
+    }
+    qsizetype units = i;
+    while (i < n) {
         const unsigned char c = p[i];
         if (c < 0x80) {
             ++i;
@@ -224,10 +232,16 @@ bool isoDay(const char *p, qsizetype n, double &out)
                 return false;
             parts[k] = parts[k] * 10 + (c - '0');
         }
-    const QDate d(parts[0], parts[1], parts[2]);
-    if (!d.isValid())
+    // Proleptic Gregorian days, counted as DateToDateTime counts them (from
+    // 1899-12-30), without building a date; year 0 is no date, as for QDate.
+    const int y = parts[0], m = parts[1], d = parts[2];
+    static constexpr int kMonthDays[12] = {31, 28, 31, 30, 31, 30, 31, 31, 30, 31, 30, 31};
+    const bool leap = (y % 4 == 0 && y % 100 != 0) || y % 400 == 0;
+    if (y == 0 || m < 1 || m > 12 || d < 1 || d > kMonthDays[m - 1] + (m == 2 && leap))
         return false;
-    out = DateToDateTime(d);
+    const int yy = m <= 2 ? y - 1 : y, era = yy / 400, yoe = yy - era * 400;
+    const int doy = (153 * (m + (m > 2 ? -3 : 9)) + 2) / 5 + d - 1, doe = yoe * 365 + yoe / 4 - yoe / 100 + doy;
+    out = static_cast<double>(era * 146097 + doe - 719468 + 25569);
     return true;
 }
 

@@ -742,6 +742,15 @@ TEST_P(QueryOnDatabase, DirectFetchWritesTheSameBytesAsTheDriversValues)
         QStringLiteral("5, 'a𝄞𝄞𝄞𝄞', 'ab', 0.1, '1e3', '2025-01-31', '2025-02-28', 7, %1, 'x'").arg(f),
         QStringLiteral("6, 'texto bem mais longo que oito', 'abc', 5, '0', '2025-01-31', NULL, 1, NULL, 'x'"),
         QStringLiteral("7, 'ação', 'ç', -0.0, '12.5', NULL, '2025-02-28', NULL, %1, 'ação'").arg(t),
+        // Days as text across the calendar: the first and last years, and the days
+        // around century years that are leap years and that are not.
+        QStringLiteral("20, 'a', 'b', 1, '1', '2025-01-31', '0001-01-01', 1, NULL, 'x'"),
+        QStringLiteral("21, 'a', 'b', 1, '1', '2025-01-31', '1600-02-29', 1, NULL, 'x'"),
+        QStringLiteral("22, 'a', 'b', 1, '1', '2025-01-31', '1900-03-01', 1, NULL, 'x'"),
+        QStringLiteral("23, 'a', 'b', 1, '1', '2025-01-31', '9999-12-31', 1, NULL, 'x'"),
+        QStringLiteral("24, 'a', 'b', 1, '1', '2025-01-31', '2000-02-29', 1, NULL, 'x'"),
+        QStringLiteral("25, 'a', 'b', 1, '1', '2025-01-31', '2100-03-01', 1, NULL, 'x'"),
+        QStringLiteral("26, 'a', 'b', 1, '1', '2025-01-31', '1899-12-29', 1, NULL, 'x'"),
     };
     for (const QString &r : rows)
         run(QStringLiteral("INSERT INTO FETCHTESTE VALUES (%1)").arg(r));
@@ -779,7 +788,7 @@ TEST_P(QueryOnDatabase, DirectFetchWritesTheSameBytesAsTheDriversValues)
     }
     // The whole table: the values arrive in their fields' forms.
     const QByteArray all = fetchPacket(db, select + QStringLiteral("ORDER BY NR"), shape, TFetchPath::Direct, direct, trailing);
-    EXPECT_EQ(direct.Rows, pg ? 70008u : 70009u);
+    EXPECT_EQ(direct.Rows, pg ? 70015u : 70016u);
     const TDataPacket p = TDataPacket::Decode(all);
     auto cell = [&](int row, const char *name) { return p.Rows[row][p.FieldIndex(QString::fromLatin1(name))]; };
     EXPECT_FALSE(cell(0, "TX").isValid());
@@ -800,6 +809,12 @@ TEST_P(QueryOnDatabase, DirectFetchWritesTheSameBytesAsTheDriversValues)
     EXPECT_FALSE(cell(1, "BO").toBool());
     EXPECT_EQ(cell(20, "DX").toString(), QStringLiteral("d%1").arg(cell(20, "NR").toLongLong()));
     EXPECT_EQ(cell(70000, "FIXO").toString(), QStringLiteral("fixo"));
+    const int days = pg ? 7 : 8;
+    EXPECT_DOUBLE_EQ(cell(days, "DTX").toDouble(), DateToDateTime(QDate(1, 1, 1)));
+    EXPECT_DOUBLE_EQ(cell(days + 1, "DTX").toDouble(), DateToDateTime(QDate(1600, 2, 29)));
+    EXPECT_DOUBLE_EQ(cell(days + 2, "DTX").toDouble(), DateToDateTime(QDate(1900, 3, 1)));
+    EXPECT_DOUBLE_EQ(cell(days + 3, "DTX").toDouble(), DateToDateTime(QDate(9999, 12, 31)));
+    EXPECT_DOUBLE_EQ(cell(days + 6, "DTX").toDouble(), -1);
 }
 
 TEST_P(QueryOnDatabase, RunningSumIsTheDatabasesOwnWindowSumToTheLastBit)
