@@ -150,6 +150,46 @@ TEST(ClientDataSet, ChangeLogThroughInsertEditPostDeltaMergeAndCancel)
     }
 }
 
+TEST(ClientDataSet, RowsOutOfTheirFieldsFormAreCoercedAlsoWhereTheyRepeat)
+{
+    TClientDataSet cds(QStringLiteral("cdsCurva"));
+    cds.AddField(QStringLiteral("NOME"), TFieldType::String, 3);
+    cds.AddField(QStringLiteral("QT"), TFieldType::Integer);
+    cds.AddField(QStringLiteral("VR"), TFieldType::Float);
+    // Decoded: a text longer than the data set's field, repeated and met again, and
+    // numbers of another kind than the fields'.
+    TPacketWriter w({{QStringLiteral("NOME"), TFieldType::String, 0, false},
+                     {QStringLiteral("QT"), TFieldType::Float, 0, false},
+                     {QStringLiteral("VR"), TFieldType::Integer, 0, false}});
+    const QStringList names = {QStringLiteral("abcdef"), QStringLiteral("abcdef"), QStringLiteral("xy"), QStringLiteral("abcdef"), QStringLiteral("ação!")};
+    for (int r = 0; r < names.size(); ++r) {
+        w.BeginRow();
+        w.Value(names[r]);
+        w.Number(r + 0.5);
+        w.Integer(r);
+    }
+    cds.SetData(QVariant(w.Finish()));
+    ASSERT_EQ(cds.RecordCount(), 5);
+    const QStringList expected = {QStringLiteral("abc"), QStringLiteral("abc"), QStringLiteral("xy"), QStringLiteral("abc"), QStringLiteral("açã")};
+    for (int r = 0; r < 5; ++r) {
+        cds.SetRecNo(r + 1);
+        EXPECT_EQ(cds.FieldByName(QStringLiteral("NOME")).AsString(), expected[r]) << "row " << r;
+        EXPECT_EQ(cds.FieldByName(QStringLiteral("QT")).Value().typeId(), QMetaType::LongLong) << "row " << r;
+        EXPECT_EQ(cds.FieldByName(QStringLiteral("VR")).Value().typeId(), QMetaType::Double) << "row " << r;
+        EXPECT_DOUBLE_EQ(cds.FieldByName(QStringLiteral("VR")).Value().toDouble(), r);
+    }
+    // Built in code: a cell of another kind than its own packet field's is coerced too.
+    TDataPacket made;
+    made.Fields = {{QStringLiteral("NOME"), TFieldType::String, 3, false}, {QStringLiteral("QT"), TFieldType::Integer, 0, false},
+                   {QStringLiteral("VR"), TFieldType::Float, 0, false}};
+    made.AddRow(TRecord{QVariant(QStringLiteral("abcd")), QVariant(QStringLiteral("12")), QVariant(qlonglong(3))});
+    cds.SetData(std::move(made));
+    cds.First();
+    EXPECT_EQ(cds.FieldByName(QStringLiteral("NOME")).AsString(), QStringLiteral("abc"));
+    EXPECT_EQ(cds.FieldByName(QStringLiteral("QT")).Value(), QVariant(qlonglong(12)));
+    EXPECT_EQ(cds.FieldByName(QStringLiteral("VR")).Value(), QVariant(3.0));
+}
+
 TEST(ClientDataSet, FieldWritesKeepOnlyTheBaseValuesTheyChange)
 {
     TClientDataSet cds(QStringLiteral("cdsOpEmissao"));
