@@ -90,7 +90,7 @@ std::vector<TRecord> TADOIBQuery::Fetch()
 }
 
 namespace {
-// The result column of each field of the shape.
+// The result's column of that name, or -1.
 int columnOf(const QSqlRecord &rec, const QString &name)
 {
     for (int i = 0; i < rec.count(); ++i)
@@ -716,7 +716,6 @@ public:
             m_made.push_back(std::move(m));
         }
     }
-    bool Any() const { return !m_made.empty(); }
     // The columns the made fields read.
     std::vector<int> Sources() const
     {
@@ -727,15 +726,12 @@ public:
                     out.push_back(c);
         return out;
     }
-    // The made field at position i, if it is one.
-    template <typename Row> bool Write(TPacketWriter &w, const TPacketField &f, size_t i, const Row &row)
+    // The made field at position i.
+    template <typename Row> void Write(TPacketWriter &w, const TPacketField &f, size_t i, const Row &row)
     {
         for (const TMade &m : m_made)
-            if (m.Field == i) {
-                write(w, f, m, row);
-                return true;
-            }
-        return false;
+            if (m.Field == i)
+                return write(w, f, m, row);
     }
 
 private:

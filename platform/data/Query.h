@@ -92,8 +92,9 @@ struct TRunningSum {
 struct TDerivedField {
     enum class Kind {
         Same,   // First's value, as if the statement gave it again under Field's name
-        Joined, // First || Separator || Second; null when First is null; when Second is
-                // null, First alone, or First and the separator with KeepSeparator
+        Joined, // First || Separator || Second of two text columns (a number joins as its
+                // shortest text); null when First is null; when Second is null, First
+                // alone, or First and the separator with KeepSeparator
         DaysTo, // the whole days from the day in First to Day; null unless First is a day
     };
     QString Field;
