@@ -109,10 +109,9 @@ const TDerivedField *derivedFor(const std::vector<TDerivedField> &derived, const
 
 // The result's column of each of the first `count` fields; -1 for a field made
 // from other columns, whose sources must be there.
-std::vector<int> columnMap(const QSqlQuery &query, const std::vector<TPacketField> &shape, size_t count, const QString &what,
+std::vector<int> columnMap(const QSqlRecord &rec, const std::vector<TPacketField> &shape, size_t count, const QString &what,
                            const std::vector<TDerivedField> &derived = {})
 {
-    const QSqlRecord rec = query.record();
     const auto source = [&](const QString &field, const QString &name) {
         const int c = columnOf(rec, name);
         if (c < 0)
@@ -142,7 +141,7 @@ std::vector<int> columnMap(const QSqlQuery &query, const std::vector<TPacketFiel
 
 std::vector<TRecord> FetchRecords(QSqlQuery &query, const std::vector<TPacketField> &shape, const QString &what)
 {
-    const std::vector<int> map = columnMap(query, shape, shape.size(), what);
+    const std::vector<int> map = columnMap(query.record(), shape, shape.size(), what);
     std::vector<TRecord> rows;
     while (query.next()) {
         TRecord row(shape.size());
@@ -702,9 +701,9 @@ private:
 // The fields made from other columns of the row.
 class TDerived {
 public:
-    TDerived(const std::vector<TDerivedField> &derived, const QSqlQuery &query, const std::vector<TPacketField> &shape, const std::vector<int> &map)
+    // The sources are columns of `rec`, as columnMap found them.
+    TDerived(const std::vector<TDerivedField> &derived, const QSqlRecord &rec, const std::vector<TPacketField> &shape, const std::vector<int> &map)
     {
-        const QSqlRecord rec = query.record();
         for (size_t i = 0; i < map.size(); ++i) {
             const TDerivedField *d = map[i] < 0 ? derivedFor(derived, shape[i].Name) : nullptr;
             if (!d)
@@ -809,9 +808,10 @@ TFetchCount FetchIntoPacket(QSqlQuery &query, TPacketWriter &writer, const QStri
     if (trailing.size() > shape.size())
         throw EDatabaseError(QStringLiteral("%1: %2 valores fixos para %3 campos.").arg(what).arg(trailing.size()).arg(shape.size()));
     const size_t fromQuery = shape.size() - trailing.size();
-    const std::vector<int> map = columnMap(query, shape, fromQuery, what, computed.Derived);
+    const QSqlRecord rec = query.record();
+    const std::vector<int> map = columnMap(rec, shape, fromQuery, what, computed.Derived);
     TRunning running(computed.Running, shape, map, what);
-    TDerived derived(computed.Derived, query, shape, map);
+    TDerived derived(computed.Derived, rec, shape, map);
     TRecord fixed(trailing.size());
     for (size_t i = 0; i < trailing.size(); ++i) {
         const TPacketField &f = shape[fromQuery + i];
