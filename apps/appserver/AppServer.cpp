@@ -22,6 +22,7 @@
 #include <cstring>
 #include <fcntl.h>
 #include <netinet/in.h>
+#include <poll.h>
 #include <sys/socket.h>
 #include <sys/stat.h>
 #include <unistd.h>
@@ -174,6 +175,7 @@ void TClientWorker::Start()
     m_db = std::make_unique<TdtmDBGeral>();
     m_module = std::make_unique<TrdmRelLancContReceber>(nullptr);
     m_module->SetSessions(m_sessions);
+    m_module->SetPieceSink([this](QByteArrayView piece) { SendPiece(piece); }, m_limits.PieceBytes);
     PrepareDatabase();
     LogLine(QStringLiteral("cliente %1 conectado").arg(m_peer));
     Pump();
@@ -317,6 +319,51 @@ void TClientWorker::Reply(const Wire::Reply &reply)
 {
     m_out.append(Wire::FrameReply(reply));
     Flush();
+}
+
+void TClientWorker::SendPiece(QByteArrayView piece)
+{
+    if (m_piecesLost)
+        throw EHostError(QStringLiteral("o cliente deixou de receber a resposta"));
+    if (!m_piecesStarted) {
+        // Replies still waiting go first.
+        m_piecesStarted = true;
+        SendNow(QByteArrayView(m_out).sliced(m_outSent));
+        m_out.clear();
+        m_outSent = 0;
+        SendNow(Wire::PieceLength(Wire::kPiecesMark));
+    }
+    SendNow(Wire::PieceLength(static_cast<quint32>(piece.size())));
+    SendNow(piece);
+}
+
+void TClientWorker::SendNow(QByteArrayView bytes)
+{
+    const int fd = static_cast<int>(m_descriptor);
+    while (!bytes.isEmpty()) {
+        const ssize_t n = ::send(fd, bytes.data(), static_cast<size_t>(bytes.size()), MSG_NOSIGNAL);
+        if (n > 0) {
+            bytes = bytes.sliced(n);
+            Touch();
+            continue;
+        }
+        if (n < 0 && errno == EINTR)
+            continue;
+        QString reason;
+        if (n < 0 && (errno == EAGAIN || errno == EWOULDBLOCK)) {
+            pollfd p{fd, POLLOUT, 0};
+            const int ready = ::poll(&p, 1, m_limits.SendTimeoutMs);
+            if (ready > 0 || (ready < 0 && errno == EINTR))
+                continue;
+            reason = ready == 0 ? QStringLiteral("o cliente não recebeu a resposta em %1 s").arg(m_limits.SendTimeoutMs / 1000.0)
+                                : QString::fromLocal8Bit(std::strerror(errno));
+        } else {
+            reason = QString::fromLocal8Bit(std::strerror(errno));
+        }
+        m_piecesLost = true;
+        LogLine(QStringLiteral("cliente %1: conexão perdida ao enviar a resposta: %2").arg(m_peer, reason));
+        throw EHostError(QStringLiteral("o cliente deixou de receber a resposta"));
+    }
 }
 
 void TClientWorker::Flush()
@@ -476,7 +523,8 @@ void TClientWorker::HandleFrame(const QByteArray &body)
     try {
         PrepareDatabase();
         reply = m_module->Dispatch(request);
-        if (!reply.Ok && m_module->LastFault() && !DatabaseAnswers()) {
+        // Rows already sent are not sent again.
+        if (!reply.Ok && !m_piecesStarted && m_module->LastFault() && !DatabaseAnswers()) {
             // The database went away and may be back: a new connection serves the call once more.
             LogLine(QStringLiteral("cliente %1: conexão com o banco de dados perdida em %2; reconectando").arg(m_peer, QuoteInput(request.Method)));
             CloseDatabase();
@@ -503,6 +551,15 @@ void TClientWorker::HandleFrame(const QByteArray &body)
     const QString method = plainName.match(request.Method).hasMatch() ? request.Method : QuoteInput(request.Method);
     LogLine(QStringLiteral("%1 %2 ms rows=%3 %4").arg(method).arg(ms, 0, 'f', 2).arg(m_module->LastRows()).arg(outcome));
     Touch();
+    if (m_piecesStarted) {
+        m_piecesStarted = false;
+        if (m_piecesLost) {
+            Stop();
+            return;
+        }
+        // The pieces end; the reply follows.
+        m_out.append(Wire::PieceLength(0));
+    }
     if (m_module->CloseRequested()) {
         // Too many failed logins: the reply goes out, then the connection closes.
         LogLine(QStringLiteral("cliente %1: conexão encerrada após %2 logins recusados seguidos").arg(m_peer).arg(TrdmRelLancContReceber::kMaxFailedLogins));

@@ -33,6 +33,10 @@ struct TServerLimits {
     // Curves computed at once; more wait their turn, so that many
     // clients asking at once cannot hold a curve each in memory.
     int MaxCurvesAtOnce = std::max(2, QThread::idealThreadCount());
+    // A large packet leaves in pieces of this size while it is written, to a client that asks.
+    qint64 PieceBytes = 1024 * 1024;
+    // A reply sent while it is written waits this long at most for the client to take more.
+    int SendTimeoutMs = 30000;
 };
 
 // The input bytes held by all connections, shared by the workers.
@@ -108,6 +112,10 @@ private:
     void OnFrameTimeout();
     void Refuse(const QString &logText, const QString &replyText);
     void Reply(const Wire::Reply &reply);
+    // A piece of a packet leaving while it is written; raises EHostError when the client
+    // does not take it.
+    void SendPiece(QByteArrayView piece);
+    void SendNow(QByteArrayView bytes);
     bool Reserve(qint64 needed);
     void Touch();
     // Opens the database when it is closed, follows a replaced SQLite file and
@@ -147,6 +155,8 @@ private:
     bool m_inputClosed = false;
     bool m_readPaused = false;
     bool m_closeWhenSent = false;
+    bool m_piecesStarted = false; // the reply of the call running began with pieces
+    bool m_piecesLost = false;
     std::atomic<qint64> m_lastActivity{0};
     std::atomic<bool> m_busy{false};
 };

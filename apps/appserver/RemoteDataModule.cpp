@@ -74,6 +74,10 @@ TrdmRelLancContReceber::TrdmRelLancContReceber(TdtmDBGeral *db, QString openErro
     Register(QStringLiteral("GetAtivClie"), {K::Integer}, [this](const QVariantList &a) { return GetAtivClie(a[0].toLongLong()); });
     Register(QStringLiteral("getTimeServ"), {}, [this](const QVariantList &) { return GetTimeServ(); });
     Register(QStringLiteral("SetContext"), {K::Text, K::Text}, [this](const QVariantList &a) { return SetContext(a[0].toString(), a[1].toString()); });
+    Register(QLatin1String(Wire::kPiecesMethod), {}, [this](const QVariantList &) {
+        m_acceptPieces = true;
+        return QVariant(true);
+    });
     RegisterCurveMethods();
     RegisterCriteriaMethods();
 }
@@ -86,6 +90,7 @@ void TrdmRelLancContReceber::Register(const QString &name, std::vector<Kind> arg
 Wire::Reply TrdmRelLancContReceber::Dispatch(const Wire::Request &request)
 {
     m_lastRows = 0;
+    m_sentRows = -1;
     m_lastDetail.clear();
     m_lastRefusal.clear();
     m_lastNote.clear();
@@ -155,7 +160,7 @@ Wire::Reply TrdmRelLancContReceber::Dispatch(const Wire::Request &request)
     for (qsizetype i = 0; i < request.Args.size(); ++i)
         if (i < request.ByRef.size() && request.ByRef[i])
             reply.RefValues << request.Args[i];
-    m_lastRows = countRows(reply.Result);
+    m_lastRows = m_sentRows >= 0 ? static_cast<int>(m_sentRows) : countRows(reply.Result);
     return reply;
 }
 
@@ -177,9 +182,15 @@ QVariant TrdmRelLancContReceber::SelectPacket(const QString &sql, const TParams 
 {
     QSqlQuery q = RunStatement(Db(), sql, params, what);
     TPacketWriter w(shape);
+    if (m_acceptPieces && m_pieceSink)
+        w.SendInPieces(m_pieceSink, m_pieceBytes);
     FetchIntoPacket(q, w, what, trailing, afterRow ? std::function<void()>([&] { afterRow(w); }) : std::function<void()>(), TFetchPath::Direct,
                     computed);
-    return QVariant(w.Finish());
+    QByteArray packet = w.Finish();
+    if (!w.SentPieces())
+        return QVariant(std::move(packet));
+    m_sentRows = w.RowCount();
+    return QVariant(qlonglong(w.RowCount()));
 }
 
 QVariant TrdmRelLancContReceber::GetDtVenc()

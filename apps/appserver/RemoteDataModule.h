@@ -55,6 +55,14 @@ public:
     }
     // What the last call did that the server log should show; empty when nothing.
     const QString &LastNote() const { return m_lastNote; }
+    // Where a large packet goes while it is written, on a connection whose client asked for
+    // pieces; the method's result is then the packet's row count. A sink that cannot
+    // deliver raises EHostError, which fails the call.
+    void SetPieceSink(std::function<void(QByteArrayView)> sink, qsizetype pieceBytes)
+    {
+        m_pieceSink = std::move(sink);
+        m_pieceBytes = pieceBytes;
+    }
 
 private:
     enum class Kind { Text, Integer, Bytes, Double, Boolean };
@@ -66,7 +74,9 @@ private:
     };
     void Register(const QString &name, std::vector<Kind> args, std::function<QVariant(const QVariantList &)> run, size_t optional = 0);
     TDataPacket Select(const QString &sql, const TParams &params, const std::vector<TPacketField> &shape, const QString &what);
-    // The rows written straight into an encoded packet; `trailing` ends every row.
+    // The rows written straight into an encoded packet; `trailing` ends every row. When the
+    // client takes pieces, a large packet leaves while it is written and its row count is
+    // returned instead: the result must be the method's own.
     QVariant SelectPacket(const QString &sql, const TParams &params, const std::vector<TPacketField> &shape, const QString &what,
                           const TRecord &trailing = {}, const std::function<void(const TPacketWriter &)> &afterRow = {},
                           const TComputedFields &computed = {});
@@ -124,6 +134,10 @@ private:
     QString m_openError;
     std::map<QString, Method> m_methods; // keyed by lower-case name
     int m_lastRows = 0;
+    qint64 m_sentRows = -1; // rows of the packet the last call sent in pieces
+    bool m_acceptPieces = false;
+    std::function<void(QByteArrayView)> m_pieceSink;
+    qsizetype m_pieceBytes = 0;
     QString m_lastDetail;
     QString m_lastRefusal;
     QString m_operator;

@@ -42,6 +42,11 @@ int main(int argc, char **argv)
     parser.addOption({QStringLiteral("max-curves"), QStringLiteral("Curvas ABC calculadas ao mesmo tempo; as demais aguardam (padrão: núcleos, ao menos 2)."),
                       QStringLiteral("N")});
     parser.addOption({QStringLiteral("frame-timeout"), QStringLiteral("Milissegundos para uma requisição chegar completa (padrão 30000)."), QStringLiteral("MS")});
+    parser.addOption({QStringLiteral("piece-bytes"),
+                      QStringLiteral("Bytes de cada parte de um pacote grande, enviado enquanto é lido do banco (padrão 1 MiB)."), QStringLiteral("BYTES")});
+    parser.addOption({QStringLiteral("send-timeout"),
+                      QStringLiteral("Milissegundos de espera pelo cliente enquanto ele não recebe uma resposta em partes (padrão 30000)."),
+                      QStringLiteral("MS")});
     parser.process(app);
 
     auto fail = [](int code, const QString &msg) {
@@ -88,7 +93,8 @@ int main(int argc, char **argv)
     if (!number("max-frame", 64, 0xffffffffll, server.Limits.MaxFrame) || !number("max-clients", 1, 100000, server.Limits.MaxClients) ||
         !number("max-input", 64, std::numeric_limits<qint64>::max(), server.Limits.MaxBufferedInput) ||
         !number("max-pending", 64, std::numeric_limits<qint64>::max(), server.Limits.MaxPendingReplies) ||
-        !number("frame-timeout", 1, 24ll * 3600 * 1000, server.Limits.FrameTimeoutMs) || !number("max-curves", 1, 1024, server.Limits.MaxCurvesAtOnce))
+        !number("frame-timeout", 1, 24ll * 3600 * 1000, server.Limits.FrameTimeoutMs) || !number("max-curves", 1, 1024, server.Limits.MaxCurvesAtOnce) ||
+        !number("piece-bytes", 64, Wire::kMaxPiece, server.Limits.PieceBytes) || !number("send-timeout", 1, 24ll * 3600 * 1000, server.Limits.SendTimeoutMs))
         return 2;
     if (!server.listen(address, static_cast<quint16>(port)))
         return fail(1, QStringLiteral("não foi possível escutar em %1: %2").arg(listen, server.errorString()));

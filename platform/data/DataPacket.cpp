@@ -3,6 +3,7 @@
 #include "data/Exceptions.h"
 #include "data/Quote.h"
 #include <QHash>
+#include <algorithm>
 #include <cstring>
 #include <string>
 #include <utility>
@@ -398,10 +399,31 @@ inline void TPacketWriter::PutCount(quint32 v)
     m_used += p - start;
 }
 
+void TPacketWriter::SendInPieces(std::function<void(QByteArrayView)> sink, qsizetype pieceBytes)
+{
+    m_sink = std::move(sink);
+    m_pieceBytes = std::max<qsizetype>(1, pieceBytes);
+}
+
+void TPacketWriter::SendPiece()
+{
+    if (!m_piecesSent) {
+        for (int i = 0; i < 4; ++i)
+            m_out[m_countAt + i] = static_cast<char>(0xff);
+        m_piecesSent = true;
+    }
+    m_sink(QByteArrayView(m_out.constData(), m_used));
+    // The block is written over from its start; the header alone may not have set m_at yet.
+    m_at = m_out.data();
+    m_used = 0;
+}
+
 void TPacketWriter::BeginRow(TRowKind kind)
 {
     if (m_next != 0 && m_next != m_fields.size())
         throw EPacketError(QStringLiteral("Pacote de dados: registro anterior com %1 de %2 valores.").arg(m_next).arg(m_fields.size()));
+    if (m_sink && m_used >= m_pieceBytes) [[unlikely]]
+        SendPiece();
     Put(static_cast<quint8>(kind));
     m_next = 0;
     ++m_rows;
@@ -667,6 +689,15 @@ QByteArray TPacketWriter::Finish()
 {
     if (m_next != 0 && m_next != m_fields.size())
         throw EPacketError(QStringLiteral("Pacote de dados: último registro com %1 de %2 valores.").arg(m_next).arg(m_fields.size()));
+    if (m_piecesSent) {
+        if (m_used > 0)
+            m_sink(QByteArrayView(m_out.constData(), m_used));
+        m_out = QByteArray();
+        m_at = nullptr;
+        m_used = 0;
+        m_columns.clear();
+        return {};
+    }
     m_out.resize(m_used);
     for (int i = 0; i < 4; ++i)
         m_out[m_countAt + i] = static_cast<char>((m_rows >> (24 - 8 * i)) & 0xff);
@@ -697,9 +728,11 @@ QByteArray TDataPacket::Encode() const
     return w.Finish();
 }
 
-qint64 TDataPacket::AnnouncedRows(const QByteArray &bytes)
+namespace {
+// Where a packet's header holds its row count; -1 when the bytes are no packet.
+qsizetype rowCountAt(const QByteArray &bytes)
 {
-    if (!LooksLikePacket(bytes))
+    if (!TDataPacket::LooksLikePacket(bytes))
         return -1;
     try {
         Reader r(bytes);
@@ -712,10 +745,30 @@ qint64 TDataPacket::AnnouncedRows(const QByteArray &bytes)
             r.str(kMaxNameBytes);
             r.take(1 + 4 + 1);
         }
-        return r.u32();
+        r.need(4);
+        return r.pos();
     } catch (const EPacketError &) {
         return -1;
     }
+}
+} // namespace
+
+qint64 TDataPacket::AnnouncedRows(const QByteArray &bytes)
+{
+    const qsizetype at = rowCountAt(bytes);
+    if (at < 0)
+        return -1;
+    Reader r(QByteArrayView(bytes).sliced(at));
+    return r.u32();
+}
+
+void TDataPacket::AnnounceRows(QByteArray &bytes, quint32 rows)
+{
+    const qsizetype at = rowCountAt(bytes);
+    if (at < 0 || AnnouncedRows(bytes) != kRowsAtEnd)
+        throw EPacketError(QStringLiteral("Os dados recebidos não são um pacote de dados enviado em partes."));
+    for (int i = 0; i < 4; ++i)
+        bytes[at + i] = static_cast<char>((rows >> (24 - 8 * i)) & 0xff);
 }
 
 bool TDataPacket::LooksLikePacket(const QByteArray &bytes)
@@ -738,7 +791,7 @@ TPacketDecoder::~TPacketDecoder() = default;
 
 void TPacketDecoder::Feed(QByteArrayView bytes)
 {
-    if (m_fed + bytes.size() > m_total)
+    if (!Open() && m_fed + bytes.size() > m_total)
         throw EPacketError(QStringLiteral("Pacote de dados corrompido: %1 bytes a mais no fim.").arg(m_fed + bytes.size() - m_total));
     m_fed += bytes.size();
     if (m_pending.isEmpty()) {
@@ -754,10 +807,26 @@ void TPacketDecoder::Feed(QByteArrayView bytes)
 
 TDataPacket TPacketDecoder::Finish()
 {
+    if (Open())
+        throw EPacketError(QStringLiteral("Pacote de dados enviado em partes sem a contagem de registros no fim."));
     // What is left must be whole; reading it as the end gives the reason it is not.
     const qsizetype used = Parse(m_pending, true);
     if (used != m_pending.size() || m_fed != m_total || !m_header || m_packet.Rows.size() != m_rows)
         throw EPacketError(QStringLiteral("Pacote de dados truncado: faltam bytes na posição %1.").arg(m_consumed));
+    m_pending.clear();
+    m_seen.clear();
+    return std::move(m_packet);
+}
+
+TDataPacket TPacketDecoder::Finish(quint32 rows)
+{
+    if (!Open())
+        return Finish();
+    const qsizetype used = Parse(m_pending, true);
+    if (used != m_pending.size() || !m_header)
+        throw EPacketError(QStringLiteral("Pacote de dados truncado: faltam bytes na posição %1.").arg(m_consumed));
+    if (m_packet.Rows.size() != rows)
+        throw EPacketError(QStringLiteral("Pacote de dados incompleto: %1 registros recebidos de %2 enviados.").arg(m_packet.Rows.size()).arg(rows));
     m_pending.clear();
     m_seen.clear();
     return std::move(m_packet);
@@ -773,7 +842,8 @@ qsizetype TPacketDecoder::Parse(QByteArrayView bytes, bool last)
             done = r.pos();
             m_consumed += done;
         }
-        while (m_packet.Rows.size() < m_rows) {
+        // A packet of unknown size has rows as long as bytes come.
+        while (Open() ? r.remaining() > 0 : m_packet.Rows.size() < m_rows) {
             ReadRow(r);
             m_consumed += r.pos() - done;
             done = r.pos();
@@ -781,7 +851,7 @@ qsizetype TPacketDecoder::Parse(QByteArrayView bytes, bool last)
     } catch (const NeedMore &) {
         r.rewind(done);
     }
-    if (m_header && m_packet.Rows.size() == m_rows && done < bytes.size())
+    if (!Open() && m_header && m_packet.Rows.size() == m_rows && done < bytes.size())
         throw EPacketError(QStringLiteral("Pacote de dados corrompido: %1 bytes a mais no fim.").arg(bytes.size() - done + (m_total - m_fed)));
     return done;
 }
@@ -812,6 +882,16 @@ void TPacketDecoder::ReadHeader(PacketDetail::Reader &r)
         p.Fields.push_back(std::move(f));
     }
     const quint32 nRows = r.u32();
+    if (Open()) {
+        if (nRows != TDataPacket::kRowsAtEnd)
+            throw EPacketError(QStringLiteral("Pacote de dados enviado em partes com %1 registros anunciados no início.").arg(nRows));
+        m_packet = std::move(p);
+        m_version = version;
+        m_rows = 0;
+        m_seen.assign(version >= 2 ? nFields : 0, {});
+        m_header = true;
+        return;
+    }
     const qint64 remaining = m_total - (m_consumed + r.pos());
     // Every row takes at least one byte for its kind and one per field.
     if (static_cast<quint64>(nRows) * (1 + nFields) > static_cast<quint64>(remaining))
@@ -840,6 +920,17 @@ void TPacketDecoder::ReadRow(PacketDetail::Reader &r)
     TDataPacket &p = m_packet;
     const quint32 nFields = static_cast<quint32>(p.Fields.size());
     const size_t i = p.Rows.size();
+    if (Open()) {
+        if (i >= m_maxRows)
+            throw EPacketError(QStringLiteral("O pacote de dados tem mais de %1 registros; o máximo aqui é %1.").arg(m_maxRows));
+        // The rows may hold only a small multiple of the bytes received, as for a known size.
+        const quint64 rowCost = sizeof(TRecord) + quint64(nFields) * sizeof(TCell) + kAllocOverhead;
+        if (quint64(i + 1) * rowCost > kRowMemoryFactor * quint64(m_fed) + kRowMemoryAllowance)
+            throw EPacketError(QStringLiteral("Pacote de dados recusado: %1 registros de %2 campos ocupariam memória demais para %3 bytes.")
+                                   .arg(i + 1)
+                                   .arg(nFields)
+                                   .arg(m_fed));
+    }
     const quint8 k = r.u8();
     if (!validKind(k))
         throw EPacketError(QStringLiteral("Pacote de dados corrompido: tipo de alteração %1.").arg(k));

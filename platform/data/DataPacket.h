@@ -2,6 +2,7 @@
 #include "data/DataSet.h"
 #include <QByteArray>
 #include <QVariant>
+#include <functional>
 #include <memory>
 #include <string>
 #include <vector>
@@ -21,6 +22,8 @@ struct TPacketField {
 // same text column, as a short reference; version 1 packets still decode.
 struct TDataPacket {
     static constexpr quint16 kVersion = 2;
+    // The row count of a packet sent while it was written: the rows are counted at the end.
+    static constexpr quint32 kRowsAtEnd = 0xffffffffu;
 
     std::vector<TPacketField> Fields;
     std::vector<TRecord> Rows;
@@ -38,6 +41,9 @@ struct TDataPacket {
     // The row count a packet announces, read from its header only; -1 when the
     // bytes are not a packet.
     static qint64 AnnouncedRows(const QByteArray &bytes);
+    // Puts the row count into the header of a packet that counts its rows at the end;
+    // raises EPacketError when the bytes are no such packet.
+    static void AnnounceRows(QByteArray &bytes, quint32 rows);
 
     // Builds a packet from the fields and current rows of a data set.
     static TDataPacket FromDataSet(const TDataSet &ds);
@@ -52,7 +58,9 @@ class Reader;
 // be held whole beside its rows. Decode() is one Feed() and Finish().
 class TPacketDecoder {
 public:
-    // totalBytes is the packet's whole length, known before its bytes come.
+    // totalBytes is the packet's whole length, known before its bytes come; kUnknownSize
+    // reads a packet sent while it was written, whose rows are counted at the end.
+    static constexpr qint64 kUnknownSize = -1;
     explicit TPacketDecoder(qint64 totalBytes, quint32 maxRows = 0xffffffffu);
     ~TPacketDecoder();
     TPacketDecoder(const TPacketDecoder &) = delete;
@@ -60,11 +68,14 @@ public:
     // Raise EPacketError as Decode() does, as soon as the bytes show the fault.
     void Feed(QByteArrayView bytes);
     TDataPacket Finish();
+    // The end of a packet of unknown size, whose sender counted `rows` rows.
+    TDataPacket Finish(quint32 rows);
 
 private:
     qsizetype Parse(QByteArrayView bytes, bool last);
     void ReadHeader(PacketDetail::Reader &r);
     void ReadRow(PacketDetail::Reader &r);
+    bool Open() const { return m_total == kUnknownSize; }
     qint64 m_total;
     quint32 m_maxRows;
     qint64 m_fed = 0;      // bytes given so far
@@ -106,8 +117,14 @@ public:
     bool LastIsNull(size_t field) const;
     QByteArrayView LastText(size_t field) const;
     double LastNumber(size_t field) const;
-    // The finished packet; the writer is empty afterwards.
+    // The finished packet; the writer is empty afterwards. After pieces were sent, the last
+    // piece goes to the sink and nothing is returned.
     QByteArray Finish();
+    // Hands the bytes written to sink, at the start of a row, each time they pass pieceBytes,
+    // so that a large packet leaves while it is written. Once a piece is sent the packet
+    // counts its rows at the end (TDataPacket::kRowsAtEnd) and its sender tells the count.
+    void SendInPieces(std::function<void(QByteArrayView)> sink, qsizetype pieceBytes);
+    bool SentPieces() const { return m_piecesSent; }
 
 private:
     struct Column;
@@ -130,6 +147,10 @@ private:
     qsizetype m_countAt = 0;
     quint32 m_rows = 0;
     size_t m_next = 0;
+    void SendPiece();
+    std::function<void(QByteArrayView)> m_sink;
+    qsizetype m_pieceBytes = 0;
+    bool m_piecesSent = false;
 };
 
 // A packet decoded as its bytes arrived, travelling in a variant in place of them.

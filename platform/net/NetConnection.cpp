@@ -1,5 +1,5 @@
 #include "net/NetConnection.h"
-#include "data/DataPacket.h"
+#include "net/ReplyReader.h"
 #include "data/Exceptions.h"
 #include "data/RemoteResult.h"
 #include <QDeadlineTimer>
@@ -58,6 +58,7 @@ void TNetConnection::LogIn()
     if (!SessionTicket.isEmpty()) {
         if (LoginCall(QStringLiteral("Resume"), {Operator, SessionTicket}, where).Ok) {
             SendContext(where);
+            AskForPieces(where);
             return;
         }
         SessionTicket.clear();
@@ -77,6 +78,14 @@ void TNetConnection::LogIn()
     if (reply.Result.typeId() == QMetaType::QString)
         SessionTicket = reply.Result.toString();
     SendContext(where);
+    AskForPieces(where);
+}
+
+void TNetConnection::AskForPieces(const QString &where)
+{
+    // A server that does not know the call sends every reply in one frame.
+    if (AcceptPieces)
+        LoginCall(QLatin1String(Wire::kPiecesMethod), {}, where);
 }
 
 void TNetConnection::SendContext(const QString &where)
@@ -126,79 +135,20 @@ TNetConnection::TExchange TNetConnection::Exchange(const Wire::Request &request,
     while (m_socket->bytesToWrite() > 0)
         if (!m_socket->waitForBytesWritten(static_cast<int>(deadline.remainingTime())))
             return stalled();
-    // A plain reply is read whole; with rows wanted, a packet result is fed to its decoder
-    // as it comes, and only the reply's head and what follows the packet are kept.
-    Wire::FrameReader reader(Wire::kMaxReply);
-    bool plain = !rows;
-    QByteArray head, tail;
-    Wire::PacketReplyHead h;
-    std::unique_ptr<TPacketDecoder> decoder;
-    qint64 packetLeft = 0, tailSize = 0;
-    const auto feed = [&](QByteArrayView bytes) {
-        const qsizetype n = static_cast<qsizetype>(std::min<qint64>(packetLeft, bytes.size()));
-        decoder->Feed(bytes.first(n));
-        packetLeft -= n;
-        tail.append(bytes.data() + n, static_cast<qsizetype>(std::min<qint64>(bytes.size() - n, tailSize - tail.size())));
-    };
-    QByteArray body;
-    try {
-        for (;;) {
-            if (plain) {
-                const auto status = reader.Next(body);
-                if (status == Wire::FrameReader::Status::Ready)
-                    break;
-                if (status == Wire::FrameReader::Status::TooLarge)
-                    return fault(TExchange::Lost, QStringLiteral("resposta de %1 bytes excede o limite").arg(reader.AnnouncedSize()));
-            } else if (!decoder) {
-                const int read = Wire::ReadPacketReplyHead(head, h);
-                if (read < 0 || (read > 0 && h.BodySize > Wire::kMaxReply)) {
-                    plain = true;
-                    reader.Append(head);
-                    head = QByteArray();
-                    continue;
-                }
-                if (read > 0) {
-                    decoder = std::make_unique<TPacketDecoder>(h.PacketSize);
-                    packetLeft = h.PacketSize;
-                    tailSize = qint64(h.BodySize) + 4 - h.Length - h.PacketSize;
-                    const QByteArray rest = head.mid(h.Length);
-                    head.truncate(h.Length);
-                    feed(rest);
-                    continue;
-                }
-            } else if (packetLeft == 0 && tail.size() == tailSize) {
-                break;
-            }
-            if (m_socket->bytesAvailable() == 0 && !m_socket->waitForReadyRead(static_cast<int>(deadline.remainingTime()))) {
-                if (m_socket->state() == QAbstractSocket::ConnectedState)
-                    return fault(TExchange::TimedOut, noAnswer);
-                return fault(TExchange::Lost, m_socket->errorString());
-            }
-            const QByteArray chunk = m_socket->readAll();
-            if (plain)
-                reader.Append(chunk);
-            else if (!decoder)
-                head.append(chunk);
-            else
-                feed(chunk);
+    TReplyReader reader(rows);
+    for (;;) {
+        if (m_socket->bytesAvailable() == 0 && !m_socket->waitForReadyRead(static_cast<int>(deadline.remainingTime()))) {
+            if (m_socket->state() == QAbstractSocket::ConnectedState)
+                return fault(TExchange::TimedOut, noAnswer);
+            return fault(TExchange::Lost, m_socket->errorString());
         }
-        QString error;
-        if (decoder) {
-            // The reply as sent, its packet left out, then the packet decoded.
-            body = head.mid(4);
-            body.replace(body.size() - 4, 4, QByteArray(4, '\0'));
-            body.append(tail);
-            if (!Wire::DecodeReply(std::move(body), x.Reply, error))
-                return fault(TExchange::Malformed, error);
-            x.Reply.Result = QVariant::fromValue(TReceivedPacket{std::make_shared<TDataPacket>(decoder->Finish()), h.PacketSize});
-            return x;
+        switch (reader.Append(m_socket->readAll())) {
+        case TReplyReader::Status::NeedMore: continue;
+        case TReplyReader::Status::TooLarge: return fault(TExchange::Lost, reader.Error());
+        case TReplyReader::Status::Malformed: return fault(TExchange::Malformed, reader.Error());
+        case TReplyReader::Status::Done: x.Reply = reader.TakeReply(); return x;
         }
-        if (!Wire::DecodeReply(std::move(body), x.Reply, error))
-            return fault(TExchange::Malformed, error);
-    } catch (const EPacketError &e) {
-        return fault(TExchange::Malformed, e.Message());
     }
-    return x;
 }
 
 void TNetConnection::Close()

@@ -75,6 +75,10 @@ public:
     // and counts days as the host does. Without Today the server keeps its own clock.
     QString DateFormat = QStringLiteral("dd/MM/yyyy");
     std::function<QDate()> Today;
+    // Whether the server may send a large packet while it writes it, in pieces, so that
+    // its rows are decoded here while the rest are still read from the database.
+    // Asked at each login.
+    bool AcceptPieces = true;
     // Runs before every connection attempt.
     std::function<void(TNetConnection &)> BeforeConnect;
     // Runs as each call starts, before its request is sent.
@@ -101,6 +105,7 @@ private:
     Wire::Reply LoginCall(const QString &method, const QVariantList &args, const QString &where);
     // Tells the server the host's date format and date (SetContext); a refusal raises EHostError.
     void SendContext(const QString &where);
+    void AskForPieces(const QString &where);
     // One request and its reply within CallTimeoutMs; the fault says what went wrong.
     struct TExchange {
         enum Kind { None, Lost, TimedOut, Malformed };

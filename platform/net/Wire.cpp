@@ -345,6 +345,13 @@ int ReadPacketReplyHead(QByteArrayView frame, PacketReplyHead &head)
     return 1;
 }
 
+QByteArray PieceLength(quint32 n)
+{
+    const char bytes[4] = {static_cast<char>((n >> 24) & 0xff), static_cast<char>((n >> 16) & 0xff), static_cast<char>((n >> 8) & 0xff),
+                           static_cast<char>(n & 0xff)};
+    return QByteArray(bytes, 4);
+}
+
 QByteArray Frame(const QByteArray &body)
 {
     QByteArray out;

@@ -16,6 +16,17 @@ constexpr quint32 kMaxFrame = 64u * 1024u * 1024u;
 // A client takes larger replies from its own server: a curve of many receivables is one packet.
 constexpr quint32 kMaxReply = 1024u * 1024u * 1024u;
 
+// A reply whose data packet leaves while it is written: kPiecesMark in place of a frame's
+// length, the packet's bytes in pieces (each a 4-byte length, 1 to kMaxPiece, and its bytes),
+// a length of 0, then the reply as a frame, whose result is the packet's row count. A failure
+// reply there means the pieces are void. Sent only on a connection whose client asked for it
+// (kPiecesMethod); the packet counts its rows at the end (TDataPacket::kRowsAtEnd).
+constexpr quint32 kPiecesMark = 0xffffffffu;
+constexpr quint32 kMaxPiece = 16u * 1024u * 1024u;
+constexpr const char *kPiecesMethod = "AcceptRowPieces";
+// The 4-byte length that starts a piece (0 ends the pieces).
+QByteArray PieceLength(quint32 size);
+
 struct Request {
     QString Object;
     QString Method;

@@ -4,6 +4,8 @@
 #include "data/Query.h"
 #include "data/RemoteResult.h"
 #include "net/NetConnection.h"
+#include "net/ReplyReader.h"
+#include "net/Wire.h"
 #include "server/AbcRequest.h"
 #include "TestSupport.h"
 #include <QFile>
@@ -12,7 +14,13 @@
 #include <QJsonObject>
 #include <QSqlQuery>
 #include <gtest/gtest.h>
+#include <QRegularExpression>
+#include <QThread>
+#include <arpa/inet.h>
 #include <map>
+#include <netinet/in.h>
+#include <sys/socket.h>
+#include <unistd.h>
 
 namespace {
 
@@ -763,6 +771,152 @@ TEST_P(AbcServer, BadArgumentsFailNamingTheArgument)
     hostile.TClientes.clear();
     packet(QStringLiteral("GetCurvaABC"), hostile.Curve());
     EXPECT_GT(QueryInt(m_db->Target(), QStringLiteral("SELECT count(*) FROM CONTARECEBER")), 0);
+}
+
+namespace {
+// A client on a plain socket that takes at most a few kilobytes at a time.
+class TSlowReader {
+public:
+    explicit TSlowReader(int port)
+    {
+        m_fd = ::socket(AF_INET, SOCK_STREAM, 0);
+        int small = 2048;
+        ::setsockopt(m_fd, SOL_SOCKET, SO_RCVBUF, &small, sizeof small);
+        sockaddr_in a{};
+        a.sin_family = AF_INET;
+        a.sin_port = htons(static_cast<quint16>(port));
+        a.sin_addr.s_addr = htonl(INADDR_LOOPBACK);
+        m_connected = ::connect(m_fd, reinterpret_cast<sockaddr *>(&a), sizeof a) == 0;
+    }
+    ~TSlowReader() { ::close(m_fd); }
+    bool Connected() const { return m_connected; }
+    void Send(const QString &method, const QVariantList &args)
+    {
+        Wire::Request r;
+        r.Object = QLatin1String(kServerObject);
+        r.Method = method;
+        r.Args = args;
+        r.ByRef = QList<bool>(args.size(), false);
+        const QByteArray frame = Wire::Frame(Wire::EncodeRequest(r));
+        ASSERT_EQ(::send(m_fd, frame.constData(), static_cast<size_t>(frame.size()), MSG_NOSIGNAL), frame.size());
+    }
+    // The whole reply to the last request.
+    Wire::Reply Reply()
+    {
+        TReplyReader reader(false);
+        char buffer[4096];
+        for (;;) {
+            const ssize_t n = ::recv(m_fd, buffer, sizeof buffer, 0);
+            if (n <= 0) {
+                ADD_FAILURE() << "the server closed the connection";
+                return {};
+            }
+            const auto status = reader.Append(QByteArrayView(buffer, n));
+            if (status == TReplyReader::Status::Done)
+                return reader.TakeReply();
+            if (status != TReplyReader::Status::NeedMore) {
+                ADD_FAILURE() << reader.Error().toStdString();
+                return {};
+            }
+        }
+    }
+    QByteArray Read(qsizetype n)
+    {
+        QByteArray out(n, '\0');
+        qsizetype got = 0;
+        while (got < n) {
+            const ssize_t k = ::recv(m_fd, out.data() + got, static_cast<size_t>(n - got), 0);
+            if (k <= 0)
+                break;
+            got += k;
+        }
+        out.truncate(got);
+        return out;
+    }
+    // Reads on until the server closes the connection; false when it stays open past the time.
+    bool ClosedWithin(int ms)
+    {
+        timeval t{ms / 1000, (ms % 1000) * 1000};
+        ::setsockopt(m_fd, SOL_SOCKET, SO_RCVTIMEO, &t, sizeof t);
+        char buffer[65536];
+        for (;;) {
+            const ssize_t n = ::recv(m_fd, buffer, sizeof buffer, 0);
+            if (n == 0 || (n < 0 && errno == ECONNRESET))
+                return true;
+            if (n < 0)
+                return false;
+        }
+    }
+
+private:
+    int m_fd = -1;
+    bool m_connected = false;
+};
+} // namespace
+
+TEST_P(AbcServer, ALargeCurveLeavesWhileItIsReadAndAClientThatStopsTakingItIsLetGo)
+{
+    // Pieces of 4 KB, so that this curve of 600 receivables leaves in many of them.
+    TServerProcess server(m_db->Target(), 0, {QStringLiteral("--piece-bytes"), QStringLiteral("4096"), QStringLiteral("--send-timeout"), QStringLiteral("500")});
+    const auto connect = [&](bool pieces) {
+        auto net = std::make_unique<TNetConnection>(QStringLiteral("netRelLancContReceber"));
+        net->ServerName = QLatin1String(kServerObject);
+        net->Host = QStringLiteral("127.0.0.1");
+        net->Port = server.Port();
+        net->Operator = QStringLiteral("ADMIN");
+        net->Password = DemoPassword(net->Operator);
+        net->AcceptPieces = pieces;
+        return net;
+    };
+    const auto args = [](const QVariantList &values) {
+        std::vector<TCallArg> wire;
+        for (const QVariant &v : values)
+            wire.emplace_back(v);
+        return wire;
+    };
+    const std::unique_ptr<TNetConnection> inPieces = connect(true), inOneFrame = connect(false);
+    TAbcCriteria all;
+    const QVariant whole = inOneFrame->Call(QStringLiteral("GetCurvaABC"), args(all.Curve()));
+    ASSERT_EQ(whole.typeId(), QMetaType::QByteArray) << (IsRemoteFailure(whole) ? ToRemoteFailure(whole).Message.toStdString() : "");
+    const QByteArray bytes = whole.toByteArray();
+    ASSERT_GT(bytes.size(), 20 * 4096);
+    // The same packet to the byte, as bytes and as rows.
+    EXPECT_EQ(inPieces->Call(QStringLiteral("GetCurvaABC"), args(all.Curve())).toByteArray(), bytes);
+    const QVariant rows = inPieces->CallForRows(QStringLiteral("GetCurvaABC"), args(all.Curve()));
+    ASSERT_EQ(rows.metaType(), QMetaType::fromType<TReceivedPacket>()) << rows.typeName();
+    const TReceivedPacket received = rows.value<TReceivedPacket>();
+    EXPECT_EQ(received.Bytes, bytes.size());
+    EXPECT_EQ(received.Packet->Encode(), bytes);
+    ASSERT_EQ(qint64(received.Packet->Rows.size()), QueryInt(m_db->Target(), QStringLiteral("SELECT count(*) FROM CONTARECEBER")));
+    // The connection stays in step, and the totals come from the curve it sent.
+    const QVariant totals = inPieces->Call(QStringLiteral("GetTotal"), args(all.Total(true)));
+    ASSERT_EQ(totals.typeId(), QMetaType::QByteArray);
+    EXPECT_EQ(totals.toByteArray(), inOneFrame->Call(QStringLiteral("GetTotal"), args(all.Total(true))).toByteArray());
+    EXPECT_EQ(server.Log().count(QStringLiteral("GetCurvaABC ")), 3);
+    EXPECT_EQ(server.Log().count(QStringLiteral(" rows=%1 ok").arg(received.Packet->Rows.size())), 3) << server.Log().toStdString();
+
+    // A client that stops reading: the server waits the send timeout, then lets it go and serves others.
+    if (GetParam() != TBackend::SQLite)
+        return; // the same socket code on either database
+    TTestDatabase large(TBackend::SQLite, 40000);
+    TServerProcess stalled(large.Target(), 0, {QStringLiteral("--send-timeout"), QStringLiteral("500")});
+    TSlowReader slow(stalled.Port());
+    ASSERT_TRUE(slow.Connected());
+    slow.Send(QStringLiteral("Login"), {QStringLiteral("ADMIN"), DemoPassword(QStringLiteral("ADMIN"))});
+    ASSERT_TRUE(slow.Reply().Ok);
+    slow.Send(QLatin1String(Wire::kPiecesMethod), {});
+    ASSERT_TRUE(slow.Reply().Ok);
+    slow.Send(QStringLiteral("GetCurvaABC"), all.Curve());
+    EXPECT_EQ(slow.Read(4), Wire::PieceLength(Wire::kPiecesMark)) << "the curve did not start in pieces";
+    for (int i = 0; i < 200 && !stalled.Log().contains(QStringLiteral("conexão perdida ao enviar a resposta")); ++i)
+        QThread::msleep(50);
+    EXPECT_TRUE(stalled.Log().contains(QStringLiteral("o cliente não recebeu a resposta em 0.5 s"))) << stalled.Log().toStdString();
+    EXPECT_TRUE(slow.ClosedWithin(10000)) << "the stalled connection stayed open";
+    const QRegularExpression failedCall(QStringLiteral("GetCurvaABC [0-9.]+ ms rows=0 falha"));
+    EXPECT_TRUE(failedCall.match(stalled.Log()).hasMatch()) << stalled.Log().toStdString();
+    m_net->Port = stalled.Port();
+    const QVariant after = m_net->CallForRows(QStringLiteral("GetPercentual"));
+    EXPECT_FALSE(IsRemoteFailure(after));
 }
 
 INSTANTIATE_TEST_SUITE_P(Backends, AbcServer, ::testing::Values(TBackend::SQLite, TBackend::PostgreSQL),

@@ -1,9 +1,11 @@
 #include "data/ClientDataSet.h"
+#include "data/DataPacket.h"
 #include "data/Database.h"
 #include "data/Exceptions.h"
 #include "data/RemoteResult.h"
 #include "net/NetConnection.h"
 #include "net/PasswordHash.h"
+#include "net/ReplyReader.h"
 #include "net/Wire.h"
 #include "server/ServerCalls.h"
 #include "services/Consiste.h"
@@ -226,6 +228,140 @@ TEST(Wire, APacketResultIsTheReceivedBodyItselfAndWhatFollowsItStillDecodes)
     Wire::Reply cut;
     EXPECT_FALSE(Wire::DecodeReply(Wire::EncodeReply(packet).left(5000), cut, error));
     EXPECT_EQ(error, QStringLiteral("mensagem truncada"));
+}
+
+namespace {
+// Rows with repeated, re-met and null texts, accents, numbers and flags: every kind of cell.
+TDataPacket mixedPacket(int rows)
+{
+    TDataPacket p;
+    p.Fields = {{QStringLiteral("NOME"), TFieldType::String, 30, false},
+                {QStringLiteral("UF"), TFieldType::FixedChar, 2, false},
+                {QStringLiteral("VALOR"), TFieldType::Float, 0, false},
+                {QStringLiteral("NR"), TFieldType::Integer, 0, false},
+                {QStringLiteral("OK"), TFieldType::Boolean, 0, false}};
+    for (int r = 0; r < rows; ++r)
+        p.AddRow({r % 7 == 0 ? QVariant() : QVariant(QStringLiteral("Cliente nº %1 São João").arg(r % 50)),
+                  QStringLiteral("SP").left(1 + r % 2), r % 5 == 0 ? QVariant() : QVariant(r * 1.25), qlonglong(r / 3), r % 3 == 0});
+    return p;
+}
+
+// The bytes of a reply whose packet left in the given pieces.
+QByteArray piecesReply(const QList<QByteArray> &pieces, const Wire::Reply &end)
+{
+    QByteArray out = Wire::PieceLength(Wire::kPiecesMark);
+    for (const QByteArray &piece : pieces)
+        out += Wire::PieceLength(static_cast<quint32>(piece.size())) + piece;
+    return out + Wire::PieceLength(0) + Wire::FrameReply(end);
+}
+
+// Reads a reply from bytes arriving `step` at a time (all at once for 0).
+TReplyReader::Status readReply(TReplyReader &reader, const QByteArray &bytes, qsizetype step)
+{
+    TReplyReader::Status status = TReplyReader::Status::NeedMore;
+    for (qsizetype at = 0; at < bytes.size() && status == TReplyReader::Status::NeedMore; at += step == 0 ? bytes.size() : step)
+        status = reader.Append(QByteArrayView(bytes).sliced(at, std::min<qsizetype>(step == 0 ? bytes.size() : step, bytes.size() - at)));
+    return status;
+}
+} // namespace
+
+TEST(Wire, APacketSentWhileWrittenReadsAsTheWholePacketHoweverItsBytesArrive)
+{
+    const TDataPacket packet = mixedPacket(3000);
+    const QByteArray whole = packet.Encode();
+    for (const qsizetype pieceBytes : {64, 1000, 50000, 10000000}) {
+        QList<QByteArray> pieces;
+        TPacketWriter w(packet.Fields);
+        w.SendInPieces([&](QByteArrayView piece) { pieces << piece.toByteArray(); }, pieceBytes);
+        for (const TRecord &row : packet.Rows)
+            w.AddRow(row);
+        const QByteArray rest = w.Finish();
+        if (pieceBytes > whole.size()) {
+            // A packet smaller than a piece is written as ever.
+            EXPECT_FALSE(w.SentPieces());
+            EXPECT_TRUE(pieces.isEmpty());
+            EXPECT_EQ(rest, whole);
+            continue;
+        }
+        ASSERT_TRUE(w.SentPieces()) << pieceBytes;
+        EXPECT_TRUE(rest.isEmpty());
+        QByteArray joined = pieces.join();
+        EXPECT_EQ(TDataPacket::AnnouncedRows(joined), qint64(TDataPacket::kRowsAtEnd));
+        TDataPacket::AnnounceRows(joined, 3000);
+        EXPECT_EQ(joined, whole) << "pieces of " << pieceBytes << " bytes";
+
+        Wire::Reply end;
+        end.Result = qlonglong(3000);
+        end.RefValues = {QStringLiteral("depois")};
+        const QByteArray stream = piecesReply(pieces, end);
+        for (const qsizetype step : {0, 1, 3, 4097}) {
+            TReplyReader rows(true);
+            ASSERT_EQ(readReply(rows, stream, step), TReplyReader::Status::Done) << rows.Error().toStdString();
+            const Wire::Reply got = rows.TakeReply();
+            ASSERT_TRUE(got.Ok);
+            ASSERT_EQ(got.Result.metaType(), QMetaType::fromType<TReceivedPacket>());
+            const TReceivedPacket received = got.Result.value<TReceivedPacket>();
+            EXPECT_EQ(received.Bytes, whole.size());
+            EXPECT_EQ(received.Packet->Encode(), whole) << "pieces of " << pieceBytes << ", bytes " << step << " at a time";
+            EXPECT_EQ(got.RefValues, end.RefValues);
+            // Without rows wanted, the packet comes as the bytes a one-frame reply has.
+            TReplyReader bytes(false);
+            ASSERT_EQ(readReply(bytes, stream, step), TReplyReader::Status::Done) << bytes.Error().toStdString();
+            EXPECT_EQ(bytes.TakeReply().Result.toByteArray(), whole);
+        }
+
+        // A call that fails after its first rows left: the failure, and no rows.
+        Wire::Reply failed;
+        failed.Ok = false;
+        failed.Error = QStringLiteral("GetCurvaABC: o banco de dados não respondeu");
+        TReplyReader afterFailure(true);
+        ASSERT_EQ(readReply(afterFailure, piecesReply(pieces.mid(0, 1), failed), 5), TReplyReader::Status::Done);
+        const Wire::Reply f = afterFailure.TakeReply();
+        EXPECT_FALSE(f.Ok);
+        EXPECT_EQ(f.Error, failed.Error);
+        EXPECT_FALSE(f.Result.isValid());
+    }
+
+    // Replies that are not what they claim are refused with the reason.
+    QList<QByteArray> pieces;
+    {
+        TPacketWriter w(packet.Fields);
+        w.SendInPieces([&](QByteArrayView piece) { pieces << piece.toByteArray(); }, 4096);
+        for (const TRecord &row : packet.Rows)
+            w.AddRow(row);
+        w.Finish();
+    }
+    const auto refused = [&](const QByteArray &stream, const QString &reason) {
+        for (const bool rows : {true, false}) {
+            TReplyReader reader(rows);
+            const TReplyReader::Status status = readReply(reader, stream, 777);
+            EXPECT_EQ(status, TReplyReader::Status::Malformed) << reason.toStdString() << (rows ? " (rows)" : " (bytes)");
+            EXPECT_TRUE(reader.Error().contains(reason)) << reader.Error().toStdString();
+        }
+    };
+    Wire::Reply count;
+    count.Result = qlonglong(2999);
+    TReplyReader tooFew(true);
+    ASSERT_EQ(readReply(tooFew, piecesReply(pieces, count), 0), TReplyReader::Status::Malformed);
+    EXPECT_TRUE(tooFew.Error().contains(QStringLiteral("3000 registros recebidos de 2999"))) << tooFew.Error().toStdString();
+    Wire::Reply noCount;
+    noCount.Result = QStringLiteral("3000");
+    refused(piecesReply(pieces, noCount), QStringLiteral("sem a contagem de registros"));
+    count.Result = qlonglong(3000);
+    QList<QByteArray> cut = pieces;
+    cut.last().chop(1);
+    TReplyReader truncated(true);
+    ASSERT_EQ(readReply(truncated, piecesReply(cut, count), 0), TReplyReader::Status::Malformed);
+    EXPECT_TRUE(truncated.Error().contains(QStringLiteral("truncado"))) << truncated.Error().toStdString();
+    // A packet that counts its rows ahead does not come in pieces.
+    TReplyReader announced(true);
+    ASSERT_EQ(readReply(announced, piecesReply({whole}, count), 0), TReplyReader::Status::Malformed);
+    EXPECT_TRUE(announced.Error().contains(QStringLiteral("anunciados no início"))) << announced.Error().toStdString();
+    QByteArray huge = Wire::PieceLength(Wire::kPiecesMark) + Wire::PieceLength(Wire::kMaxPiece + 1);
+    refused(huge, QStringLiteral("parte de %1 bytes").arg(Wire::kMaxPiece + 1));
+    // A row past the rows the reader may hold is refused as it comes.
+    TPacketDecoder few(TPacketDecoder::kUnknownSize, 10);
+    EXPECT_THROW(few.Feed(pieces.join()), EPacketError);
 }
 
 TEST_P(AppServer, EveryMethodAnswersWithItsPayloadShape)
