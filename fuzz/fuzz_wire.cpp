@@ -1,7 +1,9 @@
 // Frames and message bodies from the application-server socket: the reader must split any byte
 // stream into frames or refuse it, and the decoders must accept or refuse each body without fault.
 #include "FuzzSupport.h"
+#include "net/ReplyReader.h"
 #include "net/Wire.h"
+#include <algorithm>
 
 namespace {
 void CheckRequest(const QByteArray &body)
@@ -68,6 +70,34 @@ QList<QByteArray> Frames(const QByteArray &stream, qsizetype piece)
     }
     return bodies;
 }
+// Reads the stream as a client reads a reply, with and without rows wanted, whole and in
+// pieces of 3 bytes: each reading ends the same way, and a refusal says why.
+void CheckReplyStream(const QByteArray &stream)
+{
+    for (const bool rows : {true, false}) {
+        TReplyReader whole(rows), split(rows);
+        const TReplyReader::Status once = whole.Append(stream);
+        TReplyReader::Status status = TReplyReader::Status::NeedMore;
+        for (qsizetype at = 0; at < stream.size() && status == TReplyReader::Status::NeedMore; at += 3)
+            status = split.Append(QByteArrayView(stream).sliced(at, std::min<qsizetype>(3, stream.size() - at)));
+        if (status != once)
+            Fuzz::Fail("a reply reads differently when its bytes arrive in pieces");
+        if ((once == TReplyReader::Status::Malformed || once == TReplyReader::Status::TooLarge) && whole.Error().isEmpty())
+            Fuzz::Fail("reply refused without a reason");
+        if (once != TReplyReader::Status::Done)
+            continue;
+        const Wire::Reply a = whole.TakeReply(), b = split.TakeReply();
+        if (a.Ok != b.Ok || a.Error != b.Error || a.RefValues != b.RefValues)
+            Fuzz::Fail("a reply decodes differently when its bytes arrive in pieces");
+        if (rows && a.Result.metaType() == QMetaType::fromType<TReceivedPacket>()) {
+            const TReceivedPacket pa = a.Result.value<TReceivedPacket>(), pb = b.Result.value<TReceivedPacket>();
+            if (!pa.Packet || !pb.Packet || pa.Packet->Encode() != pb.Packet->Encode())
+                Fuzz::Fail("a packet decodes differently when its bytes arrive in pieces");
+        } else if (!rows && a.Result != b.Result) {
+            Fuzz::Fail("a reply's result differs when its bytes arrive in pieces");
+        }
+    }
+}
 } // namespace
 
 extern "C" int LLVMFuzzerTestOneInput(const uint8_t *data, size_t size)
@@ -80,5 +110,6 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t *data, size_t size)
         CheckRequest(body);
         CheckReply(body);
     }
+    CheckReplyStream(stream);
     return 0;
 }

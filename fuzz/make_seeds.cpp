@@ -86,6 +86,20 @@ QByteArray Answer(QVariant result, QVariantList refs = {})
     return Wire::Frame(Wire::EncodeReply(r));
 }
 
+// A reply whose packet left in pieces of 40 bytes while it was written, then its row count.
+QByteArray InPieces(const TDataPacket &packet)
+{
+    QByteArray out = Wire::PieceLength(Wire::kPiecesMark);
+    TPacketWriter w(packet.Fields);
+    w.SendInPieces([&](QByteArrayView piece) { out += Wire::PieceLength(static_cast<quint32>(piece.size())) + piece.toByteArray(); }, 40);
+    for (const TRecord &row : packet.Rows)
+        w.AddRow(row);
+    w.Finish();
+    Wire::Reply r;
+    r.Result = qint64(w.RowCount());
+    return out + Wire::PieceLength(0) + Wire::Frame(Wire::EncodeReply(r));
+}
+
 QByteArray Refusal(const QString &message)
 {
     Wire::Reply r;
@@ -126,6 +140,7 @@ int main(int argc, char **argv)
         {QStringLiteral("reply-dtvenc"), Answer(QVariantList{PacketToVariant(ServerTime()), PacketToVariant(OpEmissao())})},
         {QStringLiteral("reply-empty"), Answer(QVariant())},
         {QStringLiteral("reply-refused"), Refusal(QStringLiteral("Operador sem acesso à empresa 3."))},
+        {QStringLiteral("reply-in-pieces"), InPieces(Receivables())},
         // Two frames back to back, as a reply can arrive right behind another.
         {QStringLiteral("stream-two-frames"), Answer(QVariant(qint64(7))) + Call(QStringLiteral("getTimeServ"), {})},
     };
