@@ -251,6 +251,12 @@ public:
                 return -1;
         }
     }
+    // Starts loading the slot where a lookup of the box begins.
+    void Prefetch(const void *box) const
+    {
+        if (!m_slots.empty())
+            __builtin_prefetch(&m_slots[slotOf(box)]);
+    }
     void Add(const TCell &cell, quint32 ref)
     {
         if ((m_held.size() + 1) * 2 > m_slots.size())
@@ -652,6 +658,18 @@ void TPacketWriter::CellText(const TCell &cell)
     col.AboveFromCell = true;
 }
 
+void TPacketWriter::Prefetch(const TRecord &row) const
+{
+    const size_t given = std::min(row.size(), m_fields.size());
+    const TCell *cells = row.Cells();
+    for (size_t c = 0; c < given; ++c) {
+        cells[c].PrefetchBox();
+        const Column &col = m_columns[c];
+        if (col.Text && col.UseSeen && cells[c].GetKind() == TCell::Kind::Text)
+            col.Boxes.Prefetch(cells[c].Box());
+    }
+}
+
 void TPacketWriter::AddRow(const TRecord &row, TRowKind kind)
 {
     BeginRow(kind);
@@ -712,17 +730,10 @@ QByteArray TPacketWriter::Finish()
 QByteArray TDataPacket::Encode() const
 {
     TPacketWriter w(Fields);
-    const auto prefetch = [this](size_t r) {
-        if (r >= Rows.size())
-            return;
-        for (const TCell *c = Rows[r].Cells(), *end = c + Rows[r].size(); c != end; ++c)
-            c->PrefetchBox();
-    };
-    // The boxes two rows ahead are on their way while a row is written.
-    prefetch(0);
-    prefetch(1);
+    // What the rows two ahead look up is on its way while a row is written.
     for (size_t r = 0; r < Rows.size(); ++r) {
-        prefetch(r + 2);
+        if (r + 2 < Rows.size())
+            w.Prefetch(Rows[r + 2]);
         w.AddRow(Rows[r], r < Kinds.size() ? Kinds[r] : TRowKind::Unmodified);
     }
     return w.Finish();
