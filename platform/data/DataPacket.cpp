@@ -933,7 +933,7 @@ void TPacketDecoder::ReadRow(PacketDetail::Reader &r)
     const size_t i = p.Rows.size();
     if (Open()) {
         if (i >= m_maxRows)
-            throw EPacketError(QStringLiteral("O pacote de dados tem mais de %1 registros; o máximo aqui é %1.").arg(m_maxRows));
+            throw EPacketError(QStringLiteral("O pacote de dados passa de %1 registros, o máximo aqui.").arg(m_maxRows));
         // The rows may hold only a small multiple of the bytes received, as for a known size.
         const quint64 rowCost = sizeof(TRecord) + quint64(nFields) * sizeof(TCell) + kAllocOverhead;
         if (quint64(i + 1) * rowCost > kRowMemoryFactor * quint64(m_fed) + kRowMemoryAllowance)
