@@ -6,6 +6,7 @@
 #include "data/Exceptions.h"
 #include "data/Quote.h"
 #include <QDateTime>
+#include <QDeadlineTimer>
 #include <QElapsedTimer>
 #include <QFile>
 #include <QHostAddress>
@@ -351,12 +352,20 @@ void TClientWorker::SendNow(QByteArrayView bytes)
             continue;
         QString reason;
         if (n < 0 && (errno == EAGAIN || errno == EWOULDBLOCK)) {
-            pollfd p{fd, POLLOUT, 0};
-            const int ready = ::poll(&p, 1, m_limits.SendTimeoutMs);
-            if (ready > 0 || (ready < 0 && errno == EINTR))
+            // Waits in short turns, so that a server shutting down need not wait for this client.
+            const QDeadlineTimer deadline(m_limits.SendTimeoutMs);
+            int ready = 0;
+            while (ready == 0 && !deadline.hasExpired() && !m_stopRequested) {
+                pollfd p{fd, POLLOUT, 0};
+                ready = ::poll(&p, 1, static_cast<int>(std::min<qint64>(100, deadline.remainingTime())));
+                if (ready < 0 && errno == EINTR)
+                    ready = 0;
+            }
+            if (ready > 0)
                 continue;
-            reason = ready == 0 ? QStringLiteral("o cliente não recebeu a resposta em %1 s").arg(m_limits.SendTimeoutMs / 1000.0)
-                                : QString::fromLocal8Bit(std::strerror(errno));
+            reason = m_stopRequested ? QStringLiteral("o servidor está encerrando")
+                     : ready == 0    ? QStringLiteral("o cliente não recebeu a resposta em %1 s").arg(m_limits.SendTimeoutMs / 1000.0)
+                                     : QString::fromLocal8Bit(std::strerror(errno));
         } else {
             reason = QString::fromLocal8Bit(std::strerror(errno));
         }
@@ -649,6 +658,7 @@ void TAppServer::Shutdown()
     close();
     for (const auto &c : m_clients) {
         c->Stopping = true;
+        c->Worker->RequestStop();
         QMetaObject::invokeMethod(c->Worker.get(), &TClientWorker::Stop, Qt::QueuedConnection);
     }
     // A worker in a call stops when the call ends.

@@ -100,6 +100,10 @@ public:
     qint64 LastActivityMs() const { return m_lastActivity.load(); }
     bool Busy() const { return m_busy.load(); }
 
+    // From any thread: a reply leaving in pieces stops at its next wait, so that the
+    // queued Stop runs without waiting for a client that does not read.
+    void RequestStop() { m_stopRequested = true; }
+
 public slots:
     void Start();
     // Closes the connection and releases everything the thread made; ends the thread.
@@ -159,6 +163,7 @@ private:
     bool m_piecesLost = false;
     std::atomic<qint64> m_lastActivity{0};
     std::atomic<bool> m_busy{false};
+    std::atomic<bool> m_stopRequested{false};
 };
 
 // The application server: accepts connections and hands each to a worker.

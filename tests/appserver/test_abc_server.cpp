@@ -14,6 +14,7 @@
 #include <QJsonObject>
 #include <QSqlQuery>
 #include <gtest/gtest.h>
+#include <QElapsedTimer>
 #include <QRegularExpression>
 #include <QThread>
 #include <arpa/inet.h>
@@ -917,6 +918,24 @@ TEST_P(AbcServer, ALargeCurveLeavesWhileItIsReadAndAClientThatStopsTakingItIsLet
     m_net->Port = stalled.Port();
     const QVariant after = m_net->CallForRows(QStringLiteral("GetPercentual"));
     EXPECT_FALSE(IsRemoteFailure(after));
+
+    // Stopping the server does not wait out a long send timeout for such a client.
+    TServerProcess patient(large.Target(), 0, {QStringLiteral("--send-timeout"), QStringLiteral("600000")});
+    TSlowReader stuck(patient.Port());
+    ASSERT_TRUE(stuck.Connected());
+    stuck.Send(QStringLiteral("Login"), {QStringLiteral("ADMIN"), DemoPassword(QStringLiteral("ADMIN"))});
+    ASSERT_TRUE(stuck.Reply().Ok);
+    stuck.Send(QLatin1String(Wire::kPiecesMethod), {});
+    ASSERT_TRUE(stuck.Reply().Ok);
+    stuck.Send(QStringLiteral("GetCurvaABC"), all.Curve());
+    ASSERT_EQ(stuck.Read(4), Wire::PieceLength(Wire::kPiecesMark));
+    QThread::msleep(300);
+    QElapsedTimer stopping;
+    stopping.start();
+    patient.Stop();
+    EXPECT_LT(stopping.elapsed(), 5000);
+    EXPECT_EQ(patient.LastExitCode(), 0);
+    EXPECT_TRUE(patient.Log().contains(QStringLiteral("o servidor está encerrando"))) << patient.Log().toStdString();
 }
 
 INSTANTIATE_TEST_SUITE_P(Backends, AbcServer, ::testing::Values(TBackend::SQLite, TBackend::PostgreSQL),
