@@ -14,7 +14,7 @@ TReplyReader::TReplyReader(bool rows) : m_rows(rows) {}
 
 TReplyReader::~TReplyReader() = default;
 
-TReplyReader::Status TReplyReader::Append(QByteArrayView bytes)
+TReplyReader::Status TReplyReader::Append(const QByteArray &bytes)
 {
     // Bytes after a whole reply, or after a refusal, are not read.
     if (m_status != Status::NeedMore)
@@ -35,16 +35,16 @@ TReplyReader::Status TReplyReader::Fail(Status status, const QString &error)
     return status;
 }
 
-TReplyReader::Status TReplyReader::Step(QByteArrayView bytes)
+TReplyReader::Status TReplyReader::Step(const QByteArray &bytes)
 {
     switch (m_form) {
     case Form::Plain:
-    case Form::AfterPieces: m_frames.Append(bytes.toByteArray()); return Frame();
+    case Form::AfterPieces: m_frames.Append(bytes); return Frame();
     case Form::Packet: return FeedPacket(bytes);
     case Form::Pieces: return ReadPieces(bytes);
     case Form::Unknown: break;
     }
-    m_head.append(bytes.data(), bytes.size());
+    m_head.append(bytes);
     if (m_head.size() < 4)
         return Status::NeedMore;
     if (bigEndian(m_head.constData()) == Wire::kPiecesMark) {

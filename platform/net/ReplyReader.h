@@ -17,14 +17,14 @@ public:
     TReplyReader(const TReplyReader &) = delete;
     TReplyReader &operator=(const TReplyReader &) = delete;
     // Takes the next bytes; once Done the reply is whole, and bytes after it are not read.
-    Status Append(QByteArrayView bytes);
+    Status Append(const QByteArray &bytes);
     Wire::Reply TakeReply() { return std::move(m_reply); }
     // Why the bytes were refused, for TooLarge and Malformed.
     const QString &Error() const { return m_error; }
 
 private:
     enum class Form { Unknown, Plain, Packet, Pieces, AfterPieces };
-    Status Step(QByteArrayView bytes);
+    Status Step(const QByteArray &bytes);
     Status ReadPieces(QByteArrayView bytes);
     Status FeedPacket(QByteArrayView bytes);
     Status Frame();

@@ -801,6 +801,16 @@ public:
         const QByteArray frame = Wire::Frame(Wire::EncodeRequest(r));
         ASSERT_EQ(::send(m_fd, frame.constData(), static_cast<size_t>(frame.size()), MSG_NOSIGNAL), frame.size());
     }
+    // Logs in as ADMIN, asks for pieces and asks for the curve: the reply's first 4 bytes.
+    QByteArray StartCurve(const QVariantList &args)
+    {
+        Send(QStringLiteral("Login"), {QStringLiteral("ADMIN"), DemoPassword(QStringLiteral("ADMIN"))});
+        EXPECT_TRUE(Reply().Ok);
+        Send(QLatin1String(Wire::kPiecesMethod), {});
+        EXPECT_TRUE(Reply().Ok);
+        Send(QStringLiteral("GetCurvaABC"), args);
+        return Read(4);
+    }
     // The whole reply to the last request.
     Wire::Reply Reply()
     {
@@ -812,7 +822,7 @@ public:
                 ADD_FAILURE() << "the server closed the connection";
                 return {};
             }
-            const auto status = reader.Append(QByteArrayView(buffer, n));
+            const auto status = reader.Append(QByteArray(buffer, static_cast<qsizetype>(n)));
             if (status == TReplyReader::Status::Done)
                 return reader.TakeReply();
             if (status != TReplyReader::Status::NeedMore) {
@@ -903,12 +913,7 @@ TEST_P(AbcServer, ALargeCurveLeavesWhileItIsReadAndAClientThatStopsTakingItIsLet
     TServerProcess stalled(large.Target(), 0, {QStringLiteral("--send-timeout"), QStringLiteral("500")});
     TSlowReader slow(stalled.Port());
     ASSERT_TRUE(slow.Connected());
-    slow.Send(QStringLiteral("Login"), {QStringLiteral("ADMIN"), DemoPassword(QStringLiteral("ADMIN"))});
-    ASSERT_TRUE(slow.Reply().Ok);
-    slow.Send(QLatin1String(Wire::kPiecesMethod), {});
-    ASSERT_TRUE(slow.Reply().Ok);
-    slow.Send(QStringLiteral("GetCurvaABC"), all.Curve());
-    EXPECT_EQ(slow.Read(4), Wire::PieceLength(Wire::kPiecesMark)) << "the curve did not start in pieces";
+    EXPECT_EQ(slow.StartCurve(all.Curve()), Wire::PieceLength(Wire::kPiecesMark)) << "the curve did not start in pieces";
     for (int i = 0; i < 200 && !stalled.Log().contains(QStringLiteral("conexão perdida ao enviar a resposta")); ++i)
         QThread::msleep(50);
     EXPECT_TRUE(stalled.Log().contains(QStringLiteral("o cliente não recebeu a resposta em 0.5 s"))) << stalled.Log().toStdString();
@@ -923,12 +928,7 @@ TEST_P(AbcServer, ALargeCurveLeavesWhileItIsReadAndAClientThatStopsTakingItIsLet
     TServerProcess patient(large.Target(), 0, {QStringLiteral("--send-timeout"), QStringLiteral("600000")});
     TSlowReader stuck(patient.Port());
     ASSERT_TRUE(stuck.Connected());
-    stuck.Send(QStringLiteral("Login"), {QStringLiteral("ADMIN"), DemoPassword(QStringLiteral("ADMIN"))});
-    ASSERT_TRUE(stuck.Reply().Ok);
-    stuck.Send(QLatin1String(Wire::kPiecesMethod), {});
-    ASSERT_TRUE(stuck.Reply().Ok);
-    stuck.Send(QStringLiteral("GetCurvaABC"), all.Curve());
-    ASSERT_EQ(stuck.Read(4), Wire::PieceLength(Wire::kPiecesMark));
+    ASSERT_EQ(stuck.StartCurve(all.Curve()), Wire::PieceLength(Wire::kPiecesMark));
     QThread::msleep(300);
     QElapsedTimer stopping;
     stopping.start();

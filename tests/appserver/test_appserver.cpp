@@ -260,7 +260,7 @@ TReplyReader::Status readReply(TReplyReader &reader, const QByteArray &bytes, qs
 {
     TReplyReader::Status status = TReplyReader::Status::NeedMore;
     for (qsizetype at = 0; at < bytes.size() && status == TReplyReader::Status::NeedMore; at += step == 0 ? bytes.size() : step)
-        status = reader.Append(QByteArrayView(bytes).sliced(at, std::min<qsizetype>(step == 0 ? bytes.size() : step, bytes.size() - at)));
+        status = reader.Append(bytes.mid(at, step == 0 ? bytes.size() : step));
     return status;
 }
 } // namespace
