@@ -30,9 +30,14 @@ TReplyReader::Status TReplyReader::Append(const QByteArray &bytes)
 TReplyReader::Status TReplyReader::Fail(Status status, const QString &error)
 {
     m_error = error;
+    DropRows();
+    return status;
+}
+
+void TReplyReader::DropRows()
+{
     m_decoder.reset();
     m_pieceBytes = QByteArray();
-    return status;
 }
 
 TReplyReader::Status TReplyReader::Step(const QByteArray &bytes)
@@ -145,8 +150,7 @@ TReplyReader::Status TReplyReader::Frame()
         return Status::Done;
     if (!m_reply.Ok) {
         // The call failed after its first rows left: they are void.
-        m_decoder.reset();
-        m_pieceBytes = QByteArray();
+        DropRows();
         return Status::Done;
     }
     const int type = m_reply.Result.typeId();
@@ -159,7 +163,6 @@ TReplyReader::Status TReplyReader::Frame()
     } else {
         TDataPacket::AnnounceRows(m_pieceBytes, static_cast<quint32>(rows));
         m_reply.Result = QVariant(std::move(m_pieceBytes));
-        m_pieceBytes = QByteArray();
     }
     return Status::Done;
 }

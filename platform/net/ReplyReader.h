@@ -29,6 +29,7 @@ private:
     Status FeedPacket(QByteArrayView bytes);
     Status Frame();
     Status Fail(Status status, const QString &error);
+    void DropRows();
     bool m_rows;
     Form m_form = Form::Unknown;
     Status m_status = Status::NeedMore;
