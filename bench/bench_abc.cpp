@@ -47,6 +47,7 @@ int main(int argc, char **argv)
     parser.addOption({QStringLiteral("database"), QStringLiteral("SQLite file or postgresql:// URL of a demo database."), QStringLiteral("TARGET")});
     parser.addOption({QStringLiteral("from"), QStringLiteral("First due date (dd/MM/yyyy)."), QStringLiteral("DATE"), QStringLiteral("01/08/2025")});
     parser.addOption({QStringLiteral("to"), QStringLiteral("Last due date (dd/MM/yyyy)."), QStringLiteral("DATE"), QStringLiteral("15/11/2026")});
+    parser.addOption({QStringLiteral("show-statements"), QStringLiteral("Print the bare query and the curve's statement as the shell runs them, and stop.")});
     parser.process(app);
     const QString target = parser.value(QStringLiteral("database"));
     if (target.isEmpty()) {
@@ -89,6 +90,10 @@ int main(int argc, char **argv)
         for (const TSetting &setting : CurveSortSettings(kind))
             settings << SettingStatement(kind, setting);
         const QString asServed = settings.isEmpty() ? curveSql : settings.join(QStringLiteral(";\n")) + QStringLiteral(";\n") + curveSql;
+        if (parser.isSet(QStringLiteral("show-statements"))) {
+            std::printf("%s;\n\n%s;\n", qPrintable(bare), qPrintable(asServed));
+            return 0;
+        }
         Bench::TimeShell(target, asServed);
         // Best of three each, taking turns, so that a slow spell of a shared machine does
         // not fall on one side only.

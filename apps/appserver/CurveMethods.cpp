@@ -220,8 +220,17 @@ QVariant TrdmRelLancContReceber::GetCurvaABC(const QVariantList &args)
     QVariant curve;
     {
         const TSettingsWhile sortRoom(Db(), dialect(Db()), CurveSortSettings(dialect(Db())));
+        // The small tables and the rows as they all stood at one moment.
+        const TReadSnapshot snapshot(Db());
+        TComputedFields computed{&running, st.Derived};
+        for (const TCurveStatement::TLookup &lookup : st.Lookups) {
+            QSqlQuery q = RunStatement(Db(), lookup.Sql, {}, QStringLiteral("GetCurvaABC"));
+            const std::shared_ptr<const TLookupTable> table = TLookupTable::Read(q, QStringLiteral("GetCurvaABC"));
+            for (const QString &field : lookup.Fields)
+                computed.Derived.push_back(TDerivedField::LookedUp(field, lookup.Key, table));
+        }
         curve = SelectPacket(st.Statement.Sql(), st.Statement.Params(), shape, QStringLiteral("GetCurvaABC"), criteria,
-                             [&](const TPacketWriter &w) { totals.AfterRow(w); }, TComputedFields{&running, st.Derived});
+                             [&](const TPacketWriter &w) { totals.AfterRow(w); }, computed);
     }
     // Kept only when nothing was committed while the curve was read, so that the
     // totals are those of the data as it stood at `version`.

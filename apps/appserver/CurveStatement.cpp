@@ -107,7 +107,16 @@ TSqlBuilder filter(const TCurveCall &c, TDBKind kind, const QString &op, QString
         throw EMethodError(QStringLiteral("o argumento %1 (adiantamentos) deve ser 'T' ou '1', recebido '%2'.").arg(c.Position(TArg::Adiantamento)).arg(adv));
 
     TSqlBuilder b(kind);
-    b.Add("WHERE R.CDEMPRESA IN (SELECT OE.CDEMPRESA FROM OPEREMPRESA OE WHERE OE.CDOPERADOR = :OPERADOR)").Bind("OPERADOR", TParamType::String, op);
+    // The company and the account type must exist, as the layouts' joins to them require;
+    // their names are looked up, not joined to every row.
+    b.Add("WHERE R.CDEMPRESA IN (SELECT OE.CDEMPRESA FROM OPEREMPRESA OE JOIN EMPRESA E ON E.CDEMPRESA = OE.CDEMPRESA WHERE OE.CDOPERADOR = :OPERADOR)")
+        .Bind("OPERADOR", TParamType::String, op);
+    // Advances too selects both kinds of account type, the only two there are.
+    if (isAll(adv))
+        b.Add("AND R.CDTPCTRECEB IN (SELECT T.CDTPCTRECEB FROM TIPOCTRECEBER T)");
+    else
+        b.Add("AND R.CDTPCTRECEB IN (SELECT T.CDTPCTRECEB FROM TIPOCTRECEBER T WHERE T.IDTPCTRECEBER = :IDTPCTRECEBER)")
+            .Bind("IDTPCTRECEBER", TParamType::String, adv);
     codes(b, "R.CDCLIENTE", "CLIENTE", r.Cliente);
     codes(b, "R.CDCLASSFINA", "CLASSFINA", r.ClassFinanc);
     codes(b, "R.CDEMPRESA", "EMPRESA", r.Empresa);
@@ -153,9 +162,6 @@ TSqlBuilder filter(const TCurveCall &c, TDBKind kind, const QString &op, QString
         b.Add("AND R.DTREFEFAT >= DATE(:REFINI) AND R.DTREFEFAT <= DATE(:REFFIN)")
             .Bind("REFINI", TParamType::String, refIni)
             .Bind("REFFIN", TParamType::String, refFin);
-    // Advances too selects both kinds of account type, the only two there are.
-    if (!isAll(adv))
-        b.Add("AND T.IDTPCTRECEBER = :IDTPCTRECEBER").Bind("IDTPCTRECEBER", TParamType::String, adv);
     // Salesperson and budget: a caller that leaves them off selects every one.
     if (r.HasSellerAndBudget) {
         codes(b, "R.CDVENDEDOR", "VENDEDOR", r.Vendedor);
@@ -180,9 +186,7 @@ TSqlBuilder filter(const TCurveCall &c, TDBKind kind, const QString &op, QString
 }
 
 const TSqlText kFrom = "FROM CONTARECEBER R\n"
-                       "JOIN CLIENTE C ON C.CDCLIENTE = R.CDCLIENTE\n"
-                       "JOIN EMPRESA E ON E.CDEMPRESA = R.CDEMPRESA\n"
-                       "JOIN TIPOCTRECEBER T ON T.CDTPCTRECEB = R.CDTPCTRECEB";
+                       "JOIN CLIENTE C ON C.CDCLIENTE = R.CDCLIENTE";
 
 // Company by company, and a company's rows by updated value from the largest down,
 // then client and receivable, so that equal values always come out the same way: the
@@ -197,7 +201,7 @@ TRunningSum runningTotal(const char *field) { return {QString::fromLatin1(field)
 TCurveStatement CurveStatement(const TAbcRequest &request, TDBKind kind, const QString &dateFormat, const QString &op, const QDate &today)
 {
     const TCurveCall c{request, TCall::Curve, dateFormat};
-    TCurveStatement out{TSqlBuilder(kind), TSqlBuilder(kind), {}, {}, {}};
+    TCurveStatement out{TSqlBuilder(kind), TSqlBuilder(kind), {}, {}, {}, {}};
     out.Filter = filter(c, kind, op, out.StatusLetters);
     // The second copies of each date range must be dates too.
     for (TArg copy : {TArg::EmissaoCopiaFrom, TArg::EmissaoCopiaTo, TArg::SaidaCopiaFrom, TArg::SaidaCopiaTo, TArg::VencimentoCopiaFrom,
@@ -206,10 +210,23 @@ TCurveStatement CurveStatement(const TAbcRequest &request, TDBKind kind, const Q
     TSqlBuilder &b = out.Statement;
     // The sort keys come first: PostgreSQL's sort finds them at the start of each wide
     // row instead of walking forty columns to them on every comparison.
-    b.Add("SELECT R.VRATUAREC AS VRATUAREC, R.CDEMPRESA, R.CDCLIENTE, R.CDFILIAL, R.CDFILIEMIT, F.NMFILIAL, C.NMFANTCLIE, C.NMRAZSOCCLIE, "
-          "C.IDTPIJURCLIE, E.NMEMPRESA, B.CDTPBAIXAREC, B.DTBAIXAREC, B.NRBAIXAREC, B.VRBAIXAREC, T.DSTPCTRECEB, R.CDTPCTRECEB, R.DTORIGVENREC, "
+    b.Add("SELECT R.VRATUAREC AS VRATUAREC, R.CDEMPRESA, R.CDCLIENTE, R.CDFILIAL, R.CDFILIEMIT, C.NMFANTCLIE, C.NMRAZSOCCLIE, "
+          "C.IDTPIJURCLIE, B.CDTPBAIXAREC, B.DTBAIXAREC, B.NRBAIXAREC, B.VRBAIXAREC, R.CDTPCTRECEB, R.DTORIGVENREC, "
           "R.DTATUAVENREC, R.DSCONTAREC, R.NRLANBOLREC, R.IDSTATREC, R.IDTPIJURNF, R.NRINSJURNF, R.NRLANCTONF, R.DTEMISSAO, R.DTENTRSAID, "
-          "R.CDSERIE, BC.CDBANCO, BC.NMBANCO, BC.CDPICTCONT, CC.CDAGENCIA, CC.CDCONTCORR, CC.NMAGENCIA, CC.DSCONTCORR, CC.CDREDUCONT");
+          "R.CDSERIE, B.CDREDUCONT AS CDREDUBAIXA");
+    // The names of the company, branch and account type, and the settlement's account with
+    // its bank, come from tables of a few rows each, read once (a left join's fields:
+    // null where the row is missing).
+    out.Lookups = {{QStringLiteral("SELECT CDEMPRESA, NMEMPRESA FROM EMPRESA"), QStringLiteral("CDEMPRESA"), {QStringLiteral("NMEMPRESA")}},
+                   {QStringLiteral("SELECT CDFILIAL, NMFILIAL FROM FILIAL"), QStringLiteral("CDFILIAL"), {QStringLiteral("NMFILIAL")}},
+                   {QStringLiteral("SELECT CDTPCTRECEB, DSTPCTRECEB FROM TIPOCTRECEBER"), QStringLiteral("CDTPCTRECEB"), {QStringLiteral("DSTPCTRECEB")}},
+                   {QStringLiteral("SELECT CC.CDREDUCONT, CC.CDAGENCIA, CC.CDCONTCORR, CC.NMAGENCIA, CC.DSCONTCORR, "
+                                   "CC.CDREDUCONT || ' ' || COALESCE(CC.CDCONTCORR, '') AS REDUZIDO, BC.CDBANCO, BC.NMBANCO, BC.CDPICTCONT "
+                                   "FROM CONTCORR CC LEFT JOIN BANCO BC ON BC.CDBANCO = CC.CDBANCO"),
+                    QStringLiteral("CDREDUBAIXA"),
+                    {QStringLiteral("CDREDUCONT"), QStringLiteral("CDAGENCIA"), QStringLiteral("CDCONTCORR"), QStringLiteral("NMAGENCIA"),
+                     QStringLiteral("DSCONTCORR"), QStringLiteral("REDUZIDO"), QStringLiteral("CDBANCO"), QStringLiteral("NMBANCO"),
+                     QStringLiteral("CDPICTCONT")}}};
     // The fields that repeat or join the columns above are made by the server as it
     // reads each row. Days overdue count from the host's date, the one its report
     // header prints: on PostgreSQL a due date is a whole day; SQLite keeps its own
@@ -218,15 +235,12 @@ TCurveStatement CurveStatement(const TAbcRequest &request, TDBKind kind, const Q
     out.Derived = {D::Same(QStringLiteral("IDSTATBREC"), QStringLiteral("IDSTATREC")), D::Same(QStringLiteral("IDSTATUS"), QStringLiteral("IDSTATREC")),
                    D::Same(QStringLiteral("VRORIGREC"), QStringLiteral("VRATUAREC")),
                    // NRLANCTONF || COALESCE('/' || CDSERIE, '')
-                   D::Joined(QStringLiteral("NOTASERIE"), QStringLiteral("NRLANCTONF"), QStringLiteral("/"), QStringLiteral("CDSERIE"), false),
-                   // CDREDUCONT || ' ' || COALESCE(CDCONTCORR, '')
-                   D::Joined(QStringLiteral("REDUZIDO"), QStringLiteral("CDREDUCONT"), QStringLiteral(" "), QStringLiteral("CDCONTCORR"), true)};
+                   D::Joined(QStringLiteral("NOTASERIE"), QStringLiteral("NRLANCTONF"), QStringLiteral("/"), QStringLiteral("CDSERIE"), false)};
     if (kind == TDBKind::PostgreSQL)
         out.Derived.push_back(D::DaysTo(QStringLiteral("DIAS"), QStringLiteral("DTATUAVENREC"), today));
     else
         b.Add(", JULIANDAY(:HOJE) - JULIANDAY(R.DTATUAVENREC) AS DIAS").Bind("HOJE", TParamType::String, today.toString(Qt::ISODate));
     b.Add(kFrom)
-        .Add("LEFT JOIN FILIAL F ON F.CDFILIAL = R.CDFILIAL")
         // One settlement per receivable for its columns: the latest by date, then by
         // number, the one no other settlement of the receivable comes after. SQLite
         // looks it up in the index for each row; PostgreSQL finds them all in one
@@ -234,8 +248,6 @@ TCurveStatement CurveStatement(const TAbcRequest &request, TDBKind kind, const Q
         // faster at 100,000 receivables and slower at 1,000,000).
         .Add("LEFT JOIN BAIXAREC B ON B.NRLANCTOREC = R.NRLANCTOREC AND NOT EXISTS (SELECT 1 FROM BAIXAREC B2 "
              "WHERE B2.NRLANCTOREC = B.NRLANCTOREC AND (B2.DTBAIXAREC > B.DTBAIXAREC OR (B2.DTBAIXAREC = B.DTBAIXAREC AND B2.NRBAIXAREC > B.NRBAIXAREC)))")
-        .Add("LEFT JOIN CONTCORR CC ON CC.CDREDUCONT = B.CDREDUCONT\n"
-             "LEFT JOIN BANCO BC ON BC.CDBANCO = CC.CDBANCO")
         .Append(out.Filter)
         .Add(kOrder);
     out.Running = runningTotal("VRATUAREC");
@@ -245,7 +257,7 @@ TCurveStatement CurveStatement(const TAbcRequest &request, TDBKind kind, const Q
 TCurveStatement TotalStatement(const TAbcRequest &request, TDBKind kind, const QString &dateFormat, const QString &op)
 {
     const TCurveCall c{request, TCall::Total, dateFormat};
-    TCurveStatement out{TSqlBuilder(kind), TSqlBuilder(kind), {}, {}, {}};
+    TCurveStatement out{TSqlBuilder(kind), TSqlBuilder(kind), {}, {}, {}, {}};
     out.Filter = filter(c, kind, op, out.StatusLetters);
     // The company total is the last running total of the curve's own order, so the two
     // agree to the last digit.

@@ -17,6 +17,14 @@ struct TCurveStatement {
     TRunningSum Running;
     // Fields of the packet made from other columns of the row rather than read.
     std::vector<TDerivedField> Derived;
+    // Small tables read before the statement, in the same snapshot: their fields are
+    // looked up by the statement's Key column instead of joined to every row.
+    struct TLookup {
+        QString Sql; // the key first
+        QString Key;
+        QStringList Fields;
+    };
+    std::vector<TLookup> Lookups;
 };
 
 // Raise EMethodError, naming the argument, for a date that does not read in

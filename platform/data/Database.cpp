@@ -287,6 +287,21 @@ TTransaction::~TTransaction()
         m_db.rollback();
 }
 
+TReadSnapshot::TReadSnapshot(const QSqlDatabase &db) : m_db(db)
+{
+    if (!m_db.transaction())
+        return;
+    m_open = true;
+    if (m_db.driverName() == QStringLiteral("QPSQL"))
+        QSqlQuery(m_db).exec(QStringLiteral("SET TRANSACTION ISOLATION LEVEL REPEATABLE READ"));
+}
+
+TReadSnapshot::~TReadSnapshot()
+{
+    if (m_open)
+        m_db.rollback();
+}
+
 void TTransaction::Commit()
 {
     if (!m_db.commit())

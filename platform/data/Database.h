@@ -93,3 +93,19 @@ private:
     QSqlDatabase m_db;
     bool m_done = false;
 };
+
+// RAII reading transaction: every statement in it sees the data as it stood at the
+// first (PostgreSQL's repeatable read; one read transaction on SQLite), such as both
+// passes of a paged report, or small tables read beside a large statement. A database
+// that cannot begin one is read as it comes. It ends rolled back: it writes nothing.
+class TReadSnapshot {
+public:
+    explicit TReadSnapshot(const QSqlDatabase &db);
+    ~TReadSnapshot();
+    TReadSnapshot(const TReadSnapshot &) = delete;
+    TReadSnapshot &operator=(const TReadSnapshot &) = delete;
+
+private:
+    QSqlDatabase m_db;
+    bool m_open = false;
+};

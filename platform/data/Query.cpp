@@ -217,6 +217,12 @@ qsizetype utf16Length(const unsigned char *p, qsizetype n)
     return units;
 }
 
+// A number as a text join writes it: a whole number without a point, else its shortest form.
+QByteArray numberText(double v)
+{
+    return v == std::trunc(v) && std::abs(v) < 9.0e15 ? QByteArray::number(static_cast<qint64>(v)) : QByteArray::number(v, 'g', QLocale::FloatingPointShortest);
+}
+
 // A date text "yyyy-MM-dd" as a date value; false for anything else.
 bool isoDay(const char *p, qsizetype n, double &out)
 {
@@ -702,16 +708,19 @@ private:
 class TDerived {
 public:
     // The sources are columns of `rec`, as columnMap found them.
-    TDerived(const std::vector<TDerivedField> &derived, const QSqlRecord &rec, const std::vector<TPacketField> &shape, const std::vector<int> &map)
+    TDerived(const std::vector<TDerivedField> &derived, const QSqlRecord &rec, const std::vector<TPacketField> &shape, const std::vector<int> &map,
+             const QString &what)
     {
         for (size_t i = 0; i < map.size(); ++i) {
             const TDerivedField *d = map[i] < 0 ? derivedFor(derived, shape[i].Name) : nullptr;
             if (!d)
                 continue;
             TMade m{i, d->How, columnOf(rec, d->First), d->How == TDerivedField::Kind::Joined ? columnOf(rec, d->Second) : -1,
-                    d->Separator.toUtf8(), d->KeepSeparator, 0};
+                    d->Separator.toUtf8(), d->KeepSeparator, 0, d->Table, -1, {}, kNotLooked};
             if (d->How == TDerivedField::Kind::DaysTo)
                 m.Day = DateToDateTime(d->Day);
+            if (d->How == TDerivedField::Kind::LookedUp && (!d->Table || (m.TableColumn = d->Table->Column(shape[i].Name)) < 0))
+                throw EDatabaseError(QStringLiteral("%1: a tabela consultada pela coluna '%2' não tem o campo '%3'.").arg(what, d->First, shape[i].Name));
             m_made.push_back(std::move(m));
         }
     }
@@ -728,12 +737,13 @@ public:
     // The made field at position i.
     template <typename Row> void Write(TPacketWriter &w, const TPacketField &f, size_t i, const Row &row)
     {
-        for (const TMade &m : m_made)
+        for (TMade &m : m_made)
             if (m.Field == i)
                 return write(w, f, m, row);
     }
 
 private:
+    static constexpr int kNotLooked = -2;
     struct TMade {
         size_t Field;
         TDerivedField::Kind How;
@@ -741,7 +751,32 @@ private:
         QByteArray Separator;
         bool KeepSeparator;
         double Day;
+        std::shared_ptr<const TLookupTable> Table;
+        int TableColumn;
+        // The key looked up last and its row: rows in a run often share it.
+        std::string LastKey;
+        int LastRow;
     };
+    // The table's row for the key in the row's column, or -1.
+    template <typename Row> int lookedUpRow(TMade &m, const Row &row)
+    {
+        const TRunKey k = row.Key(m.First);
+        QByteArray number;
+        QByteArrayView key;
+        switch (k.K) {
+        case TRunKey::Kind::Null: return -1;
+        case TRunKey::Kind::Text: key = k.Bytes; break;
+        case TRunKey::Kind::Number:
+            number = numberText(k.Num);
+            key = number;
+            break;
+        }
+        if (m.LastRow != kNotLooked && key == QByteArrayView(m.LastKey.data(), static_cast<qsizetype>(m.LastKey.size())))
+            return m.LastRow;
+        m.LastKey.assign(key.data(), static_cast<size_t>(key.size()));
+        m.LastRow = m.Table->Find(key);
+        return m.LastRow;
+    }
     // A column's value appended as text, as the databases' || makes it; false for a null.
     template <typename Row> bool append(const Row &row, int c)
     {
@@ -749,15 +784,24 @@ private:
         switch (k.K) {
         case TRunKey::Kind::Null: return false;
         case TRunKey::Kind::Text: m_text.append(k.Bytes); return true;
-        case TRunKey::Kind::Number:
-            m_text.append(k.Num == std::trunc(k.Num) && std::abs(k.Num) < 9.0e15 ? QByteArray::number(static_cast<qint64>(k.Num))
-                                                                                  : QByteArray::number(k.Num, 'g', QLocale::FloatingPointShortest));
-            return true;
+        case TRunKey::Kind::Number: m_text.append(numberText(k.Num)); return true;
         }
         return false;
     }
-    template <typename Row> void write(TPacketWriter &w, const TPacketField &f, const TMade &m, const Row &row)
+    template <typename Row> void write(TPacketWriter &w, const TPacketField &f, TMade &m, const Row &row)
     {
+        if (m.How == TDerivedField::Kind::LookedUp) {
+            const int r = lookedUpRow(m, row);
+            const QVariant &v = r < 0 ? m_none : m.Table->Value(r, m.TableColumn);
+            if (v.isNull()) {
+                w.Null();
+                return;
+            }
+            const QByteArrayView text = m.Table->Text(r, m.TableColumn);
+            if (v.typeId() != QMetaType::QString || !directText(w, f, text.data(), text.size()))
+                writeVariant(w, f, v);
+            return;
+        }
         if (m.How == TDerivedField::Kind::DaysTo) {
             const TRunKey k = row.Key(m.First);
             double day = 0;
@@ -783,6 +827,7 @@ private:
     }
     std::vector<TMade> m_made;
     QByteArray m_text;
+    const QVariant m_none;
 };
 
 template <typename Row>
@@ -811,7 +856,7 @@ TFetchCount FetchIntoPacket(QSqlQuery &query, TPacketWriter &writer, const QStri
     const QSqlRecord rec = query.record();
     const std::vector<int> map = columnMap(rec, shape, fromQuery, what, computed.Derived);
     TRunning running(computed.Running, shape, map, what);
-    TDerived derived(computed.Derived, rec, shape, map);
+    TDerived derived(computed.Derived, rec, shape, map, what);
     TRecord fixed(trailing.size());
     for (size_t i = 0; i < trailing.size(); ++i) {
         const TPacketField &f = shape[fromQuery + i];
@@ -858,4 +903,58 @@ TFetchCount FetchIntoPacket(QSqlQuery &query, TPacketWriter &writer, const QStri
     if (query.lastError().isValid())
         throw EDatabaseError(QStringLiteral("%1: erro ao ler o resultado: %2").arg(what, query.lastError().text()));
     return {writer.RowCount() - before, 0};
+}
+
+std::shared_ptr<const TLookupTable> TLookupTable::Read(QSqlQuery &query, const QString &what)
+{
+    auto table = std::make_shared<TLookupTable>();
+    const QSqlRecord rec = query.record();
+    if (rec.count() == 0)
+        throw EDatabaseError(QStringLiteral("%1: a consulta da tabela auxiliar não tem colunas.").arg(what));
+    for (int c = 0; c < rec.count(); ++c)
+        table->m_columns << rec.fieldName(c);
+    while (query.next()) {
+        TRow row{std::vector<QVariant>(static_cast<size_t>(rec.count())), std::vector<QByteArray>(static_cast<size_t>(rec.count()))};
+        for (int c = 0; c < rec.count(); ++c) {
+            QVariant &v = row.Values[static_cast<size_t>(c)];
+            v = query.value(c);
+            if (!v.isNull() && v.typeId() == QMetaType::QString)
+                row.Texts[static_cast<size_t>(c)] = v.toString().toUtf8();
+        }
+        // The key as a row of the large statement gives it (see TVariantRow::Key).
+        const QVariant &key = row.Values[0];
+        if (key.isNull())
+            continue;
+        QByteArray bytes;
+        switch (key.typeId()) {
+        case QMetaType::Bool:
+        case QMetaType::Int:
+        case QMetaType::UInt:
+        case QMetaType::LongLong:
+        case QMetaType::ULongLong:
+        case QMetaType::Double: bytes = numberText(key.toDouble()); break;
+        case QMetaType::QDate: bytes = key.toDate().toString(Qt::ISODate).toUtf8(); break;
+        default: bytes = key.toString().toUtf8(); break;
+        }
+        if (!table->m_byKey.emplace(bytes.toStdString(), static_cast<int>(table->m_rows.size())).second)
+            throw EDatabaseError(QStringLiteral("%1: a chave '%2' aparece em mais de uma linha da tabela auxiliar.").arg(what, QString::fromUtf8(bytes)));
+        table->m_rows.push_back(std::move(row));
+    }
+    if (query.lastError().isValid())
+        throw EDatabaseError(QStringLiteral("%1: erro ao ler a tabela auxiliar: %2").arg(what, query.lastError().text()));
+    return table;
+}
+
+int TLookupTable::Column(const QString &name) const
+{
+    for (qsizetype c = 0; c < m_columns.size(); ++c)
+        if (m_columns[c].compare(name, Qt::CaseInsensitive) == 0)
+            return static_cast<int>(c);
+    return -1;
+}
+
+int TLookupTable::Find(QByteArrayView key) const
+{
+    const auto it = m_byKey.find(std::string_view(key.data(), static_cast<size_t>(key.size())));
+    return it == m_byKey.end() ? -1 : it->second;
 }

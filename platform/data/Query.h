@@ -6,6 +6,10 @@
 #include <QDate>
 #include <QSqlQuery>
 #include <functional>
+#include <memory>
+#include <string>
+#include <string_view>
+#include <unordered_map>
 
 class TADOIBQuery;
 
@@ -86,6 +90,36 @@ struct TRunningSum {
     QString Partition;      // the shape's field the sum starts again at, where its value changes
     bool Restarted = false; // after each row: that row began a partition
 };
+// The rows of a small table read once, found by the value of their first column: the
+// fields a large statement would join from it, looked up by the reader instead.
+class TLookupTable {
+public:
+    // Every row of an executed statement. A row whose key is null matches nothing, as in
+    // a join; a key found in two rows is refused.
+    static std::shared_ptr<const TLookupTable> Read(QSqlQuery &query, const QString &what);
+    // The column of that name, without regard to case, or -1.
+    int Column(const QString &name) const;
+    // The row whose key has these bytes (a text's UTF-8, a number's shortest text), or -1.
+    int Find(QByteArrayView key) const;
+    const QVariant &Value(int row, int column) const { return m_rows[static_cast<size_t>(row)].Values[static_cast<size_t>(column)]; }
+    // A text value's UTF-8.
+    QByteArrayView Text(int row, int column) const { return m_rows[static_cast<size_t>(row)].Texts[static_cast<size_t>(column)]; }
+    size_t RowCount() const { return m_rows.size(); }
+
+private:
+    struct TRow {
+        std::vector<QVariant> Values;
+        std::vector<QByteArray> Texts;
+    };
+    struct THash {
+        using is_transparent = void;
+        size_t operator()(std::string_view s) const { return std::hash<std::string_view>{}(s); }
+    };
+    QStringList m_columns;
+    std::vector<TRow> m_rows;
+    std::unordered_map<std::string, int, THash, std::equal_to<>> m_byKey;
+};
+
 // A field made from other columns of its row, so that the database sends each value
 // once and leaves the joining of texts for display to the reader. Sources are named
 // by their column in the statement's result.
@@ -96,19 +130,26 @@ struct TDerivedField {
                 // shortest text); null when First is null; when Second is null, First
                 // alone, or First and the separator with KeepSeparator
         DaysTo, // the whole days from the day in First to Day; null unless First is a day
+        LookedUp, // Table's column named Field in the row whose key is First's value; null
+                  // when there is no such row, as a left join gives it
     };
     QString Field;
     Kind How = Kind::Same;
     QString First, Second, Separator;
     bool KeepSeparator = false;
     QDate Day;
+    std::shared_ptr<const TLookupTable> Table;
 
-    static TDerivedField Same(const QString &field, const QString &source) { return {field, Kind::Same, source, {}, {}, false, {}}; }
+    static TDerivedField Same(const QString &field, const QString &source) { return {field, Kind::Same, source, {}, {}, false, {}, {}}; }
     static TDerivedField Joined(const QString &field, const QString &first, const QString &separator, const QString &second, bool keepSeparator)
     {
-        return {field, Kind::Joined, first, second, separator, keepSeparator, {}};
+        return {field, Kind::Joined, first, second, separator, keepSeparator, {}, {}};
     }
-    static TDerivedField DaysTo(const QString &field, const QString &source, const QDate &day) { return {field, Kind::DaysTo, source, {}, {}, false, day}; }
+    static TDerivedField DaysTo(const QString &field, const QString &source, const QDate &day) { return {field, Kind::DaysTo, source, {}, {}, false, day, {}}; }
+    static TDerivedField LookedUp(const QString &field, const QString &key, std::shared_ptr<const TLookupTable> table)
+    {
+        return {field, Kind::LookedUp, key, {}, {}, false, {}, std::move(table)};
+    }
 };
 // What the reading adds to the columns the database sends.
 struct TComputedFields {

@@ -21,29 +21,6 @@
 namespace {
 bool &interactiveSetting() { return SessionState().PersonAtDialogs; }
 
-// Both passes over a paged report read the same rows.
-class TReadSnapshot {
-public:
-    explicit TReadSnapshot(const QSqlDatabase &db) : m_db(db)
-    {
-        if (!m_db.transaction())
-            return;
-        m_open = true;
-        if (m_db.driverName() == QStringLiteral("QPSQL"))
-            QSqlQuery(m_db).exec(QStringLiteral("SET TRANSACTION ISOLATION LEVEL REPEATABLE READ"));
-    }
-    ~TReadSnapshot()
-    {
-        if (m_open)
-            m_db.rollback();
-    }
-    TReadSnapshot(const TReadSnapshot &) = delete;
-    TReadSnapshot &operator=(const TReadSnapshot &) = delete;
-
-private:
-    QSqlDatabase m_db;
-    bool m_open = false;
-};
 } // namespace
 
 bool TReportDesignerDialog::Interactive() { return interactiveSetting(); }

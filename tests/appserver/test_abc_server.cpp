@@ -15,6 +15,8 @@
 #include <QSqlQuery>
 #include <gtest/gtest.h>
 #include <QElapsedTimer>
+#include <QSqlError>
+#include <algorithm>
 #include <QRegularExpression>
 #include <QThread>
 #include <arpa/inet.h>
@@ -729,6 +731,85 @@ TEST_P(AbcServer, CurveAndTotalsKeepToTheOperatorsCompanies)
     m_net->Password = DemoPassword(m_net->Operator);
     EXPECT_TRUE(packet(QStringLiteral("GetCurvaABC"), all.Curve()).Rows.empty());
     EXPECT_TRUE(packet(QStringLiteral("GetTotal"), all.Total(false)).Rows.empty());
+}
+
+// The names of company, branch, account type, account and bank in each row are those
+// the joined tables give, also where a reference has no row behind it.
+TEST_P(AbcServer, EachRowCarriesTheNamesItsReferencesJoinEvenWhereOneIsMissing)
+{
+    const bool pg = GetParam() == TBackend::PostgreSQL;
+    {
+        QSqlQuery q(m_direct.Database());
+        const auto run = [&](const QString &sql) { ASSERT_TRUE(q.exec(sql)) << sql.toStdString() << ": " << q.lastError().text().toStdString(); };
+        // References are not checked while they are broken on purpose.
+        run(pg ? QStringLiteral("SET session_replication_role = replica") : QStringLiteral("PRAGMA foreign_keys = OFF"));
+        // A branch without its row, a settlement's account without its row, an account whose
+        // bank has no row, an account type and a company without theirs.
+        run(QStringLiteral("UPDATE CONTARECEBER SET CDFILIAL = '9999' WHERE NRLANCTOREC IN (SELECT NRLANCTOREC FROM CONTARECEBER ORDER BY NRLANCTOREC LIMIT 7)"));
+        run(QStringLiteral("UPDATE BAIXAREC SET CDREDUCONT = 'ZZZ' WHERE NRBAIXAREC IN (SELECT NRBAIXAREC FROM BAIXAREC WHERE CDREDUCONT IS NOT NULL "
+                           "ORDER BY NRBAIXAREC LIMIT 9)"));
+        run(QStringLiteral("UPDATE CONTCORR SET CDBANCO = '999' WHERE CDREDUCONT = (SELECT MIN(CDREDUCONT) FROM BAIXAREC WHERE CDREDUCONT <> 'ZZZ')"));
+        run(QStringLiteral("UPDATE CONTARECEBER SET CDTPCTRECEB = 'ZZZZZZ' WHERE NRLANCTOREC IN (SELECT NRLANCTOREC FROM CONTARECEBER "
+                           "ORDER BY NRLANCTOREC DESC LIMIT 5)"));
+        run(QStringLiteral("INSERT INTO OPEREMPRESA (CDOPERADOR, CDEMPRESA) VALUES ('ADMIN', '99')"));
+        run(QStringLiteral("UPDATE CONTARECEBER SET CDEMPRESA = '99' WHERE NRLANCTOREC IN (SELECT NRLANCTOREC FROM CONTARECEBER "
+                           "ORDER BY NRLANCTOREC LIMIT 4 OFFSET 20)"));
+        run(pg ? QStringLiteral("SET session_replication_role = origin") : QStringLiteral("PRAGMA foreign_keys = ON"));
+    }
+    // The rows as the joins give them, the latest settlement found by ordering.
+    const QStringList names = {QStringLiteral("NMFILIAL"),  QStringLiteral("NMEMPRESA"), QStringLiteral("DSTPCTRECEB"), QStringLiteral("CDBANCO"),
+                               QStringLiteral("NMBANCO"),   QStringLiteral("CDPICTCONT"), QStringLiteral("CDAGENCIA"), QStringLiteral("CDCONTCORR"),
+                               QStringLiteral("NMAGENCIA"), QStringLiteral("DSCONTCORR"), QStringLiteral("CDREDUCONT"), QStringLiteral("REDUZIDO")};
+    std::map<QString, QStringList> expected;
+    std::map<QString, double> sums;
+    {
+        QSqlQuery q(m_direct.Database());
+        ASSERT_TRUE(q.exec(QStringLiteral(
+            "SELECT R.NRLANBOLREC, F.NMFILIAL, E.NMEMPRESA, T.DSTPCTRECEB, BC.CDBANCO, BC.NMBANCO, BC.CDPICTCONT, CC.CDAGENCIA, CC.CDCONTCORR, "
+            "CC.NMAGENCIA, CC.DSCONTCORR, CC.CDREDUCONT, CC.CDREDUCONT || ' ' || COALESCE(CC.CDCONTCORR, ''), R.CDEMPRESA, R.VRATUAREC "
+            "FROM CONTARECEBER R JOIN CLIENTE C ON C.CDCLIENTE = R.CDCLIENTE JOIN EMPRESA E ON E.CDEMPRESA = R.CDEMPRESA "
+            "JOIN TIPOCTRECEBER T ON T.CDTPCTRECEB = R.CDTPCTRECEB LEFT JOIN FILIAL F ON F.CDFILIAL = R.CDFILIAL "
+            "LEFT JOIN BAIXAREC B ON B.NRBAIXAREC = (SELECT X.NRBAIXAREC FROM BAIXAREC X WHERE X.NRLANCTOREC = R.NRLANCTOREC "
+            "ORDER BY X.DTBAIXAREC DESC, X.NRBAIXAREC DESC LIMIT 1) "
+            "LEFT JOIN CONTCORR CC ON CC.CDREDUCONT = B.CDREDUCONT LEFT JOIN BANCO BC ON BC.CDBANCO = CC.CDBANCO "
+            "WHERE R.CDEMPRESA IN (SELECT CDEMPRESA FROM OPEREMPRESA WHERE CDOPERADOR = 'ADMIN')")))
+            << q.lastError().text().toStdString();
+        while (q.next()) {
+            QStringList row;
+            for (int c = 1; c <= names.size(); ++c)
+                row << (q.value(c).isNull() ? QStringLiteral("<null>") : q.value(c).toString());
+            ASSERT_TRUE(expected.emplace(q.value(0).toString(), row).second) << "a document number twice: " << q.value(0).toString().toStdString();
+            sums[q.value(13).toString()] += q.value(14).toDouble();
+        }
+    }
+    const int all = QueryInt(m_db->Target(), QStringLiteral("SELECT count(*) FROM CONTARECEBER"));
+    ASSERT_EQ(static_cast<int>(expected.size()), all - 5 - 4) << "the rows without account type or company are left out";
+    const auto count = [&](int column, const QString &value) {
+        return std::count_if(expected.begin(), expected.end(), [&](const auto &e) { return e.second[column] == value; });
+    };
+    ASSERT_EQ(count(0, QStringLiteral("<null>")), 7);
+    ASSERT_GT(count(3, QStringLiteral("<null>")), count(10, QStringLiteral("<null>"))) << "no account without its bank";
+
+    // GetTotal first runs its own statement, then the curve, whose rows must be those above.
+    TAbcCriteria c;
+    const TDataPacket totals = packet(QStringLiteral("GetTotal"), c.Total(false));
+    ASSERT_EQ(totals.Rows.size(), sums.size());
+    for (const TRecord &row : totals.Rows)
+        EXPECT_NEAR(row[1].toDouble(), sums[row[0].toString()], 1e-6) << row[0].toString().toStdString();
+    const TDataPacket curve = packet(QStringLiteral("GetCurvaABC"), c.Curve());
+    ASSERT_EQ(curve.Rows.size(), expected.size());
+    const size_t doc = static_cast<size_t>(curve.FieldIndex(QStringLiteral("NRLANBOLREC")));
+    std::vector<size_t> at;
+    for (const QString &n : names)
+        at.push_back(static_cast<size_t>(curve.FieldIndex(n)));
+    for (const TRecord &row : curve.Rows) {
+        const auto it = expected.find(row[doc].toString());
+        ASSERT_NE(it, expected.end()) << row[doc].toString().toStdString();
+        QStringList got;
+        for (size_t f : at)
+            got << (row[f].isValid() ? row[f].toString() : QStringLiteral("<null>"));
+        EXPECT_EQ(got, it->second) << row[doc].toString().toStdString();
+    }
 }
 
 TEST_P(AbcServer, BadArgumentsFailNamingTheArgument)

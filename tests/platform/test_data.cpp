@@ -986,6 +986,80 @@ TEST_P(QueryOnDatabase, DerivedFieldsWriteTheBytesOfTheDatabasesOwnExpressions)
     }
 }
 
+TEST_P(QueryOnDatabase, LookedUpFieldsWriteTheBytesOfALeftJoin)
+{
+    const QSqlDatabase db = m_module->Database();
+    QSqlQuery q(db);
+    for (const char *sql : {"CREATE TABLE ITENS (N INTEGER NOT NULL, K VARCHAR(4), M INTEGER)", "CREATE TABLE AUXTEXTO (K VARCHAR(4) PRIMARY KEY, NOME VARCHAR(40), V NUMERIC(10,2))",
+                            "CREATE TABLE AUXNUM (M INTEGER PRIMARY KEY, ROTULO VARCHAR(10))"})
+        ASSERT_TRUE(q.exec(QLatin1String(sql))) << sql << ": " << q.lastError().text().toStdString();
+    // Names null, empty, accented and longer than their field (cut either way); keys null,
+    // missing from the table, and numbers.
+    for (const char *sql : {"INSERT INTO AUXTEXTO VALUES ('01', 'Matriz', 1.5), ('02', NULL, NULL), ('03', '', 0), ('04', 'Filial São João', 2), "
+                            "('05', 'Um nome longo demais para o campo', -3.25)",
+                            "INSERT INTO AUXNUM VALUES (1, 'um'), (2, 'dois'), (30, 'trinta')"})
+        ASSERT_TRUE(q.exec(QLatin1String(sql))) << sql << ": " << q.lastError().text().toStdString();
+    const QStringList keys = {QString(), QStringLiteral("01"), QStringLiteral("02"), QStringLiteral("03"), QStringLiteral("04"), QStringLiteral("05"),
+                              QStringLiteral("99"), QStringLiteral("1")};
+    ASSERT_TRUE(QSqlDatabase(db).transaction());
+    QSqlQuery insert(db);
+    ASSERT_TRUE(insert.prepare(QStringLiteral("INSERT INTO ITENS VALUES (?, ?, ?)")));
+    for (int n = 0; n < 300; ++n) {
+        insert.bindValue(0, n);
+        // Runs of the same key, as sorted rows give them, and changes on every row.
+        const QString key = keys[(n < 150 ? n / 7 : n) % keys.size()];
+        insert.bindValue(1, key.isNull() ? QVariant(QMetaType::fromType<QString>()) : QVariant(key));
+        insert.bindValue(2, n % 5 == 0 ? QVariant(QMetaType::fromType<int>()) : QVariant(n % 4 == 3 ? 30 : n % 4));
+        ASSERT_TRUE(insert.exec()) << insert.lastError().text().toStdString();
+    }
+    ASSERT_TRUE(QSqlDatabase(db).commit());
+    const std::vector<TPacketField> shape = {{QStringLiteral("N"), TFieldType::Integer, 0, false},
+                                             {QStringLiteral("NOME"), TFieldType::String, 12, false},
+                                             {QStringLiteral("V"), TFieldType::Float, 0, false},
+                                             {QStringLiteral("ROTULO"), TFieldType::String, 10, false}};
+    const auto packet = [&](const QString &sql, TFetchPath path, const TComputedFields &computed) {
+        QSqlQuery rows = RunStatement(db, sql, {}, QStringLiteral("teste"));
+        TPacketWriter w(shape);
+        FetchIntoPacket(rows, w, QStringLiteral("teste"), {}, {}, path, computed);
+        return w.Finish();
+    };
+    const QByteArray expected = packet(QStringLiteral("SELECT I.N, A.NOME, A.V, X.ROTULO FROM ITENS I LEFT JOIN AUXTEXTO A ON A.K = I.K "
+                                                      "LEFT JOIN AUXNUM X ON X.M = I.M ORDER BY I.N"),
+                                       TFetchPath::Variants, {});
+    const TDataPacket decoded = TDataPacket::Decode(expected);
+    ASSERT_EQ(decoded.Rows.size(), 300u);
+    const auto table = [&](const char *sql) {
+        QSqlQuery t = RunStatement(db, QLatin1String(sql), {}, QStringLiteral("teste"));
+        return TLookupTable::Read(t, QStringLiteral("teste"));
+    };
+    const std::shared_ptr<const TLookupTable> texts = table("SELECT K, NOME, V FROM AUXTEXTO"), numbers = table("SELECT M, ROTULO FROM AUXNUM");
+    EXPECT_EQ(texts->RowCount(), 5u);
+    const TComputedFields looked{nullptr,
+                                 {TDerivedField::LookedUp(QStringLiteral("NOME"), QStringLiteral("K"), texts),
+                                  TDerivedField::LookedUp(QStringLiteral("v"), QStringLiteral("k"), texts),
+                                  TDerivedField::LookedUp(QStringLiteral("ROTULO"), QStringLiteral("M"), numbers)}};
+    for (TFetchPath path : {TFetchPath::Direct, TFetchPath::Variants}) {
+        SCOPED_TRACE(path == TFetchPath::Direct ? "direct" : "variants");
+        EXPECT_EQ(packet(QStringLiteral("SELECT M, K, N FROM ITENS ORDER BY N"), path, looked), expected);
+    }
+    // A key in two rows, and a field the table does not have, are refused, naming them.
+    try {
+        table("SELECT K, NOME FROM AUXTEXTO UNION ALL SELECT '04', 'outra'");
+        FAIL() << "a repeated key was taken";
+    } catch (const EDatabaseError &e) {
+        EXPECT_TRUE(e.Message().contains(QStringLiteral("'04'"))) << e.what();
+    }
+    try {
+        packet(QStringLiteral("SELECT M, K, N FROM ITENS"), TFetchPath::Direct,
+               {nullptr,
+                {TDerivedField::LookedUp(QStringLiteral("NOME"), QStringLiteral("K"), numbers), TDerivedField::LookedUp(QStringLiteral("V"), QStringLiteral("K"), texts),
+                 TDerivedField::LookedUp(QStringLiteral("ROTULO"), QStringLiteral("M"), numbers)}});
+        FAIL() << "a field missing from the table was taken";
+    } catch (const EDatabaseError &e) {
+        EXPECT_TRUE(e.Message().contains(QStringLiteral("NOME"))) << e.what();
+    }
+}
+
 TEST_P(QueryOnDatabase, SettingsHoldForTheirScopeAndTheConnectionGetsItsOwnBack)
 {
     const bool pg = GetParam() == TBackend::PostgreSQL;
