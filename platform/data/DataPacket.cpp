@@ -253,12 +253,6 @@ public:
                 return -1;
         }
     }
-    // Starts loading the slot where a lookup of the box begins.
-    void Prefetch(const void *box) const
-    {
-        if (!m_slots.empty())
-            __builtin_prefetch(&m_slots[slotOf(box)]);
-    }
     // A box out of a slot's reach, or a reference past 16 bits, is not kept: its text is looked up instead.
     void Add(const TCell &cell, quint32 ref)
     {
@@ -666,18 +660,6 @@ void TPacketWriter::CellText(const TCell &cell)
     col.AboveFromCell = true;
 }
 
-void TPacketWriter::Prefetch(const TRecord &row) const
-{
-    const size_t given = std::min(row.size(), m_fields.size());
-    const TCell *cells = row.Cells();
-    for (size_t c = 0; c < given; ++c) {
-        cells[c].PrefetchBox();
-        const Column &col = m_columns[c];
-        if (col.Text && col.UseSeen && cells[c].GetKind() == TCell::Kind::Text)
-            col.Boxes.Prefetch(cells[c].Box());
-    }
-}
-
 void TPacketWriter::AddRow(const TRecord &row, TRowKind kind)
 {
     BeginRow(kind);
@@ -738,12 +720,8 @@ QByteArray TPacketWriter::Finish()
 QByteArray TDataPacket::Encode() const
 {
     TPacketWriter w(Fields);
-    // What the rows two ahead look up is on its way while a row is written.
-    for (size_t r = 0; r < Rows.size(); ++r) {
-        if (r + 2 < Rows.size())
-            w.Prefetch(Rows[r + 2]);
+    for (size_t r = 0; r < Rows.size(); ++r)
         w.AddRow(Rows[r], r < Kinds.size() ? Kinds[r] : TRowKind::Unmodified);
-    }
     return w.Finish();
 }
 

@@ -112,8 +112,6 @@ public:
     // The value of the row above in the same field again (none when it had none).
     void Repeat();
     void AddRow(const TRecord &row, TRowKind kind = TRowKind::Unmodified);
-    // Starts loading what writing the row will read; a row or two ahead of its AddRow.
-    void Prefetch(const TRecord &row) const;
     quint32 RowCount() const { return m_rows; }
     // The last value written in a field: null, its UTF-8 text, or its number.
     bool LastIsNull(size_t field) const;

@@ -101,13 +101,6 @@ public:
     const QString &TextRef() const { return *static_cast<const QString *>(box()->value.constData()); } // Kind::Text
     // Two text cells sharing one box hold the same text.
     const void *Box() const { return Boxed() ? box() : nullptr; }
-    // Asks the processor for the cell's box ahead of reading it; a pass over many
-    // rows waits for memory once, not per cell.
-    void PrefetchBox() const
-    {
-        if (Boxed())
-            __builtin_prefetch(box());
-    }
     QVariant ToVariant() const;
 
 private:
