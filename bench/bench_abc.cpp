@@ -258,6 +258,7 @@ int main(int argc, char **argv)
                 qsizetype total = 0;
                 tc.restart();
                 TPacketWriter w(packet.Fields);
+                w.RowsOutliveWriter();
                 w.SendInPieces([&](QByteArrayView piece) {
                     if (piece.size() > out.size())
                         out.resize(piece.size());

@@ -254,23 +254,27 @@ public:
         }
     }
     // A box out of a slot's reach, or a reference past 16 bits, is not kept: its text is looked up instead.
-    void Add(const TCell &cell, quint32 ref)
+    // Without `hold` the caller keeps the cell alive for as long as the table is used.
+    void Add(const TCell &cell, quint32 ref, bool hold)
     {
         const quint64 key = keyOf(cell.Box());
         if (key >> (64 - kRefBits) || ref > kRefMask)
             return;
-        if ((m_held.size() + 1) * 2 > m_slots.size())
+        if ((m_count + 1) * 2 > m_slots.size())
             grow();
         size_t i = slotOf(cell.Box());
         while (m_slots[i])
             i = (i + 1) & (m_slots.size() - 1);
         m_slots[i] = key << kRefBits | ref;
-        m_held.push_back(cell);
+        ++m_count;
+        if (hold)
+            m_held.push_back(cell);
     }
     void Clear()
     {
         m_slots = {};
         m_held = {};
+        m_count = 0;
     }
 
 private:
@@ -296,6 +300,7 @@ private:
     }
     std::vector<quint64> m_slots;
     std::vector<TCell> m_held;
+    size_t m_count = 0;
 };
 } // namespace
 
@@ -309,7 +314,8 @@ struct TPacketWriter::Column {
     std::string AboveText;
     quint64 AboveBits = 0;
     // The shared text the value above was written from when AboveFromCell; its box
-    // is kept alive by AboveCell or by Boxes while it is compared with.
+    // is kept alive by AboveCell or by Boxes while it is compared with (by the
+    // caller's rows after RowsOutliveWriter).
     const void *AboveBox = nullptr;
     TCell AboveCell;
     bool AboveFromCell = false;
@@ -644,16 +650,18 @@ void TPacketWriter::CellText(const TCell &cell)
             col.HasAbove = true;
             col.AboveRef = ref;
             col.AboveBox = cell.Box();
-            col.AboveCell = TCell();
+            if (!m_rowsOutlive)
+                col.AboveCell = TCell();
             col.AboveFromCell = true;
             return;
         }
     }
     const qint64 ref = TextOf(cell.TextRef());
     if (ref >= 0 && col.UseSeen) {
-        col.Boxes.Add(cell, static_cast<quint32>(ref));
-        col.AboveCell = TCell();
-    } else {
+        col.Boxes.Add(cell, static_cast<quint32>(ref), !m_rowsOutlive);
+        if (!m_rowsOutlive)
+            col.AboveCell = TCell();
+    } else if (!m_rowsOutlive) {
         col.AboveCell = cell;
     }
     col.AboveBox = cell.Box();
@@ -720,6 +728,7 @@ QByteArray TPacketWriter::Finish()
 QByteArray TDataPacket::Encode() const
 {
     TPacketWriter w(Fields);
+    w.RowsOutliveWriter();
     for (size_t r = 0; r < Rows.size(); ++r)
         w.AddRow(Rows[r], r < Kinds.size() ? Kinds[r] : TRowKind::Unmodified);
     return w.Finish();

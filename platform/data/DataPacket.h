@@ -112,6 +112,9 @@ public:
     // The value of the row above in the same field again (none when it had none).
     void Repeat();
     void AddRow(const TRecord &row, TRowKind kind = TRowKind::Unmodified);
+    // For a caller whose rows all stay alive and unchanged until Finish: the writer then
+    // holds no reference of its own to their texts, which it tells apart by their boxes.
+    void RowsOutliveWriter() { m_rowsOutlive = true; }
     quint32 RowCount() const { return m_rows; }
     // The last value written in a field: null, its UTF-8 text, or its number.
     bool LastIsNull(size_t field) const;
@@ -151,6 +154,7 @@ private:
     std::function<void(QByteArrayView)> m_sink;
     qsizetype m_pieceBytes = 0;
     bool m_piecesSent = false;
+    bool m_rowsOutlive = false;
 };
 
 // A packet decoded as its bytes arrived, travelling in a variant in place of them.

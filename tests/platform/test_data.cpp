@@ -543,6 +543,25 @@ TEST(DataPacket, TextsKnownByTheirBoxOrByTheirBytesWriteTheSameReferences)
     EXPECT_EQ(back.Encode(), bytes);
     // The names cost a reference, not their text.
     EXPECT_LT(bytes.size(), 20000 * 40);
+    // Rows that stay alive are written the same without the writer holding their texts.
+    TPacketWriter outliving(fields);
+    outliving.RowsOutliveWriter();
+    for (const TRecord &r : rows)
+        outliving.AddRow(r);
+    EXPECT_EQ(outliving.Finish(), bytes);
+    // Rows made and dropped one by one: a freed box's address comes back for another text.
+    TPacketWriter dropped({fields[0]}), values({fields[0]});
+    for (int i = 0; i < 3000; ++i) {
+        const QString text = QStringLiteral("T%1").arg(i % 3 == 0 ? i : i / 3);
+        {
+            TRecord r(1);
+            r.Cell(0) = TCell::Text(text);
+            dropped.AddRow(r);
+        }
+        values.BeginRow();
+        values.Value(text);
+    }
+    EXPECT_EQ(dropped.Finish(), values.Finish());
 }
 
 TEST(DataPacket, APacketFedInPiecesOfAnySizeDecodesAsOneGivenWhole)
