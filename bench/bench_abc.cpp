@@ -265,8 +265,11 @@ int main(int argc, char **argv)
                     std::memcpy(out.data(), piece.data(), static_cast<size_t>(piece.size()));
                     total += piece.size();
                 }, 1024 * 1024);
-                for (const TRecord &row : packet.Rows)
-                    w.AddRow(row);
+                for (size_t r = 0; r < packet.Rows.size(); ++r) {
+                    if (r + 1 < packet.Rows.size())
+                        w.Prefetch(packet.Rows[r + 1]);
+                    w.AddRow(packet.Rows[r]);
+                }
                 w.Finish();
                 inPieces = std::min(inPieces, Bench::Seconds(tc));
                 if (!w.SentPieces() || total != bytes.size())

@@ -270,6 +270,13 @@ public:
         if (hold)
             m_held.push_back(cell);
     }
+    // Loads ahead the slot a box would be found in, where the table has outgrown the caches.
+    void Prefetch(const void *box) const
+    {
+        if (m_slots.size() >= kWideSlots)
+            __builtin_prefetch(m_slots.data() + slotOf(box));
+    }
+    bool Wide() const { return m_slots.size() >= kWideSlots; }
     void Clear()
     {
         m_slots = {};
@@ -278,6 +285,7 @@ public:
     }
 
 private:
+    static constexpr size_t kWideSlots = 32768;
     // A slot is the box's address and the text's reference in one word, so that a
     // column's table takes half the caches it would; 0 is a free slot.
     static constexpr int kRefBits = 16;
@@ -658,7 +666,10 @@ void TPacketWriter::CellText(const TCell &cell)
     }
     const qint64 ref = TextOf(cell.TextRef());
     if (ref >= 0 && col.UseSeen) {
+        const bool wide = col.Boxes.Wide();
         col.Boxes.Add(cell, static_cast<quint32>(ref), !m_rowsOutlive);
+        if (!wide && col.Boxes.Wide())
+            m_wideColumns.push_back(static_cast<quint32>(&col - m_columns.data()));
         if (!m_rowsOutlive)
             col.AboveCell = TCell();
     } else if (!m_rowsOutlive) {
@@ -666,6 +677,16 @@ void TPacketWriter::CellText(const TCell &cell)
     }
     col.AboveBox = cell.Box();
     col.AboveFromCell = true;
+}
+
+void TPacketWriter::Prefetch(const TRecord &next)
+{
+    const TCell *cells = next.Cells();
+    for (const quint32 c : m_wideColumns) {
+        const Column &col = m_columns[c];
+        if (c < next.size() && col.UseSeen && cells[c].GetKind() == TCell::Kind::Text)
+            col.Boxes.Prefetch(cells[c].Box());
+    }
 }
 
 void TPacketWriter::AddRow(const TRecord &row, TRowKind kind)
@@ -712,6 +733,7 @@ QByteArray TPacketWriter::Finish()
         m_at = nullptr;
         m_used = 0;
         m_columns.clear();
+        m_wideColumns.clear();
         return {};
     }
     m_out.resize(m_used);
@@ -722,6 +744,7 @@ QByteArray TPacketWriter::Finish()
     m_at = nullptr;
     m_used = 0;
     m_columns.clear();
+    m_wideColumns.clear();
     return out;
 }
 
@@ -729,8 +752,11 @@ QByteArray TDataPacket::Encode() const
 {
     TPacketWriter w(Fields);
     w.RowsOutliveWriter();
-    for (size_t r = 0; r < Rows.size(); ++r)
+    for (size_t r = 0; r < Rows.size(); ++r) {
+        if (r + 1 < Rows.size())
+            w.Prefetch(Rows[r + 1]);
         w.AddRow(Rows[r], r < Kinds.size() ? Kinds[r] : TRowKind::Unmodified);
+    }
     return w.Finish();
 }
 

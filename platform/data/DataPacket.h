@@ -112,6 +112,8 @@ public:
     // The value of the row above in the same field again (none when it had none).
     void Repeat();
     void AddRow(const TRecord &row, TRowKind kind = TRowKind::Unmodified);
+    // The row that comes next, so that what finding its texts takes is loaded meanwhile.
+    void Prefetch(const TRecord &next);
     // For a caller whose rows all stay alive and unchanged until Finish: the writer then
     // holds no reference of its own to their texts, which it tells apart by their boxes.
     void RowsOutliveWriter() { m_rowsOutlive = true; }
@@ -155,6 +157,7 @@ private:
     qsizetype m_pieceBytes = 0;
     bool m_piecesSent = false;
     bool m_rowsOutlive = false;
+    std::vector<quint32> m_wideColumns; // columns whose boxes' table outgrew the caches
 };
 
 // A packet decoded as its bytes arrived, travelling in a variant in place of them.
