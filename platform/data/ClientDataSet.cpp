@@ -33,11 +33,28 @@ void TClientDataSet::SetData(TDataPacket &&packet)
     if (same) {
         // The packet's columns are the fields in order: its rows become the data set's.
         rows = std::move(packet.Rows);
-        for (TRecord &row : rows) {
+        // A text shared down a column is checked once: the same box holds the same text.
+        std::vector<const void *> checked(map.size(), nullptr);
+        // Boxes met for the first time lie apart in memory: they are fetched some rows ahead.
+        constexpr size_t kAhead = 8;
+        for (size_t r = 0; r < rows.size(); ++r) {
+            if (r + kAhead < rows.size()) {
+                const TRecord &ahead = rows[r + kAhead];
+                for (size_t i = 0; i < std::min(ahead.size(), map.size()); ++i)
+                    if (const void *box = ahead.Cell(i).Box(); box && box != checked[i])
+                        __builtin_prefetch(box);
+            }
+            TRecord &row = rows[r];
             row.resize(map.size());
-            for (size_t i = 0; i < map.size(); ++i)
-                if (!row.Cell(i).IsNull() && !InFieldForm(fields[i]->DataType, fields[i]->Size, row.Cell(i)))
+            for (size_t i = 0; i < map.size(); ++i) {
+                const TCell &cell = row.Cell(i);
+                if (cell.IsNull() || (cell.Box() && cell.Box() == checked[i]))
+                    continue;
+                if (InFieldForm(fields[i]->DataType, fields[i]->Size, cell))
+                    checked[i] = cell.Box();
+                else
                     row[i] = fields[i]->Coerce(row[i]);
+            }
         }
     } else {
         rows.reserve(packet.Rows.size());

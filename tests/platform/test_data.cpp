@@ -188,6 +188,22 @@ TEST(ClientDataSet, RowsOutOfTheirFieldsFormAreCoercedAlsoWhereTheyRepeat)
     EXPECT_EQ(cds.FieldByName(QStringLiteral("NOME")).AsString(), QStringLiteral("abc"));
     EXPECT_EQ(cds.FieldByName(QStringLiteral("QT")).Value(), QVariant(qlonglong(12)));
     EXPECT_EQ(cds.FieldByName(QStringLiteral("VR")).Value(), QVariant(3.0));
+    // Many rows: a text that fits, shared down the column, between others that do not.
+    TPacketWriter many({{QStringLiteral("NOME"), TFieldType::String, 0, false},
+                        {QStringLiteral("QT"), TFieldType::Integer, 0, false},
+                        {QStringLiteral("VR"), TFieldType::Float, 0, false}});
+    for (int r = 0; r < 60; ++r) {
+        many.BeginRow();
+        many.Value(r % 5 >= 3 ? QStringLiteral("longo") : QStringLiteral("xy"));
+        many.Integer(r);
+        many.Number(r);
+    }
+    cds.SetData(QVariant(many.Finish()));
+    ASSERT_EQ(cds.RecordCount(), 60);
+    for (int r = 0; r < 60; ++r) {
+        cds.SetRecNo(r + 1);
+        EXPECT_EQ(cds.FieldByName(QStringLiteral("NOME")).AsString(), r % 5 >= 3 ? QStringLiteral("lon") : QStringLiteral("xy")) << "row " << r;
+    }
 }
 
 TEST(ClientDataSet, FieldWritesKeepOnlyTheBaseValuesTheyChange)
