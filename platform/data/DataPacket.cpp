@@ -273,7 +273,7 @@ public:
     // Loads ahead the slot a box would be found in, where the table has outgrown the caches.
     void Prefetch(const void *box) const
     {
-        if (m_slots.size() >= kWideSlots)
+        if (Wide())
             __builtin_prefetch(m_slots.data() + slotOf(box));
     }
     bool Wide() const { return m_slots.size() >= kWideSlots; }
