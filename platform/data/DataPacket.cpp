@@ -195,6 +195,13 @@ public:
         ++m_count;
         return true;
     }
+    // Loads ahead the slot a text of this hash would be found in, where the table has outgrown the caches.
+    void Prefetch(size_t hash) const
+    {
+        if (Wide())
+            __builtin_prefetch(m_slots.data() + (static_cast<quint32>(hash) & (m_slots.size() - 1)));
+    }
+    bool Wide() const { return m_slots.size() >= kWideSlots; }
     // The bytes of a text added under ref.
     QByteArrayView Bytes(quint32 ref) const
     {
@@ -211,6 +218,7 @@ public:
 
 private:
     static constexpr quint32 kFree = 0xffffffffu;
+    static constexpr size_t kWideSlots = 32768;
     struct Slot {
         quint32 Hash = 0;
         quint32 Ref = kFree;
@@ -317,9 +325,16 @@ struct TPacketWriter::Column {
     bool Text = false;
     bool Number = false; // a float or a date, held as a double
     bool HasAbove = false; // the row before holds a value here
-    // The text above: its reference when the column keeps it, else its bytes.
+    // The text above: its reference when the column keeps it, and its bytes when it was
+    // written from them (so that comparing with it needs no look into the table).
     qint64 AboveRef = -1;
     std::string AboveText;
+    bool AboveTextHeld = false;
+    // A text announced for this row by PrefetchText, with its hash.
+    const char *HintAt = nullptr;
+    qsizetype HintSize = 0;
+    size_t HintHash = 0;
+    quint32 HintRow = 0;
     quint64 AboveBits = 0;
     // The shared text the value above was written from when AboveFromCell; its box
     // is kept alive by AboveCell or by Boxes while it is compared with (by the
@@ -335,7 +350,7 @@ struct TPacketWriter::Column {
 
     QByteArrayView Above() const
     {
-        if (AboveRef >= 0)
+        if (AboveRef >= 0 && !AboveTextHeld)
             return Seen.Bytes(static_cast<quint32>(AboveRef));
         return QByteArrayView(AboveText.data(), static_cast<qsizetype>(AboveText.size()));
     }
@@ -352,6 +367,7 @@ struct TPacketWriter::Column {
                 if (AboveRef >= 0) {
                     const QByteArrayView above = Above();
                     AboveText.assign(above.data(), static_cast<size_t>(above.size()));
+                    AboveTextHeld = true;
                     AboveRef = -1;
                 }
                 if (AboveFromCell && AboveCell.IsNull())
@@ -519,11 +535,14 @@ qint64 TPacketWriter::PutText(Column &col, const char *p, qsizetype n)
     }
     col.HasAbove = true;
     if (col.KeepLooking()) {
-        const size_t hash = qHash(text);
+        const bool hinted = col.HintRow == m_rows && col.HintAt == p && col.HintSize == n;
+        const size_t hash = hinted ? col.HintHash : qHash(text);
         const qint64 ref = col.Seen.Find(p, n, hash);
         if (ref >= 0) {
             ++col.Hits;
             col.AboveRef = ref;
+            col.AboveText.assign(p, static_cast<size_t>(n));
+            col.AboveTextHeld = true;
             Put(kSeenText);
             PutCount(static_cast<quint32>(ref));
             return ref;
@@ -531,16 +550,19 @@ qint64 TPacketWriter::PutText(Column &col, const char *p, qsizetype n)
         col.AboveRef = -1;
         if (col.SeenCount < kMaxSeenTexts) {
             const quint32 added = col.SeenCount++;
+            const bool wide = col.Seen.Wide();
             if (col.Seen.Add(p, n, hash, added))
                 col.AboveRef = added;
+            if (!wide && col.Seen.Wide())
+                m_wideTexts.push_back(static_cast<quint32>(&col - m_columns.data()));
         }
     } else {
         col.AboveRef = -1;
         if (col.SeenCount < kMaxSeenTexts)
             ++col.SeenCount;
     }
-    if (col.AboveRef < 0)
-        col.AboveText.assign(p, static_cast<size_t>(n));
+    col.AboveText.assign(p, static_cast<size_t>(n));
+    col.AboveTextHeld = true;
     Put(kValue);
     PutCount(static_cast<quint32>(n));
     std::memcpy(Room(n), p, static_cast<size_t>(n));
@@ -657,6 +679,7 @@ void TPacketWriter::CellText(const TCell &cell)
             }
             col.HasAbove = true;
             col.AboveRef = ref;
+            col.AboveTextHeld = false;
             col.AboveBox = cell.Box();
             if (!m_rowsOutlive)
                 col.AboveCell = TCell();
@@ -677,6 +700,20 @@ void TPacketWriter::CellText(const TCell &cell)
     }
     col.AboveBox = cell.Box();
     col.AboveFromCell = true;
+}
+
+void TPacketWriter::PrefetchText(size_t field, const char *p, qsizetype n)
+{
+    if (field >= m_columns.size())
+        return;
+    Column &col = m_columns[field];
+    if (!col.UseSeen || !col.Seen.Wide())
+        return;
+    col.HintAt = p;
+    col.HintSize = n;
+    col.HintHash = qHash(QByteArrayView(p, n));
+    col.HintRow = m_rows;
+    col.Seen.Prefetch(col.HintHash);
 }
 
 void TPacketWriter::Prefetch(const TRecord &next)
@@ -734,6 +771,7 @@ QByteArray TPacketWriter::Finish()
         m_used = 0;
         m_columns.clear();
         m_wideColumns.clear();
+        m_wideTexts.clear();
         return {};
     }
     m_out.resize(m_used);
@@ -745,6 +783,7 @@ QByteArray TPacketWriter::Finish()
     m_used = 0;
     m_columns.clear();
     m_wideColumns.clear();
+    m_wideTexts.clear();
     return out;
 }
 

@@ -114,6 +114,11 @@ public:
     void AddRow(const TRecord &row, TRowKind kind = TRowKind::Unmodified);
     // The row that comes next, so that what finding its texts takes is loaded meanwhile.
     void Prefetch(const TRecord &next);
+    // The text a field takes in the row begun, so that finding it among the texts met before
+    // is loaded meanwhile; Text() of the same bytes then needs no hash of its own. Only a hint.
+    void PrefetchText(size_t field, const char *utf8, qsizetype size);
+    // The text fields whose tables of texts met before outgrew the caches.
+    const std::vector<quint32> &WideTextFields() const { return m_wideTexts; }
     // For a caller whose rows all stay alive and unchanged until Finish: the writer then
     // holds no reference of its own to their texts, which it tells apart by their boxes.
     void RowsOutliveWriter() { m_rowsOutlive = true; }
@@ -158,6 +163,7 @@ private:
     bool m_piecesSent = false;
     bool m_rowsOutlive = false;
     std::vector<quint32> m_wideColumns; // columns whose boxes' table outgrew the caches
+    std::vector<quint32> m_wideTexts;   // columns whose texts' table outgrew them
 };
 
 // A packet decoded as its bytes arrived, travelling in a variant in place of them.

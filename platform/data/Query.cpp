@@ -355,6 +355,11 @@ public:
         }
         writeVariant(w, f, Variant(c));
     }
+    void PrefetchText(TPacketWriter &w, size_t field, int c) const
+    {
+        if (sqlite3_column_type(m_st, c) == SQLITE_TEXT)
+            w.PrefetchText(field, reinterpret_cast<const char *>(sqlite3_column_text(m_st, c)), sqlite3_column_bytes(m_st, c));
+    }
     TRunKey Key(int c) const
     {
         switch (sqlite3_column_type(m_st, c)) {
@@ -525,6 +530,12 @@ public:
         }
         writeVariant(w, f, Variant(p, n, k));
     }
+    void PrefetchText(TPacketWriter &w, size_t field, int c) const
+    {
+        const auto [p, n] = Raw(c);
+        if (p && m_kinds[c] == Kind::Text)
+            w.PrefetchText(field, p, n);
+    }
     TRunKey Key(int c) const
     {
         const auto [p, n] = Raw(c);
@@ -612,6 +623,7 @@ class TVariantRow {
 public:
     explicit TVariantRow(QSqlQuery &query) : m_query(query) {}
     void Cell(TPacketWriter &w, const TPacketField &f, int c) const { writeVariant(w, f, m_query.value(c)); }
+    void PrefetchText(TPacketWriter &, size_t, int) const {}
     TRunKey Key(int c) const
     {
         const QVariant v = m_query.value(c);
@@ -835,6 +847,10 @@ void writeRow(const Row &row, TPacketWriter &writer, const std::vector<int> &map
 {
     const std::vector<TPacketField> &shape = writer.Fields();
     writer.BeginRow();
+    // The texts of the columns whose tables of texts met before are large, loaded ahead.
+    for (const quint32 i : writer.WideTextFields())
+        if (i < map.size() && map[i] >= 0)
+            row.PrefetchText(writer, i, map[i]);
     running.Start(row);
     for (size_t i = 0; i < map.size(); ++i)
         if (i == running.Field())

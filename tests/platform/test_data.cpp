@@ -612,6 +612,80 @@ TEST(DataPacket, TextsKnownByTheirBoxOrByTheirBytesWriteTheSameReferences)
     EXPECT_LT(wideBytes.size(), 120000 * 16);
 }
 
+TEST(DataPacket, TextsFromTheirBytesWriteTheSameWhenToldAhead)
+{
+    // Rows as a database result gives them: each text's bytes in a buffer of the row.
+    // A column of names drawn from 20,000, more than the caches hold, each told ahead;
+    // some told and then written null, some told and then given other bytes.
+    const std::vector<TPacketField> fields = {{QStringLiteral("DOC"), TFieldType::String, 20, false},
+                                              {QStringLiteral("NOME"), TFieldType::String, 20, false}};
+    TPacketWriter told(fields), plain(fields), changed(fields);
+    std::vector<QString> written;
+    for (int i = 0; i < 60000; ++i) {
+        const QByteArray doc = QByteArray::number(i % 50);
+        const QString name = i % 37 == 5 ? QString() : QStringLiteral("Cliente %1").arg((quint32(i / 2) * 2654435761u >> 8) % 20000);
+        const QByteArray bytes = name.toUtf8();
+        told.BeginRow();
+        told.PrefetchText(1, bytes.constData(), bytes.size());
+        told.Text(doc.constData(), doc.size());
+        if (name.isNull())
+            told.Null();
+        else
+            told.Text(bytes.constData(), bytes.size());
+        plain.BeginRow();
+        plain.Value(QString::fromLatin1(doc));
+        if (name.isNull())
+            plain.Null();
+        else
+            plain.Value(name);
+        // Told one text, then its buffer rewritten with another of the same length.
+        QByteArray buffer = bytes;
+        changed.BeginRow();
+        changed.PrefetchText(1, buffer.constData(), buffer.size());
+        if (i % 1000 == 999 && !buffer.isEmpty())
+            buffer[buffer.size() - 1] = buffer[buffer.size() - 1] == '1' ? '2' : '1';
+        changed.Text(doc.constData(), doc.size());
+        if (name.isNull())
+            changed.Null();
+        else
+            changed.Text(buffer.constData(), buffer.size());
+        written.push_back(name.isNull() ? QString() : QString::fromUtf8(buffer));
+    }
+    ASSERT_FALSE(told.WideTextFields().empty());
+    const QByteArray bytes = plain.Finish();
+    EXPECT_EQ(told.Finish(), bytes);
+    const TDataPacket back = TDataPacket::Decode(changed.Finish());
+    ASSERT_EQ(back.Rows.size(), written.size());
+    for (size_t r = 0; r < written.size(); ++r) {
+        ASSERT_EQ(back.Rows[r][1].toString(), written[r]) << "row " << r;
+        ASSERT_EQ(back.Rows[r][1].isNull(), written[r].isNull()) << "row " << r;
+    }
+    // The names still travel as references.
+    EXPECT_LT(bytes.size(), 60000 * 12);
+
+    // One column written now from a shared box, now from bytes: the value above is
+    // the last one written, whichever way it came.
+    const TCell beta = TCell::Text(QStringLiteral("Beta"));
+    TRecord boxed(1);
+    boxed.Cell(0) = beta;
+    TPacketWriter mixed({fields[1]});
+    const QByteArray alfa("Alfa");
+    const QStringList expected = {QStringLiteral("Beta"), QStringLiteral("Alfa"), QStringLiteral("Beta"), QStringLiteral("Alfa"),
+                                  QStringLiteral("Alfa"), QStringLiteral("Beta"), QStringLiteral("Beta"), QStringLiteral("Alfa")};
+    for (const QString &text : expected) {
+        if (text == QStringLiteral("Beta")) {
+            mixed.AddRow(boxed);
+        } else {
+            mixed.BeginRow();
+            mixed.Text(alfa.constData(), alfa.size());
+        }
+    }
+    const TDataPacket mixedBack = TDataPacket::Decode(mixed.Finish());
+    ASSERT_EQ(mixedBack.Rows.size(), static_cast<size_t>(expected.size()));
+    for (qsizetype r = 0; r < expected.size(); ++r)
+        EXPECT_EQ(mixedBack.Rows[static_cast<size_t>(r)][0].toString(), expected[r]) << "row " << r;
+}
+
 TEST(DataPacket, APacketFedInPiecesOfAnySizeDecodesAsOneGivenWhole)
 {
     TDataPacket p;
