@@ -47,6 +47,8 @@ TCriteria TfrmRelLancContReceber::CurvaABC()
         const TShowAviGuard busy(THostApplication::MainFormInForce(), 1);
         QVariantList status = StatusArgs(criteria);
         ServerCalls::LoadFromServer(*netRelLancContReceber, QStringLiteral("GetStatus"), byRef(status), *cdsStatus);
+        // The last curve's rows go before the new ones come, so that the two are never held at once.
+        qryCurvaABC->Close();
         loadMerged(*netRelLancContReceber, QStringLiteral("GetCurvaABC"), request.CurveArgs(), *qryCurvaABC);
         loadMerged(*netRelLancContReceber, QStringLiteral("GetTotal"), request.TotalArgs(), *qryTotal);
     }
