@@ -43,6 +43,9 @@ enum Marker : quint8 { kNull = 0, kValue = 1, kSameAsAbove = 2, kSeenText = 3 };
 constexpr quint32 kMaxSeenTexts = 65536;
 // Lookups over which a column judges whether its texts come again.
 constexpr quint32 kSeenWindow = 4096;
+// Slots past which a column's table of texts or of boxes outgrows the caches, and its
+// next entries are worth loading ahead.
+constexpr size_t kWideSlots = 32768;
 
 bool isText(TFieldType t) { return t == TFieldType::String || t == TFieldType::FixedChar; }
 
@@ -218,7 +221,6 @@ public:
 
 private:
     static constexpr quint32 kFree = 0xffffffffu;
-    static constexpr size_t kWideSlots = 32768;
     struct Slot {
         quint32 Hash = 0;
         quint32 Ref = kFree;
@@ -293,7 +295,6 @@ public:
     }
 
 private:
-    static constexpr size_t kWideSlots = 32768;
     // A slot is the box's address and the text's reference in one word, so that a
     // column's table takes half the caches it would; 0 is a free slot.
     static constexpr int kRefBits = 16;
